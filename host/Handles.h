@@ -1,0 +1,101 @@
+// Owning handle types: one small move-only type per closer, so that no path closes a handle by
+// hand.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace tamrel {
+
+template <class T, auto Close, intptr_t InvalidValue = 0> class TUniqueHandle {
+    static T Invalid() { return reinterpret_cast<T>(InvalidValue); }
+
+public:
+    TUniqueHandle() = default;
+    explicit TUniqueHandle(T h) : FHandle(h) {}
+    TUniqueHandle(const TUniqueHandle&) = delete;
+    TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+    TUniqueHandle(TUniqueHandle&& o) noexcept : FHandle(std::exchange(o.FHandle, Invalid())) {}
+    TUniqueHandle& operator=(TUniqueHandle&& o) noexcept {
+        if (this != &o) Reset(std::exchange(o.FHandle, Invalid()));
+        return *this;
+    }
+    ~TUniqueHandle() { Reset(); }
+
+    T Get() const { return FHandle; }
+    T* Put() {
+        Reset();
+        return &FHandle;
+    }
+    T Release() { return std::exchange(FHandle, Invalid()); }
+    void Reset() { Reset(Invalid()); }
+    void Reset(T h) {
+        T old = std::exchange(FHandle, h);
+        if (old != Invalid()) {
+            DWORD err = GetLastError(); // closing must not disturb the caller's last error
+            Close(old);
+            SetLastError(err);
+        }
+    }
+    bool Valid() const { return FHandle != Invalid(); }
+    explicit operator bool() const { return Valid(); }
+
+private:
+    T FHandle = Invalid();
+};
+
+namespace detail {
+inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
+inline void CloseScHandle(SC_HANDLE h) { CloseServiceHandle(h); }
+inline void CloseRegKey(HKEY h) { RegCloseKey(h); }
+inline void FreeLocal(HLOCAL h) { LocalFree(h); }
+inline void FreeModule(HMODULE h) { FreeLibrary(h); }
+inline void CloseEventSource(HANDLE h) { DeregisterEventSource(h); }
+inline void DestroyWindowHandle(HWND h) { DestroyWindow(h); }
+inline void FreeSidHandle(PSID h) { FreeSid(h); }
+inline void CloseFindHandle(HANDLE h) { FindClose(h); }
+} // namespace detail
+
+using TKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
+// CreateFile and friends answer INVALID_HANDLE_VALUE on failure.
+using TFileHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle, -1>;
+using TScHandle = TUniqueHandle<SC_HANDLE, detail::CloseScHandle>;
+using TRegKey = TUniqueHandle<HKEY, detail::CloseRegKey>;
+using TLocalMem = TUniqueHandle<HLOCAL, detail::FreeLocal>;
+using TModuleHandle = TUniqueHandle<HMODULE, detail::FreeModule>;
+using TEventSourceHandle = TUniqueHandle<HANDLE, detail::CloseEventSource>;
+using TWindowHandle = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
+using TAllocatedSid = TUniqueHandle<PSID, detail::FreeSidHandle>;
+using TFindHandle = TUniqueHandle<HANDLE, detail::CloseFindHandle, -1>;
+
+// Runs a function when the scope ends, on every exit.
+template <class F> class TScopeExit {
+public:
+    explicit TScopeExit(F f) : FFunc(std::move(f)) {}
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+    ~TScopeExit() {
+        if (FActive) FFunc();
+    }
+    void Dismiss() { FActive = false; }
+
+private:
+    F FFunc;
+    bool FActive = true;
+};
+
+// Keeps the calling thread's last error across a scope.
+class TPreserveLastError {
+public:
+    TPreserveLastError() : FError(GetLastError()) {}
+    ~TPreserveLastError() { SetLastError(FError); }
+    TPreserveLastError(const TPreserveLastError&) = delete;
+    TPreserveLastError& operator=(const TPreserveLastError&) = delete;
+
+private:
+    DWORD FError;
+};
+
+} // namespace tamrel

@@ -1,0 +1,73 @@
+# Shared by scripts/test and scripts/demo: building both processors, the X display and the
+# private Wine prefix. Source it; it defines functions only.
+
+TAMREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+JOBS=${JOBS:-$(nproc)}
+
+tamrel_build() {
+    # tamrel_build x64|x86 [extra cmake args]
+    local arch=$1; shift
+    local toolchain=mingw64
+    [ "$arch" = x86 ] && toolchain=mingw32
+    local dir="$TAMREL_ROOT/build/$arch"
+    local gen=()
+    command -v ninja >/dev/null 2>&1 && [ ! -f "$dir/Makefile" ] && gen=(-G Ninja)
+    cmake -S "$TAMREL_ROOT" -B "$dir" "${gen[@]}" \
+        -DCMAKE_TOOLCHAIN_FILE="$TAMREL_ROOT/cmake/$toolchain.cmake" "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+}
+
+tamrel_wine_env() {
+    export PATH="/usr/lib/wine:$PATH"
+    export WINEPREFIX="$TAMREL_ROOT/build/wineprefix"
+    export WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+}
+
+TAMREL_XVFB_PID=""
+TAMREL_WINESERVER_STARTED=""
+
+tamrel_start_display() {
+    # One Xvfb for the run; the prefix's desktop picks its display driver once per wineserver
+    # session, so the display must exist before the prefix is touched.
+    local fifo display
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
+    TAMREL_XVFB_PID=$!
+    read -r display <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+}
+
+tamrel_start_wine() {
+    tamrel_wine_env
+    if [ ! -f "$WINEPREFIX/.tamrel-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        echo "wine: creating the prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        # wineboot returns while set-up goes on; the first service start fails with 1055
+        # unless we wait for it to finish.
+        wineserver -w
+        touch "$WINEPREFIX/.tamrel-ready"
+    fi
+    # A persistent server for the whole run: the default one exits shortly after the last
+    # process and kills running services without a stop request.
+    wineserver -p
+    TAMREL_WINESERVER_STARTED=1
+    # Bring the session up (services.exe, explorer) before the first test measures anything.
+    wine64 cmd /c exit >/dev/null 2>&1 || true
+}
+
+tamrel_stop_all() {
+    if [ -n "$TAMREL_WINESERVER_STARTED" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        TAMREL_WINESERVER_STARTED=""
+    fi
+    if [ -n "$TAMREL_XVFB_PID" ]; then
+        kill "$TAMREL_XVFB_PID" >/dev/null 2>&1 || true
+        wait "$TAMREL_XVFB_PID" 2>/dev/null || true
+        TAMREL_XVFB_PID=""
+    fi
+}
