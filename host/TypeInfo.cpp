@@ -1,0 +1,173 @@
+#include "host/TypeInfo.h"
+#include "host/Classes.h"
+
+#include <map>
+#include <mutex>
+
+namespace tamrel {
+
+TEnumInfo::TEnumInfo(const wchar_t* commaList) {
+    std::wstring name;
+    for (const wchar_t* p = commaList;; ++p) {
+        if (*p == L',' || *p == 0) {
+            std::wstring t = Trim(name);
+            // "esIgnore = 0" style initialisers are not used by the macro's enumerations.
+            if (!t.empty()) FNames.push_back(t);
+            name.clear();
+            if (*p == 0) break;
+        } else {
+            name.push_back(*p);
+        }
+    }
+}
+
+std::wstring TEnumInfo::Name(int64_t ordinal) const {
+    if (ordinal < 0 || ordinal >= static_cast<int64_t>(FNames.size())) return IntToStr(ordinal);
+    return FNames[static_cast<size_t>(ordinal)];
+}
+
+int TEnumInfo::IndexOf(std::wstring_view name) const {
+    for (size_t i = 0; i < FNames.size(); ++i)
+        if (SameText(FNames[i], name)) return static_cast<int>(i);
+    return -1;
+}
+
+bool TPropInfo::IsStored(TObject* instance) const {
+    if (StoredFn && !StoredFn(instance)) return false;
+    switch (Kind) {
+    case TTypeKind::Integer:
+    case TTypeKind::Cardinal:
+    case TTypeKind::Int64:
+    case TTypeKind::Boolean:
+    case TTypeKind::Enumeration:
+    case TTypeKind::Set:
+        if (StoredFn) return true;
+        return !HasDefault || GetOrd(instance) != Default;
+    case TTypeKind::String:
+        return StoredFn ? true : !GetStr(instance).empty();
+    case TTypeKind::Double:
+        return StoredFn ? true : GetFloat(instance) != 0.0;
+    case TTypeKind::Class:
+        return GetObj(instance) != nullptr;
+    case TTypeKind::Component:
+        return GetObj(instance) != nullptr;
+    case TTypeKind::Method:
+        return static_cast<bool>(GetMethod(instance));
+    }
+    return true;
+}
+
+bool TClassInfo::InheritsFrom(const TClassInfo& other) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        if (c == &other) return true;
+    return false;
+}
+
+std::vector<const TPropInfo*> TClassInfo::Properties() const {
+    std::vector<const TPropInfo*> result;
+    if (FParent) result = FParent->Properties();
+    for (const auto& p : FProps) {
+        // A class may publish a property again (with another default); the later one wins in place.
+        bool replaced = false;
+        for (auto& r : result)
+            if (SameText(r->Name, p.Name)) {
+                r = &p;
+                replaced = true;
+            }
+        if (!replaced) result.push_back(&p);
+    }
+    return result;
+}
+
+const TPropInfo* TClassInfo::FindProperty(std::wstring_view name) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        for (const auto& p : c->FProps)
+            if (SameText(p.Name, name)) return &p;
+    return nullptr;
+}
+
+const TMethodInfo* TClassInfo::FindMethod(std::wstring_view name) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        for (const auto& m : c->FMethods)
+            if (SameText(m.Name, name)) return &m;
+    return nullptr;
+}
+
+const TMethodInfo* TClassInfo::FindMethodByCode(const void* code) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        for (const auto& m : c->FMethods)
+            if (m.Code == code) return &m;
+    return nullptr;
+}
+
+const TMessageHandlerInfo* TClassInfo::FindMessageHandler(UINT msg) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        for (const auto& h : c->FMessages)
+            if (h.Msg == msg) return &h;
+    return nullptr;
+}
+
+const TFieldInfo* TClassInfo::FindField(std::wstring_view name) const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        for (const auto& f : c->FFields)
+            if (SameText(f.Name, name)) return &f;
+    return nullptr;
+}
+
+TComponent* TClassInfo::CreateComponent(TComponent* owner) const {
+    if (!FComponentFactory) throw EClassNotFound(L"Class %s cannot be created", FName);
+    TComponent* c = FComponentFactory(owner);
+    try {
+        c->AfterConstruction();
+    } catch (...) {
+        delete c;
+        throw;
+    }
+    return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Class registry
+
+namespace {
+struct TRegistryData {
+    std::mutex Lock;
+    std::map<std::wstring, const TClassInfo*> Classes; // upper-case name
+};
+TRegistryData& Registry() {
+    static TRegistryData data;
+    return data;
+}
+} // namespace
+
+void RegisterClass(const TClassInfo& info) {
+    auto& r = Registry();
+    std::lock_guard<std::mutex> lock(r.Lock);
+    r.Classes[UpperCase(info.Name())] = &info;
+}
+
+void RegisterClasses(std::initializer_list<const TClassInfo*> infos) {
+    for (auto* i : infos) RegisterClass(*i);
+}
+
+void UnRegisterClass(const TClassInfo& info) {
+    auto& r = Registry();
+    std::lock_guard<std::mutex> lock(r.Lock);
+    auto it = r.Classes.find(UpperCase(info.Name()));
+    if (it != r.Classes.end() && it->second == &info) r.Classes.erase(it);
+}
+
+const TClassInfo* GetClass(std::wstring_view name) {
+    auto& r = Registry();
+    std::lock_guard<std::mutex> lock(r.Lock);
+    auto it = r.Classes.find(UpperCase(name));
+    return it == r.Classes.end() ? nullptr : it->second;
+}
+
+const TClassInfo& FindClass(std::wstring_view name) {
+    const TClassInfo* c = GetClass(name);
+    if (!c) throw EClassNotFound(L"Class %s not found", std::wstring(name));
+    return *c;
+}
+
+} // namespace tamrel
