@@ -58,6 +58,21 @@ void TSelfSuspension::SuspendSelf() {
     }
 }
 
+bool TSelfSuspension::SuspendSelfUnless(const std::function<bool()>& Pending) {
+    FState.store(kAnnounced, std::memory_order_seq_cst);
+    if (Pending && Pending()) {
+        int expected = kAnnounced;
+        if (FState.compare_exchange_strong(expected, kRunning, std::memory_order_acq_rel)) return false;
+        // A waker got there first and waits for the suspension it is about to end.
+    }
+    if (SuspendThread(GetCurrentThread()) == static_cast<DWORD>(-1)) {
+        DWORD code = GetLastError();
+        FState.store(kRunning, std::memory_order_release);
+        RaiseThreadError(code);
+    }
+    return true;
+}
+
 bool TSelfSuspension::Resume() {
     int expected = kAnnounced;
     if (!FState.compare_exchange_strong(expected, kWaking, std::memory_order_acq_rel)) return false;

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -42,6 +43,11 @@ public:
     // On the thread itself: announces the suspension and suspends; returns once another thread
     // has called Resume. Raises EThread when the thread cannot suspend itself.
     void SuspendSelf();
+    // As SuspendSelf, but checks Pending after the announcement: when it answers true the
+    // suspension is called off (unless a waker already claimed it, which then resumes us at
+    // once). A waker that looked before the announcement thus cannot leave work behind.
+    // Answers whether the thread was suspended.
+    bool SuspendSelfUnless(const std::function<bool()>& Pending);
     // From another thread: when a suspension was announced, clears it and resumes the thread
     // (after waiting for it to be suspended). Answers whether there was a suspension to end.
     bool Resume();

@@ -416,7 +416,7 @@ public:
     void SetTitle(const std::wstring& value) { FTitle = value; }
     TNTEventLog* EventLog() const { return FEventLog.get(); }
 
-    void OnExceptionHandler(TObject* sender, const std::exception_ptr& e);
+    void OnExceptionHandler(TObject* sender, Exception& e);
     bool HookEndSession(TMessage& message);
 
     // For tests: the restart timing of control mode (poll interval and give-up time, ms).
@@ -436,6 +436,7 @@ private:
     std::vector<std::wstring> FServiceTableNames;
     DWORD FRestartPoll = 500;
     DWORD FRestartGiveUp = 10000;
+    DWORD FMainThreadID = 0;
 };
 
 // The one application object: created on first use, once per process.
