@@ -2,6 +2,7 @@
 #include "runtime/service/Tamrel_NTService.h"
 
 #include "host/Handles.h"
+#include "host/Streaming.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
 

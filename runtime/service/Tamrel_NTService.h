@@ -375,6 +375,25 @@ private:
     std::unique_ptr<TSelfStopThread> FSelfStop;
 };
 
+// The thread that stops a service whose start answered False, after four wait hints. It belongs
+// to the run it was made for: a later run of the module is never stopped by it, and destroying
+// the module ends it.
+class TSelfStopThread : public TThread {
+public:
+    TSelfStopThread(TNtService* service, uint32_t serial, DWORD delay);
+    ~TSelfStopThread() override;
+    void Cancel();
+
+protected:
+    void Execute() override;
+
+private:
+    TNtService* FService;
+    uint32_t FSerial;
+    DWORD FDelay;
+    TKernelHandle FCancel;
+};
+
 // ---------------------------------------------------------------------------------------------
 // TNtServiceApplication
 

@@ -507,32 +507,24 @@ void TNtService::Run() {
 // through its own request loop after four wait hints. The thread belongs to the run it was made
 // for: a later run of the module is never stopped by it, and destroying the module ends it.
 
-class TSelfStopThread : public TThread {
-public:
-    TSelfStopThread(TNtService* service, uint32_t serial, DWORD delay)
-        : TThread(true), FService(service), FSerial(serial), FDelay(delay),
-          FCancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~TSelfStopThread() override {
-        Cancel();
-        TerminateAndWait();
-    }
-    void Cancel() {
-        if (FCancel) SetEvent(FCancel.Get());
-    }
+TSelfStopThread::TSelfStopThread(TNtService* service, uint32_t serial, DWORD delay)
+    : TThread(true), FService(service), FSerial(serial), FDelay(delay),
+      FCancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-protected:
-    void Execute() override {
-        if (WaitForSingleObject(FCancel.Get(), FDelay) != WAIT_TIMEOUT) return;
-        if (FService->FRunSerial.load() != FSerial || FService->Terminated()) return;
-        FService->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
-    }
+TSelfStopThread::~TSelfStopThread() {
+    Cancel();
+    TerminateAndWait();
+}
 
-private:
-    TNtService* FService;
-    uint32_t FSerial;
-    DWORD FDelay;
-    TKernelHandle FCancel;
-};
+void TSelfStopThread::Cancel() {
+    if (FCancel) SetEvent(FCancel.Get());
+}
+
+void TSelfStopThread::Execute() {
+    if (WaitForSingleObject(FCancel.Get(), FDelay) != WAIT_TIMEOUT) return;
+    if (FService->FRunSerial.load() != FSerial || FService->Terminated()) return;
+    FService->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
+}
 
 void TNtService::StartSelfStop() {
     std::lock_guard<std::mutex> lock(FSelfStopLock);
