@@ -230,10 +230,9 @@ DWORD TNtService::NTServiceType() const {
     case stWin32:
         break;
     }
-    DWORD type = FShareProcess && Application.Exists() && Owner() == Application.Get() &&
-                         Application->ServiceCount() > 1
-                     ? SERVICE_WIN32_SHARE_PROCESS
-                     : SERVICE_WIN32_OWN_PROCESS;
+    auto* app = dynamic_cast<TNtServiceApplication*>(Owner());
+    DWORD type = FShareProcess && app && app->ServiceCount() > 1 ? SERVICE_WIN32_SHARE_PROCESS
+                                                                  : SERVICE_WIN32_OWN_PROCESS;
     if (FInteractive) type |= SERVICE_INTERACTIVE_PROCESS;
     return type;
 }
@@ -313,6 +312,10 @@ bool GetUniversalName(const std::wstring& path, std::wstring& unc) {
 
 namespace {
 
+void CloseRkHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
+// Service handles from the wrappers go back through the wrappers.
+using TRkScHandle = TUniqueHandle<SC_HANDLE, CloseRkHandle>;
+
 std::wstring SwitchValue(const wchar_t* name) {
     std::wstring value;
     TamrelFindParameter(name, value);
@@ -365,10 +368,11 @@ void TNtService::Install() {
     } else {
         imagePath = OwnImagePath();
     }
-    std::wstring startText = Application.Exists() ? Application->StartedByScm() : std::wstring();
+    auto* app = dynamic_cast<TNtServiceApplication*>(Owner());
+    std::wstring startText = app ? app->StartedByScm() : std::wstring();
     if (!startText.empty()) imagePath += L" /startedbyscm:" + startText;
 
-    TScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
+    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) RaiseLastOSError();
 
     std::wstring dependencies;
@@ -383,13 +387,13 @@ void TNtService::Install() {
     dependencies.push_back(L'\0');
 
     std::wstring user, password;
-    bool sharing = FShareProcess && Application.Exists() && Application->ServiceCount() > 1;
+    bool sharing = FShareProcess && app && app->ServiceCount() > 1;
     bool withAccount = !FInteractive && !sharing && TamrelFindParameter(L"USER", user);
     if (withAccount) TamrelFindParameter(L"PASSWORD", password);
 
     DWORD tag = FTagID;
     std::wstring displayName = DisplayName();
-    TScHandle service(RkCreateService(manager.Get(), FServiceName.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+    TRkScHandle service(RkCreateService(manager.Get(), FServiceName.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
                                       NTServiceType(), NTStartType(), NTErrorSeverity(), imagePath.c_str(),
                                       FLoadGroup.empty() ? nullptr : FLoadGroup.c_str(), FTagID != 0 ? &tag : nullptr,
                                       dependencies.c_str(), withAccount ? user.c_str() : nullptr,
@@ -430,9 +434,9 @@ void TNtService::Install() {
 void TNtService::Uninstall() {
     std::wstring machine;
     if (TamrelFindCommand(L"REMOTE")) machine = SwitchValue(L"COMPUTER");
-    TScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
+    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) RaiseLastOSError();
-    TScHandle service(RkOpenService(manager.Get(), FServiceName.c_str(), SERVICE_ALL_ACCESS));
+    TRkScHandle service(RkOpenService(manager.Get(), FServiceName.c_str(), SERVICE_ALL_ACCESS));
     if (!service) RaiseLastOSError();
 
     SERVICE_STATUS status{};

@@ -41,6 +41,9 @@ void ServiceApplicationExitProc() {
     if (Application.Exists()) Application->DestroyComponents();
 }
 
+void CloseRkHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
+using TRkScHandle = TUniqueHandle<SC_HANDLE, CloseRkHandle>;
+
 std::wstring SwitchValue(const wchar_t* name) {
     std::wstring value;
     TamrelFindParameter(name, value);
@@ -224,9 +227,9 @@ void TNtServiceApplication::ExecuteControl() {
 void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TRkControl action) {
     std::wstring machine;
     if (TamrelFindCommand(L"REMOTE")) machine = SwitchValue(L"COMPUTER");
-    TScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_CONNECT));
+    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_CONNECT));
     if (!manager) RaiseLastOSError();
-    TScHandle handle(RkOpenService(manager.Get(), service.c_str(), SERVICE_ALL_ACCESS));
+    TRkScHandle handle(RkOpenService(manager.Get(), service.c_str(), SERVICE_ALL_ACCESS));
     if (!handle) RaiseLastOSError();
     SERVICE_STATUS status{};
     // Every result is examined: a refused or failed request is an error the user must see.
