@@ -22,7 +22,9 @@ namespace {
 // Helpers
 // ---------------------------------------------------------------------------------------------
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 std::vector<std::string> LinesWith(const std::vector<std::string>& lines, const std::string& part) {
     std::vector<std::string> r;
@@ -67,7 +69,8 @@ public:
     bool Connect(const std::wstring& name, DWORD timeoutMs) {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < timeoutMs) {
-            FPipe.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            FPipe.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
             if (FPipe) return true;
             Sleep(50);
         }
@@ -77,7 +80,8 @@ public:
     std::string Send(const std::string& command) {
         std::string line = command + "\n";
         DWORD n;
-        if (!WriteFile(FPipe.Get(), line.data(), static_cast<DWORD>(line.size()), &n, nullptr)) return "<write failed>";
+        if (!WriteFile(FPipe.Get(), line.data(), static_cast<DWORD>(line.size()), &n, nullptr))
+            return "<write failed>";
         std::string reply;
         char c;
         while (ReadFile(FPipe.Get(), &c, 1, &n, nullptr) && n == 1) {
@@ -96,9 +100,11 @@ private:
 // The tiny service program run with /debug on a thread of its own, driven through the pipe.
 class TDebugRun {
 public:
-    TDebugRun(const std::wstring& args) : FPipeName(UniqueName(L"tamreldbg-test-")), FLog(TempFileName(L"dbglog")),
-                                          FEvidence(TempFileName(L"evidence")) {
-        std::wstring cmd = ProgramPath(L"winsvc_tinysvc.exe") + L" /debug " + args + L" \"/evidence:" + FEvidence + L"\"";
+    TDebugRun(const std::wstring& args)
+        : FPipeName(UniqueName(L"tamreldbg-test-")), FLog(TempFileName(L"dbglog")),
+          FEvidence(TempFileName(L"evidence")) {
+        std::wstring cmd =
+            ProgramPath(L"winsvc_tinysvc.exe") + L" /debug " + args + L" \"/evidence:" + FEvidence + L"\"";
         std::map<std::wstring, std::wstring> env = {{L"TAMRELDBG_PIPE", FPipeName}, {L"TAMRELDBG_LOG", FLog}};
         FThread = std::thread([this, cmd, env] { FResult = RunProcess(cmd, env, 60000); });
     }
@@ -117,6 +123,7 @@ public:
         return FResult;
     }
     std::vector<std::string> Log() const { return LogRecords(ReadFileBytes(FLog)); }
+    const std::wstring& LogFile() const { return FLog; }
     std::vector<std::string> Evidence() const { return SplitLines(ReadFileBytes(FEvidence)); }
 
 private:
@@ -171,11 +178,11 @@ TEST(SwitchFinder, MatchesTheCommandLineGrammar) {
     for (const auto& c : cases) {
         std::wstring name = FromUtf8(c.Name);
         TProcessResult r = RunProbe(L"winsvc_probe.exe", L"find", c.Args, {{L"WINSVC_FIND", name}});
-        const std::string expected = std::string("find ") + c.Name + " found=" + (c.Found ? "1" : "0") + " value=[" +
-                                     c.Value + "] command=" + (c.Found ? "1" : "0");
+        const std::string expected = std::string("find ") + c.Name + " found=" + (c.Found ? "1" : "0") +
+                                     " value=[" + c.Value + "] command=" + (c.Found ? "1" : "0");
         EXPECT_EQ(0u, r.ExitCode) << ToUtf8(c.Args);
-        EXPECT_TRUE(Contains(r.Out, expected)) << "args: " << ToUtf8(c.Args) << "\nexpected: " << expected
-                                               << "\nout: " << r.Out;
+        EXPECT_TRUE(Contains(r.Out, expected))
+            << "args: " << ToUtf8(c.Args) << "\nexpected: " << expected << "\nout: " << r.Out;
     }
 }
 
@@ -184,11 +191,11 @@ TEST(SwitchFinder, MatchesTheCommandLineGrammar) {
 // ---------------------------------------------------------------------------------------------
 
 struct TLoaderOutcome {
-    std::string Result;               // the loader line
+    std::string Result; // the loader line
     bool Loaded = false;
-    std::vector<bool> Slots;          // per export, in binding order
-    std::string Again;                // the second loader call
-    std::string Cs2a;                 // the ANSI configuration call
+    std::vector<bool> Slots; // per export, in binding order
+    std::string Again;       // the second loader call
+    std::string Cs2a;        // the ANSI configuration call
 };
 
 TLoaderOutcome RunLoaderProbe(const std::wstring& exe, const std::wstring& args) {
@@ -196,11 +203,16 @@ TLoaderOutcome RunLoaderProbe(const std::wstring& exe, const std::wstring& args)
     EXPECT_EQ(0u, r.ExitCode) << r.Out << r.Err;
     TLoaderOutcome o;
     for (const auto& line : SplitLines(r.Out)) {
-        if (line.rfind("loader ", 0) == 0) o.Result = line.substr(7);
-        else if (line.rfind("again ", 0) == 0) o.Again = line.substr(6);
-        else if (line.rfind("cs2a ", 0) == 0) o.Cs2a = line.substr(5);
-        else if (line.rfind("ran=1 ", 0) == 0) o.Loaded = Contains(line, "loaded=1");
-        else if (line.rfind("slot ", 0) == 0) o.Slots.push_back(line.back() == '1');
+        if (line.rfind("loader ", 0) == 0)
+            o.Result = line.substr(7);
+        else if (line.rfind("again ", 0) == 0)
+            o.Again = line.substr(6);
+        else if (line.rfind("cs2a ", 0) == 0)
+            o.Cs2a = line.substr(5);
+        else if (line.rfind("ran=1 ", 0) == 0)
+            o.Loaded = Contains(line, "loaded=1");
+        else if (line.rfind("slot ", 0) == 0)
+            o.Slots.push_back(line.back() == '1');
     }
     EXPECT_EQ(static_cast<size_t>(RkDebugExportCount), o.Slots.size()) << r.Out;
     o.Slots.resize(RkDebugExportCount);
@@ -214,8 +226,8 @@ int ExportIndex(const char* name) {
 }
 
 TEST(DebugLoader, LoadsNothingWithoutDebugOrWithAConfigureSwitch) {
-    for (const wchar_t* args : {L"", L"/debugger", L"/debug /install", L"-DEBUG /UnInstall", L"/debug /reinstall:x",
-                                L"/Install /debug"}) {
+    for (const wchar_t* args : {L"", L"/debugger", L"/debug /install", L"-DEBUG /UnInstall",
+                                L"/debug /reinstall:x", L"/Install /debug"}) {
         TLoaderOutcome o = RunLoaderProbe(L"winsvc_probe.exe", args);
         EXPECT_EQ("result=ok", o.Result) << ToUtf8(args);
         EXPECT_FALSE(o.Loaded) << ToUtf8(args);
@@ -257,7 +269,8 @@ TEST(DebugLoader, MissingExportStopsTheBindingAndIsNotRetried) {
         EXPECT_TRUE(o.Loaded) << c.Missing;
         const int missing = ExportIndex(c.Missing);
         for (int i = 0; i < RkDebugExportCount; ++i)
-            EXPECT_EQ(i < missing, o.Slots[static_cast<size_t>(i)]) << c.Missing << ": " << RkDebugExportNames[i];
+            EXPECT_EQ(i < missing, o.Slots[static_cast<size_t>(i)])
+                << c.Missing << ": " << RkDebugExportNames[i];
         EXPECT_EQ("result=ok", o.Again) << c.Missing;
     }
 }
@@ -294,7 +307,8 @@ TEST(DebugLoader, WithoutTheLibraryEveryDebugEventReturnsAtOnce) {
     EXPECT_TRUE(RkDebugLoaderRan());
     EXPECT_FALSE(RkDebugLibraryLoaded());
     EXPECT_EQ(nullptr, RkDebugLibraryHandle());
-    for (int i = 0; i < RkDebugExportCount; ++i) EXPECT_EQ(nullptr, RkBoundDebugExport(i)) << RkDebugExportNames[i];
+    for (int i = 0; i < RkDebugExportCount; ++i)
+        EXPECT_EQ(nullptr, RkBoundDebugExport(i)) << RkDebugExportNames[i];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -322,10 +336,10 @@ SC_HANDLE WINAPI RecOpenSCManager(LPCWSTR, LPCWSTR database, DWORD access) {
     GCalls.push_back("OpenSCManager " + ToUtf8(database) + " " + std::to_string(access));
     return KMarkerHandle;
 }
-SC_HANDLE WINAPI RecCreateService(SC_HANDLE, LPCWSTR name, LPCWSTR, DWORD, DWORD, DWORD start, DWORD, LPCWSTR path,
-                                  LPCWSTR, LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR password) {
-    GCalls.push_back("CreateService " + ToUtf8(name) + " " + std::to_string(start) + " " + ToUtf8(path) + " " +
-                     ToUtf8(password));
+SC_HANDLE WINAPI RecCreateService(SC_HANDLE, LPCWSTR name, LPCWSTR, DWORD, DWORD, DWORD start, DWORD,
+                                  LPCWSTR path, LPCWSTR, LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR password) {
+    GCalls.push_back("CreateService " + ToUtf8(name) + " " + std::to_string(start) + " " + ToUtf8(path) +
+                     " " + ToUtf8(password));
     return KMarkerHandle;
 }
 BOOL WINAPI RecClose(SC_HANDLE h) {
@@ -389,8 +403,8 @@ TEST(WinSvcWrappers, FilledSlotsTakeTheCallsWithTheirArguments) {
 
     SERVICE_STATUS status{};
     EXPECT_EQ(KMarkerHandle, RkOpenSCManager(nullptr, L"ServicesActive", 1));
-    EXPECT_EQ(KMarkerHandle, RkCreateService(nullptr, L"Svc", nullptr, 0, 0x10, 3, 1, L"C:\\a.exe", nullptr, nullptr,
-                                             nullptr, nullptr, L"pw"));
+    EXPECT_EQ(KMarkerHandle, RkCreateService(nullptr, L"Svc", nullptr, 0, 0x10, 3, 1, L"C:\\a.exe", nullptr,
+                                             nullptr, nullptr, nullptr, L"pw"));
     EXPECT_TRUE(RkCloseServiceHandle(KMarkerHandle));
     EXPECT_TRUE(RkChangeServiceConfig2(nullptr, 7, nullptr));
     EXPECT_TRUE(RkChangeServiceConfig2A(nullptr, 2, nullptr));
@@ -404,9 +418,18 @@ TEST(WinSvcWrappers, FilledSlotsTakeTheCallsWithTheirArguments) {
     EXPECT_TRUE(RkSetServiceStatus(nullptr, &status));
     EXPECT_EQ(reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77), RkRegisterServiceCtrlHandler(L"Reg", NoHandler));
 
-    const std::vector<std::string> expected = {
-        "OpenSCManager ServicesActive 1", "CreateService Svc 3 C:\\a.exe pw", "Close 23130", "Config2 7", "Config2A 2",
-        "Control 200", "Delete", "OpenService Other", "QueryStatus", "Start 0", "SetStatus 4", "Register Reg"};
+    const std::vector<std::string> expected = {"OpenSCManager ServicesActive 1",
+                                               "CreateService Svc 3 C:\\a.exe pw",
+                                               "Close 23130",
+                                               "Config2 7",
+                                               "Config2A 2",
+                                               "Control 200",
+                                               "Delete",
+                                               "OpenService Other",
+                                               "QueryStatus",
+                                               "Start 0",
+                                               "SetStatus 4",
+                                               "Register Reg"};
     EXPECT_EQ(expected, GCalls);
 }
 
@@ -420,14 +443,15 @@ TEST(WinSvcWrappers, EmptySlotsReachTheRealManager) {
     DWORD needed = 0, count = 0, resume = 0;
     std::vector<uint64_t> buffer(64 * 1024 / 8);
     ASSERT_TRUE(RkEnumServicesStatus(manager.Get(), SERVICE_WIN32, SERVICE_STATE_ALL,
-                                     reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()), 64 * 1024, &needed,
-                                     &count, &resume))
+                                     reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()), 64 * 1024,
+                                     &needed, &count, &resume))
         << GetLastError();
     ASSERT_GT(count, 0u);
     const auto* first = reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data());
     wchar_t display[512];
     DWORD size = 512;
-    ASSERT_TRUE(RkGetServiceDisplayName(manager.Get(), first->lpServiceName, display, &size)) << GetLastError();
+    ASSERT_TRUE(RkGetServiceDisplayName(manager.Get(), first->lpServiceName, display, &size))
+        << GetLastError();
     EXPECT_STREQ(first->lpDisplayName, display);
 }
 
@@ -577,8 +601,9 @@ TEST(ServiceConfig2ToAnsi, FailureActionsAreRebasedIntoTheCallersBuffer) {
     std::fill(storage.begin(), storage.end(), 0xCDCDCDCDCDCDCDCDull);
     auto* buffer = reinterpret_cast<LPBYTE>(storage.data());
     DWORD needed = 0;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER),
-              ServiceConfig2ToAnsi(SERVICE_CONFIG_FAILURE_ACTIONS, &wide, 0, buffer, expectedSize - 1, needed));
+    EXPECT_EQ(
+        static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER),
+        ServiceConfig2ToAnsi(SERVICE_CONFIG_FAILURE_ACTIONS, &wide, 0, buffer, expectedSize - 1, needed));
     EXPECT_EQ(expectedSize, needed);
     EXPECT_EQ(0xCDu, buffer[0]) << "nothing is copied into a short buffer";
 
@@ -610,11 +635,11 @@ TEST(ServiceConfig2ToAnsi, TextFreeLevelsAreCopiedOthersRefused) {
     SERVICE_PRESHUTDOWN_INFO out{};
     DWORD needed = 0;
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER),
-              ServiceConfig2ToAnsi(SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre, sizeof pre, reinterpret_cast<LPBYTE>(&out),
-                                   sizeof out - 1, needed));
+              ServiceConfig2ToAnsi(SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre, sizeof pre,
+                                   reinterpret_cast<LPBYTE>(&out), sizeof out - 1, needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              ServiceConfig2ToAnsi(SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre, sizeof pre, reinterpret_cast<LPBYTE>(&out),
-                                   sizeof out, needed));
+              ServiceConfig2ToAnsi(SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre, sizeof pre,
+                                   reinterpret_cast<LPBYTE>(&out), sizeof out, needed));
     EXPECT_EQ(sizeof pre, needed);
     EXPECT_EQ(180000u, out.dwPreshutdownTimeout);
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL),
@@ -651,11 +676,12 @@ TEST(QueryServiceConfig2A, AnswersARealServicesDescriptionInAnsi) {
     DWORD needed = 0;
 
     // No description: exactly the pointer field, holding nil.
-    EXPECT_FALSE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
+    EXPECT_FALSE(
+        tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_EQ(sizeof(void*), needed);
-    EXPECT_FALSE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, sizeof(void*) - 1,
-                                              &needed));
+    EXPECT_FALSE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer,
+                                              sizeof(void*) - 1, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     storage[0] = ~0ull;
     ASSERT_TRUE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, sizeof(void*),
@@ -669,7 +695,8 @@ TEST(QueryServiceConfig2A, AnswersARealServicesDescriptionInAnsi) {
     ASSERT_TRUE(RkChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, &da)) << GetLastError();
     ASSERT_TRUE(RkQueryServiceConfig2(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
     EXPECT_STREQ(L"Tamrel scratch service", reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer)->lpDescription);
-    ASSERT_TRUE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
+    ASSERT_TRUE(
+        tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
     EXPECT_EQ(sizeof(void*) + sizeof text, needed);
     EXPECT_STREQ("Tamrel scratch service", reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer)->lpDescription);
 }
@@ -678,7 +705,8 @@ TEST(QueryServiceConfig2A, PassesTextFreeLevelsAndTheManagersRefusals) {
     TScratchService service;
     ASSERT_TRUE(service.Get()) << GetLastError();
     SERVICE_PRESHUTDOWN_INFO pre{12345};
-    ASSERT_TRUE(tamrel::ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre)) << GetLastError();
+    ASSERT_TRUE(tamrel::ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre))
+        << GetLastError();
     SERVICE_PRESHUTDOWN_INFO out{};
     DWORD needed = 0;
     ASSERT_TRUE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
@@ -717,15 +745,18 @@ std::vector<std::string> PeExportNames(const std::string& image) {
     std::memcpy(&magic, image.data() + optional, 2);
     IMAGE_DATA_DIRECTORY exports;
     if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
-        std::memcpy(&exports, image.data() + optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory), sizeof exports);
+        std::memcpy(&exports, image.data() + optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory),
+                    sizeof exports);
     else
-        std::memcpy(&exports, image.data() + optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory), sizeof exports);
+        std::memcpy(&exports, image.data() + optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory),
+                    sizeof exports);
     const size_t sections = optional + file.SizeOfOptionalHeader;
     auto fileOffset = [&](DWORD rva) -> size_t {
         for (WORD i = 0; i < file.NumberOfSections; ++i) {
             IMAGE_SECTION_HEADER s;
             std::memcpy(&s, image.data() + sections + i * sizeof s, sizeof s);
-            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + std::max(s.Misc.VirtualSize, s.SizeOfRawData))
+            if (rva >= s.VirtualAddress &&
+                rva < s.VirtualAddress + std::max(s.Misc.VirtualSize, s.SizeOfRawData))
                 return rva - s.VirtualAddress + s.PointerToRawData;
         }
         return image.size();
@@ -777,7 +808,8 @@ TEST(DebugLibrary, DrivesATinyServiceThroughItsPipe) {
         {"control TinyA x", "command source=pipe text=\"control TinyA x\" result=refused error=87"},
         {"stop TinyA", "control TinyA code=1(STOP) source=pipe result=accepted"},
     };
-    for (const auto& s : steps) EXPECT_EQ(s.Reply, run.Send(s.Command)) << s.Command;
+    for (const auto& s : steps)
+        EXPECT_EQ(s.Reply, run.Send(s.Command)) << s.Command;
     const TProcessResult& result = run.Finish();
     EXPECT_FALSE(result.TimedOut);
     EXPECT_EQ(0u, result.ExitCode) << result.Err;
@@ -795,16 +827,18 @@ TEST(DebugLibrary, DrivesATinyServiceThroughItsPipe) {
     EXPECT_EQ(1u, LinesWith(evidence, "dispatcher returned ok=1 error=0").size());
 
     std::vector<std::string> log = run.Log();
-    const std::vector<std::string> expectedStates = {"START_PENDING(2)", "RUNNING(4)",      "PAUSED(7)",
-                                                     "RUNNING(4)",       "RUNNING(4)",      "STOP_PENDING(3)",
+    const std::vector<std::string> expectedStates = {"START_PENDING(2)", "RUNNING(4)", "PAUSED(7)",
+                                                     "RUNNING(4)",       "RUNNING(4)", "STOP_PENDING(3)",
                                                      "STOPPED(1)"};
     EXPECT_EQ(expectedStates, StatesOf(log, "TinyA"));
     auto running = LinesWith(log, "status TinyA state=RUNNING(4)");
     ASSERT_FALSE(running.empty());
-    EXPECT_EQ("status TinyA state=RUNNING(4) accepted=0x7 checkpoint=0 waithint=0 win32exit=0 specificexit=0 type=0x10",
+    EXPECT_EQ("status TinyA state=RUNNING(4) accepted=0x7 checkpoint=0 waithint=0 win32exit=0 specificexit=0 "
+              "type=0x10",
               running[0]);
     // Every outcome is logged, refusals included; the log file and stderr carry the same records.
-    EXPECT_EQ(1u, LinesWith(log, "control TinyA code=6(PARAMCHANGE) source=pipe result=refused error=1052").size());
+    EXPECT_EQ(
+        1u, LinesWith(log, "control TinyA code=6(PARAMCHANGE) source=pipe result=refused error=1052").size());
     EXPECT_EQ(1u, LinesWith(log, "control TinyA code=1(STOP) source=pipe result=accepted").size());
     EXPECT_EQ(1u, LinesWith(log, "dispatcher return result=ok").size());
     EXPECT_EQ(log, LogRecords(result.Err));
@@ -818,7 +852,8 @@ TEST(DebugLibrary, ShutdownControlsReachOnlyTheServicesThatAcceptThem) {
     ASSERT_TRUE(run.Connect());
     EXPECT_EQ("wait SvcA state=RUNNING(4) result=reached", run.Send("wait SvcA RUNNING 20000"));
     EXPECT_EQ("wait SvcB state=RUNNING(4) result=reached", run.Send("wait SvcB RUNNING 20000"));
-    EXPECT_EQ("control SvcB code=5(SHUTDOWN) source=pipe result=refused error=1052", run.Send("shutdown SvcB"));
+    EXPECT_EQ("control SvcB code=5(SHUTDOWN) source=pipe result=refused error=1052",
+              run.Send("shutdown SvcB"));
     EXPECT_EQ("preshutdown source=pipe result=done delivered=1 refused=0", run.Send("preshutdown"));
     EXPECT_EQ("wait SvcA state=STOPPED(1) result=reached", run.Send("wait SvcA STOPPED"));
     EXPECT_EQ("control SvcA code=1(STOP) source=pipe result=refused error=1062", run.Send("stop SvcA"));
@@ -828,8 +863,10 @@ TEST(DebugLibrary, ShutdownControlsReachOnlyTheServicesThatAcceptThem) {
     EXPECT_EQ(0u, result.ExitCode) << result.Err;
 
     std::vector<std::string> evidence = run.Evidence();
-    EXPECT_EQ(std::vector<std::string>{"handler SvcA code=15 ondispatcher=1"}, LinesWith(evidence, "handler SvcA"));
-    EXPECT_EQ(std::vector<std::string>{"handler SvcB code=1 ondispatcher=1"}, LinesWith(evidence, "handler SvcB"));
+    EXPECT_EQ(std::vector<std::string>{"handler SvcA code=15 ondispatcher=1"},
+              LinesWith(evidence, "handler SvcA"));
+    EXPECT_EQ(std::vector<std::string>{"handler SvcB code=1 ondispatcher=1"},
+              LinesWith(evidence, "handler SvcB"));
     EXPECT_EQ(1u, LinesWith(evidence, "dispatcher returned ok=1").size());
     std::vector<std::string> log = run.Log();
     EXPECT_EQ("STOPPED(1)", StatesOf(log, "SvcA").back());
@@ -846,10 +883,33 @@ TEST(DebugLibrary, QuitAbandonsAServiceThatRefusesToStop) {
     const TProcessResult& result = run.Finish();
     EXPECT_EQ(0u, result.ExitCode) << result.Err;
     std::vector<std::string> log = run.Log();
-    EXPECT_EQ(1u, LinesWith(log, "control Stubborn code=1(STOP) source=pipe result=refused error=1052").size());
+    EXPECT_EQ(1u,
+              LinesWith(log, "control Stubborn code=1(STOP) source=pipe result=refused error=1052").size());
     EXPECT_EQ(1u, LinesWith(log, "abandon Stubborn state=RUNNING(4)").size());
     EXPECT_EQ("STOPPED(1)", StatesOf(log, "Willing").back());
     EXPECT_EQ(1u, LinesWith(run.Evidence(), "dispatcher returned ok=1").size());
+}
+
+TEST(DebugLibrary, CtrlCStopsEveryServiceAndEndsTheDispatcher) {
+    // The program presses Ctrl+C in a console of its own once both services run; that console
+    // also becomes its stdin, which then never ends.
+    TDebugRun run(L"/names:CtlA,CtlB /accept:0x1,0x5 /ctrlc");
+    const TProcessResult& result = run.Finish();
+    EXPECT_FALSE(result.TimedOut);
+    EXPECT_EQ(0u, result.ExitCode);
+    std::vector<std::string> evidence = run.Evidence();
+    ASSERT_EQ(1u, LinesWith(evidence, "ctrl-c pressed=1").size()) << ReadFileBytes(run.LogFile());
+    EXPECT_EQ(std::vector<std::string>{"handler CtlA code=1 ondispatcher=1"},
+              LinesWith(evidence, "handler CtlA"));
+    EXPECT_EQ(std::vector<std::string>{"handler CtlB code=1 ondispatcher=1"},
+              LinesWith(evidence, "handler CtlB"));
+    EXPECT_EQ(1u, LinesWith(evidence, "dispatcher returned ok=1").size());
+    std::vector<std::string> log = run.Log();
+    EXPECT_EQ(1u, LinesWith(log, "control CtlA code=1(STOP) source=ctrl-c result=accepted").size());
+    EXPECT_EQ(1u, LinesWith(log, "quit source=ctrl-c result=accepted stopping=2 abandoned=0").size());
+    EXPECT_EQ("STOPPED(1)", StatesOf(log, "CtlA").back());
+    EXPECT_EQ("STOPPED(1)", StatesOf(log, "CtlB").back());
+    EXPECT_EQ(1u, LinesWith(log, "dispatcher return result=ok").size());
 }
 
 TEST(DebugLibrary, RecordsAndAnswersTheManagerCalls) {
@@ -895,17 +955,38 @@ TEST(DebugLibrary, RecordsAndAnswersTheManagerCalls) {
     EXPECT_EQ(1u, LinesWith(log, "changeserviceconfig2 ProbeSvc form=W level=1 "
                                  "description=\"wide \\\"quoted\\\" text\" result=ok")
                       .size());
-    EXPECT_EQ(1u, LinesWith(log, "changeserviceconfig2 ProbeSvc form=A level=1 description=\"ansi text\" result=ok")
-                      .size());
-    EXPECT_EQ(1u, LinesWith(log, "changeserviceconfig2 ProbeSvc form=W level=2 resetperiod=4294967295 rebootmsg=nil "
-                                 "command=\"cmd.exe /c echo\" actions=1:5000,0:0 result=ok")
-                      .size());
+    EXPECT_EQ(
+        1u, LinesWith(log, "changeserviceconfig2 ProbeSvc form=A level=1 description=\"ansi text\" result=ok")
+                .size());
+    EXPECT_EQ(1u,
+              LinesWith(log,
+                        "changeserviceconfig2 ProbeSvc form=W level=2 resetperiod=4294967295 rebootmsg=nil "
+                        "command=\"cmd.exe /c echo\" actions=1:5000,0:0 result=ok")
+                  .size());
     EXPECT_EQ(1u, LinesWith(log, "level=7 preshutdowntimeout=7000 result=ok").size());
     EXPECT_EQ(1u, LinesWith(log, "level=3 delayedautostart=1 result=ok").size());
     EXPECT_EQ(1u, LinesWith(log, "level=99 handle=").size());
     EXPECT_EQ(1u, LinesWith(log, "kind=service name=ProbeSvc result=ok").size());
     EXPECT_EQ(1u, LinesWith(log, "createservice probesvc ").size());
     EXPECT_EQ("refused", Field(LinesWith(log, "createservice probesvc ")[0], "result"));
+}
+
+TEST(DebugLibrary, DispatcherAnswersLikeTheManager) {
+    TProcessResult r = RunProbe(L"winsvc_probe.exe", L"dispatcher", L"/debug");
+    EXPECT_EQ(0u, r.ExitCode) << r.Out << r.Err;
+    const std::vector<std::string> expected = {
+        "empty-table ok=0 error=87",      "register-foreign ok=0 error=1083",
+        "register ok=1 error=0",          "status-bad-handle ok=0 error=6",
+        "status-bad-state ok=0 error=13", "second-dispatcher ok=0 error=1056",
+        "status-stopped ok=1 error=0",    "dispatcher ok=1 error=0"};
+    EXPECT_EQ(expected, SplitLines(r.Out)) << r.Err;
+    std::vector<std::string> log = LogRecords(r.Err);
+    // A main routine that returns without a handler counts as stopped.
+    EXPECT_EQ(1u, LinesWith(log, "main Silent returned").size());
+    EXPECT_TRUE(StatesOf(log, "Silent").empty());
+    EXPECT_EQ(1u, LinesWith(log, "register NotInTable result=refused error=1083").size());
+    EXPECT_EQ(1u, LinesWith(log, "status handle=0x4711 result=refused error=6").size());
+    EXPECT_EQ(1u, LinesWith(log, "dispatcher return result=ok").size());
 }
 
 TEST(DebugLibrary, LogsEveryDebugEvent) {
@@ -964,8 +1045,8 @@ TEST(WinSvcScm, TinyServiceRunsUnderTheServiceManager) {
     if (!LockedTestsEnabled()) GTEST_SKIP() << "starts a service: runs in the serialised winsvc_scm entry";
     const std::wstring name = UniqueName(L"TamrelTiny");
     const std::wstring evidence = TempFileName(L"scmevidence");
-    const std::wstring image = L"\"" + BinDir() + L"winsvc_tinysvc.exe\" /names:" + name + L" \"/evidence:" +
-                               evidence + L"\"";
+    const std::wstring image =
+        L"\"" + BinDir() + L"winsvc_tinysvc.exe\" /names:" + name + L" \"/evidence:" + evidence + L"\"";
     TScHandle manager(RkOpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ASSERT_TRUE(manager) << GetLastError();
     TScHandle service(RkCreateService(manager.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
@@ -1009,7 +1090,8 @@ TEST(WinSvcScm, TinyServiceRunsUnderTheServiceManager) {
     EXPECT_EQ(1u, LinesWith(lines, "main " + n + " argc=1 argv0=" + n).size());
     EXPECT_EQ(1u, LinesWith(lines, "register " + n + " ok=1").size());
     std::vector<std::string> codes;
-    for (const auto& l : LinesWith(lines, "handler " + n)) codes.push_back(Field(l, "code"));
+    for (const auto& l : LinesWith(lines, "handler " + n))
+        codes.push_back(Field(l, "code"));
     EXPECT_EQ((std::vector<std::string>{"2", "3", "1"}), codes);
     EXPECT_EQ(1u, LinesWith(lines, "dispatcher returned ok=1 error=0").size());
     EXPECT_TRUE(LinesWith(lines, "failed").empty());

@@ -33,15 +33,17 @@
 // separated by one blank; texts are double-quoted with \" \\ \r \n \t \xNN escapes, or nil;
 // numbers flagged 0x are hexadecimal, the rest decimal. Records:
 //
-//   dispatcher start services=2 names="A,B"
+//   dispatcher start services=2 names="A,B" variant=full
 //   dispatcher return result=ok|forced
-//   dispatcher result=refused error=1056                   (second dispatcher, bad table: 87)
+//   dispatcher result=refused error=87|1056                (bad table, second dispatcher)
 //   main NAME start argc=1 | main NAME returned | main NAME result=exception
+//   main NAME result=running                               (5 s after the dispatcher ended)
 //   register NAME handle=0x... result=ok | register NAME result=refused error=1083
 //   status NAME state=RUNNING(4) accepted=0x5 checkpoint=0 waithint=3000 win32exit=0 specificexit=0 type=0x10
 //   status handle=0x... result=refused error=6|13|87
-//   control NAME code=1(STOP) source=pipe result=accepted|refused error=1052|exception
-//   quit source=pipe|console|ctrl-c result=accepted stopping=1 abandoned=0 | result=forced
+//   control NAME code=1(STOP) source=pipe|console|ctrl-c result=accepted|refused error=1052|exception
+//       (logged when the handler has returned, after the status reports it made)
+//   quit source=pipe result=accepted stopping=1 abandoned=0 | quit source=.. result=forced
 //   shutdown source=pipe result=done delivered=2 refused=0   (also preshutdown)
 //   abandon NAME state=START_PENDING(2)                      (refused the stop of a quit)
 //   wait NAME state=RUNNING(4) result=reached | result=timeout error=1460 state=...
@@ -50,7 +52,7 @@
 //   pipe name="\\\\.\\pipe\\x" result=listening|connected|disconnected|error error=N
 //   openscmanager machine=nil database=nil access=0xF003F handle=0x... result=ok
 //   createservice NAME display="..." access=0x... type=0x10 start=3 errorcontrol=1 path="..."
-//       group=nil tag=0 dependencies="A,+G" account=nil password=no handle=0x... result=ok
+//       group=nil tag=0 dependencies="A,+G" account=nil password=yes|no handle=0x... result=ok
 //   changeserviceconfig2 NAME form=W|A level=1 description="..." result=ok
 //       (level=2 resetperiod=N rebootmsg=".." command=".." actions=TYPE:DELAY,...;
 //        level=3 delayedautostart=0|1; level=4 failureactionsflag=0|1;
@@ -61,6 +63,9 @@
 //   event send=value form=A|W kind=info|warning|error text="..." value=I4:42 data=N time=...
 //   event send=method-enter|method-leave form=A|W text="..." data=N time=...
 //   event send=message form=A|W kind=info|warning|error text="..." data=N time=...
+//
+// Answers to status queries are not logged: they would read as status reports. Passwords are
+// never logged.
 //
 // Values print as TYPE:TEXT (BSTR text quoted), EMPTY or NULL.
 //
@@ -95,7 +100,8 @@ using TDebugEventData = UINT_PTR;
 
 std::string Utf8(std::wstring_view s) {
     if (s.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    int n =
+        WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
     std::string r(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), r.data(), n, nullptr, nullptr);
     return r;
@@ -113,11 +119,21 @@ std::string Quote(std::wstring_view s) {
     std::string r = "\"";
     for (char c : Utf8(s)) {
         switch (c) {
-        case '"': r += "\\\""; break;
-        case '\\': r += "\\\\"; break;
-        case '\r': r += "\\r"; break;
-        case '\n': r += "\\n"; break;
-        case '\t': r += "\\t"; break;
+        case '"':
+            r += "\\\"";
+            break;
+        case '\\':
+            r += "\\\\";
+            break;
+        case '\r':
+            r += "\\r";
+            break;
+        case '\n':
+            r += "\\n";
+            break;
+        case '\t':
+            r += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 char buf[8];
@@ -131,10 +147,16 @@ std::string Quote(std::wstring_view s) {
     return r + "\"";
 }
 
-std::string QuoteW(const wchar_t* s) { return s ? Quote(s) : "nil"; }
-std::string QuoteA(const char* s) { return s ? Quote(Widen(s, CP_ACP)) : "nil"; }
+std::string QuoteW(const wchar_t* s) {
+    return s ? Quote(s) : "nil";
+}
+std::string QuoteA(const char* s) {
+    return s ? Quote(Widen(s, CP_ACP)) : "nil";
+}
 
-std::string Dec(uint64_t v) { return std::to_string(v); }
+std::string Dec(uint64_t v) {
+    return std::to_string(v);
+}
 
 std::string Hex(uint64_t v) {
     char buf[24];
@@ -142,7 +164,9 @@ std::string Hex(uint64_t v) {
     return buf;
 }
 
-std::string Ptr(const void* p) { return Hex(reinterpret_cast<uintptr_t>(p)); }
+std::string Ptr(const void* p) {
+    return Hex(reinterpret_cast<uintptr_t>(p));
+}
 
 std::wstring Lower(std::wstring s) {
     for (auto& c : s)
@@ -150,15 +174,19 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
 
 const char* StateName(DWORD state) {
-    static const char* const names[] = {"STOPPED",          "START_PENDING",  "STOP_PENDING", "RUNNING",
+    static const char* const names[] = {"STOPPED",          "START_PENDING", "STOP_PENDING", "RUNNING",
                                         "CONTINUE_PENDING", "PAUSE_PENDING", "PAUSED"};
     return state >= 1 && state <= 7 ? names[state - 1] : "UNKNOWN";
 }
 
-std::string StateText(DWORD state) { return std::string(StateName(state)) + "(" + Dec(state) + ")"; }
+std::string StateText(DWORD state) {
+    return std::string(StateName(state)) + "(" + Dec(state) + ")";
+}
 
 bool ParseState(const std::wstring& text, DWORD& state) {
     for (DWORD s = 1; s <= 7; ++s)
@@ -176,22 +204,53 @@ bool ParseState(const std::wstring& text, DWORD& state) {
 std::string ControlText(DWORD code) {
     const char* name;
     switch (code) {
-    case SERVICE_CONTROL_STOP: name = "STOP"; break;
-    case SERVICE_CONTROL_PAUSE: name = "PAUSE"; break;
-    case SERVICE_CONTROL_CONTINUE: name = "CONTINUE"; break;
-    case SERVICE_CONTROL_INTERROGATE: name = "INTERROGATE"; break;
-    case SERVICE_CONTROL_SHUTDOWN: name = "SHUTDOWN"; break;
-    case SERVICE_CONTROL_PARAMCHANGE: name = "PARAMCHANGE"; break;
-    case SERVICE_CONTROL_NETBINDADD: name = "NETBINDADD"; break;
-    case SERVICE_CONTROL_NETBINDREMOVE: name = "NETBINDREMOVE"; break;
-    case SERVICE_CONTROL_NETBINDENABLE: name = "NETBINDENABLE"; break;
-    case SERVICE_CONTROL_NETBINDDISABLE: name = "NETBINDDISABLE"; break;
-    case SERVICE_CONTROL_DEVICEEVENT: name = "DEVICEEVENT"; break;
-    case SERVICE_CONTROL_HARDWAREPROFILECHANGE: name = "HARDWAREPROFILECHANGE"; break;
-    case SERVICE_CONTROL_POWEREVENT: name = "POWEREVENT"; break;
-    case SERVICE_CONTROL_SESSIONCHANGE: name = "SESSIONCHANGE"; break;
-    case SERVICE_CONTROL_PRESHUTDOWN: name = "PRESHUTDOWN"; break;
-    default: name = code >= 128 && code <= 255 ? "CUSTOM" : "OTHER";
+    case SERVICE_CONTROL_STOP:
+        name = "STOP";
+        break;
+    case SERVICE_CONTROL_PAUSE:
+        name = "PAUSE";
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        name = "CONTINUE";
+        break;
+    case SERVICE_CONTROL_INTERROGATE:
+        name = "INTERROGATE";
+        break;
+    case SERVICE_CONTROL_SHUTDOWN:
+        name = "SHUTDOWN";
+        break;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        name = "PARAMCHANGE";
+        break;
+    case SERVICE_CONTROL_NETBINDADD:
+        name = "NETBINDADD";
+        break;
+    case SERVICE_CONTROL_NETBINDREMOVE:
+        name = "NETBINDREMOVE";
+        break;
+    case SERVICE_CONTROL_NETBINDENABLE:
+        name = "NETBINDENABLE";
+        break;
+    case SERVICE_CONTROL_NETBINDDISABLE:
+        name = "NETBINDDISABLE";
+        break;
+    case SERVICE_CONTROL_DEVICEEVENT:
+        name = "DEVICEEVENT";
+        break;
+    case SERVICE_CONTROL_HARDWAREPROFILECHANGE:
+        name = "HARDWAREPROFILECHANGE";
+        break;
+    case SERVICE_CONTROL_POWEREVENT:
+        name = "POWEREVENT";
+        break;
+    case SERVICE_CONTROL_SESSIONCHANGE:
+        name = "SESSIONCHANGE";
+        break;
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        name = "PRESHUTDOWN";
+        break;
+    default:
+        name = code >= 128 && code <= 255 ? "CUSTOM" : "OTHER";
     }
     return Dec(code) + "(" + name + ")";
 }
@@ -199,17 +258,24 @@ std::string ControlText(DWORD code) {
 // The accept bit a named control needs; 0 = always deliverable (interrogate).
 DWORD AcceptBitOf(DWORD code) {
     switch (code) {
-    case SERVICE_CONTROL_STOP: return SERVICE_ACCEPT_STOP;
+    case SERVICE_CONTROL_STOP:
+        return SERVICE_ACCEPT_STOP;
     case SERVICE_CONTROL_PAUSE:
-    case SERVICE_CONTROL_CONTINUE: return SERVICE_ACCEPT_PAUSE_CONTINUE;
-    case SERVICE_CONTROL_SHUTDOWN: return SERVICE_ACCEPT_SHUTDOWN;
-    case SERVICE_CONTROL_PARAMCHANGE: return SERVICE_ACCEPT_PARAMCHANGE;
+    case SERVICE_CONTROL_CONTINUE:
+        return SERVICE_ACCEPT_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_SHUTDOWN:
+        return SERVICE_ACCEPT_SHUTDOWN;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        return SERVICE_ACCEPT_PARAMCHANGE;
     case SERVICE_CONTROL_NETBINDADD:
     case SERVICE_CONTROL_NETBINDREMOVE:
     case SERVICE_CONTROL_NETBINDENABLE:
-    case SERVICE_CONTROL_NETBINDDISABLE: return SERVICE_ACCEPT_NETBINDCHANGE;
-    case SERVICE_CONTROL_PRESHUTDOWN: return SERVICE_ACCEPT_PRESHUTDOWN;
-    default: return 0;
+    case SERVICE_CONTROL_NETBINDDISABLE:
+        return SERVICE_ACCEPT_NETBINDCHANGE;
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        return SERVICE_ACCEPT_PRESHUTDOWN;
+    default:
+        return 0;
     }
 }
 
@@ -250,7 +316,8 @@ public:
                 WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &n, nullptr);
             }
         }
-        if (FFile != INVALID_HANDLE_VALUE) WriteFile(FFile, line.data(), static_cast<DWORD>(line.size()), &n, nullptr);
+        if (FFile != INVALID_HANDLE_VALUE)
+            WriteFile(FFile, line.data(), static_cast<DWORD>(line.size()), &n, nullptr);
         LeaveCriticalSection(&FLock);
     }
 
@@ -259,8 +326,9 @@ private:
         FOpened = true;
         std::wstring path = EnvironmentValue(L"TAMRELDBG_LOG");
         if (path.empty()) return;
-        FFile = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        FFile = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
     CRITICAL_SECTION FLock;
@@ -406,7 +474,8 @@ std::string Refused(const std::string& record, DWORD error) {
 // ---------------------------------------------------------------------------------------------
 
 // Delivers one control to one service, on the calling (dispatcher) thread. Error 0 = delivered.
-std::string Deliver(const std::wstring& name, DWORD code, bool checked, const std::string& source, DWORD* error) {
+std::string Deliver(const std::wstring& name, DWORD code, bool checked, const std::string& source,
+                    DWORD* error) {
     const std::string record = "control " + Utf8(name) + " code=" + ControlText(code) + " source=" + source;
     LPHANDLER_FUNCTION handler = nullptr;
     DWORD refusal = 0;
@@ -422,7 +491,8 @@ std::string Deliver(const std::wstring& name, DWORD code, bool checked, const st
         } else if (checked) {
             DWORD bit = AcceptBitOf(code);
             DWORD state = s->Status.dwCurrentState;
-            if (bit && !(s->Status.dwControlsAccepted & bit)) refusal = ERROR_INVALID_SERVICE_CONTROL;
+            if (bit && !(s->Status.dwControlsAccepted & bit))
+                refusal = ERROR_INVALID_SERVICE_CONTROL;
             else if (code != SERVICE_CONTROL_INTERROGATE &&
                      (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
                 refusal = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
@@ -490,9 +560,12 @@ std::string Quit(const std::string& source) {
 
 std::string Execute(const TRequest& r) {
     switch (r.Kind) {
-    case TRequest::rkControl: return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr);
-    case TRequest::rkBroadcast: return Broadcast(r);
-    case TRequest::rkQuit: return Quit(r.Source);
+    case TRequest::rkControl:
+        return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr);
+    case TRequest::rkBroadcast:
+        return Broadcast(r);
+    case TRequest::rkQuit:
+        return Quit(r.Source);
     }
     return {};
 }
@@ -505,15 +578,18 @@ std::vector<std::wstring> Tokenize(const std::wstring& line) {
     std::vector<std::wstring> words;
     size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && iswspace(line[i])) ++i;
+        while (i < line.size() && iswspace(line[i]))
+            ++i;
         if (i >= line.size()) break;
         std::wstring word;
         if (line[i] == L'"') {
             ++i;
-            while (i < line.size() && line[i] != L'"') word.push_back(line[i++]);
+            while (i < line.size() && line[i] != L'"')
+                word.push_back(line[i++]);
             ++i;
         } else {
-            while (i < line.size() && !iswspace(line[i])) word.push_back(line[i++]);
+            while (i < line.size() && !iswspace(line[i]))
+                word.push_back(line[i++]);
         }
         words.push_back(word);
     }
@@ -563,8 +639,7 @@ std::string StatusCommand(const std::vector<std::wstring>& w) {
 
 std::string WaitCommand(const std::vector<std::wstring>& w, const std::string& source) {
     DWORD target = 0, timeout = 10000;
-    if (w.size() < 3 || !ParseState(w[2], target) || (w.size() > 3 && !ParseCode(w[3], timeout)))
-        return "";
+    if (w.size() < 3 || !ParseState(w[2], target) || (w.size() > 3 && !ParseCode(w[3], timeout))) return "";
     const std::string record = "wait " + Utf8(w[1]);
     const DWORD start = GetTickCount();
     TLocked lock;
@@ -575,7 +650,8 @@ std::string WaitCommand(const std::vector<std::wstring>& w, const std::string& s
         if (state == target) return Outcome(record + " state=" + StateText(state) + " result=reached");
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeout)
-            return Outcome(record + " result=timeout error=" + Dec(ERROR_TIMEOUT) + " state=" + StateText(state));
+            return Outcome(record + " result=timeout error=" + Dec(ERROR_TIMEOUT) +
+                           " state=" + StateText(state));
         SleepConditionVariableCS(&State().Changed, &State().Lock, timeout - elapsed);
     }
 }
@@ -620,8 +696,10 @@ std::string Command(const std::wstring& line, const std::string& source, HANDLE 
         r->Checked = false;
     } else if ((verb == L"shutdown" || verb == L"preshutdown") && w.size() <= 2) {
         r->Code = verb == L"shutdown" ? SERVICE_CONTROL_SHUTDOWN : SERVICE_CONTROL_PRESHUTDOWN;
-        if (w.size() == 2) r->Name = w[1];
-        else r->Kind = TRequest::rkBroadcast;
+        if (w.size() == 2)
+            r->Name = w[1];
+        else
+            r->Kind = TRequest::rkBroadcast;
     } else if (verb == L"quit" && w.size() == 1) {
         r->Kind = TRequest::rkQuit;
     } else if (verb == L"status" && w.size() <= 2) {
@@ -687,9 +765,10 @@ DWORD WINAPI PipeThread(LPVOID param) {
     auto* start = static_cast<TPipeStart*>(param);
     const std::wstring name = start->Name;
     const std::string quoted = Quote(name);
-    HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
-                                   4096, 4096, 0, nullptr);
+    HANDLE pipe =
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                         4096, 4096, 0, nullptr);
     const DWORD error = GetLastError();
     SetEvent(start->Ready); // start is gone after this
     if (pipe == INVALID_HANDLE_VALUE) {
@@ -814,15 +893,20 @@ std::string ConfigText(DWORD level, const void* info, QuoteText quote) {
                Dec(static_cast<const SERVICE_DELAYED_AUTO_START_INFO*>(info)->fDelayedAutostart ? 1 : 0);
     case SERVICE_CONFIG_FAILURE_ACTIONS_FLAG:
         return " failureactionsflag=" +
-               Dec(static_cast<const SERVICE_FAILURE_ACTIONS_FLAG*>(info)->fFailureActionsOnNonCrashFailures ? 1
-                                                                                                              : 0);
+               Dec(static_cast<const SERVICE_FAILURE_ACTIONS_FLAG*>(info)->fFailureActionsOnNonCrashFailures
+                       ? 1
+                       : 0);
     case SERVICE_CONFIG_PRESHUTDOWN_INFO:
-        return " preshutdowntimeout=" + Dec(static_cast<const SERVICE_PRESHUTDOWN_INFO*>(info)->dwPreshutdownTimeout);
-    default: return {};
+        return " preshutdowntimeout=" +
+               Dec(static_cast<const SERVICE_PRESHUTDOWN_INFO*>(info)->dwPreshutdownTimeout);
+    default:
+        return {};
     }
 }
 
-bool KnownConfigLevel(DWORD level) { return level >= SERVICE_CONFIG_DESCRIPTION && level <= SERVICE_CONFIG_PREFERRED_NODE; }
+bool KnownConfigLevel(DWORD level) {
+    return level >= SERVICE_CONFIG_DESCRIPTION && level <= SERVICE_CONFIG_PREFERRED_NODE;
+}
 
 BOOL ChangeConfig2(SC_HANDLE h, DWORD level, LPVOID info, bool wide) {
     std::string record;
@@ -830,10 +914,12 @@ BOOL ChangeConfig2(SC_HANDLE h, DWORD level, LPVOID info, bool wide) {
     {
         TLocked lock;
         TScObject* o = FindObject(h);
-        record = "changeserviceconfig2 " + (o ? Utf8(o->Name) : std::string("?")) + " form=" + (wide ? "W" : "A") +
-                 " level=" + Dec(level);
-        if (!o || o->Kind != TScObject::okService) error = ERROR_INVALID_HANDLE;
-        else if (!KnownConfigLevel(level)) error = ERROR_INVALID_LEVEL;
+        record = "changeserviceconfig2 " + (o ? Utf8(o->Name) : std::string("?")) +
+                 " form=" + (wide ? "W" : "A") + " level=" + Dec(level);
+        if (!o || o->Kind != TScObject::okService)
+            error = ERROR_INVALID_HANDLE;
+        else if (!KnownConfigLevel(level))
+            error = ERROR_INVALID_LEVEL;
     }
     if (error) {
         Refused(record + " handle=" + Ptr(h), error);
@@ -855,7 +941,8 @@ BOOL ChangeConfig2(SC_HANDLE h, DWORD level, LPVOID info, bool wide) {
 
 extern "C" {
 
-SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerW(LPCWSTR lpServiceName, LPHANDLER_FUNCTION lpHandlerProc) {
+SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerW(LPCWSTR lpServiceName,
+                                                              LPHANDLER_FUNCTION lpHandlerProc) {
     const std::string record = "register " + (lpServiceName ? Utf8(lpServiceName) : std::string("nil"));
     if (!lpServiceName || !lpHandlerProc) {
         Refused(record, ERROR_INVALID_PARAMETER);
@@ -885,9 +972,12 @@ BOOL WINAPI DebugSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVIC
     {
         TLocked lock;
         TService* s = FindByHandle(hServiceStatus);
-        if (!s) error = ERROR_INVALID_HANDLE;
-        else if (!lpServiceStatus) error = ERROR_INVALID_PARAMETER;
-        else if (lpServiceStatus->dwCurrentState < SERVICE_STOPPED || lpServiceStatus->dwCurrentState > SERVICE_PAUSED)
+        if (!s)
+            error = ERROR_INVALID_HANDLE;
+        else if (!lpServiceStatus)
+            error = ERROR_INVALID_PARAMETER;
+        else if (lpServiceStatus->dwCurrentState < SERVICE_STOPPED ||
+                 lpServiceStatus->dwCurrentState > SERVICE_PAUSED)
             error = ERROR_INVALID_DATA;
         else {
             s->Status = *lpServiceStatus;
@@ -961,7 +1051,8 @@ BOOL WINAPI DebugStartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServi
         TLocked lock;
         for (;;) {
             bool done = true;
-            for (TService* s : st.Current) done = done && s->Finished();
+            for (TService* s : st.Current)
+                done = done && s->Finished();
             if (done || st.Forced) break;
             if (!st.Queue.empty()) {
                 std::shared_ptr<TRequest> r = st.Queue.front();
@@ -1053,8 +1144,10 @@ SC_HANDLE WINAPI DebugCreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName
     {
         TLocked lock;
         TScObject* manager = FindObject(hSCManager);
-        if (!manager || manager->Kind != TScObject::okManager) error = ERROR_INVALID_HANDLE;
-        else if (!lpServiceName || !*lpServiceName || wcschr(lpServiceName, L'\\') || wcschr(lpServiceName, L'/'))
+        if (!manager || manager->Kind != TScObject::okManager)
+            error = ERROR_INVALID_HANDLE;
+        else if (!lpServiceName || !*lpServiceName || wcschr(lpServiceName, L'\\') ||
+                 wcschr(lpServiceName, L'/'))
             error = ERROR_INVALID_NAME;
         else if (!lpBinaryPathName || !*lpBinaryPathName || (lpdwTagId && !hasGroup))
             error = ERROR_INVALID_PARAMETER;
@@ -1071,7 +1164,8 @@ SC_HANDLE WINAPI DebugCreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName
         }
     }
     record += " tag=" + Dec(tag) + " dependencies=" + JoinMultiSz(lpDependencies) +
-              " account=" + QuoteW(lpServiceStartName) + " password=" + (lpPassword && *lpPassword ? "yes" : "no");
+              " account=" + QuoteW(lpServiceStartName) +
+              " password=" + (lpPassword && *lpPassword ? "yes" : "no");
     if (error) {
         Refused(record, error);
         SetLastError(error);
@@ -1118,38 +1212,65 @@ namespace {
 
 std::string KindText(int kind) {
     switch (kind) {
-    case dekInfo: return "info";
-    case dekWarning: return "warning";
-    case dekError: return "error";
-    default: return Dec(static_cast<unsigned>(kind));
+    case dekInfo:
+        return "info";
+    case dekWarning:
+        return "warning";
+    case dekError:
+        return "error";
+    default:
+        return Dec(static_cast<unsigned>(kind));
     }
 }
 
 const char* VarTypeName(VARTYPE vt) {
     switch (vt) {
-    case VT_EMPTY: return "EMPTY";
-    case VT_NULL: return "NULL";
-    case VT_I2: return "I2";
-    case VT_I4: return "I4";
-    case VT_R4: return "R4";
-    case VT_R8: return "R8";
-    case VT_CY: return "CY";
-    case VT_DATE: return "DATE";
-    case VT_BSTR: return "BSTR";
-    case VT_DISPATCH: return "DISPATCH";
-    case VT_ERROR: return "ERROR";
-    case VT_BOOL: return "BOOL";
-    case VT_UNKNOWN: return "UNKNOWN";
-    case VT_DECIMAL: return "DECIMAL";
-    case VT_I1: return "I1";
-    case VT_UI1: return "UI1";
-    case VT_UI2: return "UI2";
-    case VT_UI4: return "UI4";
-    case VT_I8: return "I8";
-    case VT_UI8: return "UI8";
-    case VT_INT: return "INT";
-    case VT_UINT: return "UINT";
-    default: return nullptr;
+    case VT_EMPTY:
+        return "EMPTY";
+    case VT_NULL:
+        return "NULL";
+    case VT_I2:
+        return "I2";
+    case VT_I4:
+        return "I4";
+    case VT_R4:
+        return "R4";
+    case VT_R8:
+        return "R8";
+    case VT_CY:
+        return "CY";
+    case VT_DATE:
+        return "DATE";
+    case VT_BSTR:
+        return "BSTR";
+    case VT_DISPATCH:
+        return "DISPATCH";
+    case VT_ERROR:
+        return "ERROR";
+    case VT_BOOL:
+        return "BOOL";
+    case VT_UNKNOWN:
+        return "UNKNOWN";
+    case VT_DECIMAL:
+        return "DECIMAL";
+    case VT_I1:
+        return "I1";
+    case VT_UI1:
+        return "UI1";
+    case VT_UI2:
+        return "UI2";
+    case VT_UI4:
+        return "UI4";
+    case VT_I8:
+        return "I8";
+    case VT_UI8:
+        return "UI8";
+    case VT_INT:
+        return "INT";
+    case VT_UINT:
+        return "UINT";
+    default:
+        return nullptr;
     }
 }
 
@@ -1170,7 +1291,9 @@ std::string ValueText(const VARIANT& value) {
     return result;
 }
 
-void Event(const std::string& fields) { Log().Line("event " + fields + " time=" + NowText()); }
+void Event(const std::string& fields) {
+    Log().Line("event " + fields + " time=" + NowText());
+}
 
 std::string TextFields(const char* form, const std::string& text, TDebugEventData data) {
     return std::string("form=") + form + " text=" + text + " data=" + Dec(data);
@@ -1186,18 +1309,22 @@ void WINAPI SendCheckpointW(const wchar_t* Text, TDebugEventData Data) {
     Event("send=checkpoint " + TextFields("W", QuoteW(Text), Data));
 }
 
-void WINAPI SendClearToCheckpoint() { Event("send=clear-to-checkpoint"); }
+void WINAPI SendClearToCheckpoint() {
+    Event("send=clear-to-checkpoint");
+}
 
-void WINAPI SendClearAll() { Event("send=clear-all"); }
+void WINAPI SendClearAll() {
+    Event("send=clear-all");
+}
 
 void WINAPI SendValue(TDebugEventKind Kind, const char* Text, VARIANT Value, TDebugEventData Data) {
-    Event("send=value form=A kind=" + KindText(Kind) + " text=" + QuoteA(Text) + " value=" + ValueText(Value) +
-          " data=" + Dec(Data));
+    Event("send=value form=A kind=" + KindText(Kind) + " text=" + QuoteA(Text) +
+          " value=" + ValueText(Value) + " data=" + Dec(Data));
 }
 
 void WINAPI SendValueW(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value, TDebugEventData Data) {
-    Event("send=value form=W kind=" + KindText(Kind) + " text=" + QuoteW(Text) + " value=" + ValueText(Value) +
-          " data=" + Dec(Data));
+    Event("send=value form=W kind=" + KindText(Kind) + " text=" + QuoteW(Text) +
+          " value=" + ValueText(Value) + " data=" + Dec(Data));
 }
 
 void WINAPI SendMethodEnter(const char* Text, TDebugEventData Data) {

@@ -4,6 +4,7 @@
 //   WINSVC_PROBE=loader  the one-time loader: outcome, library, bound exports, ANSI config path
 //   WINSVC_PROBE=scm     the manager calls that the debug library records
 //   WINSVC_PROBE=events  every debug event in both text forms
+//   WINSVC_PROBE=dispatcher  the dispatcher's answers to calls made the wrong way
 // One result a line on stdout, UTF-8.
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_WinSvc.h"
@@ -74,10 +75,11 @@ void Loader() {
     char text[] = "probe text";
     SERVICE_DESCRIPTIONA description{text};
     SetLastError(0);
-    BOOL ok = RkChangeServiceConfig2A(reinterpret_cast<SC_HANDLE>(0x1234), SERVICE_CONFIG_DESCRIPTION, &description);
+    BOOL ok = RkChangeServiceConfig2A(reinterpret_cast<SC_HANDLE>(0x1234), SERVICE_CONFIG_DESCRIPTION,
+                                      &description);
     DWORD error = GetLastError();
-    Out(L"cs2a ok=" + IntToStr(ok) + L" error=" + IntToStr(error) + L" recorded=" + (GRecorderCalled ? L"1" : L"0") +
-        L" text=[" + GRecorded + L"]");
+    Out(L"cs2a ok=" + IntToStr(ok) + L" error=" + IntToStr(error) + L" recorded=" +
+        (GRecorderCalled ? L"1" : L"0") + L" text=[" + GRecorded + L"]");
 }
 
 void Result(const wchar_t* op, BOOL ok) {
@@ -91,18 +93,20 @@ void Scm() {
     Result(L"open", manager != nullptr);
     Result(L"open-other-database", RkOpenSCManager(nullptr, L"Elsewhere", SC_MANAGER_CONNECT) != nullptr);
     DWORD tag = 0;
-    SC_HANDLE service = RkCreateService(manager, L"ProbeSvc", L"Probe service", SERVICE_ALL_ACCESS,
-                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                        L"C:\\probe\\probe.exe /startedbyscm:X", L"ProbeGroup", &tag,
-                                        L"Dep1\0+Group2\0", L".\\someone", L"secret");
+    SC_HANDLE service =
+        RkCreateService(manager, L"ProbeSvc", L"Probe service", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, L"C:\\probe\\probe.exe /startedbyscm:X",
+                        L"ProbeGroup", &tag, L"Dep1\0+Group2\0", L".\\someone", L"secret");
     Result(L"create", service != nullptr);
     Out(L"tag=" + IntToStr(tag));
-    Result(L"create-again", RkCreateService(manager, L"probesvc", nullptr, SERVICE_ALL_ACCESS,
-                                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                            L"C:\\x.exe", nullptr, nullptr, nullptr, nullptr, nullptr) != nullptr);
-    Result(L"create-slash", RkCreateService(manager, L"a/b", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                            SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, L"C:\\x.exe", nullptr,
-                                            nullptr, nullptr, nullptr, nullptr) != nullptr);
+    Result(L"create-again",
+           RkCreateService(manager, L"probesvc", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                           SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, L"C:\\x.exe", nullptr, nullptr,
+                           nullptr, nullptr, nullptr) != nullptr);
+    Result(L"create-slash",
+           RkCreateService(manager, L"a/b", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                           SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, L"C:\\x.exe", nullptr, nullptr,
+                           nullptr, nullptr, nullptr) != nullptr);
 
     wchar_t wide[] = L"wide \"quoted\" text";
     SERVICE_DESCRIPTIONW dw{wide};
@@ -117,7 +121,8 @@ void Scm() {
     SERVICE_PRESHUTDOWN_INFO pre{7000};
     Result(L"config-preshutdown", RkChangeServiceConfig2(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre));
     SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
-    Result(L"config-delayed", RkChangeServiceConfig2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed));
+    Result(L"config-delayed",
+           RkChangeServiceConfig2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed));
     Result(L"config-level-99", RkChangeServiceConfig2(service, 99, &pre));
     Result(L"config-on-manager", RkChangeServiceConfig2(manager, SERVICE_CONFIG_DESCRIPTION, &dw));
     Result(L"close-service", RkCloseServiceHandle(service));
@@ -156,15 +161,50 @@ void Events() {
     Out(L"events done");
 }
 
+void WINAPI QuietHandler(DWORD) {}
+
+// Registers under a foreign name, reports wrongly, starts a second dispatcher, then stops.
+void WINAPI CheckedMain(DWORD, LPWSTR*) {
+    Result(L"register-foreign", RkRegisterServiceCtrlHandler(L"NotInTable", QuietHandler) != nullptr);
+    SERVICE_STATUS_HANDLE h = RkRegisterServiceCtrlHandler(L"checked", QuietHandler);
+    Result(L"register", h != nullptr);
+    SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP, 0, 0, 0, 0};
+    Result(L"status-bad-handle",
+           RkSetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(0x4711), &status));
+    status.dwCurrentState = 0;
+    Result(L"status-bad-state", RkSetServiceStatus(h, &status));
+    SERVICE_TABLE_ENTRYW table[] = {{const_cast<LPWSTR>(L"Inner"), CheckedMain}, {nullptr, nullptr}};
+    Result(L"second-dispatcher", RkStartServiceCtrlDispatcher(table));
+    status.dwCurrentState = SERVICE_STOPPED;
+    Result(L"status-stopped", RkSetServiceStatus(h, &status));
+}
+
+// Returns without ever registering a handler.
+void WINAPI SilentMain(DWORD, LPWSTR*) {}
+
+void Dispatcher() {
+    Result(L"empty-table", RkStartServiceCtrlDispatcher(nullptr));
+    SERVICE_TABLE_ENTRYW table[] = {{const_cast<LPWSTR>(L"Checked"), CheckedMain},
+                                    {const_cast<LPWSTR>(L"Silent"), SilentMain},
+                                    {nullptr, nullptr}};
+    Result(L"dispatcher", RkStartServiceCtrlDispatcher(table));
+}
+
 } // namespace
 
 int wmain() {
     try {
         std::wstring mode = Env(L"WINSVC_PROBE");
-        if (mode == L"find") Find();
-        else if (mode == L"loader") Loader();
-        else if (mode == L"scm") Scm();
-        else if (mode == L"events") Events();
+        if (mode == L"find")
+            Find();
+        else if (mode == L"loader")
+            Loader();
+        else if (mode == L"scm")
+            Scm();
+        else if (mode == L"events")
+            Events();
+        else if (mode == L"dispatcher")
+            Dispatcher();
         else {
             Out(L"unknown mode [" + mode + L"]");
             return 2;

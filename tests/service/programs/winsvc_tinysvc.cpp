@@ -7,6 +7,8 @@
 //                     of /names (the last one for the rest; default 0x7)
 //   /evidence:FILE    where it writes what happened, one line each (a service started by the
 //                     manager has no stdout or stderr)
+//   /ctrlc            takes a console of its own and presses Ctrl+C in it once every service
+//                     runs
 //
 // Evidence lines: "dispatcher start", "main NAME argc=N argv0=NAME", "register NAME ok=1",
 // "handler NAME code=N ondispatcher=0|1", "main NAME returns", "dispatcher returned ok=1 error=0".
@@ -66,7 +68,8 @@ void Report(TTinyService& s, DWORD state, DWORD accepted, DWORD checkpoint) {
     s.Status.dwCurrentState = state;
     s.Status.dwControlsAccepted = accepted;
     s.Status.dwCheckPoint = checkpoint;
-    s.Status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED || state == SERVICE_PAUSED ? 0 : 3000;
+    s.Status.dwWaitHint =
+        state == SERVICE_RUNNING || state == SERVICE_STOPPED || state == SERVICE_PAUSED ? 0 : 3000;
     SERVICE_STATUS copy = s.Status;
     LeaveCriticalSection(&GLock);
     if (!RkSetServiceStatus(s.StatusHandle, &copy))
@@ -75,8 +78,8 @@ void Report(TTinyService& s, DWORD state, DWORD accepted, DWORD checkpoint) {
 
 void Handle(int index, DWORD code) {
     TTinyService& s = GServices[static_cast<size_t>(index)];
-    Evidence(L"handler " + s.Name + L" code=" + IntToStr(code) +
-             L" ondispatcher=" + (GetCurrentThreadId() == GDispatcherThread ? L"1" : L"0"));
+    Evidence(L"handler " + s.Name + L" code=" + IntToStr(code) + L" ondispatcher=" +
+             (GetCurrentThreadId() == GDispatcherThread ? L"1" : L"0"));
     switch (code) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
@@ -84,15 +87,24 @@ void Handle(int index, DWORD code) {
         Report(s, SERVICE_STOP_PENDING, 0, 1);
         SetEvent(s.StopEvent);
         break;
-    case SERVICE_CONTROL_PAUSE: Report(s, SERVICE_PAUSED, s.Accept, 0); break;
-    case SERVICE_CONTROL_CONTINUE: Report(s, SERVICE_RUNNING, s.Accept, 0); break;
-    case SERVICE_CONTROL_INTERROGATE: Report(s, s.Status.dwCurrentState, s.Status.dwControlsAccepted, 0); break;
-    default: break;
+    case SERVICE_CONTROL_PAUSE:
+        Report(s, SERVICE_PAUSED, s.Accept, 0);
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        Report(s, SERVICE_RUNNING, s.Accept, 0);
+        break;
+    case SERVICE_CONTROL_INTERROGATE:
+        Report(s, s.Status.dwCurrentState, s.Status.dwControlsAccepted, 0);
+        break;
+    default:
+        break;
     }
 }
 
 // The plain handler carries no context: one entry point per table slot.
-template <int I> void WINAPI Handler(DWORD code) { Handle(I, code); }
+template <int I> void WINAPI Handler(DWORD code) {
+    Handle(I, code);
+}
 const LPHANDLER_FUNCTION GHandlers[KMaxServices] = {Handler<0>, Handler<1>, Handler<2>, Handler<3>};
 
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
@@ -104,14 +116,28 @@ void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
     if (index < 0) return;
     TTinyService& s = GServices[static_cast<size_t>(index)];
     s.StatusHandle = RkRegisterServiceCtrlHandler(s.Name.c_str(), GHandlers[index]);
-    Evidence(L"register " + s.Name + L" ok=" + (s.StatusHandle ? L"1" : L"0") +
-             L" error=" + IntToStr(s.StatusHandle ? 0 : GetLastError()));
+    Evidence(L"register " + s.Name + L" ok=" + (s.StatusHandle ? L"1" : L"0") + L" error=" +
+             IntToStr(s.StatusHandle ? 0 : GetLastError()));
     if (!s.StatusHandle) return;
     Report(s, SERVICE_START_PENDING, 0, 1);
     Report(s, SERVICE_RUNNING, s.Accept, 0);
     WaitForSingleObject(s.StopEvent, INFINITE);
     Evidence(L"main " + s.Name + L" returns");
     Report(s, SERVICE_STOPPED, 0, 0);
+}
+
+DWORD WINAPI PressCtrlC(LPVOID) {
+    for (;;) {
+        bool running = true;
+        EnterCriticalSection(&GLock);
+        for (const auto& s : GServices)
+            running = running && s.Status.dwCurrentState == SERVICE_RUNNING;
+        LeaveCriticalSection(&GLock);
+        if (running) break;
+        Sleep(20);
+    }
+    Evidence(L"ctrl-c pressed=" + IntToStr(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) ? 1 : 0));
+    return 0;
 }
 
 } // namespace
@@ -135,9 +161,16 @@ int wmain() {
         GServices.push_back(s);
     }
     std::vector<SERVICE_TABLE_ENTRYW> table;
-    for (auto& s : GServices) table.push_back({s.Name.data(), ServiceMain});
+    for (auto& s : GServices)
+        table.push_back({s.Name.data(), ServiceMain});
     table.push_back({nullptr, nullptr});
 
+    if (TamrelFindCommand(L"ctrlc")) {
+        // A console of our own: the one we were started with (if any) is shared with others.
+        FreeConsole();
+        Evidence(L"console ok=" + IntToStr(AllocConsole() ? 1 : 0));
+        CloseHandle(CreateThread(nullptr, 0, PressCtrlC, nullptr, 0, nullptr));
+    }
     Evidence(L"dispatcher start");
     BOOL ok = FALSE;
     DWORD error = 0;
