@@ -48,7 +48,9 @@ namespace {
 
 // GetProcAddress answers a generic function pointer; void(*)() converts to any other function
 // pointer type without a cast-function-type warning.
-template <class F> F ProcCast(FARPROC p) { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p)); }
+template <class F> F ProcCast(FARPROC p) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+}
 
 // The loader's flags and lock are constant-initialised and never destroyed, so a wrapper that a
 // late thread calls during process exit still finds them.
@@ -97,7 +99,9 @@ TWinSvcUnit& Unit() {
     return unit;
 }
 
-template <class F> void Bind(F& slot, FARPROC p) { slot = ProcCast<F>(p); }
+template <class F> void Bind(F& slot, FARPROC p) {
+    slot = ProcCast<F>(p);
+}
 
 // One entry per export, in binding order; the slot is filled as soon as the export is found.
 struct TExportBinding {
@@ -109,7 +113,8 @@ struct TExportBinding {
 
 #define TAMREL_BIND(NAME, OPTIONAL, SLOT)                                                                    \
     TExportBinding {                                                                                         \
-        NAME, OPTIONAL, [](FARPROC p) { Bind(SLOT, p); }, []() -> void* { return reinterpret_cast<void*>(SLOT); } \
+        NAME, OPTIONAL, [](FARPROC p) { Bind(SLOT, p); },                                                    \
+            []() -> void* { return reinterpret_cast<void*>(SLOT); }                                          \
     }
 
 const TExportBinding GBindings[] = {
@@ -141,7 +146,8 @@ static_assert(sizeof(GBindings) / sizeof(GBindings[0]) == RkDebugExportCount);
 void LoadDebugLibrary() {
     // Configuring always talks to the real manager.
     if (!TamrelFindCommand(L"debug")) return;
-    if (TamrelFindCommand(L"install") || TamrelFindCommand(L"uninstall") || TamrelFindCommand(L"reinstall")) return;
+    if (TamrelFindCommand(L"install") || TamrelFindCommand(L"uninstall") || TamrelFindCommand(L"reinstall"))
+        return;
 
     HMODULE library = LoadLibraryW(RkDebugLibraryName);
     if (!library) RaiseLastOSError();
@@ -168,9 +174,13 @@ void RkLoadDebugLibrary() {
     LoadDebugLibrary();
 }
 
-bool RkDebugLoaderRan() { return GLoaderRan.load(); }
+bool RkDebugLoaderRan() {
+    return GLoaderRan.load();
+}
 
-HMODULE RkDebugLibraryHandle() { return GDebugLibrary.load(); }
+HMODULE RkDebugLibraryHandle() {
+    return GDebugLibrary.load();
+}
 
 void* RkBoundDebugExport(int Index) {
     if (Index < 0 || Index >= RkDebugExportCount) return nullptr;
@@ -181,7 +191,9 @@ void* RkBoundDebugExport(int Index) {
 // advapi32 functions bound at run time
 // ---------------------------------------------------------------------------------------------
 
-TRkAdvApi& RkAdvApi() { return Unit().Bound(); }
+TRkAdvApi& RkAdvApi() {
+    return Unit().Bound();
+}
 
 BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
     TChangeServiceConfig2Proc bound = RkAdvApi().ChangeServiceConfig2W;
@@ -192,7 +204,8 @@ BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID 
     return bound(hService, dwInfoLevel, lpInfo);
 }
 
-SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHANDLER_FUNCTION_EX lpHandlerProc,
+SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
+                                                           LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                            LPVOID lpContext) {
     TRegisterServiceCtrlHandlerExProc bound = RkAdvApi().RegisterServiceCtrlHandlerExW;
     if (!bound) {
@@ -286,8 +299,8 @@ BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID 
     return ok;
 }
 
-DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer, DWORD BufSize,
-                           DWORD& Needed) {
+DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer,
+                           DWORD BufSize, DWORD& Needed) {
     Needed = 0;
     if (!Buffer) BufSize = 0;
     if (InfoLevel == SERVICE_CONFIG_DESCRIPTION) {
@@ -310,7 +323,8 @@ DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSi
         if (!AnsiOf(w.lpCommand, command) || !AnsiOf(w.lpRebootMsg, reboot)) return ERROR_INVALID_DATA;
         // The action array goes right behind the record, wherever the wide answer had it.
         const uint64_t actionBytes = w.lpsaActions ? uint64_t{sizeof(SC_ACTION)} * w.cActions : 0;
-        const uint64_t needed = sizeof(SERVICE_FAILURE_ACTIONSA) + actionBytes + command.size() + reboot.size();
+        const uint64_t needed =
+            sizeof(SERVICE_FAILURE_ACTIONSA) + actionBytes + command.size() + reboot.size();
         if (needed > MAXDWORD) return ERROR_INVALID_DATA;
         Needed = static_cast<DWORD>(needed);
         if (BufSize < Needed) return ERROR_INSUFFICIENT_BUFFER;
@@ -356,7 +370,8 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    ok = ::QueryServiceConfig2W(hService, dwInfoLevel, reinterpret_cast<LPBYTE>(wide.get()), wideSize, &wideSize);
+    ok = ::QueryServiceConfig2W(hService, dwInfoLevel, reinterpret_cast<LPBYTE>(wide.get()), wideSize,
+                                &wideSize);
     error = GetLastError();
     if (!ok) {
         SetLastError(error);
@@ -377,16 +392,17 @@ SC_HANDLE WINAPI RkOpenSCManager(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, 
 }
 
 SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
-                                 DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                 LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId,
-                                 LPCWSTR lpDependencies, LPCWSTR lpServiceStartName, LPCWSTR lpPassword) {
+                                 DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType,
+                                 DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
+                                 LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
+                                 LPCWSTR lpPassword) {
     if (auto slot = RkSlots.RkCreateService)
         return slot(hSCManager, lpServiceName, lpDisplayName, dwDesiredAccess, dwServiceType, dwStartType,
                     dwErrorControl, lpBinaryPathName, lpLoadOrderGroup, lpdwTagId, lpDependencies,
                     lpServiceStartName, lpPassword);
-    return ::CreateServiceW(hSCManager, lpServiceName, lpDisplayName, dwDesiredAccess, dwServiceType, dwStartType,
-                            dwErrorControl, lpBinaryPathName, lpLoadOrderGroup, lpdwTagId, lpDependencies,
-                            lpServiceStartName, lpPassword);
+    return ::CreateServiceW(hSCManager, lpServiceName, lpDisplayName, dwDesiredAccess, dwServiceType,
+                            dwStartType, dwErrorControl, lpBinaryPathName, lpLoadOrderGroup, lpdwTagId,
+                            lpDependencies, lpServiceStartName, lpPassword);
 }
 
 BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject) {
@@ -404,16 +420,19 @@ BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOI
     return tamrel::ChangeServiceConfig2A(hService, dwInfoLevel, lpInfo);
 }
 
-SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName, LPHANDLER_FUNCTION lpHandlerProc) {
+SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
+                                                          LPHANDLER_FUNCTION lpHandlerProc) {
     RkLoadDebugLibrary();
     if (auto slot = RkSlots.RkRegisterServiceCtrlHandler) return slot(lpServiceName, lpHandlerProc);
     return ::RegisterServiceCtrlHandlerW(lpServiceName, lpHandlerProc);
 }
 
 SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
-                                                            LPHANDLER_FUNCTION_EX lpHandlerProc, LPVOID lpContext) {
+                                                            LPHANDLER_FUNCTION_EX lpHandlerProc,
+                                                            LPVOID lpContext) {
     RkLoadDebugLibrary();
-    if (auto slot = RkSlots.RkRegisterServiceCtrlHandlerEx) return slot(lpServiceName, lpHandlerProc, lpContext);
+    if (auto slot = RkSlots.RkRegisterServiceCtrlHandlerEx)
+        return slot(lpServiceName, lpHandlerProc, lpContext);
     return tamrel::RegisterServiceCtrlHandlerExW(lpServiceName, lpHandlerProc, lpContext);
 }
 
@@ -445,13 +464,14 @@ BOOL WINAPI RkEnumServicesStatus(SC_HANDLE hSCManager, DWORD dwServiceType, DWOR
     if (auto slot = RkSlots.RkEnumServicesStatus)
         return slot(hSCManager, dwServiceType, dwServiceState, lpServices, cbBufSize, pcbBytesNeeded,
                     lpServicesReturned, lpResumeHandle);
-    return ::EnumServicesStatusW(hSCManager, dwServiceType, dwServiceState, lpServices, cbBufSize, pcbBytesNeeded,
-                                 lpServicesReturned, lpResumeHandle);
+    return ::EnumServicesStatusW(hSCManager, dwServiceType, dwServiceState, lpServices, cbBufSize,
+                                 pcbBytesNeeded, lpServicesReturned, lpResumeHandle);
 }
 
 BOOL WINAPI RkGetServiceDisplayName(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPWSTR lpDisplayName,
                                     LPDWORD lpcchBuffer) {
-    if (auto slot = RkSlots.RkGetServiceDisplayName) return slot(hSCManager, lpServiceName, lpDisplayName, lpcchBuffer);
+    if (auto slot = RkSlots.RkGetServiceDisplayName)
+        return slot(hSCManager, lpServiceName, lpDisplayName, lpcchBuffer);
     return ::GetServiceDisplayNameW(hSCManager, lpServiceName, lpDisplayName, lpcchBuffer);
 }
 
@@ -462,14 +482,15 @@ SC_HANDLE WINAPI RkOpenService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWOR
 
 BOOL WINAPI RkQueryServiceConfig(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded) {
-    if (auto slot = RkSlots.RkQueryServiceConfig) return slot(hService, lpServiceConfig, cbBufSize, pcbBytesNeeded);
+    if (auto slot = RkSlots.RkQueryServiceConfig)
+        return slot(hService, lpServiceConfig, cbBufSize, pcbBytesNeeded);
     return ::QueryServiceConfigW(hService, lpServiceConfig, cbBufSize, pcbBytesNeeded);
 }
 
-BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                  LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId,
-                                  LPCWSTR lpDependencies, LPCWSTR lpServiceStartName, LPCWSTR lpPassword,
-                                  LPCWSTR lpDisplayName) {
+BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
+                                  DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
+                                  LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
+                                  LPCWSTR lpPassword, LPCWSTR lpDisplayName) {
     if (auto slot = RkSlots.RkChangeServiceConfig)
         return slot(hService, dwServiceType, dwStartType, dwErrorControl, lpBinaryPathName, lpLoadOrderGroup,
                     lpdwTagId, lpDependencies, lpServiceStartName, lpPassword, lpDisplayName);

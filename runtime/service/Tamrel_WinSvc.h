@@ -39,11 +39,13 @@ using TDebugEventData = UINT_PTR;
 // debug export; tests may put a recorder into any of them (and must empty it again).
 // ---------------------------------------------------------------------------------------------
 
-using TOpenSCManagerProc = SC_HANDLE(WINAPI*)(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, DWORD dwDesiredAccess);
-using TCreateServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
-                                              DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType,
-                                              DWORD dwErrorControl, LPCWSTR lpBinaryPathName,
-                                              LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId, LPCWSTR lpDependencies,
+using TOpenSCManagerProc = SC_HANDLE(WINAPI*)(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName,
+                                              DWORD dwDesiredAccess);
+using TCreateServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
+                                              LPCWSTR lpDisplayName, DWORD dwDesiredAccess,
+                                              DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
+                                              LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
+                                              LPDWORD lpdwTagId, LPCWSTR lpDependencies,
                                               LPCWSTR lpServiceStartName, LPCWSTR lpPassword);
 using TCloseServiceHandleProc = BOOL(WINAPI*)(SC_HANDLE hSCObject);
 using TChangeServiceConfig2Proc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
@@ -52,26 +54,30 @@ using TRegisterServiceCtrlHandlerProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR l
 using TRegisterServiceCtrlHandlerExProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
                                                                          LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                                          LPVOID lpContext);
-using TSetServiceStatusProc = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus);
+using TSetServiceStatusProc = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE hServiceStatus,
+                                            LPSERVICE_STATUS lpServiceStatus);
 using TStartServiceCtrlDispatcherProc = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
-using TControlServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus);
+using TControlServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwControl,
+                                          LPSERVICE_STATUS lpServiceStatus);
 using TDeleteServiceProc = BOOL(WINAPI*)(SC_HANDLE hService);
 using TEnumServicesStatusProc = BOOL(WINAPI*)(SC_HANDLE hSCManager, DWORD dwServiceType, DWORD dwServiceState,
                                               LPENUM_SERVICE_STATUSW lpServices, DWORD cbBufSize,
                                               LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned,
                                               LPDWORD lpResumeHandle);
-using TGetServiceDisplayNameProc = BOOL(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPWSTR lpDisplayName,
-                                                 LPDWORD lpcchBuffer);
-using TOpenServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess);
+using TGetServiceDisplayNameProc = BOOL(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
+                                                 LPWSTR lpDisplayName, LPDWORD lpcchBuffer);
+using TOpenServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
+                                            DWORD dwDesiredAccess);
 using TQueryServiceConfigProc = BOOL(WINAPI*)(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig,
                                               DWORD cbBufSize, LPDWORD pcbBytesNeeded);
 using TChangeServiceConfigProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
                                                DWORD dwErrorControl, LPCWSTR lpBinaryPathName,
-                                               LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId, LPCWSTR lpDependencies,
-                                               LPCWSTR lpServiceStartName, LPCWSTR lpPassword,
-                                               LPCWSTR lpDisplayName);
+                                               LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId,
+                                               LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
+                                               LPCWSTR lpPassword, LPCWSTR lpDisplayName);
 using TQueryServiceStatusProc = BOOL(WINAPI*)(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
-using TStartServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCWSTR* lpServiceArgVectors);
+using TStartServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwNumServiceArgs,
+                                        LPCWSTR* lpServiceArgVectors);
 
 struct TRkSlots {
     TOpenSCManagerProc RkOpenSCManager = nullptr;
@@ -100,8 +106,10 @@ extern TRkSlots RkSlots;
 using TSendTextA = void(WINAPI*)(const char* Text, TDebugEventData Data);
 using TSendTextW = void(WINAPI*)(const wchar_t* Text, TDebugEventData Data);
 using TSendPlain = void(WINAPI*)();
-using TSendValueA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, VARIANT Value, TDebugEventData Data);
-using TSendValueW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value, TDebugEventData Data);
+using TSendValueA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, VARIANT Value,
+                                  TDebugEventData Data);
+using TSendValueW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value,
+                                  TDebugEventData Data);
 using TSendMessageA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, TDebugEventData Data);
 using TSendMessageW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data);
 
@@ -129,12 +137,26 @@ inline constexpr wchar_t RkDebugLibraryName[] = L"tamreldbg.dll";
 #endif
 
 // The export names in the order the loader binds them.
-inline constexpr const char* RkDebugExportNames[] = {
-    "DebugRegisterServiceCtrlHandlerW", "DebugSetServiceStatus", "DebugStartServiceCtrlDispatcherW",
-    "DebugCreateServiceW", "DebugOpenSCManagerW", "DebugChangeServiceConfig2W", "DebugChangeServiceConfig2",
-    "DebugCloseServiceHandle", "SendCheckpoint", "SendCheckpointW", "SendClearToCheckpoint", "SendClearAll",
-    "SendValue", "SendValueW", "SendMethodEnter", "SendMethodEnterW", "SendMethodLeave", "SendMethodLeaveW",
-    "SendMessage", "SendMessageW"};
+inline constexpr const char* RkDebugExportNames[] = {"DebugRegisterServiceCtrlHandlerW",
+                                                     "DebugSetServiceStatus",
+                                                     "DebugStartServiceCtrlDispatcherW",
+                                                     "DebugCreateServiceW",
+                                                     "DebugOpenSCManagerW",
+                                                     "DebugChangeServiceConfig2W",
+                                                     "DebugChangeServiceConfig2",
+                                                     "DebugCloseServiceHandle",
+                                                     "SendCheckpoint",
+                                                     "SendCheckpointW",
+                                                     "SendClearToCheckpoint",
+                                                     "SendClearAll",
+                                                     "SendValue",
+                                                     "SendValueW",
+                                                     "SendMethodEnter",
+                                                     "SendMethodEnterW",
+                                                     "SendMethodLeave",
+                                                     "SendMethodLeaveW",
+                                                     "SendMessage",
+                                                     "SendMessageW"};
 inline constexpr int RkDebugExportCount = sizeof(RkDebugExportNames) / sizeof(RkDebugExportNames[0]);
 
 // Runs the one-time loader (the wrappers that need it call it themselves). Raises EOSError when
@@ -144,7 +166,9 @@ void RkLoadDebugLibrary();
 bool RkDebugLoaderRan();
 // The debug library's module handle, nil when it was not loaded.
 HMODULE RkDebugLibraryHandle();
-inline bool RkDebugLibraryLoaded() { return RkDebugLibraryHandle() != nullptr; }
+inline bool RkDebugLibraryLoaded() {
+    return RkDebugLibraryHandle() != nullptr;
+}
 // The address the loader bound for an export of RkDebugExportNames, nil when not bound (for
 // diagnostics and tests).
 void* RkBoundDebugExport(int Index);
@@ -165,7 +189,8 @@ TRkAdvApi& RkAdvApi();
 BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 // The bound RegisterServiceCtrlHandlerExW, or error 120 and a zero handle. <winsvc.h> maps
 // RegisterServiceCtrlHandlerEx to this name.
-SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHANDLER_FUNCTION_EX lpHandlerProc,
+SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
+                                                           LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                            LPVOID lpContext);
 
 // ANSI adapters over the wide functions. The text-free records (delayed auto-start, failure
@@ -181,8 +206,8 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
 // ERROR_INSUFFICIENT_BUFFER (Buffer too small, nothing copied), ERROR_INVALID_DATA (a text has no
 // ANSI form) or ERROR_INVALID_LEVEL (a level whose records differ that this layer does not know).
 // WideSize is the size of the wide answer, needed for the text-free levels only.
-DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer, DWORD BufSize,
-                           DWORD& Needed);
+DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer,
+                           DWORD BufSize, DWORD& Needed);
 
 // ---------------------------------------------------------------------------------------------
 // The wrappers: parameters and results of the Windows functions.
@@ -190,16 +215,19 @@ DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSi
 
 SC_HANDLE WINAPI RkOpenSCManager(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, DWORD dwDesiredAccess);
 SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
-                                 DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                 LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId,
-                                 LPCWSTR lpDependencies, LPCWSTR lpServiceStartName, LPCWSTR lpPassword);
+                                 DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType,
+                                 DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
+                                 LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
+                                 LPCWSTR lpPassword);
 BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject);
 BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 // The ANSI records; without the debug library it goes through ChangeServiceConfig2A.
 BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName, LPHANDLER_FUNCTION lpHandlerProc);
+SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
+                                                          LPHANDLER_FUNCTION lpHandlerProc);
 SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
-                                                            LPHANDLER_FUNCTION_EX lpHandlerProc, LPVOID lpContext);
+                                                            LPHANDLER_FUNCTION_EX lpHandlerProc,
+                                                            LPVOID lpContext);
 BOOL WINAPI RkSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus);
 BOOL WINAPI RkStartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
 BOOL WINAPI RkControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus);
@@ -212,10 +240,10 @@ BOOL WINAPI RkGetServiceDisplayName(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
 SC_HANDLE WINAPI RkOpenService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess);
 BOOL WINAPI RkQueryServiceConfig(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded);
-BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                  LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId,
-                                  LPCWSTR lpDependencies, LPCWSTR lpServiceStartName, LPCWSTR lpPassword,
-                                  LPCWSTR lpDisplayName);
+BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
+                                  DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
+                                  LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
+                                  LPCWSTR lpPassword, LPCWSTR lpDisplayName);
 BOOL WINAPI RkQueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
 BOOL WINAPI RkStartService(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCWSTR* lpServiceArgVectors);
 // Not redirectable: the debug library has no service records to query.
