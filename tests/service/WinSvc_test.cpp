@@ -2,6 +2,7 @@
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
+#include "tests/support/DebugRunSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -22,80 +23,11 @@ namespace {
 // Helpers
 // ---------------------------------------------------------------------------------------------
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> LinesWith(const std::vector<std::string>& lines, const std::string& part) {
-    std::vector<std::string> r;
-    for (const auto& l : lines)
-        if (Contains(l, part)) r.push_back(l);
-    return r;
-}
-
-// The records of a debug library log, without the line prefix.
-std::vector<std::string> LogRecords(const std::string& text) {
-    std::vector<std::string> r;
-    const std::string prefix = "tamreldbg: ";
-    for (const auto& l : SplitLines(text)) {
-        size_t at = l.find(prefix);
-        if (at != std::string::npos) r.push_back(l.substr(at + prefix.size()));
-    }
-    return r;
-}
-
-// The value of key=value in a record ("" when absent).
-std::string Field(const std::string& record, const std::string& key) {
-    size_t at = record.find(" " + key + "=");
-    if (at == std::string::npos) return {};
-    at += key.size() + 2;
-    return record.substr(at, record.find(' ', at) - at);
-}
-
 TProcessResult RunProbe(const std::wstring& exe, const std::wstring& mode, const std::wstring& args,
                         std::map<std::wstring, std::wstring> env = {}) {
     env[L"WINSVC_PROBE"] = mode;
     return RunProcess(ProgramPath(exe) + (args.empty() ? L"" : L" " + args), env, 30000);
 }
-
-std::wstring UniqueName(const std::wstring& stem) {
-    static LONG counter = 0;
-    return stem + IntToStr(GetCurrentProcessId()) + L"x" + IntToStr(InterlockedIncrement(&counter));
-}
-
-// A client of the debug library's command pipe: one reply line per command line.
-class TPipeClient {
-public:
-    bool Connect(const std::wstring& name, DWORD timeoutMs) {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeoutMs) {
-            FPipe.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
-            if (FPipe) return true;
-            Sleep(50);
-        }
-        return false;
-    }
-
-    std::string Send(const std::string& command) {
-        std::string line = command + "\n";
-        DWORD n;
-        if (!WriteFile(FPipe.Get(), line.data(), static_cast<DWORD>(line.size()), &n, nullptr))
-            return "<write failed>";
-        std::string reply;
-        char c;
-        while (ReadFile(FPipe.Get(), &c, 1, &n, nullptr) && n == 1) {
-            if (c == '\n') return reply;
-            reply.push_back(c);
-        }
-        return "<read failed> " + reply;
-    }
-
-    void Close() { FPipe.Reset(); }
-
-private:
-    TFileHandle FPipe;
-};
 
 // The tiny service program run with /debug on a thread of its own, driven through the pipe.
 class TDebugRun {
@@ -133,13 +65,6 @@ private:
     std::thread FThread;
 };
 
-// The states of the status reports of one service, in log order.
-std::vector<std::string> StatesOf(const std::vector<std::string>& log, const std::string& name) {
-    std::vector<std::string> states;
-    for (const auto& r : log)
-        if (r.rfind("status " + name + " ", 0) == 0) states.push_back(Field(r, "state"));
-    return states;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Switch finder (probe with chosen command lines)

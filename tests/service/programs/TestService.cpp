@@ -6,7 +6,7 @@
 // [Svc1]...  Name, ServiceName, DisplayName, StartType (ordinal), SuspendOnPause, WaitHint,
 //            StartAnswer, StopAnswer, Throw (start|stop|pause|continue|execute|custom|shutdown),
 //            UseExecute, Tag, PreshutdownTimeout, ShareProcess, Interactive, Description,
-//            UseSynchronizer
+//            UseSynchronizer, Depends (comma text), Groups, LoadGroup, ErrorSeverity (ordinal)
 //
 // Evidence lines are appended to the evidence file, one per event: "<Name> <event> <details>".
 // Service processes have no stdout or stderr under Wine's manager: the file is the only witness.
@@ -71,6 +71,10 @@ public:
         SetShareProcess(ini.ReadBool(section, L"ShareProcess", true));
         SetInteractive(ini.ReadBool(section, L"Interactive", false));
         SetUseSynchronizer(ini.ReadBool(section, L"UseSynchronizer", false));
+        if (ini.ValueExists(section, L"Depends")) DependsOnServices()->SetCommaText(ini.ReadString(section, L"Depends", L""));
+        if (ini.ValueExists(section, L"Groups")) DependsOnGroups()->SetCommaText(ini.ReadString(section, L"Groups", L""));
+        if (ini.ValueExists(section, L"LoadGroup")) SetLoadGroup(ini.ReadString(section, L"LoadGroup", L""));
+        SetErrorSeverity(static_cast<TErrorSeverity>(ini.ReadInteger(section, L"ErrorSeverity", esNormal)));
         StartAnswer = ini.ReadBool(section, L"StartAnswer", true);
         StopAnswer = ini.ReadBool(section, L"StopAnswer", true);
         Throw = ini.ReadString(section, L"Throw", L"");
