@@ -51,7 +51,7 @@ inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
 inline void CloseScHandle(SC_HANDLE h) { CloseServiceHandle(h); }
 inline void CloseRegKey(HKEY h) { RegCloseKey(h); }
 inline void FreeLocal(HLOCAL h) { LocalFree(h); }
-inline void UnloadModule(HMODULE h) { FreeLibrary(h); }
+inline void FreeModuleHandle(HMODULE h) { FreeLibrary(h); }
 inline void CloseEventSource(HANDLE h) { DeregisterEventSource(h); }
 inline void DestroyWindowHandle(HWND h) { DestroyWindow(h); }
 inline void FreeSidHandle(PSID h) { FreeSid(h); }
@@ -64,7 +64,7 @@ using TFileHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle, -1>;
 using TScHandle = TUniqueHandle<SC_HANDLE, detail::CloseScHandle>;
 using TRegKey = TUniqueHandle<HKEY, detail::CloseRegKey>;
 using TLocalMem = TUniqueHandle<HLOCAL, detail::FreeLocal>;
-using TModuleHandle = TUniqueHandle<HMODULE, detail::UnloadModule>;
+using TModuleHandle = TUniqueHandle<HMODULE, detail::FreeModuleHandle>;
 using TEventSourceHandle = TUniqueHandle<HANDLE, detail::CloseEventSource>;
 using TWindowHandle = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
 using TAllocatedSid = TUniqueHandle<PSID, detail::FreeSidHandle>;

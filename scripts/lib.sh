@@ -43,6 +43,9 @@ tamrel_start_display() {
 
 tamrel_start_wine() {
     tamrel_wine_env
+    # A server left over from an earlier run belongs to another display: end it first.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     if [ ! -f "$WINEPREFIX/.tamrel-ready" ]; then
         rm -rf "$WINEPREFIX"
         echo "wine: creating the prefix $WINEPREFIX"

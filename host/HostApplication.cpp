@@ -1,0 +1,185 @@
+#include "host/HostApplication.h"
+
+#include "host/Globals.h"
+#include "host/HiddenWindow.h"
+#include "host/Threads.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tamrel {
+
+TAMREL_IMPLEMENT_CLASS(THostApplication) {}
+
+namespace {
+std::atomic<bool> gHostApplicationMade{false};
+std::atomic<bool> gHostApplicationGone{false};
+
+struct THostApplicationHolder {
+    THostApplication* App;
+    THostApplicationHolder() : App(Create<THostApplication>(nullptr)) { gHostApplicationMade = true; }
+    ~THostApplicationHolder() {
+        gHostApplicationGone = true;
+        Free(App);
+    }
+};
+
+THostApplicationHolder& Holder() {
+    static TLibraryGlobal<THostApplicationHolder> global;
+    return *global;
+}
+} // namespace
+
+THostApplication* THostApplicationRef::Get() const { return Holder().App; }
+bool THostApplicationRef::Exists() const { return gHostApplicationMade && !gHostApplicationGone; }
+
+THostApplication::THostApplication(TComponent* owner) : TComponent(owner) {
+    FTitle = ChangeFileExt(ExtractFileName(ParamStr(0)), L"");
+    FThreadID = GetCurrentThreadId();
+    // Exceptions that escape a window method on this thread end up here, never in the system.
+    SetHiddenWindowExceptionHandler([](std::exception_ptr error) {
+        if (HostApplication.Exists()) HostApplication->HandleException(nullptr, error);
+    });
+    Initialize();
+}
+
+THostApplication::~THostApplication() {
+    DestroyComponents();
+    if (FHandle) DeallocateHWnd(FHandle);
+}
+
+void THostApplication::Initialize() {
+    if (FHandle) return;
+    try {
+        FHandle = AllocateHWnd(TWndMethod::Of<&THostApplication::WndProc>(this));
+        SetWindowTextW(FHandle, FTitle.c_str());
+    } catch (const EOSError&) {
+        // No desktop to make windows on (a display-less session): the pump still works on thread
+        // messages.
+        FHandle = nullptr;
+    }
+}
+
+void THostApplication::SetTitle(const std::wstring& value) {
+    FTitle = value;
+    if (FHandle) SetWindowTextW(FHandle, FTitle.c_str());
+}
+
+TComponent* THostApplication::CreateForm(const TClassInfo& instanceClass) {
+    TComponent* c = instanceClass.CreateComponent(this);
+    if (!FMainForm && dynamic_cast<IMainForm*>(c)) FMainForm = c;
+    return c;
+}
+
+void THostApplication::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == FMainForm) FMainForm = nullptr;
+}
+
+void THostApplication::Run() {
+    if (!FMainForm) return;
+    if (FShowMainForm) dynamic_cast<IMainForm*>(FMainForm)->ShowMainForm();
+    while (!FTerminated) {
+        try {
+            HandleMessage();
+        } catch (...) {
+            HandleException(this);
+        }
+    }
+}
+
+void THostApplication::Terminate() { PostQuitMessage(0); }
+
+bool THostApplication::ProcessMessage(MSG& msg) {
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+void THostApplication::HandleMessage() {
+    MSG msg;
+    if (!ProcessMessage(msg)) WaitMessage();
+}
+
+void THostApplication::ProcessMessages() {
+    MSG msg;
+    while (ProcessMessage(msg)) {
+    }
+}
+
+void THostApplication::HookMainWindow(TWindowHook hook) {
+    if (std::find(FHooks.begin(), FHooks.end(), hook) == FHooks.end()) FHooks.push_back(hook);
+}
+
+void THostApplication::UnhookMainWindow(TWindowHook hook) {
+    auto it = std::find(FHooks.begin(), FHooks.end(), hook);
+    if (it != FHooks.end()) FHooks.erase(it);
+}
+
+void THostApplication::WndProc(TMessage& message) {
+    // A hook may unhook itself: walk a copy.
+    auto hooks = FHooks;
+    for (const auto& hook : hooks)
+        if (hook(message)) return;
+    CallDefWindowProc(FHandle, message);
+}
+
+void THostApplication::HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
+
+void THostApplication::HandleException(TObject* sender, std::exception_ptr error) {
+    if (!error) return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return; // the silent abort is never shown
+    } catch (Exception& e) {
+        if (FOnException) {
+            try {
+                FOnException(sender ? sender : this, e);
+            } catch (...) {
+            }
+        } else {
+            ShowException(e);
+        }
+    } catch (...) {
+        Exception wrapped(ExceptionMessage(error));
+        if (FOnException) {
+            try {
+                FOnException(sender ? sender : this, wrapped);
+            } catch (...) {
+            }
+        } else {
+            ShowException(wrapped);
+        }
+    }
+}
+
+bool THostApplication::IsConsole() {
+    auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
+void THostApplication::ShowException(const Exception& e) {
+    std::wstring text = e.Message();
+    while (!text.empty() && (text.back() == L'.' || text.back() <= L' ')) text.pop_back();
+    text += L".";
+    if (IsConsole()) {
+        HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+        if (err && err != INVALID_HANDLE_VALUE) {
+            std::string bytes = WideToAnsi(std::wstring(e.ClassName()) + L": " + text + L"\r\n", GetConsoleOutputCP());
+            DWORD written;
+            WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        }
+        return;
+    }
+    MessageBoxW(FHandle, text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+} // namespace tamrel

@@ -1,0 +1,106 @@
+// The host application: the windowed application object that a program's main thread runs —
+// its hidden application window, the message pump, exception display, the forms it owns.
+// (The library's own global Application is the service application, which works beside it.)
+#pragma once
+
+#include "host/Classes.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace tamrel {
+
+using TExceptionEvent = TMethod<void(TObject* Sender, Exception& E)>;
+// A hook sees each message of the application window first; answering true stops the host's
+// own handling of it.
+using TWindowHook = TMethod<bool(TMessage& Message)>;
+
+// What a component must offer to be the application's main form.
+class IMainForm {
+public:
+    virtual ~IMainForm() = default;
+    virtual void ShowMainForm() = 0;
+    virtual HWND FormHandle() const = 0;
+};
+
+class THostApplication : public TComponent {
+    TAMREL_CLASS(THostApplication, TComponent)
+public:
+    explicit THostApplication(TComponent* owner);
+    ~THostApplication() override;
+
+    // Makes the application window when there is none yet.
+    void Initialize();
+    // Creates a component owned by this application; the first one that is a form becomes the
+    // main form. A failure leaves Reference null and passes the exception on.
+    TComponent* CreateForm(const TClassInfo& instanceClass);
+    template <class T> void CreateForm(T*& reference) {
+        reference = nullptr;
+        reference = static_cast<T*>(CreateForm(T::StaticClassInfo()));
+    }
+    // Runs the message loop until Terminate; returns at once when there is no main form.
+    void Run();
+    // Ends Run: posts the quit message.
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+    void SetTerminated(bool value) { FTerminated = value; }
+    // Handles one message, or waits for one when the queue is empty.
+    void HandleMessage();
+    // Handles every waiting message.
+    void ProcessMessages();
+
+    // Called inside a catch block: the silent abort is dropped, anything else goes to OnException
+    // or ShowException.
+    void HandleException(TObject* sender);
+    void HandleException(TObject* sender, std::exception_ptr error);
+    // A console program writes the message to stderr, a windowed one shows a message box.
+    void ShowException(const Exception& e);
+
+    TExceptionEvent OnException() const { return FOnException; }
+    void SetOnException(TExceptionEvent e) { FOnException = e; }
+
+    // The hidden top-level application window (null when none could be made).
+    HWND Handle() const { return FHandle; }
+    void HookMainWindow(TWindowHook hook);
+    void UnhookMainWindow(TWindowHook hook);
+
+    TComponent* MainForm() const { return FMainForm; }
+    bool ShowMainForm() const { return FShowMainForm; }
+    void SetShowMainForm(bool value) { FShowMainForm = value; }
+    const std::wstring& Title() const { return FTitle; }
+    void SetTitle(const std::wstring& value);
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool value) { FShowHint = value; }
+    // True when the program file is a console program.
+    static bool IsConsole();
+
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    bool ProcessMessage(MSG& msg);
+    void WndProc(TMessage& message);
+    HWND FHandle = nullptr;
+    DWORD FThreadID = 0;
+    bool FTerminated = false;
+    bool FShowMainForm = true;
+    bool FShowHint = true;
+    std::wstring FTitle;
+    TComponent* FMainForm = nullptr;
+    TExceptionEvent FOnException;
+    std::vector<TWindowHook> FHooks;
+};
+
+// The one host application object: created on first use, once per process.
+class THostApplicationRef {
+public:
+    THostApplication* operator->() const { return Get(); }
+    THostApplication& operator*() const { return *Get(); }
+    THostApplication* Get() const;
+    bool Exists() const;
+};
+inline constexpr THostApplicationRef HostApplication{};
+
+} // namespace tamrel

@@ -1,0 +1,385 @@
+// The service application: the modes of a service program's run.
+#include "runtime/service/Tamrel_NTService.h"
+
+#include "host/ExitProcs.h"
+#include "host/Globals.h"
+#include "host/HostApplication.h"
+#include "host/Threads.h"
+#include "runtime/service/Tamrel_WinSvc.h"
+#include "runtime/service/Tamrel_WinVer.h"
+
+namespace tamrel {
+
+TAMREL_IMPLEMENT_CLASS(TNtServiceApplication) {}
+
+namespace {
+
+std::atomic<bool> gApplicationMade{false};
+std::atomic<bool> gApplicationGone{false};
+
+struct TApplicationHolder {
+    TNtServiceApplication* App;
+    TApplicationHolder() : App(Create<TNtServiceApplication>(nullptr)) { gApplicationMade = true; }
+    ~TApplicationHolder() {
+        gApplicationGone = true;
+        Free(App);
+    }
+};
+
+TApplicationHolder& Holder() {
+    static TLibraryGlobal<TApplicationHolder> global;
+    return *global;
+}
+
+// At program end: the host's forms go first, then the service modules.
+void ServiceApplicationExitProc() {
+    if (HostApplication.Exists()) {
+        if (HWND h = HostApplication->Handle()) ShowOwnedPopups(h, FALSE);
+        HostApplication->SetShowHint(false);
+        HostApplication->DestroyComponents();
+    }
+    if (Application.Exists()) Application->DestroyComponents();
+}
+
+void CloseRkHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
+using TRkScHandle = TUniqueHandle<SC_HANDLE, CloseRkHandle>;
+
+std::wstring SwitchValue(const wchar_t* name) {
+    std::wstring value;
+    TamrelFindParameter(name, value);
+    return value;
+}
+
+} // namespace
+
+TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().App; }
+bool TServiceApplicationRef::Exists() const { return gApplicationMade && !gApplicationGone; }
+
+// ---------------------------------------------------------------------------------------------
+
+TNtServiceApplication::TNtServiceApplication(TComponent* owner) : TComponent(owner) {
+    FEventLog = std::make_unique<TNTEventLog>(ExtractFileName(ParamStr(0)));
+    FThreaded = true;
+    FDualMode = true;
+    try {
+        FSynchronizer = std::make_unique<TrkSynchronizer>();
+    } catch (const EOSError&) {
+        // No desktop for the main thread's window: Synchronizer reports itself unavailable.
+    }
+}
+
+TNtServiceApplication::~TNtServiceApplication() {
+    FSynchronizer.reset();
+    FEventLog.reset();
+    if (HostApplication.Exists() &&
+        HostApplication->OnException() == TExceptionEvent::Of<&TNtServiceApplication::OnExceptionHandler>(this))
+        HostApplication->SetOnException(nullptr);
+}
+
+void TNtServiceApplication::Initialize() {
+    HostApplication->SetShowMainForm(false);
+    HostApplication->Initialize();
+    HostApplication->SetOnException(TExceptionEvent::Of<&TNtServiceApplication::OnExceptionHandler>(this));
+}
+
+TComponent* TNtServiceApplication::CreateForm(const TClassInfo& instanceClass) {
+    if (instanceClass.InheritsFrom(TNtService::StaticClassInfo())) return instanceClass.CreateComponent(this);
+    return HostApplication->CreateForm(instanceClass);
+}
+
+void TNtServiceApplication::OnExceptionHandler(TObject*, Exception& e) {
+    if (FEventLog) FEventLog->LogMessage(e.Message(), etError, 1, 0);
+    HostApplication->Terminate();
+}
+
+int TNtServiceApplication::ServiceCount() const {
+    int n = 0;
+    for (TComponent* c : ComponentList())
+        if (dynamic_cast<TNtService*>(c)) ++n;
+    return n;
+}
+
+TNtService* TNtServiceApplication::Services(int index) const {
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c))
+            if (index-- == 0) return s;
+    throw EListError(SListIndexError, index);
+}
+
+TrkSynchronizer* TNtServiceApplication::Synchronizer() const {
+    if (!FThreaded) throw Exception(L"Main thread is locked (Threaded = False) so synchronizer is not available");
+    if (!FSynchronizer) throw Exception(L"Synchronizer is not available");
+    return FSynchronizer.get();
+}
+
+void TNtServiceApplication::Run() {
+    if (FThreaded) HostApplication->HookMainWindow(TWindowHook::Of<&TNtServiceApplication::HookEndSession>(this));
+    static bool exitProcAdded = false;
+    if (!exitProcAdded) {
+        exitProcAdded = true;
+        AddExitProc(&ServiceApplicationExitProc);
+    }
+    try {
+        if (IsStartTypeConfigure()) ExecuteConfigure();
+        else if (IsStartTypeControl()) ExecuteControl();
+        else if (IsStartTypeService()) ExecuteService();
+        else ExecuteApplication();
+    } catch (const EAbort&) {
+        HostApplication->Terminate();
+    } catch (Exception& e) {
+        HostApplication->ShowException(e);
+        HostApplication->Terminate();
+    } catch (...) {
+        Exception e(ExceptionMessage(std::current_exception()));
+        HostApplication->ShowException(e);
+        HostApplication->Terminate();
+    }
+    if (FEventLog) FEventLog->LogMessage(L"Stopped", etInformation, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Configure mode
+
+bool TNtServiceApplication::IsStartTypeConfigure() const {
+    return TamrelFindCommand(L"install") || TamrelFindCommand(L"reinstall") || TamrelFindCommand(L"uninstall");
+}
+
+void TNtServiceApplication::ExecuteConfigure() {
+    if (TamrelFindCommand(L"Install")) {
+        RegisterServices(true, true);
+    } else if (TamrelFindCommand(L"UnInstall")) {
+        RegisterServices(false, true);
+    } else if (TamrelFindCommand(L"ReInstall")) {
+        RegisterServices(false, false);
+        RegisterServices(true, true);
+    }
+}
+
+void TNtServiceApplication::RegisterServices(bool install, bool raiseErrors) {
+    std::vector<TNtService*> services;
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c)) services.push_back(s);
+    auto runQueue = [](TrkEventList* queue, TNtService* s) {
+        for (int i = 0; i < queue->Count(); ++i) {
+            try {
+                queue->CallItem(i, s);
+            } catch (...) {
+            }
+        }
+    };
+    for (TNtService* s : services) {
+        try {
+            bool doAction = true;
+            if (install) {
+                if (s->BeforeInstall()) s->BeforeInstall()(s, doAction);
+                if (!doAction) return; // ends the whole pass
+                runQueue(s->BeforeInstallQueue(), s);
+                s->Install();
+                runQueue(s->AfterInstallQueue(), s);
+                if (s->AfterInstall()) s->AfterInstall()(s);
+            } else {
+                if (s->BeforeUninstall()) s->BeforeUninstall()(s, doAction);
+                if (!doAction) return;
+                runQueue(s->BeforeUninstallQueue(), s);
+                s->Uninstall();
+                runQueue(s->AfterUninstallQueue(), s);
+                if (s->AfterUninstall()) s->AfterUninstall()(s);
+            }
+        } catch (...) {
+            if (raiseErrors) throw;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Control mode
+
+bool TNtServiceApplication::IsStartTypeControl() const {
+    for (const wchar_t* name : {L"start", L"stop", L"pause", L"restart", L"continue"})
+        if (TamrelFindCommand(name)) return true;
+    return false;
+}
+
+void TNtServiceApplication::ExecuteControl() {
+    struct {
+        const wchar_t* Switch;
+        TRkControl Action;
+    } const order[] = {{L"start", svcStart},
+                       {L"stop", svcStop},
+                       {L"pause", svcPause},
+                       {L"restart", svcRestart},
+                       {L"continue", svcContinue}};
+    for (const auto& o : order) {
+        std::wstring value;
+        if (!TamrelFindParameter(o.Switch, value)) continue;
+        if (!value.empty()) {
+            ExecuteServiceAction(value, o.Action);
+        } else {
+            std::vector<TNtService*> tagged;
+            for (TComponent* c : ComponentList())
+                if (auto* s = dynamic_cast<TNtService*>(c); s && s->Tag() == 1) tagged.push_back(s);
+            for (TNtService* s : tagged) ExecuteServiceAction(s->ServiceName(), o.Action);
+        }
+        return;
+    }
+}
+
+void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TRkControl action) {
+    std::wstring machine;
+    if (TamrelFindCommand(L"REMOTE")) machine = SwitchValue(L"COMPUTER");
+    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_CONNECT));
+    if (!manager) RaiseLastOSError();
+    TRkScHandle handle(RkOpenService(manager.Get(), service.c_str(), SERVICE_ALL_ACCESS));
+    if (!handle) RaiseLastOSError();
+    SERVICE_STATUS status{};
+    // Every result is examined: a refused or failed request is an error the user must see.
+    switch (action) {
+    case svcStart:
+        if (!RkStartService(handle.Get(), 0, nullptr)) RaiseLastOSError();
+        break;
+    case svcStop:
+        if (!RkControlService(handle.Get(), SERVICE_CONTROL_STOP, &status)) RaiseLastOSError();
+        break;
+    case svcPause:
+        if (!RkControlService(handle.Get(), SERVICE_CONTROL_PAUSE, &status)) RaiseLastOSError();
+        break;
+    case svcContinue:
+        if (!RkControlService(handle.Get(), SERVICE_CONTROL_CONTINUE, &status)) RaiseLastOSError();
+        break;
+    case svcRestart: {
+        if (!RkControlService(handle.Get(), SERVICE_CONTROL_STOP, &status)) {
+            DWORD err = GetLastError();
+            if (err != ERROR_SERVICE_NOT_ACTIVE) RaiseLastOSError(err); // not running: just start it
+        }
+        DWORD start = GetTickCount();
+        for (;;) {
+            Sleep(FRestartPoll);
+            if (!RkQueryServiceStatus(handle.Get(), &status)) RaiseLastOSError();
+            if (status.dwCurrentState == SERVICE_STOPPED) break;
+            if (TicksSince(start) > FRestartGiveUp) {
+                MessageBeep(0);
+                break;
+            }
+        }
+        Sleep(FRestartPoll);
+        if (!RkStartService(handle.Get(), 0, nullptr)) RaiseLastOSError();
+        break;
+    }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Service mode
+
+std::wstring TNtServiceApplication::StartedByScm() const {
+    if (!FDualMode) return {};
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c); s && s->StartedByScmLoaded())
+            return s->StartedByScmToken() + L"-" + s->Name();
+    return {};
+}
+
+bool TNtServiceApplication::IsStartTypeService() const {
+    if (TamrelFindCommand(L"debug") && !IsStartTypeConfigure()) return true;
+    if (StartedByScm().empty()) return true;
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c); s && !s->StartedByScmLoaded()) return true;
+    std::wstring value;
+    if (!TamrelFindParameter(L"startedbyscm", value)) return false;
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c);
+            s && CompareText(value, s->StartedByScmToken() + L"-" + s->Name()) == 0)
+            return true;
+    return false;
+}
+
+class TNtServiceApplicationThread : public TThread {
+public:
+    explicit TNtServiceApplicationThread(SERVICE_TABLE_ENTRYW* table) : TThread(true), FTable(table) {
+        SetFreeOnTerminate(true);
+    }
+
+protected:
+    void Execute() override {
+        try {
+            if (!RkStartServiceCtrlDispatcher(FTable))
+                Application->EventLog()->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
+        } catch (...) {
+            // The debug library could not be loaded, for one.
+            Application->EventLog()->LogMessage(ExceptionMessage(std::current_exception()), etError, 1, 0);
+        }
+    }
+    void DoTerminate() override {
+        TThread::DoTerminate();
+        // Ends the main thread's pumping.
+        if (Application->Threaded() && HostApplication->Handle())
+            PostMessageW(HostApplication->Handle(), WM_QUIT, 0, 0);
+        else
+            PostThreadMessageW(Application->FMainThreadID, WM_QUIT, 0, 0);
+    }
+
+private:
+    SERVICE_TABLE_ENTRYW* FTable;
+};
+
+void TNtServiceApplication::ExecuteService() {
+    if (ControlMessage() == 0) {
+        FEventLog->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
+        return;
+    }
+    FServiceTableNames.clear();
+    FServiceTable.clear();
+    std::vector<TNtService*> services;
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c)) services.push_back(s);
+    FServiceTableNames.reserve(services.size());
+    for (TNtService* s : services) FServiceTableNames.push_back(s->ServiceName());
+    for (size_t i = 0; i < services.size(); ++i)
+        FServiceTable.push_back({FServiceTableNames[i].data(), services[i]->MainThunk()});
+    FServiceTable.push_back({nullptr, nullptr});
+    FMainThreadID = GetCurrentThreadId();
+
+    if (FThreaded) {
+        auto* thread = new TNtServiceApplicationThread(FServiceTable.data());
+        thread->Start();
+        while (!HostApplication->Terminated()) HostApplication->HandleMessage();
+    } else {
+        try {
+            if (!RkStartServiceCtrlDispatcher(FServiceTable.data()))
+                FEventLog->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
+        } catch (...) {
+            FEventLog->LogMessage(ExceptionMessage(std::current_exception()), etError, 1, 0);
+        }
+    }
+    PostQuitMessage(0);
+    while (!HostApplication->Terminated()) HostApplication->HandleMessage();
+    HostApplication->Terminate();
+    FServiceTable.clear();
+    FServiceTableNames.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Application mode and the end-session hook
+
+void TNtServiceApplication::ExecuteApplication() {
+    HostApplication->SetShowMainForm(true);
+    HostApplication->Run();
+}
+
+bool TNtServiceApplication::HookEndSession(TMessage& message) {
+    std::vector<TNtService*> running;
+    for (TComponent* c : ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c); s && s->ThreadID() != 0) running.push_back(s);
+    if (message.Msg != WM_ENDSESSION) {
+        // The framework's own control message carries a request record in LParam: a copy of
+        // someone's broadcast must never reach a service thread as one.
+        if (message.Msg != ControlMessage())
+            for (TNtService* s : running) PostThreadMessageW(s->ThreadID(), message.Msg, message.WParam, message.LParam);
+        return false;
+    }
+    if (!IsWinNT() && !(static_cast<DWORD>(message.LParam) & ENDSESSION_LOGOFF))
+        for (TNtService* s : running) s->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
+    return true;
+}
+
+} // namespace tamrel

@@ -1,0 +1,69 @@
+// The smallest useful service built on Tamrel: it writes a heartbeat line to a log file every
+// second while it runs, and says when it is paused, continued and stopped.
+//
+//   FirstService /install        installs it with the service manager
+//   FirstService /start          starts it (also /pause, /continue, /stop, /restart)
+//   FirstService /uninstall      stops and removes it
+//   FirstService /debug          runs it as a console program, driven by the debug library
+#include "runtime/service/Tamrel_NTService.h"
+
+#include <windows.h>
+
+using namespace tamrel;
+
+class TFirstService : public TNtService {
+    TAMREL_CLASS(TFirstService, TNtService)
+public:
+    explicit TFirstService(TComponent* owner) : TNtService(owner) {
+        SetName(L"TamrelFirstService");
+        SetDisplayName(L"Tamrel first service");
+        SetDescription(L"Writes a heartbeat to FirstService.log beside the program.");
+        SetStartType(stManual);
+        SetTag(1); // /start, /stop... without a service name act on this one
+        SetOnStart(MakeMethod<&TFirstService::ServiceStart>(this));
+        SetOnStop(MakeMethod<&TFirstService::ServiceStop>(this));
+        SetOnPause(MakeMethod<&TFirstService::ServicePause>(this));
+        SetOnContinue(MakeMethod<&TFirstService::ServiceContinue>(this));
+        SetOnExecute(MakeMethod<&TFirstService::ServiceExecute>(this));
+    }
+
+private:
+    void Log(const std::wstring& text) {
+        std::wstring path = ChangeFileExt(ParamStr(0), L".log");
+        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return;
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        std::string line = WideToUtf8(Format(L"%.2d:%.2d:%.2d %s\r\n", st.wHour, st.wMinute, st.wSecond, text));
+        DWORD written;
+        WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    void ServiceStart(TNtService*, bool& doAction) {
+        Log(L"started");
+        doAction = true;
+    }
+    void ServiceStop(TNtService*, bool&) { Log(L"stopped"); }
+    void ServicePause(TNtService*, bool&) { Log(L"paused"); }
+    void ServiceContinue(TNtService*, bool&) { Log(L"continued"); }
+    // The service's work: a loop that serves control requests between heartbeats.
+    void ServiceExecute(TObject*) {
+        int beat = 0;
+        while (!Terminated()) {
+            ProcessRequests(false);
+            if (CurrentStatus() == csRunning && ++beat % 10 == 0) Log(L"heartbeat");
+            Sleep(100);
+        }
+    }
+};
+
+TAMREL_IMPLEMENT_CLASS(TFirstService) {}
+
+int wmain() {
+    Application->Initialize();
+    TFirstService* service = nullptr;
+    Application->CreateForm(service);
+    Application->Run();
+    return 0;
+}
