@@ -2,6 +2,7 @@
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
+#include "runtime/service/Tamrel_WinVer.h"
 
 #include <cstring>
 #include <map>
@@ -514,7 +515,10 @@ void TrkSidCenter::SidToName() {
 }
 
 void TrkSidCenter::GetCurrentUserSID() {
-    // Every system this library runs on has the NT security model, so the token always exists.
+    CleanSid();
+    // Without the NT security model there is no token and no SID: the center then holds no
+    // SID, and reading it fails with "SID is not ready".
+    if (!IsWinNT()) return;
     TKernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) CollectAndAbort(RkLastWin32Error());
     DWORD size = 0;
@@ -524,7 +528,6 @@ void TrkSidCenter::GetCurrentUserSID() {
     if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size))
         CollectAndAbort(RkLastWin32Error());
     auto user = reinterpret_cast<TOKEN_USER*>(buffer.data());
-    CleanSid();
     FSid = DuplicateSidBlock(user->User.Sid, FSidSize);
     FIsSid = true;
 }
