@@ -18,6 +18,16 @@ constexpr uint32_t AceRoomPerEntry = 128;
 
 [[noreturn]] void RaiseInvalidAcl() { RaiseLastOSError(ERROR_INVALID_ACL); }
 
+// EqualSid's answer without the call: both SIDs valid (revision 1, at most 15 sub-authorities)
+// and byte for byte the same. The merge compares every pair of items of a build.
+bool SameSid(PSID A, PSID B) {
+    const auto* a = static_cast<const BYTE*>(A);
+    const auto* b = static_cast<const BYTE*>(B);
+    if (!a || !b) return false;
+    if (a[0] != SID_REVISION || a[1] > SID_MAX_SUB_AUTHORITIES || b[0] != SID_REVISION || b[1] != a[1]) return false;
+    return std::memcmp(a, b, 8u + 4u * a[1]) == 0;
+}
+
 } // namespace
 
 TrkAclCenter::TrkAclCenter(TComponent* AOwner)
@@ -103,10 +113,7 @@ void TrkAclCenter::SetEntries(int32_t Index, const EXPLICIT_ACCESS_W& E) {
     FIsEntries = true;
 }
 
-EXPLICIT_ACCESS_W* TrkAclCenter::AddEntry() {
-    PrepareEntryChange();
-    return InsertEntry(static_cast<int32_t>(FEntries.size()));
-}
+EXPLICIT_ACCESS_W* TrkAclCenter::AddEntry() { return InsertEntry(EntryCount()); }
 
 EXPLICIT_ACCESS_W* TrkAclCenter::InsertEntry(int32_t Index) {
     PrepareEntryChange();
@@ -304,7 +311,7 @@ void TrkAclCenter::ToolGrantAccess(TWorkList& Work, PSID Sid, uint32_t Inheritan
     if (FMergeMasks) {
         for (size_t i = Work.size(); i-- > 0;) {
             TAccessEntry& item = *Work[i];
-            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !EqualSid(item.Sid, Sid)) continue;
+            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
             if (item.EntryType == etAllow) {
                 collected |= item.Mask;
                 ToolDeleteEntry(Work, i);
@@ -320,7 +327,7 @@ void TrkAclCenter::ToolGrantAccess(TWorkList& Work, PSID Sid, uint32_t Inheritan
 void TrkAclCenter::ToolSetAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
     for (size_t i = Work.size(); i-- > 0;) {
         const TAccessEntry& item = *Work[i];
-        if (item.EntryType != etAudit && EqualSid(item.Sid, Sid)) ToolDeleteEntry(Work, i);
+        if (item.EntryType != etAudit && SameSid(item.Sid, Sid)) ToolDeleteEntry(Work, i);
     }
     ToolInsertFront(Work, etAllow, Sid, Inheritance, Mask);
 }
@@ -330,7 +337,7 @@ void TrkAclCenter::ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritanc
     if (FMergeMasks) {
         for (size_t i = Work.size(); i-- > 0;) {
             TAccessEntry& item = *Work[i];
-            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !EqualSid(item.Sid, Sid)) continue;
+            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
             if (item.EntryType == etDeny) {
                 collected |= item.Mask;
                 ToolDeleteEntry(Work, i);
@@ -345,14 +352,14 @@ void TrkAclCenter::ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritanc
 
 void TrkAclCenter::ToolRevokeAccess(TWorkList& Work, PSID Sid) {
     for (size_t i = Work.size(); i-- > 0;)
-        if (EqualSid(Work[i]->Sid, Sid)) ToolDeleteEntry(Work, i);
+        if (SameSid(Work[i]->Sid, Sid)) ToolDeleteEntry(Work, i);
 }
 
 void TrkAclCenter::ToolAudit(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask, bool Success) {
     if (FMergeMasks) {
         for (size_t i = Work.size(); i-- > 0;) {
             TAccessEntry& item = *Work[i];
-            if (item.EntryType != etAudit || item.Inheritance != Inheritance || !EqualSid(item.Sid, Sid)) continue;
+            if (item.EntryType != etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
             // Only an item auditing the same single kind takes the bits.
             const bool sameKind = Success ? !item.AuditFailure : !item.AuditSuccess;
             if (!sameKind) continue;
