@@ -32,3 +32,36 @@ function(tamrel_add_test)
         set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
     endif()
 endfunction()
+
+# tamrel_fixed_exports(<dll target> <fragment>...)
+# Exported C functions whose names callers rely on. Each area lists its own in a fragment
+# (runtime/<area>/*.exports: one line "Name ArgumentBytes" per stdcall function); the 32-bit DLL
+# would otherwise export a stdcall function only as "Name@ArgumentBytes". The fragments become
+# one .def file for the DLL, and every build checks the DLL's export table with objdump.
+function(tamrel_fixed_exports target)
+    set(lines "EXPORTS\n")
+    set(names "")
+    foreach(fragment ${ARGN})
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${fragment})
+        file(STRINGS ${fragment} entries REGEX "^[A-Za-z_]")
+        foreach(entry ${entries})
+            string(REGEX MATCHALL "[^ \t]+" parts "${entry}")
+            list(GET parts 0 name)
+            list(GET parts 1 bytes)
+            if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+                string(APPEND lines "    ${name} = ${name}@${bytes}\n")
+            else()
+                string(APPEND lines "    ${name}\n")
+            endif()
+            list(APPEND names ${name})
+        endforeach()
+    endforeach()
+    set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}_fixed_exports.def)
+    file(CONFIGURE OUTPUT ${def} CONTENT "${lines}")
+    target_sources(${target} PRIVATE ${def})
+    string(REPLACE ";" "," names "${names}")
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:${target}> -DNAMES=${names}
+                -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake
+        VERBATIM)
+endfunction()

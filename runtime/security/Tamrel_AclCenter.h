@@ -1,0 +1,109 @@
+// The ACL center: one access-control list held as a binary ACL or as a list of explicit-access
+// entries. Reading the entries splits the ACL into one entry per ACE; reading the ACL folds the
+// entries into a new one by fixed merge rules and lays the ACEs out as audit, deny, allow.
+#pragma once
+
+#include "host/Classes.h"
+#include "runtime/security/Tamrel_CenterUtils.h"
+#include "runtime/security/Tamrel_SidCenter.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tamrel {
+
+enum TAccessEntryType { etAllow, etDeny, etAudit };
+
+// One working ACE of the ACL builder. The SID belongs to the entry it came from.
+class TAccessEntry : public TObject {
+public:
+    bool AuditSuccess = false;
+    bool AuditFailure = false;
+    TAccessEntryType EntryType = etAllow;
+    uint32_t Mask = 0;
+    uint32_t Inheritance = 0; // ACE flags
+    PSID Sid = nullptr;
+};
+
+class TrkAclCenter : public TComponent {
+    TAMREL_CLASS(TrkAclCenter, TComponent)
+public:
+    explicit TrkAclCenter(TComponent* AOwner);
+    ~TrkAclCenter() override;
+
+    // Published.
+    bool MergeMasks() const { return FMergeMasks; }
+    void SetMergeMasks(bool V) { FMergeMasks = V; }
+
+    // The center's own block (nil: no ACL); built from the entries when they are the valid form.
+    PACL GetACL();
+    PACL ACL() { return GetACL(); }
+    void SetACL(PACL A);
+    // The center's own record; a written record's trustee pointer is taken as it is.
+    EXPLICIT_ACCESS_W* Entries(int32_t Index);
+    void SetEntries(int32_t Index, const EXPLICIT_ACCESS_W& E);
+    int32_t EntryCount();
+    // False: the entries stand for no ACL; True: for an ACL (with no entries: an empty one).
+    bool IsEntries();
+    void SetIsEntries(bool V);
+
+    // A copy that stays valid until Cleanup or destruction; the caller never frees it.
+    PACL GetACLCopy();
+    void SetDACL(PSECURITY_DESCRIPTOR SD);
+    void SetSACL(PSECURITY_DESCRIPTOR SD);
+    // A new record (STANDARD_RIGHTS_ALL, SET_ACCESS, no trustee yet) for the caller to fill.
+    EXPLICIT_ACCESS_W* AddEntry();
+    EXPLICIT_ACCESS_W* InsertEntry(int32_t Index);
+    void DeleteEntry(int32_t Index);
+    // Appends the other center's entries; trustees are copied, so the other center may go.
+    void MergeWith(TrkAclCenter* Other);
+    void Cleanup();
+    void CleanACL();
+    void CleanEntries();
+
+    // The largest ACL the 16-bit size field can describe, kept to whole DWORDs.
+    static constexpr uint32_t MaxAclSize = 65532;
+
+private:
+    using TWorkList = std::vector<std::unique_ptr<TAccessEntry>>;
+
+    void ACLToExplicit();
+    void ExplicitToACL();
+    // The entry form as the base of an entry change: the current ACL's entries when only the
+    // ACL form is valid.
+    void PrepareEntryChange();
+    void CheckIndex(int32_t Index, bool AllowEnd) const;
+    PSID ToolTrusteeToSid(EXPLICIT_ACCESS_W& E);
+    void ToolAddAccessEntry(TWorkList& Work, const EXPLICIT_ACCESS_W& E);
+    void ToolGrantAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask);
+    void ToolSetAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask);
+    void ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask);
+    void ToolRevokeAccess(TWorkList& Work, PSID Sid);
+    void ToolAudit(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask, bool Success);
+    static void ToolDeleteEntry(TWorkList& Work, size_t Index);
+    static void ToolInsertFront(TWorkList& Work, TAccessEntryType Type, PSID Sid, uint32_t Inheritance,
+                                uint32_t Mask, bool AuditSuccess = false, bool AuditFailure = false);
+    static void ToolIncreaseAclSize(TCenterBlock& Acl, uint32_t& Size);
+    // Gives a record its own copy of its trustee (SID through the owned SID center, or name).
+    void OwnTrustee(EXPLICIT_ACCESS_W& E);
+
+    std::vector<TCenterBlock> FACLList;
+    bool FIsACL = true;
+    TCenterBlock FACL;
+    uint32_t FAclSize = 0;
+    bool FIsExplicit = false;
+    std::vector<std::unique_ptr<EXPLICIT_ACCESS_W>> FEntries;
+    bool FIsEntries = false;
+    bool FMergeMasks = true;
+    TSidCenterPtr FSidCenter;
+    // Trustee SIDs read out of the ACL and trustee names taken over from another center: they
+    // live as long as the entries do.
+    std::vector<TCenterBlock> FEntrySids;
+    std::vector<std::unique_ptr<wchar_t[]>> FEntryNames;
+};
+
+} // namespace tamrel

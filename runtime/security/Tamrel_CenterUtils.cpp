@@ -1,0 +1,107 @@
+#include "runtime/security/Tamrel_CenterUtils.h"
+
+#include "host/SysUtils.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace tamrel {
+
+void* CenterGetMem(size_t size) {
+    // A zero-sized request still answers a distinct block, as the host allocator does.
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void CenterFreeMem(void* p) { std::free(p); }
+
+namespace {
+
+// A size probe must fail for want of room; any other outcome is a failed call.
+void CheckSizeProbe(BOOL probeResult) {
+    if (probeResult) RaiseLastOSError(ERROR_INVALID_PARAMETER);
+    DWORD err = GetLastError();
+    if (err != ERROR_INSUFFICIENT_BUFFER) RaiseLastOSError(err);
+}
+
+} // namespace
+
+void DuplicateSID(PSID Sid, void*& P, uint32_t& Size) {
+    P = nullptr;
+    Size = 0;
+    if (!Sid) return;
+    if (!IsValidSid(Sid)) {
+        // IsValidSid leaves no last error on every system; the failed test is an invalid SID.
+        DWORD err = GetLastError();
+        RaiseLastOSError(err ? err : ERROR_INVALID_SID);
+    }
+    uint32_t size = GetLengthSid(Sid);
+    P = CenterGetMem(size);
+    std::memcpy(P, Sid, size);
+    Size = size;
+}
+
+void DuplicatePACL(PACL Acl, PACL& P, uint32_t& Size) {
+    P = nullptr;
+    Size = 0;
+    if (!Acl) return;
+    ACL_SIZE_INFORMATION info{};
+    if (!GetAclInformation(Acl, &info, sizeof(info), AclSizeInformation)) RaiseLastOSError();
+    uint32_t size = info.AclBytesInUse + info.AclBytesFree;
+    P = static_cast<PACL>(CenterGetMem(size));
+    std::memcpy(P, Acl, size);
+    Size = size;
+}
+
+void DuplicateSDRelativeToAbsolute(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size) {
+    P = nullptr;
+    Size = 0;
+    DWORD sdSize = 0, daclSize = 0, saclSize = 0, ownerSize = 0, groupSize = 0;
+    CheckSizeProbe(MakeAbsoluteSD(SD, nullptr, &sdSize, nullptr, &daclSize, nullptr, &saclSize, nullptr,
+                                  &ownerSize, nullptr, &groupSize));
+    uint32_t size = sdSize + daclSize + saclSize + ownerSize + groupSize;
+    auto* block = static_cast<BYTE*>(CenterGetMem(size));
+    std::memset(block, 0, size);
+    P = block;
+    Size = size;
+    auto part = [block](DWORD offset, DWORD partSize) -> BYTE* { return partSize ? block + offset : nullptr; };
+    auto dacl = reinterpret_cast<PACL>(part(sdSize, daclSize));
+    auto sacl = reinterpret_cast<PACL>(part(sdSize + daclSize, saclSize));
+    PSID owner = part(sdSize + daclSize + saclSize, ownerSize);
+    PSID group = part(sdSize + daclSize + saclSize + ownerSize, groupSize);
+    if (!MakeAbsoluteSD(SD, block, &sdSize, dacl, &daclSize, sacl, &saclSize, owner, &ownerSize, group, &groupSize))
+        RaiseLastOSError();
+}
+
+void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size) {
+    P = nullptr;
+    Size = 0;
+    DWORD size = 0;
+    CheckSizeProbe(MakeSelfRelativeSD(SD, nullptr, &size));
+    P = CenterGetMem(size);
+    Size = size;
+    DWORD written = size;
+    if (!MakeSelfRelativeSD(SD, P, &written)) RaiseLastOSError();
+}
+
+void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size) {
+    P = nullptr;
+    Size = 0;
+    if (!S) return;
+    uint32_t size = sizeof(LSA_UNICODE_STRING) + S->MaximumLength;
+    auto* copy = static_cast<PLSA_UNICODE_STRING>(CenterGetMem(size));
+    copy->Length = S->Length;
+    copy->MaximumLength = S->MaximumLength;
+    copy->Buffer = reinterpret_cast<PWSTR>(reinterpret_cast<BYTE*>(copy) + sizeof(LSA_UNICODE_STRING));
+    // Only the used part is copied (never more than the storage holds).
+    uint32_t used = S->Length <= S->MaximumLength ? S->Length : S->MaximumLength;
+    if (used && S->Buffer) std::memcpy(copy->Buffer, S->Buffer, used);
+    P = copy;
+    Size = size;
+}
+
+std::wstring RkLastWin32Error() { return OSErrorText(GetLastError()); }
+
+} // namespace tamrel
