@@ -6,7 +6,7 @@
 // [Svc1]...  Name, ServiceName, DisplayName, StartType (ordinal), SuspendOnPause, WaitHint,
 //            StartAnswer, StopAnswer, Throw (start|stop|pause|continue|execute|custom|shutdown),
 //            UseExecute, Tag, PreshutdownTimeout, ShareProcess, Interactive, Description,
-//            UseSynchronizer, Depends (comma text), Groups, LoadGroup, ErrorSeverity (ordinal)
+//            UseSynchronizer, RefuseInstall, Depends (comma text), Groups, LoadGroup, ErrorSeverity (ordinal)
 //
 // Evidence lines are appended to the evidence file, one per event: "<Name> <event> <details>".
 // Service processes have no stdout or stderr under Wine's manager: the file is the only witness.
@@ -86,6 +86,9 @@ public:
         SetOnCustomControl(MakeMethod<&TTestService::ServiceCustom>(this));
         SetOnParamChange(MakeMethod<&TTestService::ServiceParamChange>(this));
         if (ini.ReadBool(section, L"UseExecute", false)) SetOnExecute(MakeMethod<&TTestService::ServiceExecute>(this));
+        if (ini.ReadBool(section, L"RefuseInstall", false))
+            SetBeforeInstall(MakeMethod<&TTestService::RefuseInstall>(this));
+        SetAfterInstall(MakeMethod<&TTestService::Installed>(this));
     }
 
     void Say(const std::wstring& what) { Evidence(Name() + L" " + what); }
@@ -119,6 +122,11 @@ public:
         MaybeThrow(L"shutdown");
     }
     void ServiceParamChange(TObject*) { Say(L"paramchange"); }
+    void RefuseInstall(TNtService*, bool& doAction) {
+        Say(L"refuses install");
+        doAction = false;
+    }
+    void Installed(TObject*) { Say(L"installed"); }
     void ServiceCustom(TNtService*, int32_t code) {
         ++Customs;
         if (code == 200) {
