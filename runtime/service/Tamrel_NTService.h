@@ -282,6 +282,8 @@ public:
     void Main(DWORD argc, LPWSTR* argv);
     // The procedure the service table names for this module.
     LPSERVICE_MAIN_FUNCTIONW MainThunk() const;
+    // The main routine runs (from its first step to its return).
+    bool InMain() const { return FInMain.load(); }
 
     // Handler components linked by notification.
     TRkPowerEventHandlerBase* PowerEventHandler() const { return FPowerEventHandler; }
@@ -371,6 +373,7 @@ private:
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<std::wstring> FParams;
     std::atomic<uint32_t> FRunSerial{0};
+    std::atomic<bool> FInMain{false};
     std::mutex FSelfStopLock;
     std::unique_ptr<TSelfStopThread> FSelfStop;
 };

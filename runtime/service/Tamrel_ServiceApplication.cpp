@@ -1,6 +1,8 @@
 // The service application: the modes of a service program's run.
 #include "runtime/service/Tamrel_NTService.h"
 
+#include <algorithm>
+
 #include "host/ExitProcs.h"
 #include "host/Globals.h"
 #include "host/HostApplication.h"
@@ -350,6 +352,14 @@ void TNtServiceApplication::ExecuteService() {
         } catch (...) {
             FEventLog->LogMessage(ExceptionMessage(std::current_exception()), etError, 1, 0);
         }
+    }
+    // The dispatcher returns once every service reported stopped; what a service thread does after
+    // its last report (the end of OnExecute, its own clean-up) must not be cut off by the end of the
+    // program. Give each a while to return.
+    for (TNtService* s : services) {
+        DWORD start = GetTickCount();
+        DWORD limit = static_cast<DWORD>(std::max<int32_t>(s->WaitHint(), 1000));
+        while (s->InMain() && TicksSince(start) < limit) Sleep(10);
     }
     PostQuitMessage(0);
     while (!HostApplication->Terminated()) HostApplication->HandleMessage();

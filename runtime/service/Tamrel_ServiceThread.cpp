@@ -200,6 +200,7 @@ void TNtService::Main(DWORD argc, LPWSTR* argv) {
         }
         return;
     }
+    FInMain.store(true);
     // Requests go to this thread from now on, also those that arrive before Run sets ThreadID.
     FPostThreadID.store(GetCurrentThreadId());
     ++FRunSerial;
@@ -256,6 +257,7 @@ void TNtService::Main(DWORD argc, LPWSTR* argv) {
         CloseHandle(FThread);
         FThread = nullptr;
     }
+    FInMain.store(false);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -79,6 +79,22 @@ bool TServiceProgram::WaitEvidence(const std::string& text, DWORD timeoutMs) con
 
 // ---------------------------------------------------------------------------------------------
 
+TOpenService::TOpenService(const std::wstring& name) {
+    FManager = OpenManager();
+    if (FManager) FService = OpenServiceW(FManager, name.c_str(), SERVICE_ALL_ACCESS);
+}
+
+TOpenService::~TOpenService() {
+    if (FService) CloseServiceHandle(FService);
+    if (FManager) CloseServiceHandle(FManager);
+}
+
+DWORD TOpenService::Control(DWORD code, SERVICE_STATUS* status) {
+    if (!FService) return ERROR_INVALID_HANDLE;
+    SERVICE_STATUS local{};
+    return ControlService(FService, code, status ? status : &local) ? 0 : GetLastError();
+}
+
 bool TScm::Exists(const std::wstring& name) {
     TSc m(OpenManager());
     TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_QUERY_STATUS));

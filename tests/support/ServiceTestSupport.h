@@ -44,6 +44,22 @@ private:
     std::vector<std::wstring> FNames;
 };
 
+// An open service, for tests that send many requests (opening the manager each time costs more
+// than the request).
+class TOpenService {
+public:
+    explicit TOpenService(const std::wstring& name);
+    ~TOpenService();
+    TOpenService(const TOpenService&) = delete;
+    TOpenService& operator=(const TOpenService&) = delete;
+    // The Win32 error of ControlService, 0 on success.
+    DWORD Control(DWORD code, SERVICE_STATUS* status = nullptr);
+
+private:
+    SC_HANDLE FManager = nullptr;
+    SC_HANDLE FService = nullptr;
+};
+
 // Service manager helpers. Errors are answered as Win32 codes (0 = success).
 struct TScm {
     static bool Exists(const std::wstring& name);
