@@ -88,7 +88,13 @@ void THostApplication::Run() {
     }
 }
 
-void THostApplication::Terminate() { PostQuitMessage(0); }
+void THostApplication::Terminate() {
+    // The quit belongs in the queue of the thread that runs the pump, whichever thread asks.
+    if (GetCurrentThreadId() == FThreadID)
+        PostQuitMessage(0);
+    else
+        PostThreadMessageW(FThreadID, WM_QUIT, 0, 0);
+}
 
 bool THostApplication::ProcessMessage(MSG& msg) {
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;

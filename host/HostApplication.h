@@ -43,7 +43,7 @@ public:
     }
     // Runs the message loop until Terminate; returns at once when there is no main form.
     void Run();
-    // Ends Run: posts the quit message.
+    // Ends Run: posts the quit message to the thread that made the application (from any thread).
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void SetTerminated(bool value) { FTerminated = value; }

@@ -9,6 +9,8 @@
 #include "runtime/service/Tamrel_WinVer.h"
 
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 namespace tamrel {
 
@@ -555,9 +557,34 @@ namespace {
 // One call in flight: its method and what it raised. Each call carries its own record, so
 // callers on several threads never see each other's method or exception.
 struct TSynchronizeCall {
+    const TrkSynchronizer* Owner;
     TThreadMethod Method;
     std::exception_ptr Error;
+    bool Reached = false;
 };
+
+// The calls in flight. Any program can send the synchronizer's message number to its window,
+// so the address a message carries is taken for a call only when it names one of these.
+struct TSynchronizeCalls {
+    std::mutex Lock;
+    std::unordered_set<TSynchronizeCall*> Calls;
+};
+
+TSynchronizeCalls& SynchronizeCalls() {
+    static auto* calls = new TSynchronizeCalls; // windows may still get messages during static destruction
+    return *calls;
+}
+
+// Answers the call a message names when it is a call of Owner that has not been run yet, and
+// marks it as reached.
+TSynchronizeCall* ClaimCall(WPARAM address, const TrkSynchronizer* owner) {
+    auto& calls = SynchronizeCalls();
+    std::lock_guard<std::mutex> guard(calls.Lock);
+    auto it = calls.Calls.find(reinterpret_cast<TSynchronizeCall*>(address));
+    if (it == calls.Calls.end() || (*it)->Owner != owner || (*it)->Reached) return nullptr;
+    (*it)->Reached = true;
+    return *it;
+}
 } // namespace
 
 TrkSynchronizer::TrkSynchronizer() { FWindowHandle = AllocateHWnd(TWndMethod::Of<&TrkSynchronizer::WndProc>(this)); }
@@ -565,15 +592,29 @@ TrkSynchronizer::TrkSynchronizer() { FWindowHandle = AllocateHWnd(TWndMethod::Of
 TrkSynchronizer::~TrkSynchronizer() { DeallocateHWnd(FWindowHandle); }
 
 void TrkSynchronizer::Execute(TThreadMethod method) {
-    TSynchronizeCall call{method, nullptr};
+    TSynchronizeCall call{this, method, nullptr};
+    auto& calls = SynchronizeCalls();
+    {
+        std::lock_guard<std::mutex> guard(calls.Lock);
+        calls.Calls.insert(&call);
+    }
+    TScopeExit forget([&] {
+        std::lock_guard<std::mutex> guard(calls.Lock);
+        calls.Calls.erase(&call);
+    });
+    SetLastError(ERROR_SUCCESS);
     SendMessageW(FWindowHandle, SynchronizeMessage, reinterpret_cast<WPARAM>(&call), 0);
+    DWORD code = GetLastError();
+    // The window is gone (its thread ended) or no longer serves the synchronizer: the method
+    // never ran, which the caller must not take for success.
+    if (!call.Reached) RaiseLastOSError(code != ERROR_SUCCESS ? code : ERROR_INVALID_WINDOW_HANDLE);
     if (call.Error) std::rethrow_exception(call.Error);
 }
 
 void TrkSynchronizer::WndProc(TMessage& message) {
     if (message.Msg == SynchronizeMessage) {
         message.Result = 0;
-        auto* call = reinterpret_cast<TSynchronizeCall*>(message.WParam);
+        TSynchronizeCall* call = ClaimCall(message.WParam, this);
         if (!call) return;
         try {
             if (call->Method) call->Method();
