@@ -312,10 +312,6 @@ bool GetUniversalName(const std::wstring& path, std::wstring& unc) {
 
 namespace {
 
-void CloseRkHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
-// Service handles from the wrappers go back through the wrappers.
-using TRkScHandle = TUniqueHandle<SC_HANDLE, CloseRkHandle>;
-
 std::wstring SwitchValue(const wchar_t* name) {
     std::wstring value;
     TamrelFindParameter(name, value);

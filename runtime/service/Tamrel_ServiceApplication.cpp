@@ -43,9 +43,6 @@ void ServiceApplicationExitProc() {
     if (Application.Exists()) Application->DestroyComponents();
 }
 
-void CloseRkHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
-using TRkScHandle = TUniqueHandle<SC_HANDLE, CloseRkHandle>;
-
 std::wstring SwitchValue(const wchar_t* name) {
     std::wstring value;
     TamrelFindParameter(name, value);

@@ -8,6 +8,8 @@
 #include <oleauto.h>
 #include <winsvc.h>
 
+#include "host/Handles.h"
+
 #include <string>
 
 namespace tamrel {
@@ -220,6 +222,12 @@ SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LP
                                  LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
                                  LPCWSTR lpPassword);
 BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject);
+namespace detail {
+inline void RkCloseScHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
+} // namespace detail
+// A service-manager handle from the wrappers, closed through the wrappers (so that a redirected
+// manager gets its own handles back).
+using TRkScHandle = TUniqueHandle<SC_HANDLE, detail::RkCloseScHandle>;
 BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 // The ANSI records; without the debug library it goes through ChangeServiceConfig2A.
 BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);

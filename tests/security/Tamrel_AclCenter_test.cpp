@@ -1,4 +1,5 @@
 #include "runtime/security/Tamrel_AclCenter.h"
+#include "tests/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
@@ -12,29 +13,12 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
 
 using TAclCenterPtr = std::unique_ptr<TrkAclCenter, TFreeComponent>;
 TAclCenterPtr NewAclCenter() { return TAclCenterPtr(Create<TrkAclCenter>(nullptr)); }
-
-struct TStringSid {
-    explicit TStringSid(const wchar_t* text) {
-        PSID sid = nullptr;
-        if (!ConvertStringSidToSidW(text, &sid)) RaiseLastOSError();
-        Mem.Reset(sid);
-    }
-    PSID Get() const { return Mem.Get(); }
-    LPWSTR Name() const { return static_cast<LPWSTR>(Mem.Get()); }
-    TLocalMem Mem;
-};
-
-std::wstring SidText(const void* sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(const_cast<void*>(sid), &text)) return L"<invalid>";
-    TLocalMem owner(text);
-    return text;
-}
 
 // One ACE as read back with GetAce.
 struct TAce {

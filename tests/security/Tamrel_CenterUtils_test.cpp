@@ -1,4 +1,5 @@
 #include "runtime/security/Tamrel_CenterUtils.h"
+#include "tests/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
@@ -11,23 +12,9 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
-
-// A self-relative descriptor made by the system from SDDL text.
-struct TSddl {
-    explicit TSddl(const wchar_t* text) {
-        ULONG len = 0;
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &sd, &len))
-            RaiseLastOSError();
-        Mem.Reset(sd);
-        Size = len;
-    }
-    PSECURITY_DESCRIPTOR Get() const { return Mem.Get(); }
-    TLocalMem Mem;
-    uint32_t Size = 0;
-};
 
 std::vector<BYTE> Bytes(const void* p, size_t n) {
     auto b = static_cast<const BYTE*>(p);

@@ -1,4 +1,5 @@
 #include "runtime/security/Tamrel_SecurityDescriptorCenter.h"
+#include "tests/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/Registry.h"
@@ -20,40 +21,12 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
 
 using TSdCenterPtr = std::unique_ptr<TrkSecurityDescriptorCenter, TFreeComponent>;
 TSdCenterPtr NewSdCenter() { return TSdCenterPtr(Create<TrkSecurityDescriptorCenter>(nullptr)); }
-
-// A self-relative descriptor made by the system from SDDL text.
-struct TSddl {
-    explicit TSddl(const wchar_t* text) {
-        ULONG len = 0;
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &sd, &len))
-            RaiseLastOSError();
-        Mem.Reset(sd);
-        Size = len;
-    }
-    PSECURITY_DESCRIPTOR Get() const { return Mem.Get(); }
-    std::vector<BYTE> Bytes() const {
-        auto p = static_cast<const BYTE*>(Mem.Get());
-        return {p, p + Size};
-    }
-    TLocalMem Mem;
-    uint32_t Size = 0;
-};
-
-struct TStringSid {
-    explicit TStringSid(const wchar_t* text) {
-        PSID sid = nullptr;
-        if (!ConvertStringSidToSidW(text, &sid)) RaiseLastOSError();
-        Mem.Reset(sid);
-    }
-    PSID Get() const { return Mem.Get(); }
-    TLocalMem Mem;
-};
 
 std::vector<BYTE> RelativeBytes(PSECURITY_DESCRIPTOR sd) {
     if (!sd) return {};

@@ -1,4 +1,5 @@
 #include "runtime/security/Tamrel_SidCenter.h"
+#include "tests/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/Streaming.h"
@@ -15,21 +16,11 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
 
 TSidCenterPtr NewCenter() { return TSidCenterPtr(Create<TrkSidCenter>(nullptr)); }
-
-// A SID the system made from its string form.
-struct TStringSid {
-    explicit TStringSid(const wchar_t* text) {
-        PSID sid = nullptr;
-        if (!ConvertStringSidToSidW(text, &sid)) RaiseLastOSError();
-        Mem.Reset(sid);
-    }
-    PSID Get() const { return Mem.Get(); }
-    TLocalMem Mem;
-};
 
 std::wstring SystemSidString(PSID sid) {
     wchar_t* text = nullptr;
