@@ -677,3 +677,16 @@ TEST(Collection, ItemsUpdatesAndAssign) {
     items.Clear();
     EXPECT_EQ(0, items.Count());
 }
+
+TEST_F(ComponentTest, DataModuleEventsAtCreationAndDestruction) {
+    struct TWatcher {
+        std::vector<std::wstring> Seen;
+        void Destroyed(TObject* s) { Seen.push_back(L"destroy " + static_cast<TComponent*>(s)->Name()); }
+    } watcher;
+    // The stored form binds OnCreate to a method of the module; it runs once the form was read.
+    auto* m = Create<TStoredModule>(nullptr);
+    EXPECT_EQ(1, m->Ticks);
+    m->SetOnDestroy(TNotifyEvent::Of<&TWatcher::Destroyed>(&watcher));
+    Free(m);
+    EXPECT_EQ((std::vector<std::wstring>{L"destroy StoredModule1"}), watcher.Seen);
+}

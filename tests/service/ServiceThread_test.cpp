@@ -273,3 +273,24 @@ TEST_F(ServiceThreadTest, SynchronizerOfTheServiceThreadAndCustomCodes) {
     EXPECT_EQ(5, service->Customs.load());
     EXPECT_THROW(service->Synchronizer(), Exception); // freed at stop
 }
+
+TEST_F(ServiceThreadTest, ConsoleEventsMapToTheModulesEvent) {
+    struct TConsoleListener {
+        std::vector<TrkConsoleEventType> Seen;
+        bool Answer = false;
+        void Handle(TNtService*, TrkConsoleEventType code, bool& doNotHandleNext) {
+            Seen.push_back(code);
+            doNotHandleNext = Answer;
+        }
+    } listener;
+    service->SetOnConsoleEvent(TNtServiceConsoleCtrl::Of<&TConsoleListener::Handle>(&listener));
+    const DWORD types[] = {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT};
+    for (DWORD t : types) EXPECT_FALSE(TNtService::ConsoleEntry(service, t));
+    EXPECT_EQ((std::vector<TrkConsoleEventType>{ceCtrlC, ceCtrlBreak, ceCtrlClose, ceCtrlLogoff, ceCtrlShutdown}),
+              listener.Seen);
+    listener.Answer = true;
+    EXPECT_TRUE(TNtService::ConsoleEntry(service, CTRL_C_EVENT));
+    // Unknown types are not the module's: answered False without calling it.
+    EXPECT_FALSE(TNtService::ConsoleEntry(service, 3));
+    EXPECT_EQ(6u, listener.Seen.size());
+}

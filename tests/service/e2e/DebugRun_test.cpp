@@ -157,3 +157,23 @@ TEST(DebugRun, StartFailureAndSessionChangeAreLogged) {
     EXPECT_EQ((std::vector<std::string>{"START_PENDING(2)", "RUNNING(4)", "STOP_PENDING(3)", "STOPPED(1)"}),
               StatesOf(run.Log(), n));
 }
+
+TEST(DebugRun, ABroadcastOfTheControlMessageNeverReachesAServiceThread) {
+    // The application window's hook passes its messages on to the service threads. Anyone on the
+    // desktop can broadcast the framework's registered control message; a copy of it with a bogus
+    // request record must not be taken for a request (it would stop the service and free a wild
+    // pointer).
+    TServiceProgram p(L"test_service.exe", L"dbgbcast");
+    TDebugSession run(DebugCommand(p));
+    ASSERT_TRUE(run.Connect());
+    const std::string n = N(p);
+    ASSERT_TRUE(Contains(run.Send("wait " + n + " RUNNING"), "result=reached"));
+    UINT id = RegisterWindowMessageW(L"TamrelServiceControlMessage");
+    DWORD_PTR result;
+    SendMessageTimeoutW(HWND_BROADCAST, id, SERVICE_CONTROL_STOP, 0x1234, SMTO_ABORTIFHUNG, 2000, &result);
+    Sleep(300);
+    EXPECT_TRUE(Contains(run.Send("status " + n), "RUNNING"));
+    EXPECT_TRUE(Contains(run.Send("stop " + n), "result=accepted"));
+    EXPECT_EQ(0u, run.Finish().ExitCode);
+    EXPECT_EQ(1, p.CountEvidence("Svc1 stop"));
+}

@@ -160,3 +160,26 @@ TEST(ServiceUninstall, FailsForAServiceThatNeverStops) {
     EXPECT_GE(took, 600u); // three wait hints
     EXPECT_TRUE(TScm::Exists(p.ServiceName()));
 }
+
+TEST(ServiceInstall, AnImagePathWithABlankIsQuoted) {
+    // Unquoted, "C:\dir with blank\prog.exe" lets the manager try "C:\dir.exe" first.
+    std::wstring dir = BinDir() + L"with blank\\";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    for (const wchar_t* dll : {L"tamrelrt64.dll", L"libstdc++-6.dll", L"libgcc_s_seh-1.dll", L"libwinpthread-1.dll"})
+        CopyFileW((BinDir() + dll).c_str(), (dir + dll).c_str(), FALSE);
+    std::wstring exe = dir + L"test_service_stored.exe";
+    ASSERT_TRUE(CopyFileW((BinDir() + L"test_service_stored.exe").c_str(), exe.c_str(), FALSE));
+    std::wstring name = L"TamrelTestBlank_" + std::to_wstring(GetCurrentProcessId());
+    WritePrivateProfileStringW(L"Svc1", L"ServiceName", name.c_str(), (dir + L"test_service_stored.ini").c_str());
+    auto r = RunProcess(L"\"" + exe + L"\" /install");
+    EXPECT_EQ(0u, r.ExitCode) << r.Err;
+    auto buf = TScm::QueryConfig(name);
+    ASSERT_FALSE(buf.empty());
+    EXPECT_EQ(L"\"" + exe + L"\" /startedbyscm:45F438C3-40E29052-Svc1", std::wstring(Config(buf)->lpBinaryPathName));
+    // And the manager starts it from there.
+    EXPECT_EQ(0u, TScm::Start(name));
+    EXPECT_TRUE(TScm::WaitState(name, SERVICE_RUNNING));
+    TScm::Remove(name);
+    DeleteFileW(exe.c_str());
+    DeleteFileW((dir + L"test_service_stored.ini").c_str());
+}
