@@ -6,7 +6,15 @@ function(tamrel_copy_mingw_runtime)
         execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                         OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
         if(EXISTS "${path}")
-            file(COPY "${path}" DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+            # Without their debug sections: the toolchain ships them unstripped (libstdc++ alone is
+            # over 20 MB), and every service start would pay for loading them.
+            file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+            execute_process(COMMAND ${CMAKE_STRIP} --strip-debug "${path}"
+                                    -o "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll}"
+                            RESULT_VARIABLE stripped)
+            if(NOT stripped EQUAL 0)
+                file(COPY "${path}" DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+            endif()
         endif()
     endforeach()
 endfunction()
