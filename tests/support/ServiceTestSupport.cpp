@@ -108,7 +108,9 @@ DWORD TScm::Start(const std::wstring& name) {
     for (int attempt = 0; attempt < 10; ++attempt) {
         if (StartServiceW(s.H, 0, nullptr)) return 0;
         DWORD err = GetLastError();
-        if (err != ERROR_SERVICE_DATABASE_LOCKED) return err;
+        // Wine's manager serialises starts (1055 while another one runs) and now and then fails a
+        // start of a stopped service with an internal error (1359); both pass on a new attempt.
+        if (err != ERROR_SERVICE_DATABASE_LOCKED && err != ERROR_INTERNAL_ERROR) return err;
         Sleep(200);
     }
     return ERROR_SERVICE_DATABASE_LOCKED;

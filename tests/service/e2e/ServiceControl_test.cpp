@@ -9,14 +9,17 @@ using namespace tamrel::test;
 
 namespace {
 
-// Installs and starts the program's services; answers whether all of them run.
-bool InstallAndStart(TServiceProgram& p, int modules = 1) {
-    if (p.Run(L"/install").ExitCode != 0) return false;
+// Installs and starts the program's services; says which step failed.
+::testing::AssertionResult InstallAndStart(TServiceProgram& p, int modules = 1) {
+    auto r = p.Run(L"/install");
+    if (r.ExitCode != 0) return ::testing::AssertionFailure() << "install: " << r.Err;
     for (int m = 1; m <= modules; ++m) {
-        if (TScm::Start(p.ServiceName(m)) != 0) return false;
-        if (!TScm::WaitState(p.ServiceName(m), SERVICE_RUNNING)) return false;
+        if (DWORD err = TScm::Start(p.ServiceName(m)); err != 0)
+            return ::testing::AssertionFailure() << "start of module " << m << ": error " << err;
+        if (!TScm::WaitState(p.ServiceName(m), SERVICE_RUNNING))
+            return ::testing::AssertionFailure() << "module " << m << " state " << TScm::Query(p.ServiceName(m)).dwCurrentState;
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
 int FieldOf(const std::string& line, const std::string& key) {
