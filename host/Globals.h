@@ -21,8 +21,10 @@
 // a DLL is released under the loader lock: its destructor must not wait for other threads.
 #pragma once
 
+#include "host/Classes.h"
 #include "host/ExitProcs.h"
 
+#include <atomic>
 #include <utility>
 
 namespace tamrel {
@@ -46,6 +48,31 @@ public:
     T* operator->() const { return FObject; }
 
 private:
+    T* FObject;
+};
+
+// A library-wide component object behind a library global: made on first use with Create<T>,
+// freed with Free when the global is released. Alive() tells whether it exists right now (false
+// before the first use and after the release). Use one as TLibraryGlobal<TGlobalComponent<T>>
+// behind an accessor, as above.
+template <class T> class TGlobalComponent {
+public:
+    TGlobalComponent() : FObject(Create<T>(nullptr)) { StateFlag() = kAlive; }
+    ~TGlobalComponent() {
+        StateFlag() = kGone;
+        Free(FObject);
+    }
+    TGlobalComponent(const TGlobalComponent&) = delete;
+    TGlobalComponent& operator=(const TGlobalComponent&) = delete;
+    T* Get() const { return FObject; }
+    static bool Alive() { return StateFlag() == kAlive; }
+
+private:
+    enum { kUnmade, kAlive, kGone };
+    static std::atomic<int>& StateFlag() {
+        static std::atomic<int> state{kUnmade};
+        return state;
+    }
     T* FObject;
 };
 

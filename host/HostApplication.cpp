@@ -12,26 +12,15 @@ namespace tamrel {
 TAMREL_IMPLEMENT_CLASS(THostApplication) {}
 
 namespace {
-std::atomic<bool> gHostApplicationMade{false};
-std::atomic<bool> gHostApplicationGone{false};
-
-struct THostApplicationHolder {
-    THostApplication* App;
-    THostApplicationHolder() : App(Create<THostApplication>(nullptr)) { gHostApplicationMade = true; }
-    ~THostApplicationHolder() {
-        gHostApplicationGone = true;
-        Free(App);
-    }
-};
-
+using THostApplicationHolder = TGlobalComponent<THostApplication>;
 THostApplicationHolder& Holder() {
     static TLibraryGlobal<THostApplicationHolder> global;
     return *global;
 }
 } // namespace
 
-THostApplication* THostApplicationRef::Get() const { return Holder().App; }
-bool THostApplicationRef::Exists() const { return gHostApplicationMade && !gHostApplicationGone; }
+THostApplication* THostApplicationRef::Get() const { return Holder().Get(); }
+bool THostApplicationRef::Exists() const { return THostApplicationHolder::Alive(); }
 
 THostApplication::THostApplication(TComponent* owner) : TComponent(owner) {
     FTitle = ChangeFileExt(ExtractFileName(ParamStr(0)), L"");

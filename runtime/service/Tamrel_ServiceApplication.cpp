@@ -16,18 +16,7 @@ TAMREL_IMPLEMENT_CLASS(TNtServiceApplication) {}
 
 namespace {
 
-std::atomic<bool> gApplicationMade{false};
-std::atomic<bool> gApplicationGone{false};
-
-struct TApplicationHolder {
-    TNtServiceApplication* App;
-    TApplicationHolder() : App(Create<TNtServiceApplication>(nullptr)) { gApplicationMade = true; }
-    ~TApplicationHolder() {
-        gApplicationGone = true;
-        Free(App);
-    }
-};
-
+using TApplicationHolder = TGlobalComponent<TNtServiceApplication>;
 TApplicationHolder& Holder() {
     static TLibraryGlobal<TApplicationHolder> global;
     return *global;
@@ -51,8 +40,8 @@ std::wstring SwitchValue(const wchar_t* name) {
 
 } // namespace
 
-TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().App; }
-bool TServiceApplicationRef::Exists() const { return gApplicationMade && !gApplicationGone; }
+TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().Get(); }
+bool TServiceApplicationRef::Exists() const { return TApplicationHolder::Alive(); }
 
 // ---------------------------------------------------------------------------------------------
 
