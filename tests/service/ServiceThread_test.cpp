@@ -135,9 +135,11 @@ TEST_F(ServiceThreadTest, RunsTheLifecycleOnItsOwnThreadAndFreesEveryRequest) {
     EXPECT_NE(GetCurrentThreadId(), service->ThreadID());
     service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
     ASSERT_TRUE(log.WaitFor(SERVICE_PAUSED, 5000));
+    // Counted before the requests go out: the thread may report all of them before the wait.
+    const size_t paused = log.Count();
     service->Controller(SERVICE_CONTROL_INTERROGATE, 0, nullptr); // resumes the suspended thread
     service->Controller(SERVICE_CONTROL_CONTINUE, 0, nullptr);
-    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, log.Count() + 1));
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, paused + 1));
     service->Controller(200, 0, nullptr);
     service->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
     Join();
