@@ -1,5 +1,7 @@
 #include "host/SysUtils.h"
 
+#include "host/Handles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -30,15 +32,12 @@ const char* Exception::what() const noexcept {
 void Abort() { throw EAbort(L"Operation aborted"); }
 
 std::wstring SysErrorMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
+    TLocalMem buffer;
     DWORD len = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                               nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                               nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (buffer) {
-        text.assign(buffer, len);
-        LocalFree(buffer);
-    }
+    if (buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), len);
     while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
     return text;
 }
