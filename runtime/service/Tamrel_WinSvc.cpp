@@ -1,12 +1,14 @@
 #include "runtime/service/Tamrel_WinSvc.h"
 
 #include "host/Handles.h"
+#include "host/SizeProbe.h"
 #include "host/SysUtils.h"
 
 #include <atomic>
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace tamrel {
 
@@ -36,6 +38,16 @@ bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value) {
 bool TamrelFindCommand(const std::wstring& Name) {
     std::wstring value;
     return TamrelFindParameter(Name, value);
+}
+
+std::wstring TamrelParameterValue(const std::wstring& Name) {
+    std::wstring value;
+    TamrelFindParameter(Name, value);
+    return value;
+}
+
+bool TamrelConfigureCommandGiven() {
+    return TamrelFindCommand(L"install") || TamrelFindCommand(L"reinstall") || TamrelFindCommand(L"uninstall");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -142,9 +154,7 @@ static_assert(sizeof(GBindings) / sizeof(GBindings[0]) == RkDebugExportCount);
 
 void LoadDebugLibrary() {
     // Configuring always talks to the real manager.
-    if (!TamrelFindCommand(L"debug")) return;
-    if (TamrelFindCommand(L"install") || TamrelFindCommand(L"uninstall") || TamrelFindCommand(L"reinstall"))
-        return;
+    if (!TamrelFindCommand(L"debug") || TamrelConfigureCommandGiven()) return;
 
     HMODULE library = LoadLibraryW(RkDebugLibraryName);
     if (!library) RaiseLastOSError();
@@ -354,28 +364,21 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
                                  LPDWORD pcbBytesNeeded) {
     DWORD localNeeded = 0;
     DWORD& needed = pcbBytesNeeded ? *pcbBytesNeeded : localNeeded;
-    DWORD wideSize = 0;
-    BOOL ok = ::QueryServiceConfig2W(hService, dwInfoLevel, nullptr, 0, &wideSize);
-    DWORD error = GetLastError();
-    if (ok || error != ERROR_INSUFFICIENT_BUFFER) {
-        needed = wideSize;
-        SetLastError(error);
-        return ok;
+    DWORD error;
+    // A system-style function: out of memory is its error code, as for the real one.
+    try {
+        std::vector<BYTE> wide;
+        DWORD wideSize = 0;
+        error = CallWithSizeProbe(wide, wideSize, [&](BYTE* buffer, DWORD& size) {
+            return ErrorOf(::QueryServiceConfig2W(hService, dwInfoLevel, buffer, size, &size));
+        });
+        if (error == ERROR_SUCCESS && !wide.empty())
+            error = ServiceConfig2ToAnsi(dwInfoLevel, wide.data(), wideSize, lpBuffer, cbBufSize, needed);
+        else if (wide.empty())
+            needed = wideSize; // the probe's answer, as it came
+    } catch (const std::bad_alloc&) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
     }
-    // 8-byte units keep the wide records aligned.
-    std::unique_ptr<uint64_t[]> wide(new (std::nothrow) uint64_t[(wideSize + 7) / 8]);
-    if (!wide) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    ok = ::QueryServiceConfig2W(hService, dwInfoLevel, reinterpret_cast<LPBYTE>(wide.get()), wideSize,
-                                &wideSize);
-    error = GetLastError();
-    if (!ok) {
-        SetLastError(error);
-        return FALSE;
-    }
-    error = ServiceConfig2ToAnsi(dwInfoLevel, wide.get(), wideSize, lpBuffer, cbBufSize, needed);
     SetLastError(error);
     return error == ERROR_SUCCESS;
 }

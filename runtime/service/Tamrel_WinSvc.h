@@ -22,6 +22,10 @@ namespace tamrel {
 
 bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value);
 bool TamrelFindCommand(const std::wstring& Name);
+// The value of a switch; empty when the switch is absent or has no value.
+std::wstring TamrelParameterValue(const std::wstring& Name);
+// Any of the configure switches: install, uninstall, reinstall.
+bool TamrelConfigureCommandGiven();
 
 // ---------------------------------------------------------------------------------------------
 // Records of the extended configuration: SERVICE_DESCRIPTIONA/W, SERVICE_FAILURE_ACTIONSA/W,
