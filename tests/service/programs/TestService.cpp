@@ -174,5 +174,5 @@ int wmain() {
     }
     Application->Run();
     Evidence(L"process end");
-    return 0;
+    return Application->ExitCode();
 }
