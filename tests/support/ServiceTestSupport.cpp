@@ -16,6 +16,10 @@ struct TSc {
 
 SC_HANDLE OpenManager() { return OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
 
+// Every program that runs service programs brings the desktop up before its first test, so that
+// no child of a test starts it with the test's pipes (see BringUpDesktop).
+const bool GDesktopUp = (BringUpDesktop(), true);
+
 std::wstring Tagged(const std::wstring& tag) {
     static LONG counter = 0;
     return tag + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(InterlockedIncrement(&counter));
@@ -25,8 +29,11 @@ std::wstring Tagged(const std::wstring& tag) {
 TServiceProgram::TServiceProgram(const std::wstring& program, const std::wstring& tag) {
     std::wstring unique = Tagged(tag);
     FUnique = unique;
-    FExe = BinDir() + L"e2e_" + unique + L".exe";
-    FIni = BinDir() + L"e2e_" + unique + L".ini";
+    // Beside the program: a program in a folder of its own keeps its own neighbours.
+    const size_t slash = program.find_last_of(L"\\/");
+    const std::wstring dir = BinDir() + (slash == std::wstring::npos ? L"" : program.substr(0, slash + 1));
+    FExe = dir + L"e2e_" + unique + L".exe";
+    FIni = dir + L"e2e_" + unique + L".ini";
     FEvidence = TempFileName(L"evidence_" + unique);
     CopyFileW((BinDir() + program).c_str(), FExe.c_str(), FALSE);
     DeleteFileW(FIni.c_str());

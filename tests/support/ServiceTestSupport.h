@@ -13,7 +13,8 @@
 
 namespace tamrel::test {
 
-// A copy of a service program under a name of its own, configured by "<copy>.ini". The services
+// A copy of a service program under a name of its own, beside the program (its name relative to
+// the test programs' folder), configured by "<copy>.ini". The services
 // named in the configuration are stopped and deleted, and the copy removed, when it goes.
 class TServiceProgram {
 public:
