@@ -11,7 +11,6 @@
 #include <sddl.h>
 
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <thread>
@@ -171,7 +170,10 @@ public:
     using TrkSidCenter::TrkSidCenter;
     static void* operator new(size_t size) {
         void* p = ::operator new(size);
-        std::memset(p, 0xFF, size);
+        // Volatile stores: the compiler may drop plain stores to an object whose construction
+        // follows.
+        auto* bytes = static_cast<volatile unsigned char*>(p);
+        for (size_t i = 0; i < size; ++i) bytes[i] = 0xFF;
         return p;
     }
     static void operator delete(void* p) { ::operator delete(p); }
