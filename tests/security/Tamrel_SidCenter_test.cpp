@@ -269,7 +269,7 @@ TEST(SidCenter, SourceRevalidatesTheFormsLastContent) {
 TEST(SidCenter, NilSidIsHeldAsNoSid) {
     // Read as a SID, nil would be dereferenced: under a deadline a failure with a message, not a
     // crash of the test program.
-    EXPECT_TRUE(FinishesWithin(10000, [] {
+    auto readNilSid = [] {
         auto c = NewCenter();
         c->SetSid(nullptr);
         EXPECT_EQ(ssSID, c->Source());
@@ -278,7 +278,8 @@ TEST(SidCenter, NilSidIsHeldAsNoSid) {
         EXPECT_EQ(L"", c->GetSidString());
         EXPECT_EQ(L"", c->GetUserName());
         EXPECT_EQ(wkOther, c->GetWellKnown());
-    }));
+    };
+    EXPECT_TRUE(FinishesWithin(10000, readNilSid));
 }
 
 TEST(SidCenter, CopiesLiveUntilCleanUp) {
