@@ -3,6 +3,7 @@
 // wrappers over the service manager for querying and driving services.
 #pragma once
 
+#include "host/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -57,8 +58,8 @@ public:
     DWORD Control(DWORD code, SERVICE_STATUS* status = nullptr);
 
 private:
-    SC_HANDLE FManager = nullptr;
-    SC_HANDLE FService = nullptr;
+    TScHandle FManager; // declared first: closed last
+    TScHandle FService;
 };
 
 // Service manager helpers. Errors are answered as Win32 codes (0 = success).

@@ -218,24 +218,22 @@ std::wstring TempFileName(const std::wstring& prefix) {
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string data;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return data;
+    TFileHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!h) return data;
     char buf[4096];
     DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) data.append(buf, n);
-    CloseHandle(h);
+    while (ReadFile(h.Get(), buf, sizeof buf, &n, nullptr) && n > 0) data.append(buf, n);
     return data;
 }
 
 std::wstring ReadFileUtf8(const std::wstring& path) { return FromUtf8(ReadFileBytes(path)); }
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    TFileHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!h) return;
     DWORD n;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
+    WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
