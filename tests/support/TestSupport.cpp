@@ -108,29 +108,29 @@ private:
 // Reads both pipes until they end. Once the child has exited, its output has at most
 // DrainAfterExitMs to end: a process the child started may hold the pipes open for ever (Wine's
 // desktop, started on demand, inherits its starter's stderr), and the test must not wait for it.
+// A child that cannot be waited for (a Unix program that Wine started) ends with its output.
 void ReadUntilEnd(HANDLE process, TOutputPipe& out, TOutputPipe& err, DWORD timeoutMs, TProcessResult& result) {
     constexpr DWORD DrainAfterExitMs = 3000;
     const DWORD start = GetTickCount();
     DWORD exitedAt = 0;
-    bool exited = false;
+    bool exited = false, waitable = true;
+    auto deadline = [](DWORD since, DWORD limit) { return since < limit ? limit - since : 0; };
     for (;;) {
         const bool reading = out.Pump() | err.Pump();
-        if (!reading && exited) return;
+        if (!reading && (exited || !waitable)) return;
         HANDLE waits[3];
         DWORD count = 0;
         if (out.Open()) waits[count++] = out.Event();
         if (err.Open()) waits[count++] = err.Event();
         const DWORD processIndex = count;
-        if (!exited) waits[count++] = process;
-        DWORD limit;
-        if (exited) {
-            const DWORD since = GetTickCount() - exitedAt;
-            limit = since < DrainAfterExitMs ? DrainAfterExitMs - since : 0;
-        } else {
-            const DWORD since = GetTickCount() - start;
-            limit = since < timeoutMs ? timeoutMs - since : 0;
+        if (!exited && waitable) waits[count++] = process;
+        const DWORD limit = exited ? deadline(GetTickCount() - exitedAt, DrainAfterExitMs)
+                                   : deadline(GetTickCount() - start, timeoutMs);
+        const DWORD r = WaitForMultipleObjects(count, waits, FALSE, limit);
+        if (r == WAIT_FAILED && !exited && waitable) {
+            waitable = false;
+            continue;
         }
-        const DWORD r = count ? WaitForMultipleObjects(count, waits, FALSE, limit) : WAIT_TIMEOUT;
         if (r == WAIT_TIMEOUT) {
             if (exited) break; // the output did not end after the child: a descendant holds it
             result.TimedOut = true;
@@ -141,7 +141,8 @@ void ReadUntilEnd(HANDLE process, TOutputPipe& out, TOutputPipe& err, DWORD time
             continue;
         }
         const DWORD index = r - WAIT_OBJECT_0;
-        if (!exited && index == processIndex) {
+        if (index >= count) break;
+        if (index == processIndex && !exited && waitable) {
             exited = true;
             exitedAt = GetTickCount();
             continue;
