@@ -7,6 +7,7 @@
 #include "host/SysUtils.h"
 #include "runtime/security/Tamrel_AclCenter.h"
 #include "runtime/security/Tamrel_SidCenter.h"
+#include "runtime/security/internal/Tamrel_SecurityDescriptorCenterInternal.h"
 
 #include <gtest/gtest.h>
 
