@@ -13,6 +13,8 @@
 // memory still goes on: IgnoreFailure and ValueOr never swallow std::bad_alloc.
 #pragma once
 
+#include "host/Api.h"
+
 #include <exception>
 #include <new>
 #include <string>
@@ -23,18 +25,18 @@ namespace tamrel {
 // The text of an exception caught as an exception_ptr: the message of our own exception class,
 // the what() text of any other standard exception, a fixed text for anything else. Empty for a
 // null pointer.
-std::wstring ExceptionMessage(const std::exception_ptr& error);
+TAMREL_API std::wstring ExceptionMessage(const std::exception_ptr& error);
 
 // True for the allocator's out-of-memory failure.
-bool IsOutOfMemory(const std::exception_ptr& error) noexcept;
+TAMREL_API bool IsOutOfMemory(const std::exception_ptr& error) noexcept;
 
 // The report of a boundary that has nobody else to tell: the message, on a line of its own, to the
 // debugger output and to stderr when there is one.
-void ReportToDebugger(const std::wstring& message);
+TAMREL_API void ReportToDebugger(const std::wstring& message);
 
 // The last resort of a boundary whose report failed: a fixed line, built without allocating, to
 // the debugger output and to stderr when there is one.
-void ReportUnreportable(const std::exception_ptr& error) noexcept;
+TAMREL_API void ReportUnreportable(const std::exception_ptr& error) noexcept;
 
 // Hands a caught exception to Report: as the exception itself when Report takes one, else as its
 // message text.

@@ -2,6 +2,7 @@
 // hand-off that a paused service thread uses.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
 #include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
@@ -23,7 +24,7 @@ namespace tamrel {
 // thread announced its suspension but before SuspendThread took effect is not lost: the waker
 // waits until the thread really is suspended and then resumes it. Nothing else is locked.
 // ---------------------------------------------------------------------------------------------
-class TSelfSuspension {
+class TAMREL_API TSelfSuspension {
 public:
     TSelfSuspension() = default;
     // Thread: a handle of the thread that will suspend itself, with THREAD_SUSPEND_RESUME access
@@ -85,7 +86,7 @@ inline constexpr wchar_t SThreadCreateError[] = L"Thread creation error: %s";
 // start of its destructor. A thread that never started is not run at all by its destruction:
 // neither Execute nor DoTerminate is called.
 // ---------------------------------------------------------------------------------------------
-class TThread {
+class TAMREL_API TThread {
 public:
     using TTerminateEvent = TMethod<void(TThread* Sender)>;
 

@@ -4,9 +4,9 @@
 #include "host/Handles.h"
 #include "host/SizeProbe.h"
 #include "host/Streaming.h"
-#include "runtime/service/Tamrel_NTServiceInternal.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
 

@@ -7,9 +7,9 @@
 #include "host/Globals.h"
 #include "host/HostApplication.h"
 #include "host/Threads.h"
-#include "runtime/service/Tamrel_NTServiceInternal.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 namespace tamrel {
 
@@ -48,6 +48,11 @@ int32_t ExitCodeOf(const std::exception_ptr& error) {
 
 TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().Get(); }
 bool TServiceApplicationRef::Exists() const { return TApplicationHolder::Alive(); }
+
+TRestartTiming& RestartTiming() {
+    static TRestartTiming timing;
+    return timing;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -234,8 +239,9 @@ void StartOrRaise(const TRkScHandle& service) {
     if (!RkStartService(service.Get(), 0, nullptr)) RaiseLastOSError();
 }
 
-// Stop, wait until stopped (giving up with a beep after GiveUp ms), then start.
-void Restart(const TRkScHandle& service, DWORD poll, DWORD giveUp) {
+// Stop, wait until stopped (giving up with a beep, RestartTiming), then start.
+void Restart(const TRkScHandle& service) {
+    const TRestartTiming timing = RestartTiming();
     SERVICE_STATUS status{};
     if (!RkControlService(service.Get(), SERVICE_CONTROL_STOP, &status)) {
         DWORD err = GetLastError();
@@ -243,15 +249,15 @@ void Restart(const TRkScHandle& service, DWORD poll, DWORD giveUp) {
     }
     const DWORD start = GetTickCount();
     for (;;) {
-        Sleep(poll);
+        Sleep(timing.PollMs);
         if (!RkQueryServiceStatus(service.Get(), &status)) RaiseLastOSError();
         if (status.dwCurrentState == SERVICE_STOPPED) break;
-        if (TicksSince(start) > giveUp) {
+        if (TicksSince(start) > timing.GiveUpMs) {
             MessageBeep(0);
             break;
         }
     }
-    Sleep(poll);
+    Sleep(timing.PollMs);
     StartOrRaise(service);
 }
 
@@ -274,7 +280,7 @@ void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TR
         ControlOrRaise(handle, SERVICE_CONTROL_CONTINUE);
         break;
     case svcRestart:
-        Restart(handle, FRestartPoll, FRestartGiveUp);
+        Restart(handle);
         break;
     }
 }

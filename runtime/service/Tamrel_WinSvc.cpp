@@ -3,6 +3,7 @@
 #include "host/Handles.h"
 #include "host/SizeProbe.h"
 #include "host/SysUtils.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <atomic>
 #include <cstring>

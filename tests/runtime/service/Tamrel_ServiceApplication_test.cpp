@@ -3,6 +3,8 @@
 // code. A failed request must reach the user as the operating-system error with that code.
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include "host/SysUtils.h"
 
@@ -66,24 +68,19 @@ BOOL WINAPI Query(SC_HANDLE, LPSERVICE_STATUS status) {
 
 struct ControlModeTest : ::testing::Test {
     TFakeManager fake;
-    TRkSlots saved;
+    TRkSlotsOverride slots;
+    TRestartTimingOverride timing{1, 50};
 
     void SetUp() override {
-        saved = RkSlots;
         gFake = &fake;
-        RkSlots.RkOpenSCManager = OpenManager;
-        RkSlots.RkOpenService = OpenService;
-        RkSlots.RkCloseServiceHandle = Close;
-        RkSlots.RkControlService = Control;
-        RkSlots.RkStartService = Start;
-        RkSlots.RkQueryServiceStatus = Query;
-        Application->SetRestartTiming(1, 50);
+        slots->RkOpenSCManager = OpenManager;
+        slots->RkOpenService = OpenService;
+        slots->RkCloseServiceHandle = Close;
+        slots->RkControlService = Control;
+        slots->RkStartService = Start;
+        slots->RkQueryServiceStatus = Query;
     }
-    void TearDown() override {
-        Application->SetRestartTiming(500, 10000);
-        RkSlots = saved;
-        gFake = nullptr;
-    }
+    void TearDown() override { gFake = nullptr; }
     // The code of the OS error the action raised, 0 when it raised nothing.
     DWORD ErrorOf(TRkControl action) {
         try {
