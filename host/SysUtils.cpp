@@ -130,7 +130,7 @@ private:
         return FArgs[FArgIndex++];
     }
 
-    // A number of the specification: digits, or * for the next (integer) argument.
+    // A number of the conversion: digits, or * for the next (integer) argument.
     bool ReadNumber(int& value) {
         if (At(L'*')) {
             const TFormatArg& a = NextArg();
