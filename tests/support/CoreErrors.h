@@ -35,12 +35,10 @@ inline std::wstring CoreErrorMessage(const TNativeCoreError& e) { return e.Messa
 #endif
 
 // The kind a caught core error has: in the library the class tells, natively the field.
-template <class E> bool IsCoreReadError(const E& e) {
 #ifdef _WIN32
-    return dynamic_cast<const EReadError*>(&e) != nullptr;
+inline bool IsCoreReadError(const Exception& e) { return dynamic_cast<const EReadError*>(&e) != nullptr; }
 #else
-    return e.Kind() == TCoreError::Read;
+inline bool IsCoreReadError(const TNativeCoreError& e) { return e.Kind() == TCoreError::Read; }
 #endif
-}
 
 } // namespace tamrel

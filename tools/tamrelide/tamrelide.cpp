@@ -26,6 +26,8 @@
 #include "tools/tamrelide/TamrelIde.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <fstream>
 #include <sstream>
 
@@ -182,6 +184,8 @@ int Main() {
 } // namespace
 
 int wmain() {
+    // Buffers are printed as they are, line ends included.
+    _setmode(_fileno(stdout), _O_BINARY);
     try {
         return Main();
     } catch (const Exception& e) {
