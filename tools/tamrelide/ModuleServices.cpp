@@ -177,12 +177,20 @@ public:
 
     int32_t GetModuleCount() override {
         TIdeHostImpl* host = *FHost;
-        return host ? static_cast<int32_t>(host->Modules.size()) : 0;
+        if (!host) return 0;
+        const auto count = static_cast<int32_t>(host->Modules.size());
+        host->Record(L"modules", L"GetModuleCount", {NumField(L"answer", count)}, L"ok");
+        return count;
     }
     TComPtr<IOTAModule> GetModule(int32_t index) override {
         TIdeHostImpl* host = *FHost;
-        if (!host || index < 0 || index >= GetModuleCount()) return {};
-        return host->Modules[static_cast<size_t>(index)];
+        if (!host) return {};
+        const bool live = index >= 0 && static_cast<size_t>(index) < host->Modules.size();
+        TComPtr<IOTAModule> module = live ? host->Modules[static_cast<size_t>(index)] : TComPtr<IOTAModule>();
+        host->Record(L"modules", L"GetModule",
+                     {NumField(L"index", index), TextField(L"answer", module ? module->GetFileName() : L"nil")},
+                     live ? L"ok" : L"refused");
+        return module;
     }
     void GetNewModuleAndClassName(const std::wstring& prefix, std::wstring& unitIdent, std::wstring& className,
                                   std::wstring& fileName) override {

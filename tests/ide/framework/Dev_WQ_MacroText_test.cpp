@@ -102,6 +102,17 @@ TEST(MacroText, ResultTextExpandsValuesAndDropsSkippedParts) {
     EXPECT_EQ((std::vector<std::wstring>{L"unit Unit1;", L"uses ComObj;", L"lowerend."}), mt->ResultText()->ToVector());
 }
 
+TEST(MacroText, ExpansionAddsTheParametersItMissesAtDepthZeroOnly) {
+    TOwned<TWQMacroText> mt(Create<TWQMacroText>(nullptr));
+    SetLines(*mt, {L"~Shown~|+P|~Skipped~|-P|"});
+    mt->Params()->Clear();
+    TStringList skip;
+    skip.Add(L"P");
+    mt->SetSkipParts(&skip);
+    mt->ResultText();
+    EXPECT_EQ(std::vector<std::wstring>{L"Shown"}, ParamNames(*mt));
+}
+
 TEST(MacroText, TextGoesThroughTheAnsiCodePage) {
     // The test prefix has ANSI code page 1252: e acute has a byte there, the Cyrillic letter none.
     ASSERT_EQ(1252u, GetACP());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -195,45 +196,54 @@ TEST(PasTokenizer, NothingAdvancesAfterTheEndAlsoFromANewOriginOrPosition) {
 }
 
 TEST(PasTokenizer, EveryKeywordInThreeLetterCasesSharedHashesIncluded) {
-    const std::pair<const char*, TTokenKind> keywords[] = {
-        {"ABSOLUTE", tkAbsolute}, {"ABSTRACT", tkAbstract}, {"AND", tkAnd}, {"ARRAY", tkArray}, {"AS", tkAs},
-        {"ASM", tkAsm}, {"ASSEMBLER", tkAssembler}, {"AUTOMATED", tkAutomated}, {"BEGIN", tkBegin},
-        {"CASE", tkCase}, {"CDECL", tkCdecl}, {"CLASS", tkClass}, {"CONST", tkConst},
-        {"CONSTRUCTOR", tkConstructor}, {"DEFAULT", tkDefault}, {"DESTRUCTOR", tkDestructor},
-        {"DISPID", tkDispid}, {"DISPINTERFACE", tkDispinterface}, {"DIV", tkDiv}, {"DO", tkDo},
-        {"DOWNTO", tkDownto}, {"DYNAMIC", tkDynamic}, {"ELSE", tkElse}, {"END", tkEnd}, {"EXCEPT", tkExcept},
-        {"EXPORT", tkExport}, {"EXPORTS", tkExports}, {"EXTERNAL", tkExternal}, {"FAR", tkFar},
-        {"FILE", tkFile}, {"FINALIZATION", tkFinalization}, {"FINALLY", tkFinally}, {"FOR", tkFor},
-        {"FORWARD", tkForward}, {"FUNCTION", tkFunction}, {"GOTO", tkGoto}, {"IF", tkIf},
-        {"IMPLEMENTATION", tkImplementation}, {"IN", tkIn}, {"INDEX", tkIndex}, {"INHERITED", tkInherited},
-        {"INITIALIZATION", tkInitialization}, {"INLINE", tkInline}, {"INTERFACE", tkInterface}, {"IS", tkIs},
-        {"LABEL", tkLabel}, {"LIBRARY", tkLibrary}, {"MESSAGE", tkMessage}, {"MOD", tkMod}, {"NAME", tkName},
-        {"NEAR", tkNear}, {"NIL", tkNil}, {"NODEFAULT", tkNodefault}, {"NOT", tkNot}, {"OBJECT", tkObject},
-        {"OF", tkOf}, {"OR", tkOr}, {"OUT", tkOut}, {"OVERRIDE", tkOverride}, {"PACKED", tkPacked},
-        {"PASCAL", tkPascal}, {"PRIVATE", tkPrivate}, {"PROCEDURE", tkProcedure}, {"PROGRAM", tkProgram},
-        {"PROPERTY", tkProperty}, {"PROTECTED", tkProtected}, {"PUBLIC", tkPublic}, {"PUBLISHED", tkPublished},
-        {"RAISE", tkRaise}, {"READ", tkRead}, {"READONLY", tkReadonly}, {"RECORD", tkRecord},
-        {"REGISTER", tkRegister}, {"REPEAT", tkRepeat}, {"RESIDENT", tkResident},
-        {"RESOURCESTRING", tkResourcestring}, {"SAFECALL", tkSafecall}, {"SET", tkSet}, {"SHL", tkShl},
-        {"SHR", tkShr}, {"STDCALL", tkStdcall}, {"STORED", tkStored}, {"STRING", tkKeyString},
-        {"STRINGRESOURCE", tkStringresource}, {"THEN", tkThen}, {"THREADVAR", tkThreadvar}, {"TO", tkTo},
-        {"TRY", tkTry}, {"TYPE", tkType}, {"UNIT", tkUnit}, {"UNTIL", tkUntil}, {"USES", tkUses},
-        {"VAR", tkVar}, {"VIRTUAL", tkVirtual}, {"WHILE", tkWhile}, {"WITH", tkWith}, {"WRITE", tkWrite},
-        {"WRITEONLY", tkWriteonly}, {"XOR", tkXor},
-    };
+    const char* const keywords[] = {
+        "ABSOLUTE", "ABSTRACT", "AND", "ARRAY", "AS", "ASM", "ASSEMBLER", "AUTOMATED", "BEGIN", "CASE", "CDECL",
+        "CLASS", "CONST", "CONSTRUCTOR", "DEFAULT", "DESTRUCTOR", "DISPID", "DISPINTERFACE", "DIV", "DO", "DOWNTO",
+        "DYNAMIC", "ELSE", "END", "EXCEPT", "EXPORT", "EXPORTS", "EXTERNAL", "FAR", "FILE", "FINALIZATION",
+        "FINALLY", "FOR", "FORWARD", "FUNCTION", "GOTO", "IF", "IMPLEMENTATION", "IN", "INDEX", "INHERITED",
+        "INITIALIZATION", "INLINE", "INTERFACE", "IS", "LABEL", "LIBRARY", "MESSAGE", "MOD", "NAME", "NEAR", "NIL",
+        "NODEFAULT", "NOT", "OBJECT", "OF", "OR", "OUT", "OVERRIDE", "PACKED", "PASCAL", "PRIVATE", "PROCEDURE",
+        "PROGRAM", "PROPERTY", "PROTECTED", "PUBLIC", "PUBLISHED", "RAISE", "READ", "READONLY", "RECORD",
+        "REGISTER", "REPEAT", "RESIDENT", "RESOURCESTRING", "SAFECALL", "SET", "SHL", "SHR", "STDCALL", "STORED",
+        "STRING", "STRINGRESOURCE", "THEN", "THREADVAR", "TO", "TRY", "TYPE", "UNIT", "UNTIL", "USES", "VAR",
+        "VIRTUAL", "WHILE", "WITH", "WRITE", "WRITEONLY", "XOR"};
     ASSERT_EQ(99u, std::size(keywords));
-    for (const auto& [word, kind] : keywords) {
-        std::string lower(word), mixed(word);
-        for (size_t i = 0; i < lower.size(); ++i) {
-            lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[i])));
-            if (i % 2) mixed[i] = lower[i];
+    // Each keyword gives the kind named after it, and the kinds are in alphabetical order of
+    // their names: sorted by kind name ("STRING" gives tkKeyString), the keywords must give the
+    // kinds that no other rule produces, in ascending order.
+    const TTokenKind otherKinds[] = {
+        tkAnsiComment, tkAsciiChar, tkAssign, tkBorComment, tkColon, tkComma, tkCRLF, tkCRLFCo, tkDotDot,
+        tkEqual, tkFloat, tkGreater, tkGreaterEqual, tkIdentifier, tkInteger, tkLower, tkLowerEqual, tkMinus,
+        tkNone, tkNotEqual, tkNull, tkNumber, tkPlus, tkPoint, tkRoundClose, tkRoundOpen, tkSemiColon,
+        tkSlashesComment, tkSquareClose, tkSquareOpen, tkSpace, tkStar, tkString, tkSymbol, tkUnknown};
+    std::vector<int> keywordKinds;
+    for (int k = 0; k <= tkXor; ++k)
+        if (std::find(std::begin(otherKinds), std::end(otherKinds), k) == std::end(otherKinds)) keywordKinds.push_back(k);
+    ASSERT_EQ(99u, keywordKinds.size());
+    std::vector<std::string> byKindName(std::begin(keywords), std::end(keywords));
+    auto kindName = [](const std::string& w) { return w == "STRING" ? std::string("KEYSTRING") : w; };
+    std::sort(byKindName.begin(), byKindName.end(),
+              [&](const std::string& a, const std::string& b) { return kindName(a) < kindName(b); });
+    for (size_t i = 0; i < byKindName.size(); ++i) {
+        std::string lower(byKindName[i]), mixed(byKindName[i]);
+        for (size_t c = 0; c < lower.size(); ++c) {
+            lower[c] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[c])));
+            if (c % 2) mixed[c] = lower[c];
         }
-        for (const std::string& w : {std::string(word), lower, mixed}) {
+        for (const std::string& w : {byKindName[i], lower, mixed}) {
             const auto tokens = Tokens(w);
             ASSERT_EQ(1u, tokens.size()) << w;
-            EXPECT_EQ(kind, tokens[0].Kind) << w;
+            EXPECT_EQ(keywordKinds[i], tokens[0].Kind) << w;
         }
     }
+    // Keywords that share a hash, by name.
+    const std::pair<const char*, TTokenKind> shared[] = {
+        {"DIV", tkDiv}, {"NIL", tkNil}, {"FOR", tkFor}, {"SHL", tkShl}, {"CASE", tkCase}, {"READ", tkRead},
+        {"UNIT", tkUnit}, {"USES", tkUses}, {"INLINE", tkInline}, {"PUBLIC", tkPublic}, {"RECORD", tkRecord},
+        {"DEFAULT", tkDefault}, {"DYNAMIC", tkDynamic}, {"MESSAGE", tkMessage}, {"FORWARD", tkForward},
+        {"LIBRARY", tkLibrary}, {"READONLY", tkReadonly}, {"RESIDENT", tkResident},
+        {"RESOURCESTRING", tkResourcestring}, {"STRINGRESOURCE", tkStringresource}, {"string", tkKeyString}};
+    for (const auto& [word, kind] : shared) EXPECT_EQ(kind, Tokens(word).at(0).Kind) << word;
     // Words that share a hash with a keyword, or are longer than any, are identifiers.
     for (const char* word : {"VID", "LIN", "ROF", "LHS", "ESAC", "DAER", "TINU", "SESU", "PUBLIK", "INLINF",
                              "IMPLEMENTATIONS", "STRINGS", "RECORDS"}) {
