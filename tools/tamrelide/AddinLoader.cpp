@@ -126,6 +126,7 @@ void TIdeHostImpl::UnloadLibrary(size_t index) {
         if (w.AddedByLibrary && ObjectInLibrary(w.Wizard.Get(), handle)) owned.push_back(w.Index);
     for (int32_t index : owned) RemoveWizard(index);
     RemoveLeftovers(handle, path);
+    CloseDesignersOf(handle, path);
     library.Handle.Reset();
     Record(L"addin", L"freed", {TextField(L"path", path)}, L"ok");
 }
@@ -152,6 +153,26 @@ void TIdeHostImpl::RemoveLeftovers(HMODULE library, const std::wstring& path) {
                    L"fault");
             module->RemoveModuleNotifier(index);
         }
+    }
+}
+
+namespace {
+bool DesignedWith(TComponent* component, HMODULE library) {
+    if (ObjectInLibrary(component, library)) return true;
+    for (TComponent* c : component->ComponentList())
+        if (DesignedWith(c, library)) return true;
+    return false;
+}
+} // namespace
+
+// A form designer that holds components of the library's classes goes with the library, as the
+// code of those components does.
+void TIdeHostImpl::CloseDesignersOf(HMODULE library, const std::wstring& path) {
+    for (const auto& m : std::vector<TComPtr<IOTAModule>>(Modules)) {
+        TIdeModuleState* module = ModuleState(m.Get());
+        if (!module || !module->FormRoot || !DesignedWith(module->FormRoot, library)) continue;
+        Record(L"addin", L"close", {TextField(L"path", path), TextField(L"file", module->FileName)}, L"ok");
+        module->CloseForced();
     }
 }
 

@@ -79,9 +79,9 @@ std::wstring CurrentExceptionText() {
     }
 }
 
-bool ObjectInLibrary(IUnknown* object, HMODULE library) {
+bool ObjectInLibrary(const void* object, HMODULE library) {
     // The object's table of virtual functions lies in the image whose code made it.
-    const auto* table = *reinterpret_cast<const uint8_t* const*>(object);
+    const auto* table = *static_cast<const uint8_t* const*>(object);
     const auto* base = reinterpret_cast<const uint8_t*>(library);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);

@@ -197,6 +197,7 @@ public:
 private:
     void UnloadLibrary(size_t index);
     void RemoveLeftovers(HMODULE library, const std::wstring& path);
+    void CloseDesignersOf(HMODULE library, const std::wstring& path);
 };
 
 // The installed environment; null when there is none.
@@ -206,8 +207,9 @@ TIdeHostImpl* CurrentHost();
 TComPtr<IUnknown> NewWizardServices(const THostLink& host);
 TComPtr<IUnknown> NewModuleServices(const THostLink& host);
 
-// Whether an object's code lies in a library's image: how leftovers of a library are found.
-bool ObjectInLibrary(IUnknown* object, HMODULE library);
+// Whether a polymorphic object's code lies in a library's image: how leftovers of a library are
+// found.
+bool ObjectInLibrary(const void* object, HMODULE library);
 
 // The text of an exception caught in a catch (...) block.
 std::wstring CurrentExceptionText();

@@ -114,9 +114,18 @@ TEST(IdeAddins, PackageRegistersAndItsClassesLeaveWithIt) {
     EXPECT_EQ(std::vector<std::wstring>{L"TProbeComponent"}, host.PaletteComponents(L"Probe"));
     EXPECT_EQ(std::vector<std::wstring>{L"TProbeModule"}, host.CustomModules());
     EXPECT_NE(nullptr, GetClass(L"TProbeModule"));
-    EXPECT_EQ(std::vector<std::wstring>{L"Probe.Package"}, host.WizardIds());
+    EXPECT_EQ((std::vector<std::wstring>{L"Probe.Package", L"Probe.PackageForm"}), host.WizardIds());
+    // A designer of the package's module class is open when the package goes: it closes first.
+    ASSERT_TRUE(host.RunWizard(L"Probe.PackageForm").Succeeded);
+    TComPtr<IOTAModuleServices> modules = IdeService<IOTAModuleServices>();
+    TComPtr<IOTAModule> unit = modules->FindModule(host.WorkFolder() + L"\\Unit1.pas");
+    ASSERT_TRUE(unit);
+    EXPECT_EQ(L"TProbeModule", unit->GetModuleFileEditor(1).As<IOTAFormEditor>()->GetRootComponent()->GetComponentType());
     ASSERT_TRUE(host.Unload(ProbePath(L"probe_package.dll")));
     EXPECT_TRUE(HasRecord(host, L"addin", L"finalize", L"ok"));
+    EXPECT_TRUE(HasRecord(host, L"addin", L"close", L"ok"));
+    EXPECT_FALSE(modules->FindModule(host.WorkFolder() + L"\\Unit1.pas"));
+    EXPECT_EQ(0, unit->GetModuleFileCount());
     EXPECT_TRUE(host.Faults().empty());
     EXPECT_TRUE(host.WizardIds().empty());
     EXPECT_EQ(nullptr, GetClass(L"TProbeModule"));

@@ -1,8 +1,9 @@
 // The probe package: what the environment's tests load through Register.
 //
 // Register puts TProbeComponent on the palette page "Probe", registers TProbeModule as a custom
-// module and adds the wizard Probe.Package, which creates a plain unit; Finalize removes the
-// wizard. Both classes are registered by name while the package is loaded.
+// module and adds two wizards: Probe.Package creates a plain unit, Probe.PackageForm a unit whose
+// form is a TProbeModule. Finalize removes them. Both classes are registered by name while the
+// package is loaded.
 #include "tests/tools/tamrelide/programs/ProbeCreators.h"
 
 #include "host/Classes.h"
@@ -30,15 +31,25 @@ TAMREL_IMPLEMENT_CLASS(TProbeModule) {}
 
 namespace {
 
-int32_t gWizardIndex = -1;
+std::vector<int32_t> gWizardIndexes;
+
+TEvents& Events() {
+    static TEvents events;
+    return events;
+}
 
 void RunPackageWizard() {
-    static TEvents events;
     TProbeModuleCreator::TSettings unit;
     unit.Type = L"Unit";
     unit.Ancestor = L"";
     unit.Source = L"unit ~;\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
-    CreateModule(MakeInterfaced<TProbeModuleCreator, IOTACreator>(events, unit).Get());
+    CreateModule(MakeInterfaced<TProbeModuleCreator, IOTACreator>(Events(), unit).Get());
+}
+
+void RunPackageFormWizard() {
+    TProbeModuleCreator::TSettings unit;
+    unit.Ancestor = L"ProbeModule";
+    CreateModule(MakeInterfaced<TProbeModuleCreator, IOTACreator>(Events(), unit).Get());
 }
 
 } // namespace
@@ -46,10 +57,15 @@ void RunPackageWizard() {
 extern "C" void __stdcall Register() {
     RegisterComponents(L"Probe", {&TProbeComponent::StaticClassInfo()});
     RegisterCustomModule(TProbeModule::StaticClassInfo());
-    if (auto wizards = IdeService<IOTAWizardServices>())
-        gWizardIndex = wizards->AddWizard(MakeInterfaced<TProbeWizard, IOTAWizard>(L"Probe.Package", RunPackageWizard).Get());
+    if (auto wizards = IdeService<IOTAWizardServices>()) {
+        gWizardIndexes.push_back(wizards->AddWizard(MakeInterfaced<TProbeWizard, IOTAWizard>(L"Probe.Package", RunPackageWizard).Get()));
+        gWizardIndexes.push_back(
+            wizards->AddWizard(MakeInterfaced<TProbeWizard, IOTAWizard>(L"Probe.PackageForm", RunPackageFormWizard).Get()));
+    }
 }
 
 extern "C" void __stdcall Finalize() {
-    if (auto wizards = IdeService<IOTAWizardServices>()) wizards->RemoveWizard(gWizardIndex);
+    if (auto wizards = IdeService<IOTAWizardServices>())
+        for (int32_t index : gWizardIndexes) wizards->RemoveWizard(index);
+    gWizardIndexes.clear();
 }
