@@ -62,8 +62,9 @@ IBorlandIDEServices* BorlandIDEServices() { return gHost ? gHost->Services.Get()
 
 IToolServices* ToolServices() {
     if (!gHost) return nullptr;
+    // The service table keeps the object alive: the pointer stays valid without a reference.
     for (auto& [iid, service] : gHost->ServiceTable)
-        if (IsEqualGUID(iid, IidOf<IToolServices>())) return static_cast<IToolServices*>(service.Get());
+        if (IsEqualGUID(iid, IidOf<IToolServices>())) return service.As<IToolServices>().Get();
     return nullptr;
 }
 
