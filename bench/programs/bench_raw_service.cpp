@@ -1,7 +1,8 @@
 // The yardstick of service_bench: a service written the plain Win32 way, without the library.
 // The service main registers an extended handler, reports start pending and then running, and
 // waits for its stop event; the handler answers every request on the dispatcher thread and
-// reports the new status itself before it returns. service_bench installs it as TamrelBenchRaw.
+// reports the new status itself before it returns, a pause (and a continue) with the same two
+// reports as the library, pending then done. service_bench installs it as TamrelBenchRaw.
 #include <windows.h>
 
 namespace {
@@ -32,9 +33,11 @@ DWORD WINAPI Handler(DWORD control, DWORD /*eventType*/, void* /*eventData*/, vo
         SetEvent(gStopEvent);
         return NO_ERROR;
     case SERVICE_CONTROL_PAUSE:
+        Report(SERVICE_PAUSE_PENDING);
         Report(SERVICE_PAUSED);
         return NO_ERROR;
     case SERVICE_CONTROL_CONTINUE:
+        Report(SERVICE_CONTINUE_PENDING);
         Report(SERVICE_RUNNING);
         return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
