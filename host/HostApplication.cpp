@@ -22,35 +22,39 @@ THostApplicationHolder& Holder() {
 THostApplication* THostApplicationRef::Get() const { return Holder().Get(); }
 bool THostApplicationRef::Exists() const { return THostApplicationHolder::Alive(); }
 
-THostApplication::THostApplication(TComponent* owner) : TComponent(owner) {
+THostApplication::THostApplication(TComponent* owner)
+    : TComponent(owner), FHandle(TWndMethod::Of<&THostApplication::WndProc>(this)) {
     FTitle = ChangeFileExt(ExtractFileName(ParamStr(0)), L"");
     FThreadID = GetCurrentThreadId();
     // Exceptions that escape a window method on this thread end up here, never in the system.
     SetHiddenWindowExceptionHandler([](std::exception_ptr error) {
         if (HostApplication.Exists()) HostApplication->HandleException(nullptr, error);
     });
-    Initialize();
 }
 
 THostApplication::~THostApplication() {
-    DestroyComponents();
-    FHandle.Reset(); // the window goes after the forms, before the rest of the application
+    DestroyComponents(); // the forms go before the application window
 }
 
-void THostApplication::Initialize() {
-    if (FHandle) return;
+void THostApplication::Initialize() {}
+
+HWND THostApplication::Handle() const {
+    if (HWND wnd = FHandle.Handle()) return wnd;
+    if (GetCurrentThreadId() != FThreadID) return nullptr;
     try {
-        FHandle.Reset(AllocateHWnd(TWndMethod::Of<&THostApplication::WndProc>(this)));
-        SetWindowTextW(FHandle.Get(), FTitle.c_str());
+        HWND wnd = FHandle.Require();
+        SetWindowTextW(wnd, FTitle.c_str());
+        return wnd;
     } catch (const EOSError&) {
         // No desktop to make windows on (a display-less session): the pump still works on thread
         // messages.
+        return nullptr;
     }
 }
 
 void THostApplication::SetTitle(const std::wstring& value) {
     FTitle = value;
-    if (FHandle) SetWindowTextW(FHandle.Get(), FTitle.c_str());
+    if (HWND wnd = FHandle.Handle()) SetWindowTextW(wnd, FTitle.c_str());
 }
 
 TComponent* THostApplication::CreateForm(const TClassInfo& instanceClass) {
@@ -66,6 +70,7 @@ void THostApplication::Notification(TComponent* component, TOperation operation)
 
 void THostApplication::Run() {
     if (!FMainForm) return;
+    Handle(); // the pump serves the application window from here on
     if (FShowMainForm) dynamic_cast<IMainForm*>(FMainForm)->ShowMainForm();
     while (!FTerminated)
         CatchLog([this] { HandleMessage(); }, [this](const std::exception_ptr& error) { HandleException(this, error); });
@@ -92,7 +97,7 @@ bool THostApplication::ProcessMessage(MSG& msg) {
 
 void THostApplication::HandleMessage() {
     MSG msg;
-    if (!ProcessMessage(msg)) WaitMessage();
+    if (!ProcessMessage(msg)) MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
 }
 
 void THostApplication::ProcessMessages() {
@@ -115,7 +120,7 @@ void THostApplication::WndProc(TMessage& message) {
     auto hooks = FHooks;
     for (const auto& hook : hooks)
         if (hook(message)) return;
-    CallDefWindowProc(FHandle.Get(), message);
+    CallDefWindowProc(FHandle.Handle(), message);
 }
 
 void THostApplication::HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
@@ -165,7 +170,7 @@ void THostApplication::ShowException(const Exception& e) {
         WriteStdErr(std::wstring(e.ClassName()) + L": " + text);
         return;
     }
-    MessageBoxW(FHandle.Get(), text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxW(Handle(), text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel

@@ -108,6 +108,12 @@ const TMessageHandlerInfo* TClassInfo::FindMessageHandler(UINT msg) const {
     return nullptr;
 }
 
+bool TClassInfo::HasMessageHandlers() const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        if (!c->FMessages.empty()) return true;
+    return false;
+}
+
 const TFieldInfo* TClassInfo::FindField(std::wstring_view name) const {
     for (const TClassInfo* c = this; c; c = c->FParent)
         for (const auto& f : c->FFields)

@@ -180,6 +180,8 @@ public:
     const TMethodInfo* FindMethod(std::wstring_view name) const;
     const TMethodInfo* FindMethodByCode(const void* code) const;
     const TMessageHandlerInfo* FindMessageHandler(UINT msg) const;
+    // The class or one of its ancestors declares a message method.
+    bool HasMessageHandlers() const;
     const TFieldInfo* FindField(std::wstring_view name) const;
 
     // Creation through the virtual constructor: components with an owner, collection items with
