@@ -41,6 +41,9 @@ class TComponent;
 class TCollection;
 class TCollectionItem;
 class TClassInfo;
+namespace detail {
+struct TClassRegistry;
+} // namespace detail
 template <class T> class TClassBuilder;
 
 // ---------------------------------------------------------------------------------------------
@@ -197,7 +200,15 @@ public:
     template <class T>
     static TClassInfo Make(const wchar_t* name, const TClassInfo* parent, void (*describe)(TClassBuilder<T>&));
 
+    TClassInfo() = default;
+    TClassInfo(const TClassInfo&) = default;
+    TClassInfo(TClassInfo&&) = default;
+    // A registered class leaves the registry first.
+    ~TClassInfo();
+
 private:
+    friend struct detail::TClassRegistry;
+    bool FRegistered = false; // under the registry's lock
     template <class T> friend class TClassBuilder;
     std::wstring FName;
     const TClassInfo* FParent = nullptr;
@@ -234,17 +245,27 @@ private:                                                                        
 private:
 
 namespace detail {
-// Registers a class while its image is loaded: a DLL that is unloaded (an add-in) takes its
-// classes out of the registry before their information goes.
+class TClassRegistration;
+TAMREL_API void EnlistClass(TClassRegistration& registration) noexcept;
+TAMREL_API void DelistClass(TClassRegistration& registration) noexcept;
+
+// Registers a class while its image is loaded. Loading only puts the registration on a list (a
+// few instructions, no allocation); the class information is made and entered in the registry
+// when a class is first looked up by name, so that a program that never does so never pays for
+// it. A DLL that is unloaded (an add-in) takes its classes out of the registry before their
+// information goes.
 class TClassRegistration {
 public:
-    explicit TClassRegistration(const TClassInfo& info) : FInfo(info) { RegisterClass(info); }
-    ~TClassRegistration() { UnRegisterClass(FInfo); }
+    explicit TClassRegistration(const TClassInfo& (*info)()) noexcept : FInfo(info) { EnlistClass(*this); }
+    ~TClassRegistration() { DelistClass(*this); }
     TClassRegistration(const TClassRegistration&) = delete;
     TClassRegistration& operator=(const TClassRegistration&) = delete;
 
 private:
-    const TClassInfo& FInfo;
+    friend struct TClassRegistry;
+    const TClassInfo& (*const FInfo)();
+    const TClassInfo* FEntered = nullptr; // once in the registry
+    TClassRegistration* FNext = nullptr;  // while on the list
 };
 } // namespace detail
 
@@ -256,7 +277,7 @@ private:
             L## #Class, &Class::inherited::StaticClassInfo(), &Class::DescribeClass);              \
         return info;                                                                               \
     }                                                                                              \
-    static const ::tamrel::detail::TClassRegistration Class##_registered_(Class::StaticClassInfo()); \
+    static const ::tamrel::detail::TClassRegistration Class##_registered_(&Class::StaticClassInfo);   \
     void Class::DescribeClass([[maybe_unused]] ::tamrel::TClassBuilder<Class>& b)
 
 // ---------------------------------------------------------------------------------------------
