@@ -293,8 +293,11 @@ HWND TDeferredWindow::Require() {
         }
         if (!state->Asked) {
             auto parameter = std::make_unique<std::shared_ptr<TState>>(state);
-            if (!QueueUserAPC(&TState::MakeCall, state->OwnerThread.Get(), reinterpret_cast<ULONG_PTR>(parameter.get())))
-                RaiseLastOSError();
+            if (!QueueUserAPC(&TState::MakeCall, state->OwnerThread.Get(), reinterpret_cast<ULONG_PTR>(parameter.get()))) {
+                const DWORD code = GetLastError();
+                const bool ended = WaitForSingleObject(state->OwnerThread.Get(), 0) == WAIT_OBJECT_0;
+                RaiseLastOSError(ended ? static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE) : code);
+            }
             parameter.release(); // the call frees it
             state->Asked = true;
         }
