@@ -368,15 +368,14 @@ bool ServeAlertably(const std::function<bool()>& done, DWORD timeoutMs = 10000) 
     return true;
 }
 
+BOOL CALLBACK CountHiddenWindow(HWND wnd, LPARAM count) {
+    if (ClassNameOf(wnd) == L"TamrelHiddenWindow") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 int HiddenWindowsOfThisThread() {
     int n = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM count) {
-            if (ClassNameOf(wnd) == L"TamrelHiddenWindow") ++*reinterpret_cast<int*>(count);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&n));
+    EnumThreadWindows(GetCurrentThreadId(), &CountHiddenWindow, reinterpret_cast<LPARAM>(&n));
     return n;
 }
 

@@ -582,6 +582,8 @@ struct TFreeApplication {
     void operator()(THostApplication* app) const { Free(app); }
 };
 using THostApplicationPtr = std::unique_ptr<THostApplication, TFreeApplication>;
+
+void CALLBACK SetFlag(ULONG_PTR flag) { reinterpret_cast<std::atomic<bool>*>(flag)->store(true); }
 } // namespace
 
 TEST(HostApplicationWindow, IsMadeAtTheFirstUseOnTheApplicationsThreadAndNeverByHooking) {
@@ -633,8 +635,7 @@ TEST_F(HostApplicationTest, HandleMessageRunsCallsQueuedToTheThreadWhileItWaits)
                                 THREAD_SET_CONTEXT, FALSE, 0));
     TKernelHandle owner(self);
     std::atomic<bool> ran{false};
-    ASSERT_TRUE(QueueUserAPC([](ULONG_PTR flag) { reinterpret_cast<std::atomic<bool>*>(flag)->store(true); },
-                             owner.Get(), reinterpret_cast<ULONG_PTR>(&ran)));
+    ASSERT_TRUE(QueueUserAPC(&SetFlag, owner.Get(), reinterpret_cast<ULONG_PTR>(&ran)));
     // With an empty queue the wait ends with the call; a message that came first is handled first.
     for (int i = 0; i < 100 && !ran; ++i) App->HandleMessage();
     EXPECT_TRUE(ran);

@@ -38,20 +38,19 @@ void Evidence(const std::wstring& line) {
 
 DWORD gMainThread = 0;
 
+BOOL CALLBACK CountHiddenWindow(HWND wnd, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    wchar_t name[64] = {};
+    GetClassNameW(wnd, name, 64);
+    if (pid == GetCurrentProcessId() && std::wstring(name) == L"TamrelHiddenWindow") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 // The library's hidden windows in this process.
 int HiddenWindows() {
     int n = 0;
-    EnumWindows(
-        [](HWND wnd, LPARAM count) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(wnd, &pid);
-            wchar_t name[64] = {};
-            GetClassNameW(wnd, name, 64);
-            if (pid == GetCurrentProcessId() && std::wstring(name) == L"TamrelHiddenWindow")
-                ++*reinterpret_cast<int*>(count);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&n));
+    EnumWindows(&CountHiddenWindow, reinterpret_cast<LPARAM>(&n));
     return n;
 }
 
