@@ -65,7 +65,9 @@ THandlerSlot& HandlerSlot() {
     return *slot;
 }
 
-void ReportException(std::exception_ptr error) noexcept {
+} // namespace
+
+void ReportWindowException(std::exception_ptr error) noexcept {
     try {
         THiddenWindowExceptionHandler handler;
         {
@@ -78,6 +80,8 @@ void ReportException(std::exception_ptr error) noexcept {
         // Dropped: the window procedure is a system frame.
     }
 }
+
+namespace {
 
 // Posted by DeallocateHWnd on another thread: the window's own thread destroys the window.
 UINT DestroyRequestMessage() {
@@ -117,7 +121,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
             try {
                 record->Method(message);
             } catch (...) {
-                ReportException(std::current_exception());
+                ReportWindowException(std::current_exception());
             }
         }
     }

@@ -50,4 +50,8 @@ LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
 using THiddenWindowExceptionHandler = std::function<void(std::exception_ptr Error)>;
 THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
 
+// Hands an exception that escaped a window method to that handler. Every window procedure of
+// the library (controls and forms too) ends its exceptions here; nothing leaves it.
+void ReportWindowException(std::exception_ptr Error) noexcept;
+
 } // namespace tamrel

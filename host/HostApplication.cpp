@@ -2,6 +2,7 @@
 
 #include "host/Globals.h"
 #include "host/HiddenWindow.h"
+#include "host/MessageBox.h"
 #include "host/Threads.h"
 
 #include <algorithm>
@@ -91,6 +92,7 @@ bool THostApplication::ProcessMessage(MSG& msg) {
         FTerminated = true;
         return true;
     }
+    if (FMessageFilter && FMessageFilter(msg)) return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
@@ -174,7 +176,7 @@ void THostApplication::ShowException(const Exception& e) {
         }
         return;
     }
-    MessageBoxW(FHandle, text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+    ShowMessageBox(FHandle, text, FTitle, MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel
