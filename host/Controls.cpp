@@ -216,21 +216,21 @@ bool TControl::Showing() const {
 void TControl::SetVisible(bool value) {
     if (value == FVisible) return;
     FVisible = value;
-    Changed(CM_VISIBLECHANGED);
+    PropertyChanged(CM_VISIBLECHANGED);
     if (FParent && FAlign != alNone) FParent->Realign();
 }
 
 void TControl::SetEnabled(bool value) {
     if (value == FEnabled) return;
     FEnabled = value;
-    Changed(CM_ENABLEDCHANGED);
+    PropertyChanged(CM_ENABLEDCHANGED);
 }
 
 void TControl::SetColor(TColor value) {
     FParentColor = false;
     if (value == FColor) return;
     FColor = value;
-    Changed(CM_COLORCHANGED);
+    PropertyChanged(CM_COLORCHANGED);
 }
 
 void TControl::SetParentColor(bool value) {
@@ -242,12 +242,12 @@ void TControl::SetParentColor(bool value) {
 void TControl::CMParentColorChanged(TMessage&) {
     if (!FParentColor || !FParent) return;
     FColor = FParent->Color();
-    Changed(CM_COLORCHANGED);
+    PropertyChanged(CM_COLORCHANGED);
 }
 
 void TControl::FontChanged(TObject*) {
     if (!FInheritingFont) FParentFont = false;
-    Changed(CM_FONTCHANGED);
+    PropertyChanged(CM_FONTCHANGED);
 }
 
 void TControl::SetParentFont(bool value) {
@@ -267,7 +267,7 @@ void TControl::SetBiDiMode(TBiDiMode value) {
     FParentBiDiMode = false;
     if (value == FBiDiMode) return;
     FBiDiMode = value;
-    Changed(CM_BIDIMODECHANGED);
+    PropertyChanged(CM_BIDIMODECHANGED);
 }
 
 void TControl::SetParentBiDiMode(bool value) {
@@ -279,16 +279,16 @@ void TControl::SetParentBiDiMode(bool value) {
 void TControl::CMParentBiDiModeChanged(TMessage&) {
     if (!FParentBiDiMode || !FParent || FParent->BiDiMode() == FBiDiMode) return;
     FBiDiMode = FParent->BiDiMode();
-    Changed(CM_BIDIMODECHANGED);
+    PropertyChanged(CM_BIDIMODECHANGED);
 }
 
 void TControl::SetText(const std::wstring& value) {
     if (value == FText) return;
     FText = value;
-    Changed(CM_TEXTCHANGED);
+    PropertyChanged(CM_TEXTCHANGED);
 }
 
-void TControl::Changed(UINT cm) { Perform(cm); }
+void TControl::PropertyChanged(UINT cm) { Perform(cm); }
 
 LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
     TMessage m{msg, wParam, lParam, 0};
@@ -623,7 +623,7 @@ void TWinControl::SetText(const std::wstring& value) {
     Perform(CM_TEXTCHANGED);
 }
 
-void TWinControl::Changed(UINT cm) {
+void TWinControl::PropertyChanged(UINT cm) {
     switch (cm) {
     case CM_FONTCHANGED:
         if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
@@ -641,7 +641,7 @@ void TWinControl::Changed(UINT cm) {
     default:
         break;
     }
-    TControl::Changed(cm);
+    TControl::PropertyChanged(cm);
     // Children that take the value from their parent.
     UINT inherited = cm == CM_FONTCHANGED ? CM_PARENTFONTCHANGED
                      : cm == CM_COLORCHANGED ? CM_PARENTCOLORCHANGED

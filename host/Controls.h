@@ -216,7 +216,7 @@ protected:
     virtual void MouseMove(TShiftState shift, int x, int y);
     virtual void Resize();
     // Tells the control (and, for inherited values, its children) that a value changed.
-    virtual void Changed(UINT cm);
+    virtual void PropertyChanged(UINT cm);
     bool StoredFont() const { return !FParentFont; }
     // Forms store their client size instead.
     virtual bool StoredSize() const { return true; }
@@ -325,7 +325,7 @@ protected:
     virtual void AlignControls(RECT& rect);
     // Whether the window is being made anew (RecreateWnd), so that its content is kept.
     bool Recreating() const { return FRecreating; }
-    void Changed(UINT cm) override;
+    void PropertyChanged(UINT cm) override;
     // Sets or clears a style bit of the window, and the value CreateParams will see.
     void UpdateStyle(bool exStyle, DWORD bits, bool on);
 

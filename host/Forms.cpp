@@ -71,7 +71,9 @@ void BroadcastToControls(TWinControl* parent, UINT msg, WPARAM wParam, LPARAM lP
 
 bool ReadStoredForms(TComponent* instance, const TClassInfo& base) {
     std::vector<const TClassInfo*> chain;
-    for (const TClassInfo* c = &instance->ClassInfo(); c && c != &base; c = c->Parent()) chain.push_back(c);
+    // Base and the class it derives from (TForm and TCustomForm) have no stored form.
+    for (const TClassInfo* c = &instance->ClassInfo(); c && c != &base && c != base.Parent(); c = c->Parent())
+        chain.push_back(c);
     bool found = false;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         HMODULE module = ModuleOfClass(**it);
@@ -237,16 +239,16 @@ void TCustomForm::SetFocus() {
     else ::SetFocus(Handle());
 }
 
-void TCustomForm::Changed(UINT cm) {
+void TCustomForm::PropertyChanged(UINT cm) {
     if (cm == CM_VISIBLECHANGED) {
         // Shown once the stored form is read and OnCreate has run.
         if (FCreating || ComponentState().Contains(csLoading)) return;
         if (Visible()) ShowNow();
         else HideNow();
-        TControl::Changed(cm);
+        TControl::PropertyChanged(cm);
         return;
     }
-    TWinControl::Changed(cm);
+    TWinControl::PropertyChanged(cm);
 }
 
 void TCustomForm::ShowNow() {
@@ -463,7 +465,9 @@ TModalResult TCustomForm::ShowModal() {
 // ---------------------------------------------------------------------------------------------
 // TCustomFrame
 
+TAMREL_IMPLEMENT_CLASS(TForm) {}
 TAMREL_IMPLEMENT_CLASS(TCustomFrame) {}
+TAMREL_IMPLEMENT_CLASS(TFrame) {}
 
 TCustomFrame::TCustomFrame(TComponent* owner) : TWinControl(owner) {
     FWidth = 320;

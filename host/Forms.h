@@ -28,8 +28,8 @@ TAMREL_ENUM(TCloseAction, caNone, caHide, caFree, caMinimize);
 using TCloseEvent = TMethod<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TMethod<void(TObject* Sender, bool& CanClose)>;
 
-// Reads the stored forms of Instance's classes below Base (base class first); answers whether
-// any was found.
+// Reads the stored forms of Instance's classes below Base and Base's parent (TForm and
+// TCustomForm, or TFrame and TCustomFrame), base class first; answers whether any was found.
 bool ReadStoredForms(TComponent* instance, const TClassInfo& base);
 
 class TCustomForm : public TWinControl, public IMainForm {
@@ -96,7 +96,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
-    void Changed(UINT cm) override;
+    void PropertyChanged(UINT cm) override;
     bool StoredSize() const override { return false; }
     virtual void DoCreate();
     virtual void DoDestroy();

@@ -256,8 +256,8 @@ void TCustomLabel::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component == FFocusControl) FFocusControl = nullptr;
 }
 
-void TCustomLabel::Changed(UINT cm) {
-    TWinControl::Changed(cm);
+void TCustomLabel::PropertyChanged(UINT cm) {
+    TWinControl::PropertyChanged(cm);
     if (cm == CM_TEXTCHANGED || cm == CM_FONTCHANGED) AdjustBounds();
 }
 
@@ -591,8 +591,8 @@ void TCustomGroupBox::Paint() {
     c->DrawText(t, text, DT_SINGLELINE | DT_NOCLIP);
 }
 
-void TCustomGroupBox::Changed(UINT cm) {
-    TCustomControl::Changed(cm);
+void TCustomGroupBox::PropertyChanged(UINT cm) {
+    TCustomControl::PropertyChanged(cm);
     if (cm == CM_TEXTCHANGED || cm == CM_FONTCHANGED) {
         Realign();
         Invalidate();
@@ -647,8 +647,8 @@ void TCustomPanel::Paint() {
     c->DrawText(r, text, flags);
 }
 
-void TCustomPanel::Changed(UINT cm) {
-    TCustomControl::Changed(cm);
+void TCustomPanel::PropertyChanged(UINT cm) {
+    TCustomControl::PropertyChanged(cm);
     if (cm == CM_TEXTCHANGED || cm == CM_FONTCHANGED) Invalidate();
 }
 

@@ -35,7 +35,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
-    void Changed(UINT cm) override;
+    void PropertyChanged(UINT cm) override;
     void AdjustBounds();
     void CNCommand(TMessage& m);
 
@@ -216,7 +216,7 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void Paint() override;
-    void Changed(UINT cm) override;
+    void PropertyChanged(UINT cm) override;
 };
 
 class TGroupBox : public TCustomGroupBox {
@@ -239,7 +239,7 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void Paint() override;
-    void Changed(UINT cm) override;
+    void PropertyChanged(UINT cm) override;
 
 private:
     TBevelCut FBevelOuter = bvRaised;
