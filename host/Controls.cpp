@@ -620,7 +620,7 @@ void TWinControl::SetText(const std::wstring& value) {
     if (value == GetText()) return;
     FText = value;
     if (FHandle) SetWindowTextW(FHandle, value.c_str());
-    Perform(CM_TEXTCHANGED);
+    PropertyChanged(CM_TEXTCHANGED);
 }
 
 void TWinControl::PropertyChanged(UINT cm) {
