@@ -45,6 +45,16 @@ TAMREL_IMPLEMENT_CLASS(TStoredTestForm) {
     b.Method<&TStoredTestForm::OkButtonClick>(L"OkButtonClick");
 }
 
+// A frame of StoredTestFrame.txt.
+class TStoredTestFrame : public TFrame {
+    TAMREL_CLASS(TStoredTestFrame, TFrame)
+public:
+    explicit TStoredTestFrame(TComponent* owner) : TFrame(owner) {}
+    TEdit* FrameEdit = nullptr;
+};
+
+TAMREL_IMPLEMENT_CLASS(TStoredTestFrame) { b.Field(L"FrameEdit", &TStoredTestFrame::FrameEdit); }
+
 // A form that notes the private messages it handles and whether it was whole then.
 class TReleaseTestForm : public TForm {
     TAMREL_CLASS(TReleaseTestForm, TForm)
@@ -146,6 +156,21 @@ TEST(StoredForm, WritesControlsNestedInTheirParents) {
     ReadComponentFromText(other.get(), text);
     EXPECT_EQ(other->NameEdit->GetText(), L"changed");
     EXPECT_EQ(other->NameEdit->Parent(), other->TopPanel);
+}
+
+TEST(StoredForm, FrameMakesItsControlsAndSitsInAForm) {
+    TOwned<TForm> form(Create<TForm>(nullptr));
+    auto* frame = Create<TStoredTestFrame>(form.get());
+    frame->SetParent(form.get());
+    ASSERT_NE(frame->FrameEdit, nullptr);
+    EXPECT_EQ(frame->FrameEdit->Owner(), frame);
+    EXPECT_EQ(frame->FrameEdit->Parent(), frame);
+    EXPECT_EQ(frame->Width(), 200);
+    form->Show();
+    wchar_t text[32] = {};
+    GetWindowTextW(frame->FrameEdit->Handle(), text, 32);
+    EXPECT_STREQ(text, L"frame text");
+    EXPECT_EQ(GetParent(frame->Handle()), form->Handle());
 }
 
 TEST(StoredForm, FormOfALibraryIsReadFromTheLibrarysModule) {
