@@ -3,6 +3,7 @@
 #include "host/Forms.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace tamrel {
 
@@ -140,6 +141,48 @@ void RestoreWindowItems(TStrings* items, TStringList* saved) {
 }
 
 TOwnerDrawState OwnerDrawState(UINT itemState) { return TOwnerDrawState::FromBits(itemState & 0x1FFF); }
+
+// A value that the window holds once it exists, and the control until then.
+int32_t WindowValue(const TWinControl* control, UINT getMsg, int32_t stored) {
+    if (!control->HandleAllocated()) return stored;
+    return static_cast<int32_t>(SendMessageW(const_cast<TWinControl*>(control)->Handle(), getMsg, 0, 0));
+}
+
+void SetWindowValue(TWinControl* control, UINT setMsg, int32_t& stored, int32_t value) {
+    if (!control->HandleAllocated()) stored = value;
+    else SendMessageW(control->Handle(), setMsg, static_cast<WPARAM>(value), 0);
+}
+
+// The owner-draw notification of a list or combo box: the canvas gets the item's device
+// context with the control's font and brush (the highlight colours for a selected item), Draw
+// paints the item, and the focus rectangle follows.
+void DrawOwnerDrawnItem(TWinControl* control, TCanvas* canvas, TMessage& m,
+                        const std::function<void(int, RECT, TOwnerDrawState)>& draw) {
+    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
+    TOwnerDrawState state = OwnerDrawState(dis->itemState);
+    canvas->SetHandle(dis->hDC);
+    TScopeExit release([canvas] { canvas->SetHandle(nullptr); });
+    canvas->SetFont(control->Font());
+    canvas->SetBrush(control->Brush());
+    const int index = static_cast<int>(dis->itemID);
+    if (index >= 0 && state.Contains(odSelected)) {
+        canvas->Brush()->SetColor(clHighlight);
+        canvas->Font()->SetColor(clHighlightText);
+    }
+    if (index >= 0) draw(index, dis->rcItem, state);
+    else canvas->FillRect(dis->rcItem);
+    if (state.Contains(odFocused)) DrawFocusRect(dis->hDC, &dis->rcItem);
+    m.Result = TRUE;
+}
+
+// The measure-item notification: the fixed height, or what Measure makes of it for items of
+// variable height.
+void MeasureOwnerDrawnItem(TMessage& m, int height, bool variable, const std::function<void(int, int&)>& measure) {
+    auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+    if (variable) measure(static_cast<int>(mis->itemID), height);
+    mis->itemHeight = static_cast<UINT>(height);
+    m.Result = TRUE;
+}
 
 // The memo's lines: the window text split at line breaks.
 class TMemoStrings : public TStrings {
@@ -750,31 +793,10 @@ void TCustomListBox::DestroyWnd() {
     TWinControl::DestroyWnd();
 }
 
-int32_t TCustomListBox::ItemIndex() const {
-    if (!HandleAllocated()) return FItemIndex;
-    return static_cast<int32_t>(SendMessageW(const_cast<TCustomListBox*>(this)->Handle(), LB_GETCURSEL, 0, 0));
-}
-
-void TCustomListBox::SetItemIndex(int32_t value) {
-    if (!HandleAllocated()) {
-        FItemIndex = value;
-        return;
-    }
-    SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(value), 0);
-}
-
-int32_t TCustomListBox::TopIndex() const {
-    if (!HandleAllocated()) return FTopIndex;
-    return static_cast<int32_t>(SendMessageW(const_cast<TCustomListBox*>(this)->Handle(), LB_GETTOPINDEX, 0, 0));
-}
-
-void TCustomListBox::SetTopIndex(int32_t value) {
-    if (!HandleAllocated()) {
-        FTopIndex = value;
-        return;
-    }
-    SendMessageW(Handle(), LB_SETTOPINDEX, static_cast<WPARAM>(value), 0);
-}
+int32_t TCustomListBox::ItemIndex() const { return WindowValue(this, LB_GETCURSEL, FItemIndex); }
+void TCustomListBox::SetItemIndex(int32_t value) { SetWindowValue(this, LB_SETCURSEL, FItemIndex, value); }
+int32_t TCustomListBox::TopIndex() const { return WindowValue(this, LB_GETTOPINDEX, FTopIndex); }
+void TCustomListBox::SetTopIndex(int32_t value) { SetWindowValue(this, LB_SETTOPINDEX, FTopIndex, value); }
 
 int32_t TCustomListBox::ItemHeight() const {
     if (HandleAllocated() && FStyle != lbOwnerDrawVariable)
@@ -849,29 +871,12 @@ void TCustomListBox::CNCommand(TMessage& m) {
 }
 
 void TCustomListBox::CNDrawItem(TMessage& m) {
-    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
-    TOwnerDrawState state = OwnerDrawState(dis->itemState);
-    FCanvas->SetHandle(dis->hDC);
-    TScopeExit release([this] { FCanvas->SetHandle(nullptr); });
-    FCanvas->SetFont(Font());
-    FCanvas->SetBrush(Brush());
-    const int index = static_cast<int>(dis->itemID);
-    if (index >= 0 && state.Contains(odSelected)) {
-        FCanvas->Brush()->SetColor(clHighlight);
-        FCanvas->Font()->SetColor(clHighlightText);
-    }
-    if (index >= 0) DrawItem(index, dis->rcItem, state);
-    else FCanvas->FillRect(dis->rcItem);
-    if (state.Contains(odFocused)) DrawFocusRect(dis->hDC, &dis->rcItem);
-    m.Result = TRUE;
+    DrawOwnerDrawnItem(this, FCanvas.get(), m,
+                       [this](int i, RECT r, TOwnerDrawState state) { DrawItem(i, r, state); });
 }
 
 void TCustomListBox::CNMeasureItem(TMessage& m) {
-    auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-    int height = FItemHeight;
-    if (FStyle == lbOwnerDrawVariable) MeasureItem(static_cast<int>(mis->itemID), height);
-    mis->itemHeight = static_cast<UINT>(height);
-    m.Result = TRUE;
+    MeasureOwnerDrawnItem(m, FItemHeight, FStyle == lbOwnerDrawVariable, [this](int i, int& h) { MeasureItem(i, h); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -938,24 +943,9 @@ void TCustomComboBox::DestroyWnd() {
     TWinControl::DestroyWnd();
 }
 
-int32_t TCustomComboBox::ItemIndex() const {
-    if (!HandleAllocated()) return FItemIndex;
-    return static_cast<int32_t>(SendMessageW(const_cast<TCustomComboBox*>(this)->Handle(), CB_GETCURSEL, 0, 0));
-}
-
-void TCustomComboBox::SetItemIndex(int32_t value) {
-    if (!HandleAllocated()) {
-        FItemIndex = value;
-        return;
-    }
-    SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(value), 0);
-}
-
-int32_t TCustomComboBox::ItemHeight() const {
-    if (HandleAllocated())
-        return static_cast<int32_t>(SendMessageW(const_cast<TCustomComboBox*>(this)->Handle(), CB_GETITEMHEIGHT, 0, 0));
-    return FItemHeight;
-}
+int32_t TCustomComboBox::ItemIndex() const { return WindowValue(this, CB_GETCURSEL, FItemIndex); }
+void TCustomComboBox::SetItemIndex(int32_t value) { SetWindowValue(this, CB_SETCURSEL, FItemIndex, value); }
+int32_t TCustomComboBox::ItemHeight() const { return WindowValue(this, CB_GETITEMHEIGHT, FItemHeight); }
 
 void TCustomComboBox::SetItemHeight(int32_t value) {
     if (value <= 0 || value == FItemHeight) return;
@@ -1007,29 +997,12 @@ void TCustomComboBox::CNCommand(TMessage& m) {
 }
 
 void TCustomComboBox::CNDrawItem(TMessage& m) {
-    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
-    TOwnerDrawState state = OwnerDrawState(dis->itemState);
-    FCanvas->SetHandle(dis->hDC);
-    TScopeExit release([this] { FCanvas->SetHandle(nullptr); });
-    FCanvas->SetFont(Font());
-    FCanvas->SetBrush(Brush());
-    const int index = static_cast<int>(dis->itemID);
-    if (index >= 0 && state.Contains(odSelected)) {
-        FCanvas->Brush()->SetColor(clHighlight);
-        FCanvas->Font()->SetColor(clHighlightText);
-    }
-    if (index >= 0) DrawItem(index, dis->rcItem, state);
-    else FCanvas->FillRect(dis->rcItem);
-    if (state.Contains(odFocused)) DrawFocusRect(dis->hDC, &dis->rcItem);
-    m.Result = TRUE;
+    DrawOwnerDrawnItem(this, FCanvas.get(), m,
+                       [this](int i, RECT r, TOwnerDrawState state) { DrawItem(i, r, state); });
 }
 
 void TCustomComboBox::CNMeasureItem(TMessage& m) {
-    auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-    int height = FItemHeight;
-    if (FStyle == csOwnerDrawVariable) MeasureItem(static_cast<int>(mis->itemID), height);
-    mis->itemHeight = static_cast<UINT>(height);
-    m.Result = TRUE;
+    MeasureOwnerDrawnItem(m, FItemHeight, FStyle == csOwnerDrawVariable, [this](int i, int& h) { MeasureItem(i, h); });
 }
 
 } // namespace tamrel

@@ -16,21 +16,14 @@ TrkCustomComboBox::TrkCustomComboBox(TComponent* AComponent) : TCustomComboBox(A
 }
 
 void TrkCustomComboBox::SetImages(TCustomImageList* Value) {
-    if (Value == FImages) return;
-    if (FImages) FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages) FImages->FreeNotification(this);
+    if (!detail::LinkImages(this, FImages, Value)) return;
     ResetItemHeight();
     Invalidate();
 }
 
 void TrkCustomComboBox::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomComboBox::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FImages) {
-        FImages = nullptr;
-        ResetItemHeight();
-        Invalidate();
-    }
+    if (Operation == opRemove && AComponent == FImages) SetImages(nullptr);
 }
 
 int TrkCustomComboBox::GlyphColumnWidth() { return FImages ? FImages->Width() : GetGlyphWidth(); }

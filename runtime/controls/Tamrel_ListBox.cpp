@@ -6,6 +6,14 @@ namespace tamrel {
 
 namespace detail {
 
+bool LinkImages(TComponent* control, TCustomImageList*& field, TCustomImageList* value) {
+    if (value == field) return false;
+    if (field) field->RemoveFreeNotification(control);
+    field = value;
+    if (field) field->FreeNotification(control);
+    return true;
+}
+
 RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft) {
     if (rightToLeft) return RECT{itemRect.right, itemRect.top, itemRect.right + width, itemRect.bottom};
     return RECT{itemRect.left - width, itemRect.top, itemRect.left, itemRect.bottom};
@@ -49,21 +57,14 @@ void TrkCustomListBox::SetReadOnly(bool Value) {
 }
 
 void TrkCustomListBox::SetImages(TCustomImageList* Value) {
-    if (Value == FImages) return;
-    if (FImages) FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages) FImages->FreeNotification(this);
+    if (!detail::LinkImages(this, FImages, Value)) return;
     ResetItemHeight();
     Invalidate();
 }
 
 void TrkCustomListBox::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomListBox::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FImages) {
-        FImages = nullptr;
-        ResetItemHeight();
-        Invalidate();
-    }
+    if (Operation == opRemove && AComponent == FImages) SetImages(nullptr);
 }
 
 void TrkCustomListBox::CreateParams(TCreateParams& Params) {

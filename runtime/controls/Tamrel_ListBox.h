@@ -113,6 +113,9 @@ private:
 };
 
 namespace detail {
+// Links an image list the control does not own, so that the control hears of its end; answers
+// whether the link changed.
+bool LinkImages(TComponent* control, TCustomImageList*& field, TCustomImageList* value);
 // The W-wide strip just before an item rectangle (after it, right to left).
 RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
 // Narrows an item rectangle by the glyph column.

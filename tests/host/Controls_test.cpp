@@ -14,9 +14,6 @@ using namespace tamrel::test;
 
 namespace {
 
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
 
 class ControlsTest : public testing::Test {
 protected:
@@ -35,7 +32,7 @@ protected:
         c->SetParent(parent);
         return c;
     }
-    std::unique_ptr<TForm, TFree> Form;
+    TOwned<TForm> Form;
 };
 
 TEST_F(ControlsTest, AlignedChildrenShareTheClientAreaAndFollowItsSize) {
@@ -182,7 +179,7 @@ TEST_F(ControlsTest, ExceptionInAnEventHandlerGoesToTheApplicationNotThroughTheS
 }
 
 TEST_F(ControlsTest, ControlWithoutParentHasNoWindow) {
-    std::unique_ptr<TEdit, TFree> orphan(Create<TEdit>(nullptr));
+    TOwned<TEdit> orphan(Create<TEdit>(nullptr));
     EXPECT_THROW(orphan->HandleNeeded(), EInvalidOperation);
     EXPECT_FALSE(orphan->HandleAllocated());
 }

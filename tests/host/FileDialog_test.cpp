@@ -2,7 +2,6 @@
 // replaceable function.
 #include "host/FileDialog.h"
 
-#include "host/Handles.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -25,23 +24,6 @@ void EnterNameAndOk(HWND dialog) {
     SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
 }
 
-HWND gDialog = nullptr;
-void CALLBACK DriveTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EnterNameAndOk(gDialog);
-}
-LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && !gDialog) {
-        wchar_t cls[16] = {};
-        GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 16);
-        if (lstrcmpW(cls, L"#32770") == 0) {
-            gDialog = reinterpret_cast<HWND>(wParam);
-            SetTimer(nullptr, 0, 200, DriveTimer);
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 struct TOpenRequest {
     wchar_t File[MAX_PATH] = {};
     OPENFILENAMEW Ofn = {};
@@ -58,8 +40,7 @@ struct TOpenRequest {
 TEST(FileDialog, RealOpenDialogGivenANameThroughACbtHook) {
     gFileName = TempFileName(L"pick");
     WriteFileBytes(gFileName, "data");
-    gDialog = nullptr;
-    THookHandle hook(SetWindowsHookExW(WH_CBT, Cbt, nullptr, GetCurrentThreadId()));
+    TCbtDialogDriver driver(&EnterNameAndOk, 200);
     TOpenRequest request;
     EXPECT_TRUE(ShowFileDialog(request.Ofn, false));
     EXPECT_TRUE(SameText(request.File, gFileName)) << ToUtf8(request.File);

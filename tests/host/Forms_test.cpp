@@ -91,10 +91,6 @@ TAMREL_IMPLEMENT_CLASS(TWatcher) {}
 
 namespace {
 
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
-template <class T> using TOwned = std::unique_ptr<T, TFree>;
 
 TEST(StoredForm, MakesItsControlsWithTheStoredValues) {
     TOwned<TStoredTestForm> form(Create<TStoredTestForm>(nullptr));

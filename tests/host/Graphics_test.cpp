@@ -76,10 +76,7 @@ TEST(Graphics, DamagedBitmapBytesAreRefused) {
 }
 
 TEST(Graphics, PictureOfAnImageTravelsInTheStoredForm) {
-    struct TFree {
-        void operator()(TObject* o) const { Free(o); }
-    };
-    std::unique_ptr<TForm, TFree> form(Create<TForm>(nullptr)), other(Create<TForm>(nullptr));
+    TOwned<TForm> form(Create<TForm>(nullptr)), other(Create<TForm>(nullptr));
     form->SetName(L"PictureForm");
     TImage* image = Create<TImage>(form.get());
     image->SetName(L"Image1");

@@ -2,7 +2,6 @@
 // the replaceable function.
 #include "host/MessageBox.h"
 
-#include "host/Handles.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,41 +11,10 @@ using namespace tamrel::test;
 
 namespace {
 
-// The test's own driver of system dialogs: a thread CBT hook sees the dialog activated, a thread
-// timer then presses the button Id (or runs Action) from inside the dialog's loop.
-struct TCbtDriver {
-    static inline HWND Dialog = nullptr;
-    static inline int Button = IDNO;
-    static inline void (*Action)(HWND) = nullptr;
-    static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        if (Action) Action(Dialog);
-        else SendMessageW(GetDlgItem(Dialog, Button), BM_CLICK, 0, 0);
-    }
-    static LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_ACTIVATE && !Dialog) {
-            wchar_t cls[16] = {};
-            GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 16);
-            if (lstrcmpW(cls, L"#32770") == 0) {
-                Dialog = reinterpret_cast<HWND>(wParam);
-                SetTimer(nullptr, 0, 100, Timer);
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    THookHandle Hook;
-    TCbtDriver(int button, void (*action)(HWND) = nullptr) {
-        Dialog = nullptr;
-        Button = button;
-        Action = action;
-        Hook.Reset(SetWindowsHookExW(WH_CBT, Cbt, nullptr, GetCurrentThreadId()));
-    }
-};
-
 TEST(MessageBoxes, RealBoxAnsweredNoThroughACbtHook) {
-    TCbtDriver driver(IDNO);
+    TCbtDialogDriver driver([](HWND box) { SendMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0); });
     EXPECT_EQ(ShowMessageBox(nullptr, L"Delete it?", L"Tamrel test", MB_YESNO | MB_ICONQUESTION), IDNO);
-    EXPECT_NE(TCbtDriver::Dialog, nullptr);
+    EXPECT_NE(driver.Dialog(), nullptr);
 }
 
 TEST(MessageBoxes, ModalHookSeesTheBoxVisibleAndAnswersIt) {
@@ -77,9 +45,9 @@ TEST(MessageBoxes, ReplacedFunctionAnswersAndNullRestoresTheSystemBox) {
     EXPECT_EQ(former, nullptr);
     EXPECT_EQ(ShowMessageBox(nullptr, L"fake", L"", MB_YESNO), IDYES);
     EXPECT_EQ(SetMessageBoxFunc(nullptr), &FakeBox);
-    TCbtDriver driver(IDOK);
+    TCbtDialogDriver driver([](HWND box) { SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); });
     EXPECT_EQ(ShowMessageBox(nullptr, L"real again", L"Tamrel test", MB_OK), IDOK);
-    EXPECT_NE(TCbtDriver::Dialog, nullptr);
+    EXPECT_NE(driver.Dialog(), nullptr);
 }
 
 } // namespace

@@ -12,9 +12,6 @@ using namespace tamrel::test;
 
 namespace {
 
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
 
 struct TClicks {
     std::vector<TObject*> Senders;
@@ -35,7 +32,7 @@ protected:
         c->SetParent(Form.get());
         return c;
     }
-    std::unique_ptr<TForm, TFree> Form;
+    TOwned<TForm> Form;
 };
 
 TEST_F(StdCtrlsTest, CheckBoxReportsClicksFromCodeAndFromTheUser) {

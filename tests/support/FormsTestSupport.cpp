@@ -6,6 +6,46 @@
 
 namespace tamrel::test {
 
+namespace {
+struct TCbtState {
+    std::function<void(HWND)> Action;
+    UINT Delay = 100;
+    HWND Dialog = nullptr;
+    HHOOK Hook = nullptr;
+};
+thread_local TCbtState* tCbt = nullptr;
+
+void CALLBACK CbtTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (tCbt && tCbt->Action) tCbt->Action(tCbt->Dialog);
+}
+
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && tCbt && !tCbt->Dialog) {
+        wchar_t cls[16] = {};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 16);
+        if (lstrcmpW(cls, L"#32770") == 0) {
+            tCbt->Dialog = reinterpret_cast<HWND>(wParam);
+            SetTimer(nullptr, 0, tCbt->Delay, CbtTimer);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+} // namespace
+
+TCbtDialogDriver::TCbtDialogDriver(std::function<void(HWND)> action, UINT delayMs) {
+    tCbt = new TCbtState{std::move(action), delayMs, nullptr, nullptr};
+    tCbt->Hook = SetWindowsHookExW(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
+}
+
+TCbtDialogDriver::~TCbtDialogDriver() {
+    if (tCbt->Hook) UnhookWindowsHookEx(tCbt->Hook);
+    delete tCbt;
+    tCbt = nullptr;
+}
+
+HWND TCbtDialogDriver::Dialog() const { return tCbt ? tCbt->Dialog : nullptr; }
+
 TModalHookScope::TModalHookScope(TModalHook hook, DWORD watchdogMs, bool failOnWatchdog) {
     FOldHook = SetModalHook(std::move(hook));
     FOldLimit = SetModalWatchdog(watchdogMs);

@@ -7,6 +7,7 @@
 #include "host/ModalHook.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tamrel {
@@ -14,6 +15,24 @@ class TWinControl;
 }
 
 namespace tamrel::test {
+
+// Components and forms that a test makes and frees.
+struct TFreeObject {
+    void operator()(TObject* o) const { Free(o); }
+};
+template <class T> using TOwned = std::unique_ptr<T, TFreeObject>;
+
+// The test's own driver of a system dialog, without the library's modal hook: a thread CBT hook
+// sees the dialog activated and a thread timer then runs Action on it from inside its loop.
+class TCbtDialogDriver {
+public:
+    explicit TCbtDialogDriver(std::function<void(HWND Dialog)> action, UINT delayMs = 100);
+    ~TCbtDialogDriver();
+    TCbtDialogDriver(const TCbtDialogDriver&) = delete;
+    TCbtDialogDriver& operator=(const TCbtDialogDriver&) = delete;
+    // The dialog that was driven, or null.
+    HWND Dialog() const;
+};
 
 // Installs a modal hook for its lifetime. The watchdog ends a forgotten modal window after
 // WatchdogMs and fails the test (unless the test counts the firings itself with Fired()).

@@ -33,12 +33,9 @@ TAMREL_IMPLEMENT_CLASS(TTestCombo) {}
 
 namespace {
 
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
 
 TEST(GlyphComboBox, ItemHeightIsTheDefaultAsSoonAsTheWindowExists) {
-    std::unique_ptr<TForm, TFree> form(Create<TForm>(nullptr));
+    TOwned<TForm> form(Create<TForm>(nullptr));
     auto* combo = Create<TTestCombo>(form.get());
     combo->SetParent(form.get());
     EXPECT_EQ(combo->Style(), csDropDownList);
@@ -52,7 +49,7 @@ TEST(GlyphComboBox, ItemHeightIsTheDefaultAsSoonAsTheWindowExists) {
 }
 
 TEST(GlyphComboBox, UserDrawingGetsTheRectangleWithoutTheGlyphColumn) {
-    std::unique_ptr<TForm, TFree> form(Create<TForm>(nullptr));
+    TOwned<TForm> form(Create<TForm>(nullptr));
     form->SetBounds(40, 420, 300, 120);
     TTestCombo* combos[2] = {};
     for (int i = 0; i < 2; ++i) {
@@ -82,7 +79,7 @@ TEST(GlyphComboBox, UserDrawingGetsTheRectangleWithoutTheGlyphColumn) {
 }
 
 TEST(GlyphComboBox, ChangedOfOneItemReplacesOnlyADifferentText) {
-    std::unique_ptr<TForm, TFree> form(Create<TForm>(nullptr));
+    TOwned<TForm> form(Create<TForm>(nullptr));
     auto* combo = Create<TTestCombo>(form.get());
     combo->SetParent(form.get());
     combo->Changed(-1);

@@ -68,9 +68,6 @@ TAMREL_IMPLEMENT_CLASS(TTestCheckList) {}
 
 namespace {
 
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
 
 class CheckListTest : public testing::Test {
 protected:
@@ -109,7 +106,7 @@ protected:
         PostMessageW(List->Handle(), up, 0, at);
         PumpPending();
     }
-    std::unique_ptr<TForm, TFree> Form;
+    TOwned<TForm> Form;
     TTestCheckList* List = nullptr;
 };
 
@@ -128,7 +125,7 @@ int TextHeightOf(int fontHeight) {
 
 TEST_F(CheckListTest, ItemHeightIsTextOrGlyphHeightOnceTheWindowExists) {
     for (int fontHeight : {-11, -24}) {
-        std::unique_ptr<TForm, TFree> form(Create<TForm>(nullptr));
+        TOwned<TForm> form(Create<TForm>(nullptr));
         auto* list = Create<TTestCheckList>(form.get());
         list->SetParent(form.get());
         list->Font()->SetHeight(fontHeight);

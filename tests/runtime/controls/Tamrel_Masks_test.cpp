@@ -4,6 +4,7 @@
 
 #include "host/IniFiles.h"
 #include "host/Streaming.h"
+#include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,10 +32,6 @@ TAMREL_IMPLEMENT_CLASS(TMaskHolder) { b.Object(L"Bits", &TMaskHolder::Bits); }
 } // namespace tamrel
 
 namespace {
-
-struct TFree {
-    void operator()(TObject* o) const { Free(o); }
-};
 
 // Counts OnChange calls of a set and of a collection, and remembers the senders.
 struct TChangeCounter {
@@ -385,7 +382,7 @@ std::vector<std::wstring> InternalDataOf(const std::wstring& text) {
 }
 
 TEST(AccessBitsStream, TypedSetWritesOneStringAndCustomSetWrites97) {
-    std::unique_ptr<TMaskHolder, TFree> holder(Create<TMaskHolder>(nullptr));
+    TOwned<TMaskHolder> holder(Create<TMaskHolder>(nullptr));
     holder->SetName(L"MaskHolder1");
     holder->Bits()->SetMaskType(mtFile);
     EXPECT_EQ(InternalDataOf(ComponentToText(holder.get())), std::vector<std::wstring>{L"1"});
@@ -402,7 +399,7 @@ TEST(AccessBitsStream, TypedSetWritesOneStringAndCustomSetWrites97) {
 
 TEST(AccessBitsStream, RoundTripKeepsTypeUsedFlagsAndNamesButNotChecked) {
     for (TrkAccessMaskType type : {mtCustom, mtFile, mtThread}) {
-        std::unique_ptr<TMaskHolder, TFree> a(Create<TMaskHolder>(nullptr)), b(Create<TMaskHolder>(nullptr));
+        TOwned<TMaskHolder> a(Create<TMaskHolder>(nullptr)), b(Create<TMaskHolder>(nullptr));
         a->SetName(L"MaskHolder1");
         a->Bits()->SetMaskType(type);
         if (type == mtCustom) {
@@ -451,13 +448,13 @@ TEST(AccessBitsStream, OddListsReadAsTheRulesSay) {
     overlong.push_back(L"Y");
     cases.push_back({"overlong list", overlong, mtCustom, 1});
     for (const auto& c : cases) {
-        std::unique_ptr<TMaskHolder, TFree> holder(Create<TMaskHolder>(nullptr));
+        TOwned<TMaskHolder> holder(Create<TMaskHolder>(nullptr));
         ASSERT_NO_THROW(ReadComponentFromText(holder.get(), HolderText(Quoted(c.Items)))) << c.What;
         EXPECT_EQ(holder->Bits()->MaskType(), c.Type) << c.What;
         EXPECT_EQ(holder->Bits()->UsedCount(), c.UsedCount) << c.What;
     }
     // The short list: bit 0 read CanBeUsed "N" and IsUsed "Y", then the list ended.
-    std::unique_ptr<TMaskHolder, TFree> holder(Create<TMaskHolder>(nullptr));
+    TOwned<TMaskHolder> holder(Create<TMaskHolder>(nullptr));
     ReadComponentFromText(holder.get(), HolderText(Quoted({L"0", L"N", L"Y"})));
     EXPECT_TRUE(holder->Bits()->MaskBit(0)->IsUsed());
     EXPECT_EQ(holder->Bits()->MaskBit(0)->BitName(), L"");
@@ -490,7 +487,7 @@ TEST(AccessBitsStream, TwentyThousandRandomAndMutatedListsLeaveAValidSet) {
                 }
             }
         }
-        std::unique_ptr<TMaskHolder, TFree> holder(Create<TMaskHolder>(nullptr));
+        TOwned<TMaskHolder> holder(Create<TMaskHolder>(nullptr));
         try {
             ReadComponentFromText(holder.get(), HolderText(Quoted(items)));
         } catch (const std::exception& e) {
