@@ -89,7 +89,7 @@ void TrkCustomComboBox::Changed(int index) {
     TScopeExit restore([this, item] {
         if (ItemIndex() != item) SetItemIndex(item);
     });
-    detail::RefreshItems(Items(), index, index < 0 ? GetCount() : 0, [this](int i) { return GetStrings(i); });
+    detail::RefreshItems(Items(), index, [this] { return GetCount(); }, [this](int i) { return GetStrings(i); });
 }
 
 } // namespace tamrel

@@ -24,12 +24,14 @@ void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft) {
     else itemRect.left += width;
 }
 
-void RefreshItems(TStrings* items, int index, int count, const std::function<std::wstring(int)>& strings) {
-    if (index < 0) {
+void RefreshItems(TStrings* items, int index, const std::function<int()>& count,
+                  const std::function<std::wstring(int)>& strings) {
+    // An item the list does not hold yet (the source grew): the whole list is rebuilt.
+    if (index < 0 || index >= items->Count()) {
         items->BeginUpdate();
         TScopeExit end([items] { items->EndUpdate(); });
         items->Clear();
-        for (int i = 0; i < count; ++i) items->Add(strings(i));
+        for (int i = 0, n = count(); i < n; ++i) items->Add(strings(i));
         return;
     }
     std::wstring s = strings(index);
@@ -124,7 +126,7 @@ void TrkCustomListBox::Changed(int index) {
         if (TopIndex() != top) SetTopIndex(top);
         if (ItemIndex() != item) SetItemIndex(item);
     });
-    detail::RefreshItems(Items(), index, index < 0 ? GetCount() : 0, [this](int i) { return GetStrings(i); });
+    detail::RefreshItems(Items(), index, [this] { return GetCount(); }, [this](int i) { return GetStrings(i); });
     if (index >= 0) InvalidateGlyph(index);
 }
 

@@ -121,8 +121,10 @@ RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
 // Narrows an item rectangle by the glyph column.
 void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
 // The rebuild of Changed shared by the list and combo boxes: index -1 rebuilds Items from the
-// source inside one update bracket; an index replaces that item when its text differs.
-void RefreshItems(TStrings* items, int index, int count, const std::function<std::wstring(int)>& strings);
+// source inside one update bracket; an index replaces that item when its text differs (an index
+// the list does not hold yet rebuilds it).
+void RefreshItems(TStrings* items, int index, const std::function<int()>& count,
+                  const std::function<std::wstring(int)>& strings);
 } // namespace detail
 
 } // namespace tamrel

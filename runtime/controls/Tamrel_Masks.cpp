@@ -543,4 +543,212 @@ void TrkAccessMasks::Update(TCollectionItem* Item) {
     if (FOnChange) FOnChange(Item ? static_cast<TObject*>(Item) : this);
 }
 
+// ---------------------------------------------------------------------------------------------
+// TrkAccessMaskEditor
+
+TAMREL_IMPLEMENT_CLASS(TrkAccessMaskEditor) {
+    b.Object(L"AccessMasks", &TrkAccessMaskEditor::AccessMasks);
+    b.Object(L"MaskBits", &TrkAccessMaskEditor::MaskBits);
+    b.Component(L"SpecialAccessEditor", &TrkAccessMaskEditor::SpecialAccessEditor,
+                &TrkAccessMaskEditor::SetSpecialAccessEditor);
+    b.Integer(L"SelectedIndex", &TrkAccessMaskEditor::SelectedIndex, &TrkAccessMaskEditor::SetSelectedIndex, -1);
+}
+
+TrkAccessMaskEditor::TrkAccessMaskEditor(TComponent* AOwner)
+    : TrkCheckListBox(AOwner), FAccessMasks(new TrkAccessMasks(this)), FMaskBits(new TrkAccessBits) {
+    FMaskBits->SetAccessMasks(FAccessMasks.get());
+    FAccessMasks->SetMaskBits(FMaskBits.get());
+    FMaskBits->SetOnChange(TNotifyEvent::Of<&TrkAccessMaskEditor::BitsChanged>(this));
+    FAccessMasks->SetOnChange(TNotifyEvent::Of<&TrkAccessMaskEditor::MasksChanged>(this));
+    SetKind(gkRadio);
+}
+
+TrkAccessMaskEditor::~TrkAccessMaskEditor() {
+    FAccessMasks->SetMaskBits(nullptr);
+    FMaskBits->SetAccessMasks(nullptr);
+    if (FSpecialAccessEditor) FSpecialAccessEditor->FAccessMaskEditor = nullptr;
+}
+
+void TrkAccessMaskEditor::Notification(TComponent* AComponent, TOperation Operation) {
+    TrkCheckListBox::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FSpecialAccessEditor) {
+        FSpecialAccessEditor = nullptr;
+        Changed(-1);
+    }
+}
+
+int TrkAccessMaskEditor::GetCount() { return FAccessMasks->Count() + (FSpecialAccessEditor ? 1 : 0); }
+
+std::wstring TrkAccessMaskEditor::GetStrings(int index) {
+    if (index < 0) return std::wstring();
+    if (index < FAccessMasks->Count()) return FAccessMasks->GetItems(index)->MaskCaption();
+    if (index == FAccessMasks->Count() && FSpecialAccessEditor) return FSpecialAccessEditor->Caption();
+    return std::wstring();
+}
+
+bool TrkAccessMaskEditor::GetAllowed(int index) {
+    bool allowed = TrkCheckListBox::GetAllowed(index);
+    if (FSpecialAccessEditor && index == FAccessMasks->Count()) allowed = allowed && !FSpecialAccessEditor->ReadOnly();
+    return allowed;
+}
+
+uint32_t TrkAccessMaskEditor::GetAccessMask() {
+    const int i = SelectedIndex();
+    if (i < 0) return 0;
+    if (i < FAccessMasks->Count()) return FAccessMasks->GetItems(i)->AccessMask();
+    if (i == FAccessMasks->Count() && FSpecialAccessEditor) return FSpecialAccessEditor->GetAccessMask();
+    return 0;
+}
+
+void TrkAccessMaskEditor::SetSelectedIndex(int index) {
+    TrkCheckListBox::SetSelectedIndex(index);
+    if (FSpecialAccessEditor) FSpecialAccessEditor->SetAccessMask(GetAccessMask());
+}
+
+void TrkAccessMaskEditor::SetAccessMask(uint32_t M) {
+    // Also when the selection fails, the special editor shows M.
+    TScopeExit show([this, M] {
+        if (FSpecialAccessEditor) FSpecialAccessEditor->SetAccessMask(M);
+    });
+    for (int i = 0; i < FAccessMasks->Count(); ++i)
+        if (FAccessMasks->GetItems(i)->AccessMask() == M) {
+            SetSelectedIndex(i);
+            return;
+        }
+    SetSelectedIndex(FSpecialAccessEditor ? FAccessMasks->Count() : -1);
+}
+
+void TrkAccessMaskEditor::MasksChanged(TObject* Sender) {
+    if (Sender == FAccessMasks.get()) Changed(-1);
+    else if (auto* item = dynamic_cast<TrkAccessMask*>(Sender)) Changed(item->Index());
+}
+
+void TrkAccessMaskEditor::BitsChanged(TObject* Sender) {
+    if (FSpecialAccessEditor) FSpecialAccessEditor->BitsChanged(Sender);
+}
+
+void TrkAccessMaskEditor::SetSpecialAccessEditor(TrkSpecialAccessEditor* V) {
+    if (FSpecialAccessEditor && FSpecialAccessEditor != V) {
+        TrkSpecialAccessEditor* old = FSpecialAccessEditor;
+        old->FAccessMaskEditor = nullptr;
+        old->RemoveFreeNotification(this);
+        old->Changed(-1);
+    }
+    if (V) {
+        V->SetAccessMaskEditor(this);
+        return;
+    }
+    FSpecialAccessEditor = nullptr;
+    Changed(-1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TrkSpecialAccessEditor
+
+TAMREL_IMPLEMENT_CLASS(TrkSpecialAccessEditor) {
+    b.Object(L"MaskBits", &TrkSpecialAccessEditor::MaskBits).Stored(&TrkSpecialAccessEditor::StoredMaskBits);
+    b.String(L"Caption", &TrkSpecialAccessEditor::Caption, &TrkSpecialAccessEditor::SetCaption);
+}
+
+TrkSpecialAccessEditor::TrkSpecialAccessEditor(TComponent* AOwner)
+    : TrkCheckListBox(AOwner), FMaskBits(new TrkAccessBits) {
+    FMaskBits->SetOnChange(TNotifyEvent::Of<&TrkSpecialAccessEditor::BitsChanged>(this));
+    SetKind(gkCheck);
+}
+
+TrkSpecialAccessEditor::~TrkSpecialAccessEditor() {
+    if (FAccessMaskEditor) {
+        FAccessMaskEditor->FSpecialAccessEditor = nullptr;
+        FAccessMaskEditor->Changed(-1);
+    }
+}
+
+void TrkSpecialAccessEditor::Notification(TComponent* AComponent, TOperation Operation) {
+    TrkCheckListBox::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FAccessMaskEditor) {
+        FAccessMaskEditor = nullptr;
+        Changed(-1);
+    }
+}
+
+TrkAccessBits* TrkSpecialAccessEditor::GetMaskBits() const {
+    return FAccessMaskEditor ? FAccessMaskEditor->MaskBits() : FMaskBits.get();
+}
+
+void TrkSpecialAccessEditor::SetAccessMaskEditor(TrkAccessMaskEditor* E) {
+    if (FAccessMaskEditor && FAccessMaskEditor != E) {
+        TrkAccessMaskEditor* old = FAccessMaskEditor;
+        old->FSpecialAccessEditor = nullptr;
+        RemoveFreeNotification(old);
+        old->Changed(-1);
+    }
+    FAccessMaskEditor = E;
+    if (!E) return;
+    E->FSpecialAccessEditor = this;
+    FreeNotification(E);
+    E->Changed(-1);
+    Changed(-1);
+}
+
+void TrkSpecialAccessEditor::SetCaption(const std::wstring& S) {
+    FCaption = S;
+    if (FAccessMaskEditor) FAccessMaskEditor->Changed(FAccessMaskEditor->GetCount() - 1);
+}
+
+void TrkSpecialAccessEditor::SetReadOnly(bool V) {
+    TrkCheckListBox::SetReadOnly(V);
+    if (FAccessMaskEditor) FAccessMaskEditor->InvalidateGlyph(FAccessMaskEditor->GetCount() - 1);
+}
+
+uint32_t TrkSpecialAccessEditor::UsedMask() const {
+    uint32_t used = 0;
+    TrkAccessBits* bits = GetMaskBits();
+    for (int i = 0; i < 32; ++i)
+        if (bits->MaskBit(i)->IsUsed()) used |= 1u << i;
+    return used;
+}
+
+uint32_t TrkSpecialAccessEditor::GetAccessMask() const {
+    return GetMaskBits()->GetAccessMask() | (FHiddenBits & ~UsedMask());
+}
+
+void TrkSpecialAccessEditor::SetAccessMask(uint32_t M) {
+    GetMaskBits()->SetAccessMask(M);
+    FHiddenBits = M & ~UsedMask();
+}
+
+int TrkSpecialAccessEditor::GetCount() { return GetMaskBits()->UsedCount(); }
+
+std::wstring TrkSpecialAccessEditor::GetStrings(int index) {
+    if (index < 0 || index >= GetCount()) return std::wstring();
+    return GetMaskBits()->UsedMaskBit(index)->BitName();
+}
+
+TrkGlyphState TrkSpecialAccessEditor::GetState(int Index) {
+    if (Index < 0 || Index >= GetCount()) return gsOff;
+    return GetMaskBits()->UsedMaskBit(Index)->Checked() ? gsOn : gsOff;
+}
+
+void TrkSpecialAccessEditor::SetState(int Index, TrkGlyphState Value) {
+    if (Index < 0 || Index >= GetCount()) return;
+    GetMaskBits()->UsedMaskBit(Index)->SetChecked(Value == gsOn);
+    if (FAccessMaskEditor) FAccessMaskEditor->SetAccessMask(GetAccessMask());
+}
+
+void TrkSpecialAccessEditor::BitsChanged(TObject* Sender) {
+    if (auto* bit = dynamic_cast<TrkAccessBit*>(Sender)) {
+        TrkAccessBitChanges c = bit->Changed();
+        if (!c.Contains(bcCanBeUsed) && !c.Contains(bcIsUsed)) {
+            if (!bit->IsUsed()) return;
+            // Its position among the used bits.
+            int position = 0;
+            for (int i = 0; i < bit->Index(); ++i)
+                if (GetMaskBits()->MaskBit(i)->IsUsed()) ++position;
+            Changed(position);
+            return;
+        }
+    }
+    Changed(-1);
+}
+
 } // namespace tamrel

@@ -1,6 +1,8 @@
 // The access-mask model: a set of 32 named bits (TrkAccessBits), a collection of named
 // predefined masks (TrkAccessMasks), and the process-wide template table that gives each kind
-// of securable object its name, the names of its specific bits (0..15) and its predefined masks.
+// of securable object its name, the names of its specific bits (0..15) and its predefined masks;
+// and the two controls that edit one mask together: a radio list of the predefined masks
+// (TrkAccessMaskEditor) and a check list of the used bits (TrkSpecialAccessEditor).
 //
 // A set is "typed" after SetMaskType with a template type and falls back to mtCustom by itself
 // at the first real change of any bit (Checked included), on SetMaskBit with other content, and
@@ -8,6 +10,7 @@
 #pragma once
 
 #include "host/Classes.h"
+#include "runtime/controls/Tamrel_ListBox.h"
 
 #include <array>
 #include <memory>
@@ -194,6 +197,91 @@ private:
     TrkAccessMaskType FMaskType = mtCustom;
     TrkAccessBits* FMaskBits = nullptr;
     TNotifyEvent FOnChange;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The mask editors. Linked, choosing a predefined mask checks its bits, and checking bits selects
+// the predefined mask of exactly that value or else the extra item that stands for any other
+// combination; either works alone too.
+
+class TrkSpecialAccessEditor;
+
+class TrkAccessMaskEditor : public TrkCheckListBox {
+    TAMREL_CLASS(TrkAccessMaskEditor, TrkCheckListBox)
+public:
+    explicit TrkAccessMaskEditor(TComponent* AOwner);
+    ~TrkAccessMaskEditor() override;
+
+    // Owned; the setters assign into them.
+    TrkAccessMasks* AccessMasks() const { return FAccessMasks.get(); }
+    void SetAccessMasks(TrkAccessMasks* Value) { FAccessMasks->Assign(Value); }
+    TrkAccessBits* MaskBits() const { return FMaskBits.get(); }
+    void SetMaskBits(TrkAccessBits* Value) { FMaskBits->Assign(Value); }
+    TrkSpecialAccessEditor* SpecialAccessEditor() const { return FSpecialAccessEditor; }
+    void SetSpecialAccessEditor(TrkSpecialAccessEditor* V);
+
+    // The selected predefined mask, the special editor's mask for the extra item, else 0.
+    uint32_t GetAccessMask();
+    uint32_t AccessMask() { return GetAccessMask(); }
+    // Selects the first predefined mask equal to M, else the extra item (else nothing); the
+    // linked special editor gets M in every case.
+    void SetAccessMask(uint32_t M);
+    void SetSelectedIndex(int index) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    bool GetAllowed(int index) override;
+    int GetCount() override;
+    std::wstring GetStrings(int index) override;
+
+private:
+    friend class TrkSpecialAccessEditor;
+    void MasksChanged(TObject* Sender);
+    void BitsChanged(TObject* Sender);
+    std::unique_ptr<TrkAccessMasks> FAccessMasks;
+    std::unique_ptr<TrkAccessBits> FMaskBits;
+    TrkSpecialAccessEditor* FSpecialAccessEditor = nullptr;
+};
+
+class TrkSpecialAccessEditor : public TrkCheckListBox {
+    TAMREL_CLASS(TrkSpecialAccessEditor, TrkCheckListBox)
+public:
+    explicit TrkSpecialAccessEditor(TComponent* AOwner);
+    ~TrkSpecialAccessEditor() override;
+
+    // The linked mask editor's bits while linked, else its own.
+    TrkAccessBits* GetMaskBits() const;
+    TrkAccessBits* MaskBits() const { return GetMaskBits(); }
+    void SetMaskBits(TrkAccessBits* V) { GetMaskBits()->Assign(V); }
+    TrkAccessMaskEditor* AccessMaskEditor() const { return FAccessMaskEditor; }
+    void SetAccessMaskEditor(TrkAccessMaskEditor* E);
+    // The text of the extra item of the linked mask editor.
+    const std::wstring& Caption() const { return FCaption; }
+    void SetCaption(const std::wstring& S);
+
+    // The checked used bits, with the bits of the last mask written that the template does not
+    // show: a mask passes through unchanged where the user changed nothing.
+    uint32_t GetAccessMask() const;
+    uint32_t AccessMask() const { return GetAccessMask(); }
+    void SetAccessMask(uint32_t M);
+    void SetReadOnly(bool V) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    int GetCount() override;
+    std::wstring GetStrings(int index) override;
+    TrkGlyphState GetState(int Index) override;
+    void SetState(int Index, TrkGlyphState Value) override;
+
+private:
+    friend class TrkAccessMaskEditor;
+    bool StoredMaskBits() const { return FAccessMaskEditor == nullptr; }
+    uint32_t UsedMask() const;
+    void BitsChanged(TObject* Sender);
+    std::unique_ptr<TrkAccessBits> FMaskBits;
+    TrkAccessMaskEditor* FAccessMaskEditor = nullptr;
+    std::wstring FCaption = L"Special access";
+    uint32_t FHiddenBits = 0;
 };
 
 } // namespace tamrel

@@ -1,7 +1,9 @@
 // The access-mask model: bits and their notifications, typed and custom sets, the linked pair,
-// the template table, the stored form ("InternalData") and the INI form.
+// the template table, the stored form ("InternalData") and the INI form; the mask editors.
 #include "runtime/controls/Tamrel_Masks.h"
 
+#include "host/Capture.h"
+#include "host/Forms.h"
 #include "host/IniFiles.h"
 #include "host/Streaming.h"
 #include "tests/support/FormsTestSupport.h"
@@ -549,6 +551,168 @@ TEST(AccessBitsIni, MissingSectionGivesACustomSetWithStandardNames) {
     EXPECT_EQ(bits.MaskBit(0)->BitName(), L"");
     EXPECT_EQ(bits.MaskBit(16)->BitName(), L"Delete access");
     EXPECT_TRUE(bits.MaskBit(5)->CanBeUsed());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mask editors: a linked pair and each alone, on a shown form.
+
+class MaskEditorsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Form.reset(Create<TForm>(nullptr));
+        Form->SetBounds(60, 60, 480, 300);
+        Masks = Create<TrkAccessMaskEditor>(Form.get());
+        Masks->SetBounds(5, 5, 200, 250);
+        Masks->SetParent(Form.get());
+        Special = Create<TrkSpecialAccessEditor>(Form.get());
+        Special->SetBounds(210, 5, 250, 250);
+        Special->SetParent(Form.get());
+    }
+    void Link(TrkAccessMaskType type) {
+        Masks->SetSpecialAccessEditor(Special);
+        Masks->AccessMasks()->SetMaskType(type);
+    }
+    // The text of the selected radio item.
+    std::wstring Selected() {
+        int i = Masks->SelectedIndex();
+        return i < 0 ? L"(none)" : Masks->Items()->Get(i);
+    }
+    std::vector<bool> Ticks() {
+        std::vector<bool> ticks;
+        for (int i = 0; i < Special->Items()->Count(); ++i) ticks.push_back(Special->Checked(i));
+        return ticks;
+    }
+    TOwned<TForm> Form;
+    TrkAccessMaskEditor* Masks = nullptr;
+    TrkSpecialAccessEditor* Special = nullptr;
+};
+
+TEST_F(MaskEditorsTest, LinkedPairSelectsTheEqualMaskOrTheExtraItem) {
+    Link(mtFile);
+    EXPECT_EQ(Masks->Items()->ToVector(),
+              (std::vector<std::wstring>{L"All access", L"Read only", L"Write only", L"Execute", L"Special access"}));
+    EXPECT_EQ(Special->Items()->Count(), 8);
+    EXPECT_EQ(Special->Items()->Get(0), L"Read data");
+    Masks->SetAccessMask(0x120089);
+    EXPECT_EQ(Selected(), L"Read only");
+    EXPECT_EQ(Special->MaskBits()->AccessMask(), 0x89u);
+    // Used bits $1 $2 $4 $8 $10 $20 $80 $100: $89 ticks the first, fourth and seventh.
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, false, true, false, false, true, false}));
+    Masks->SetAccessMask(0x3);
+    EXPECT_EQ(Selected(), L"Special access");
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false, false, false, false, false, false}));
+    EXPECT_EQ(Masks->AccessMask(), 0x3u);
+}
+
+TEST_F(MaskEditorsTest, AloneTheMaskEditorSelectsNothingForAnUnknownMask) {
+    Masks->AccessMasks()->SetMaskType(mtFile);
+    EXPECT_EQ(Masks->Items()->Count(), 4);
+    Masks->SetAccessMask(0x3);
+    EXPECT_EQ(Masks->SelectedIndex(), -1);
+    EXPECT_EQ(Masks->AccessMask(), 0u);
+    Masks->SetAccessMask(0x1200A0);
+    EXPECT_EQ(Selected(), L"Execute");
+}
+
+TEST_F(MaskEditorsTest, FirstOfEqualMasksWins) {
+    Link(mtPrinter);
+    Masks->SetAccessMask(0x20008);
+    EXPECT_EQ(Selected(), L"Read only");
+    EXPECT_EQ(Masks->SelectedIndex(), 1);
+}
+
+TEST_F(MaskEditorsTest, BitsTheTemplateDoesNotShowPassThrough) {
+    Link(mtFile);
+    Masks->SetAccessMask(0x12008B);
+    EXPECT_EQ(Selected(), L"Special access");
+    EXPECT_EQ(Masks->AccessMask(), 0x12008Bu);
+    EXPECT_EQ(Special->AccessMask(), 0x12008Bu);
+    // Unticking $2 (the second used bit) leaves $120089: "Read only".
+    Special->SetCheckedItem(1, false);
+    EXPECT_EQ(Selected(), L"Read only");
+    EXPECT_EQ(Masks->AccessMask(), 0x120089u);
+    // An event's template shows bit $2 only: $120001 is kept whole.
+    Link(mtEvent);
+    Masks->SetAccessMask(0x120001);
+    EXPECT_EQ(Masks->AccessMask(), 0x120001u);
+    Special->SetCheckedItem(0, true);
+    EXPECT_EQ(Masks->AccessMask(), 0x120003u);
+}
+
+TEST_F(MaskEditorsTest, ClicksOnEitherListKeepTheOtherInStep) {
+    Link(mtKey);
+    Form->Show();
+    auto click = [](TrkCheckListBox* list, int index) {
+        RECT r = list->ItemRect(index);
+        PostMessageW(list->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 5, r.top + 3));
+        PostMessageW(list->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.left + 5, r.top + 3));
+        PumpPending();
+    };
+    click(Masks, 0); // "Read only" $20019: bits $1 $8 $10
+    EXPECT_EQ(Selected(), L"Read only");
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, false, true, true, false}));
+    click(Special, 1); // tick "Set value": no predefined mask is $2001B
+    EXPECT_EQ(Selected(), L"Special access");
+    EXPECT_EQ(Masks->AccessMask(), 0x2001Bu);
+    click(Special, 1);
+    EXPECT_EQ(Selected(), L"Read only");
+    auto capture = CaptureControl(Form.get());
+    SaveCapture(*capture, L"MaskEditorsPair");
+    TBitmap* on = RkGetGlyph(gkRadio, gsOn, true);
+    RECT r = Masks->ItemRect(0);
+    POINT p = Masks->ClientToScreen(POINT{r.left + (17 - on->Width()) / 2, r.top + (RectHeight(r) - on->Height()) / 2});
+    POINT origin = Form->ClientToScreen(POINT{0, 0});
+    EXPECT_TRUE(ShowsGlyph(*capture, p.x - origin.x, p.y - origin.y, *on));
+}
+
+TEST_F(MaskEditorsTest, ReadOnlySpecialEditorDisablesTheExtraItem) {
+    Link(mtFile);
+    Masks->SetAccessMask(0x1F01FF);
+    Special->SetReadOnly(true);
+    const int extra = Masks->Items()->Count() - 1;
+    EXPECT_FALSE(Masks->Allowed(extra));
+    EXPECT_TRUE(Masks->Allowed(0));
+    Masks->ToggleClickCheck(extra);
+    EXPECT_EQ(Selected(), L"All access");
+    Form->Show();
+    auto capture = CaptureControl(Masks);
+    TBitmap* disabled = RkGetGlyph(gkRadio, gsOff, false);
+    RECT r = Masks->ItemRect(extra);
+    EXPECT_TRUE(ShowsGlyph(*capture, r.left + (17 - disabled->Width()) / 2,
+                           r.top + (RectHeight(r) - disabled->Height()) / 2, *disabled));
+}
+
+TEST_F(MaskEditorsTest, LinksComeAndGo) {
+    Link(mtFile);
+    EXPECT_EQ(Special->AccessMaskEditor(), Masks);
+    EXPECT_EQ(Special->MaskBits(), Masks->MaskBits());
+    Special->SetCaption(L"Other");
+    EXPECT_EQ(Masks->Items()->Get(4), L"Other");
+    Masks->SetSpecialAccessEditor(nullptr);
+    EXPECT_EQ(Masks->Items()->Count(), 4); // the extra item is gone
+    EXPECT_EQ(Special->AccessMaskEditor(), nullptr);
+    EXPECT_NE(Special->MaskBits(), Masks->MaskBits());
+    EXPECT_EQ(Special->Items()->Count(), 0); // its own set uses no bit
+    Special->SetAccessMaskEditor(Masks);
+    EXPECT_EQ(Masks->Items()->Count(), 5);
+    Free(Special); // the mask editor hears of it
+    Special = nullptr;
+    EXPECT_EQ(Masks->SpecialAccessEditor(), nullptr);
+    EXPECT_EQ(Masks->Items()->Count(), 4);
+}
+
+TEST_F(MaskEditorsTest, SpecialEditorAloneEditsItsOwnBits) {
+    Special->MaskBits()->SetMaskType(mtMutex);
+    Special->Changed(-1);
+    EXPECT_EQ(Special->Items()->ToVector(), std::vector<std::wstring>{L"Query state"});
+    Special->SetAccessMask(0x100001);
+    EXPECT_TRUE(Special->Checked(0));
+    EXPECT_EQ(Special->AccessMask(), 0x100001u);
+    Special->SetCheckedItem(0, false);
+    EXPECT_EQ(Special->AccessMask(), 0x100000u);
+    // A name change of a used bit refreshes that item.
+    Special->MaskBits()->MaskBit(0)->SetBitName(L"Peek");
+    EXPECT_EQ(Special->Items()->Get(0), L"Peek");
 }
 
 } // namespace
