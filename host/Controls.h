@@ -21,6 +21,8 @@
 // use these same hooks.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Graphics.h"
 #include "host/Messages.h"
 
@@ -94,8 +96,8 @@ using TKeyEvent = TMethod<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TMethod<void(TObject* Sender, wchar_t& Key)>;
 
 // The shift state of a keyboard message (from the key state now) and of a mouse message.
-TShiftState KeyboardShiftState();
-TShiftState MouseShiftState(WPARAM keys);
+TAMREL_API TShiftState KeyboardShiftState();
+TAMREL_API TShiftState MouseShiftState(WPARAM keys);
 
 struct TCreateParams {
     std::wstring Caption;
@@ -117,7 +119,7 @@ class TWinControl;
 // ---------------------------------------------------------------------------------------------
 // TControl: what every control has, windowed or not.
 
-class TControl : public TComponent {
+class TAMREL_API TControl : public TComponent {
     TAMREL_CLASS(TControl, TComponent)
 public:
     explicit TControl(TComponent* owner);
@@ -253,7 +255,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // TWinControl: a control with a window, and the parent of other controls.
 
-class TWinControl : public TControl {
+class TAMREL_API TWinControl : public TControl {
     TAMREL_CLASS(TWinControl, TControl)
 public:
     explicit TWinControl(TComponent* owner);
@@ -360,7 +362,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // TCustomControl: a window of the library's own class that paints itself on its canvas.
 
-class TCustomControl : public TWinControl {
+class TAMREL_API TCustomControl : public TWinControl {
     TAMREL_CLASS(TCustomControl, TWinControl)
 public:
     explicit TCustomControl(TComponent* owner);
@@ -382,9 +384,9 @@ private:
 };
 
 // The height of a line of text in Font (the canvas of the screen measures it).
-int FontTextHeight(TFont* font, const std::wstring& sample = L"Wg");
+TAMREL_API int FontTextHeight(TFont* font, const std::wstring& sample = L"Wg");
 
 // The top-level control that holds Control (itself when it has no parent).
-TWinControl* GetParentRoot(TControl* control);
+TAMREL_API TWinControl* GetParentRoot(TControl* control);
 
 } // namespace tamrel

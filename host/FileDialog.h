@@ -5,6 +5,8 @@
 // headless run sees the dialog once it is visible.
 #pragma once
 
+#include "host/Api.h"
+
 #include <windows.h>
 #include <commdlg.h>
 
@@ -13,8 +15,8 @@ namespace tamrel {
 // Answers whether the user pressed OK; the structure carries the chosen name back.
 using TFileDialogFunc = bool (*)(OPENFILENAMEW& ofn, bool save);
 
-bool ShowFileDialog(OPENFILENAMEW& ofn, bool save);
+TAMREL_API bool ShowFileDialog(OPENFILENAMEW& ofn, bool save);
 // For tests: answers the former function; nullptr restores the system dialogs. Process-wide.
-TFileDialogFunc SetFileDialogFunc(TFileDialogFunc f);
+TAMREL_API TFileDialogFunc SetFileDialogFunc(TFileDialogFunc f);
 
 } // namespace tamrel

@@ -15,6 +15,8 @@
 // called once the form is visible, and its watchdog guards the loop.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Controls.h"
 #include "host/HostApplication.h"
 
@@ -30,9 +32,9 @@ using TCloseQueryEvent = TMethod<void(TObject* Sender, bool& CanClose)>;
 
 // Reads the stored forms of Instance's classes below Base and Base's parent (TForm and
 // TCustomForm, or TFrame and TCustomFrame), base class first; answers whether any was found.
-bool ReadStoredForms(TComponent* instance, const TClassInfo& base);
+TAMREL_API bool ReadStoredForms(TComponent* instance, const TClassInfo& base);
 
-class TCustomForm : public TWinControl, public IMainForm {
+class TAMREL_API TCustomForm : public TWinControl, public IMainForm {
     TAMREL_CLASS(TCustomForm, TWinControl)
 public:
     explicit TCustomForm(TComponent* owner);
@@ -128,14 +130,14 @@ private:
     TCloseQueryEvent FOnCloseQuery;
 };
 
-class TForm : public TCustomForm {
+class TAMREL_API TForm : public TCustomForm {
     TAMREL_CLASS(TForm, TCustomForm)
 public:
     explicit TForm(TComponent* owner) : TCustomForm(owner) {}
 };
 
 // A frame: a group of controls stored like a form, placed in a form or another control.
-class TCustomFrame : public TWinControl {
+class TAMREL_API TCustomFrame : public TWinControl {
     TAMREL_CLASS(TCustomFrame, TWinControl)
 public:
     explicit TCustomFrame(TComponent* owner);
@@ -145,19 +147,19 @@ protected:
     void CreateParams(TCreateParams& params) override;
 };
 
-class TFrame : public TCustomFrame {
+class TAMREL_API TFrame : public TCustomFrame {
     TAMREL_CLASS(TFrame, TCustomFrame)
 public:
     explicit TFrame(TComponent* owner) : TCustomFrame(owner) {}
 };
 
 // The form a control sits in, or null.
-TCustomForm* GetParentForm(TControl* control);
+TAMREL_API TCustomForm* GetParentForm(TControl* control);
 
 // ---------------------------------------------------------------------------------------------
 // The screen: its size and density, the forms of the process, the active ones.
 
-class TScreen : public TComponent {
+class TAMREL_API TScreen : public TComponent {
     TAMREL_CLASS(TScreen, TComponent)
 public:
     explicit TScreen(TComponent* owner);
@@ -175,7 +177,7 @@ private:
     std::vector<TCustomForm*> FForms;
 };
 
-class TScreenRef {
+class TAMREL_API TScreenRef {
 public:
     TScreen* operator->() const { return Get(); }
     TScreen& operator*() const { return *Get(); }

@@ -6,6 +6,8 @@
 // when the context is let go.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Classes.h"
 #include "host/Handles.h"
 
@@ -39,10 +41,10 @@ inline constexpr TColor clScrollBar = clSystemColor | COLOR_SCROLLBAR, clBackgro
 
 // The RGB value of a colour: system colours through GetSysColor; flag bits above the 24 colour
 // bits (a bitmap's automatic transparent colour carries $02000000) are dropped.
-COLORREF ColorToRGB(TColor color);
+TAMREL_API COLORREF ColorToRGB(TColor color);
 
 // The screen's vertical pixel density (LOGPIXELSY), 96 where there is no screen.
-int ScreenPixelsPerInch();
+TAMREL_API int ScreenPixelsPerInch();
 
 // ---------------------------------------------------------------------------------------------
 // Font, brush, pen
@@ -50,7 +52,7 @@ int ScreenPixelsPerInch();
 TAMREL_ENUM(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut);
 using TFontStyles = TSet<TFontStyle>;
 
-class TGraphicsObject : public TPersistent {
+class TAMREL_API TGraphicsObject : public TPersistent {
     TAMREL_CLASS(TGraphicsObject, TPersistent)
 public:
     TGraphicsObject() = default;
@@ -63,7 +65,7 @@ protected:
     TNotifyEvent FOnChange;
 };
 
-class TFont : public TGraphicsObject {
+class TAMREL_API TFont : public TGraphicsObject {
     TAMREL_CLASS(TFont, TGraphicsObject)
 public:
     TFont();
@@ -101,7 +103,7 @@ private:
 
 TAMREL_ENUM(TBrushStyle, bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross);
 
-class TBrush : public TGraphicsObject {
+class TAMREL_API TBrush : public TGraphicsObject {
     TAMREL_CLASS(TBrush, TGraphicsObject)
 public:
     TBrush() = default;
@@ -124,7 +126,7 @@ private:
 
 TAMREL_ENUM(TPenStyle, psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame);
 
-class TPen : public TGraphicsObject {
+class TAMREL_API TPen : public TGraphicsObject {
     TAMREL_CLASS(TPen, TGraphicsObject)
 public:
     TPen() = default;
@@ -153,11 +155,11 @@ private:
 class TBitmap;
 class TIcon;
 
-RECT Rect(int left, int top, int right, int bottom);
+TAMREL_API RECT Rect(int left, int top, int right, int bottom);
 inline int RectWidth(const RECT& r) { return r.right - r.left; }
 inline int RectHeight(const RECT& r) { return r.bottom - r.top; }
 
-class TCanvas : public TPersistent {
+class TAMREL_API TCanvas : public TPersistent {
     TAMREL_CLASS(TCanvas, TPersistent)
 public:
     TCanvas();
@@ -223,7 +225,7 @@ private:
 TAMREL_ENUM(TPixelFormat, pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom);
 TAMREL_ENUM(TTransparentMode, tmAuto, tmFixed);
 
-class TBitmap : public TPersistent {
+class TAMREL_API TBitmap : public TPersistent {
     TAMREL_CLASS(TBitmap, TPersistent)
 public:
     TBitmap();
@@ -268,7 +270,7 @@ private:
     TColor FTransparentColor = clDefault;
 };
 
-class TIcon : public TPersistent {
+class TAMREL_API TIcon : public TPersistent {
     TAMREL_CLASS(TIcon, TPersistent)
 public:
     TIcon() = default;
@@ -287,7 +289,7 @@ private:
 };
 
 // What an image control shows: a bitmap (stored in forms as "Picture.Data") or an icon.
-class TPicture : public TPersistent {
+class TAMREL_API TPicture : public TPersistent {
     TAMREL_CLASS(TPicture, TPersistent)
 public:
     TPicture();

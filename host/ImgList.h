@@ -2,13 +2,15 @@
 // enabled or dimmed.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Graphics.h"
 
 #include <commctrl.h>
 
 namespace tamrel {
 
-class TCustomImageList : public TComponent {
+class TAMREL_API TCustomImageList : public TComponent {
     TAMREL_CLASS(TCustomImageList, TComponent)
 public:
     explicit TCustomImageList(TComponent* owner);
@@ -46,7 +48,7 @@ private:
     TNotifyEvent FOnChange;
 };
 
-class TImageList : public TCustomImageList {
+class TAMREL_API TImageList : public TCustomImageList {
     TAMREL_CLASS(TImageList, TCustomImageList)
 public:
     explicit TImageList(TComponent* owner) : TCustomImageList(owner) {}

@@ -5,6 +5,8 @@
 // each box once it is visible and may answer it; nothing changes when no hook is installed.
 #pragma once
 
+#include "host/Api.h"
+
 #include <windows.h>
 
 #include <string>
@@ -14,8 +16,8 @@ namespace tamrel {
 using TMessageBoxFunc = int (*)(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 
 // Answers the button pressed (IDOK, IDNO...), as MessageBoxW does.
-int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
+TAMREL_API int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 // For tests: answers the former function; nullptr restores MessageBoxW. Process-wide.
-TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc f);
+TAMREL_API TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc f);
 
 } // namespace tamrel

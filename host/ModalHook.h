@@ -18,6 +18,8 @@
 //     });
 #pragma once
 
+#include "host/Api.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -42,22 +44,22 @@ using TModalHook = std::function<void(const TModalWindow& Modal)>;
 using TModalWatchdogHandler = std::function<void(const std::wstring& What)>;
 
 // Installs the hook (an empty function removes it); answers the former one.
-TModalHook SetModalHook(TModalHook hook);
-bool ModalHookInstalled();
+TAMREL_API TModalHook SetModalHook(TModalHook hook);
+TAMREL_API bool ModalHookInstalled();
 // Answers the former limit; 0 turns the watchdog off.
-DWORD SetModalWatchdog(DWORD milliseconds);
-DWORD ModalWatchdog();
+TAMREL_API DWORD SetModalWatchdog(DWORD milliseconds);
+TAMREL_API DWORD ModalWatchdog();
 // Told on the modal window's thread each time the watchdog ends a window; answers the former.
-TModalWatchdogHandler SetModalWatchdogHandler(TModalWatchdogHandler handler);
+TAMREL_API TModalWatchdogHandler SetModalWatchdogHandler(TModalWatchdogHandler handler);
 
 // Presses button Id of a system dialog (BM_CLICK, as a user would); false when it has none.
-bool ClickDialogButton(HWND dialog, int id);
+TAMREL_API bool ClickDialogButton(HWND dialog, int id);
 
 // ---------------------------------------------------------------------------------------------
 // For the code that shows modal windows.
 
 // One modal window open on the calling thread for the scope's life (counts Depth).
-class TModalScope {
+class TAMREL_API TModalScope {
 public:
     TModalScope();
     ~TModalScope();
@@ -67,12 +69,12 @@ public:
 };
 
 // Calls the hook, if any, with Depth filled in.
-void NotifyModalShown(TModalWindow modal);
+TAMREL_API void NotifyModalShown(TModalWindow modal);
 // Tells the watchdog handler that a window was ended by the watchdog.
-void ModalWatchdogFired(const std::wstring& what);
+TAMREL_API void ModalWatchdogFired(const std::wstring& what);
 // Runs a system modal call (MessageBoxW, GetOpenFileNameW...) under the hook: the dialog is
 // found when it is activated (a thread CBT hook), the hook is called once it is visible, and the
 // watchdog ends it with IDCANCEL. Without a hook it only runs Show.
-INT_PTR RunSystemModal(TModalWindow modal, const std::function<INT_PTR()>& show);
+TAMREL_API INT_PTR RunSystemModal(TModalWindow modal, const std::function<INT_PTR()>& show);
 
 } // namespace tamrel

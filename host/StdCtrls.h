@@ -3,6 +3,8 @@
 // control's window, with their owner-draw styles.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Controls.h"
 
 namespace tamrel {
@@ -17,7 +19,7 @@ using TMeasureItemEvent = TMethod<void(TWinControl* Control, int Index, int& Hei
 // ---------------------------------------------------------------------------------------------
 // Label
 
-class TCustomLabel : public TWinControl {
+class TAMREL_API TCustomLabel : public TWinControl {
     TAMREL_CLASS(TCustomLabel, TWinControl)
 public:
     explicit TCustomLabel(TComponent* owner);
@@ -46,7 +48,7 @@ private:
     TWinControl* FFocusControl = nullptr;
 };
 
-class TLabel : public TCustomLabel {
+class TAMREL_API TLabel : public TCustomLabel {
     TAMREL_CLASS(TLabel, TCustomLabel)
 public:
     explicit TLabel(TComponent* owner) : TCustomLabel(owner) {}
@@ -55,7 +57,7 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Edit and memo
 
-class TCustomEdit : public TWinControl {
+class TAMREL_API TCustomEdit : public TWinControl {
     TAMREL_CLASS(TCustomEdit, TWinControl)
 public:
     explicit TCustomEdit(TComponent* owner);
@@ -84,7 +86,7 @@ private:
     TNotifyEvent FOnChange;
 };
 
-class TEdit : public TCustomEdit {
+class TAMREL_API TEdit : public TCustomEdit {
     TAMREL_CLASS(TEdit, TCustomEdit)
 public:
     explicit TEdit(TComponent* owner) : TCustomEdit(owner) {}
@@ -92,7 +94,7 @@ public:
 
 TAMREL_ENUM(TScrollStyle, scNone, scHorizontal, scVertical, scBoth);
 
-class TCustomMemo : public TCustomEdit {
+class TAMREL_API TCustomMemo : public TCustomEdit {
     TAMREL_CLASS(TCustomMemo, TCustomEdit)
 public:
     explicit TCustomMemo(TComponent* owner);
@@ -118,7 +120,7 @@ private:
     bool FWantReturns = true;
 };
 
-class TMemo : public TCustomMemo {
+class TAMREL_API TMemo : public TCustomMemo {
     TAMREL_CLASS(TMemo, TCustomMemo)
 public:
     explicit TMemo(TComponent* owner) : TCustomMemo(owner) {}
@@ -127,7 +129,7 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Buttons
 
-class TButton : public TWinControl {
+class TAMREL_API TButton : public TWinControl {
     TAMREL_CLASS(TButton, TWinControl)
 public:
     explicit TButton(TComponent* owner);
@@ -158,7 +160,7 @@ private:
 
 TAMREL_ENUM(TCheckBoxState, cbUnchecked, cbChecked, cbGrayed);
 
-class TCheckBox : public TWinControl {
+class TAMREL_API TCheckBox : public TWinControl {
     TAMREL_CLASS(TCheckBox, TWinControl)
 public:
     explicit TCheckBox(TComponent* owner);
@@ -186,7 +188,7 @@ private:
     TAlignment FAlignment = taRightJustify;
 };
 
-class TRadioButton : public TWinControl {
+class TAMREL_API TRadioButton : public TWinControl {
     TAMREL_CLASS(TRadioButton, TWinControl)
 public:
     explicit TRadioButton(TComponent* owner);
@@ -206,7 +208,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Containers and image
 
-class TCustomGroupBox : public TCustomControl {
+class TAMREL_API TCustomGroupBox : public TCustomControl {
     TAMREL_CLASS(TCustomGroupBox, TCustomControl)
 public:
     explicit TCustomGroupBox(TComponent* owner);
@@ -219,7 +221,7 @@ protected:
     void PropertyChanged(UINT cm) override;
 };
 
-class TGroupBox : public TCustomGroupBox {
+class TAMREL_API TGroupBox : public TCustomGroupBox {
     TAMREL_CLASS(TGroupBox, TCustomGroupBox)
 public:
     explicit TGroupBox(TComponent* owner) : TCustomGroupBox(owner) {}
@@ -227,7 +229,7 @@ public:
 
 TAMREL_ENUM(TBevelCut, bvNone, bvLowered, bvRaised, bvSpace);
 
-class TCustomPanel : public TCustomControl {
+class TAMREL_API TCustomPanel : public TCustomControl {
     TAMREL_CLASS(TCustomPanel, TCustomControl)
 public:
     explicit TCustomPanel(TComponent* owner);
@@ -246,13 +248,13 @@ private:
     TAlignment FAlignment = taCenter;
 };
 
-class TPanel : public TCustomPanel {
+class TAMREL_API TPanel : public TCustomPanel {
     TAMREL_CLASS(TPanel, TCustomPanel)
 public:
     explicit TPanel(TComponent* owner) : TCustomPanel(owner) {}
 };
 
-class TImage : public TCustomControl {
+class TAMREL_API TImage : public TCustomControl {
     TAMREL_CLASS(TImage, TCustomControl)
 public:
     explicit TImage(TComponent* owner);
@@ -279,7 +281,7 @@ private:
 
 TAMREL_ENUM(TListBoxStyle, lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable);
 
-class TCustomListBox : public TWinControl {
+class TAMREL_API TCustomListBox : public TWinControl {
     TAMREL_CLASS(TCustomListBox, TWinControl)
 public:
     explicit TCustomListBox(TComponent* owner);
@@ -337,7 +339,7 @@ private:
     TMeasureItemEvent FOnMeasureItem;
 };
 
-class TListBox : public TCustomListBox {
+class TAMREL_API TListBox : public TCustomListBox {
     TAMREL_CLASS(TListBox, TCustomListBox)
 public:
     explicit TListBox(TComponent* owner) : TCustomListBox(owner) {}
@@ -348,7 +350,7 @@ public:
 
 TAMREL_ENUM(TComboBoxStyle, csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable);
 
-class TCustomComboBox : public TWinControl {
+class TAMREL_API TCustomComboBox : public TWinControl {
     TAMREL_CLASS(TCustomComboBox, TWinControl)
 public:
     explicit TCustomComboBox(TComponent* owner);
@@ -402,7 +404,7 @@ private:
     TMeasureItemEvent FOnMeasureItem;
 };
 
-class TComboBox : public TCustomComboBox {
+class TAMREL_API TComboBox : public TCustomComboBox {
     TAMREL_CLASS(TComboBox, TCustomComboBox)
 public:
     explicit TComboBox(TComponent* owner) : TCustomComboBox(owner) {}

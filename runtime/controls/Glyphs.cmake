@@ -3,8 +3,8 @@
 # A program that compiles the library in gets them through the static library's interface.
 find_program(TAMREL_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
 
-set(TAMREL_GLYPH_DIR ${CMAKE_BINARY_DIR}/glyphs)
-set(TAMREL_GLYPHGEN ${CMAKE_BINARY_DIR}/tools/glyphgen/glyphgen)
+set(TAMREL_GLYPH_DIR ${PROJECT_BINARY_DIR}/glyphs)
+set(TAMREL_GLYPHGEN ${PROJECT_BINARY_DIR}/tools/glyphgen/glyphgen)
 set(TAMREL_GLYPH_NAMES
     RKBM_CHECK_ON RKBM_CHECK_OFF RKBM_CHECK_GRAY RKBM_CHECK_ON_DISABLED RKBM_CHECK_OFF_DISABLED
     RKBM_RADIO_ON RKBM_RADIO_OFF RKBM_RADIO_ON_DISABLED RKBM_RADIO_OFF_DISABLED
@@ -22,9 +22,9 @@ endforeach()
 file(CONFIGURE OUTPUT ${TAMREL_GLYPH_DIR}/Tamrel_Glyphs.rc CONTENT "${glyph_rc}")
 
 add_custom_command(OUTPUT ${TAMREL_GLYPHGEN}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools/glyphgen
-    COMMAND ${TAMREL_HOST_CXX} -std=c++17 -O1 -o ${TAMREL_GLYPHGEN} ${CMAKE_SOURCE_DIR}/tools/glyphgen/glyphgen.cpp
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/glyphgen/glyphgen.cpp
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/tools/glyphgen
+    COMMAND ${TAMREL_HOST_CXX} -std=c++17 -O1 -o ${TAMREL_GLYPHGEN} ${PROJECT_SOURCE_DIR}/tools/glyphgen/glyphgen.cpp
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/glyphgen/glyphgen.cpp
     COMMENT "Building the glyph generator for the build machine")
 add_custom_command(OUTPUT ${glyph_files}
     COMMAND ${TAMREL_GLYPHGEN} ${TAMREL_GLYPH_DIR}

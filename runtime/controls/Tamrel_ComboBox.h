@@ -1,11 +1,13 @@
 // The owner-drawn combo box with a glyph column, whose items come from the item protocol.
 #pragma once
 
+#include "host/Api.h"
+
 #include "runtime/controls/Tamrel_ListBox.h"
 
 namespace tamrel {
 
-class TrkCustomComboBox : public TCustomComboBox {
+class TAMREL_API TrkCustomComboBox : public TCustomComboBox {
     TAMREL_CLASS(TrkCustomComboBox, TCustomComboBox)
 public:
     // A drop-down list.

@@ -6,6 +6,8 @@
 // the host's item list is only a cache that Changed rebuilds.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/ImgList.h"
 #include "host/StdCtrls.h"
 #include "runtime/controls/Tamrel_CtlRes.h"
@@ -14,7 +16,7 @@
 
 namespace tamrel {
 
-class TrkCustomListBox : public TCustomListBox {
+class TAMREL_API TrkCustomListBox : public TCustomListBox {
     TAMREL_CLASS(TrkCustomListBox, TCustomListBox)
 public:
     explicit TrkCustomListBox(TComponent* AOwner);
@@ -64,7 +66,7 @@ private:
     int32_t FDefaultItemHeight = 0;
 };
 
-class TrkCheckListBox : public TrkCustomListBox {
+class TAMREL_API TrkCheckListBox : public TrkCustomListBox {
     TAMREL_CLASS(TrkCheckListBox, TrkCustomListBox)
 public:
     explicit TrkCheckListBox(TComponent* AOwner);
@@ -115,15 +117,15 @@ private:
 namespace detail {
 // Links an image list the control does not own, so that the control hears of its end; answers
 // whether the link changed.
-bool LinkImages(TComponent* control, TCustomImageList*& field, TCustomImageList* value);
+TAMREL_API bool LinkImages(TComponent* control, TCustomImageList*& field, TCustomImageList* value);
 // The W-wide strip just before an item rectangle (after it, right to left).
-RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
+TAMREL_API RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
 // Narrows an item rectangle by the glyph column.
-void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
+TAMREL_API void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
 // The rebuild of Changed shared by the list and combo boxes: index -1 rebuilds Items from the
 // source inside one update bracket; an index replaces that item when its text differs (an index
 // the list does not hold yet rebuilds it).
-void RefreshItems(TStrings* items, int index, const std::function<int()>& count,
+TAMREL_API void RefreshItems(TStrings* items, int index, const std::function<int()>& count,
                   const std::function<std::wstring(int)>& strings);
 } // namespace detail
 

@@ -9,6 +9,8 @@
 // on LoadFromIni. The editors hold a linked pair: setting the type of one sets the other's.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Classes.h"
 #include "runtime/controls/Tamrel_ListBox.h"
 
@@ -44,11 +46,11 @@ struct TrkMaskTemplate {
 };
 
 // The row of T (mtFile..mtThread); raises for mtCustom, which has no row.
-const TrkMaskTemplate& GetMaskTemplate(TrkAccessMaskType T);
+TAMREL_API const TrkMaskTemplate& GetMaskTemplate(TrkAccessMaskType T);
 // The row name of T; empty for mtCustom.
-std::wstring GetMaskTemplateName(TrkAccessMaskType T);
+TAMREL_API std::wstring GetMaskTemplateName(TrkAccessMaskType T);
 
-class TrkAccessBit : public TPersistent {
+class TAMREL_API TrkAccessBit : public TPersistent {
     TAMREL_CLASS(TrkAccessBit, TPersistent)
 public:
     TrkAccessBit(TrkAccessBits* owner, int index);
@@ -89,13 +91,13 @@ private:
 };
 
 // The type of the published MaskData: no members; a design-time editor is registered for it.
-class TrkAccessMaskData : public TPersistent {
+class TAMREL_API TrkAccessMaskData : public TPersistent {
     TAMREL_CLASS(TrkAccessMaskData, TPersistent)
 public:
     TrkAccessMaskData() = default;
 };
 
-class TrkAccessBits : public TPersistent {
+class TAMREL_API TrkAccessBits : public TPersistent {
     TAMREL_CLASS(TrkAccessBits, TPersistent)
 public:
     TrkAccessBits();
@@ -151,7 +153,7 @@ private:
     TrkAccessMasks* FAccessMasks = nullptr;
 };
 
-class TrkAccessMask : public TCollectionItem {
+class TAMREL_API TrkAccessMask : public TCollectionItem {
     TAMREL_CLASS(TrkAccessMask, TCollectionItem)
 public:
     explicit TrkAccessMask(TCollection* Collection) : TCollectionItem(Collection) {}
@@ -174,7 +176,7 @@ private:
     std::wstring FMaskCaption;
 };
 
-class TrkAccessMasks : public TOwnedCollection {
+class TAMREL_API TrkAccessMasks : public TOwnedCollection {
     TAMREL_CLASS(TrkAccessMasks, TOwnedCollection)
 public:
     explicit TrkAccessMasks(TPersistent* Owner);
@@ -206,7 +208,7 @@ private:
 
 class TrkSpecialAccessEditor;
 
-class TrkAccessMaskEditor : public TrkCheckListBox {
+class TAMREL_API TrkAccessMaskEditor : public TrkCheckListBox {
     TAMREL_CLASS(TrkAccessMaskEditor, TrkCheckListBox)
 public:
     explicit TrkAccessMaskEditor(TComponent* AOwner);
@@ -243,7 +245,7 @@ private:
     TrkSpecialAccessEditor* FSpecialAccessEditor = nullptr;
 };
 
-class TrkSpecialAccessEditor : public TrkCheckListBox {
+class TAMREL_API TrkSpecialAccessEditor : public TrkCheckListBox {
     TAMREL_CLASS(TrkSpecialAccessEditor, TrkCheckListBox)
 public:
     explicit TrkSpecialAccessEditor(TComponent* AOwner);

@@ -1,6 +1,8 @@
 // Account glyphs by well-known SID and SID type, and the resolved-account record.
 #pragma once
 
+#include "host/Api.h"
+
 #include "host/Graphics.h"
 #include "runtime/security/Tamrel_CenterUtils.h"
 #include "runtime/security/Tamrel_SidCenter.h"
@@ -14,19 +16,19 @@ TAMREL_ENUM(TrkSidType, stUser, stGroup, stDomain, stAlias, stWellKnownGroup, st
 using TrkSidTypes = TSet<TrkSidType>;
 
 // The type of a SID_NAME_USE value; values past SidTypeUnknown (computers, labels) are stUnknown.
-TrkSidType SidTypeFromNameUse(SID_NAME_USE use);
+TAMREL_API TrkSidType SidTypeFromNameUse(SID_NAME_USE use);
 
 // The glyph of the well-known entry when it has one, else of the type (which may be null);
 // shared, not to be freed. The nine accounts from wkSelf to wkPolicyAdmins have an empty glyph,
 // and no other is taken in its place.
-TBitmap* RkGetSidGlyph(TrkWellKnownSid WellKnown, TrkSidType SidType);
+TAMREL_API TBitmap* RkGetSidGlyph(TrkWellKnownSid WellKnown, TrkSidType SidType);
 
 // The image-list index of an account: Ord(WellKnown) - 1 for a well-known account (0..40), and
 // for any other Ord(SidType) + 41 (41..48), so that no two kinds share an index.
-int RkGetSidGlyphIndex(TrkWellKnownSid WellKnown, TrkSidType SidType);
+TAMREL_API int RkGetSidGlyphIndex(TrkWellKnownSid WellKnown, TrkSidType SidType);
 
 // One resolved account. The record owns its copy of the SID.
-class TrkUserInfo : public TObject {
+class TAMREL_API TrkUserInfo : public TObject {
 public:
     TrkUserInfo(const std::wstring& Domain, const std::wstring& UserName, TrkSidType SidType, PSID Sid,
                 const std::wstring& SidString, TrkWellKnownSid WellKnown);
