@@ -19,6 +19,23 @@ RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft) {
     return RECT{itemRect.left - width, itemRect.top, itemRect.left, itemRect.bottom};
 }
 
+void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap* bitmap) {
+    if (!bitmap || bitmap->Empty()) return;
+    const int w = bitmap->Width(), h = bitmap->Height();
+    const int x = rect.left + (RectWidth(rect) - w) / 2;
+    const int y = rect.top + (RectHeight(rect) - h) / 2;
+    TBrush* brush = canvas->Brush();
+    const TBrushStyle style = brush->Style();
+    const TColor color = brush->Color();
+    TScopeExit restore([brush, style, color] {
+        brush->SetColor(color);
+        brush->SetStyle(style);
+    });
+    brush->SetStyle(bsClear);
+    canvas->BrushCopy(RECT{x, y, x + w, y + h}, bitmap, RECT{0, 0, w, h},
+                      static_cast<TColor>(static_cast<uint32_t>(bitmap->TransparentColor()) & 0xFDFFFFFFu));
+}
+
 void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft) {
     if (rightToLeft) itemRect.right -= width;
     else itemRect.left += width;
@@ -220,22 +237,8 @@ void TrkCheckListBox::ClickCheck() {
 void TrkCheckListBox::DrawGlyph(RECT Rect, int index) { DrawCheck(Rect, GetState(index), GetAllowed(index)); }
 
 void TrkCheckListBox::DrawCheck(RECT Rect, TrkGlyphState State, bool Enabled) {
-    TBitmap* bitmap = RkGetGlyph(FKind, State, Enabled);
     // A grayed radio item has no glyph: the strip stays empty.
-    if (!bitmap || bitmap->Empty()) return;
-    const int w = bitmap->Width(), h = bitmap->Height();
-    const int x = Rect.left + (RectWidth(Rect) - w) / 2;
-    const int y = Rect.top + (RectHeight(Rect) - h) / 2;
-    TBrush* brush = Canvas()->Brush();
-    const TBrushStyle style = brush->Style();
-    const TColor color = brush->Color();
-    TScopeExit restore([brush, style, color] {
-        brush->SetColor(color);
-        brush->SetStyle(style);
-    });
-    brush->SetStyle(bsClear);
-    Canvas()->BrushCopy(RECT{x, y, x + w, y + h}, bitmap, RECT{0, 0, w, h},
-                        static_cast<TColor>(static_cast<uint32_t>(bitmap->TransparentColor()) & 0xFDFFFFFFu));
+    detail::DrawTransparentGlyph(Canvas(), Rect, RkGetGlyph(FKind, State, Enabled));
 }
 
 } // namespace tamrel

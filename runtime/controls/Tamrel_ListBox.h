@@ -120,6 +120,10 @@ namespace detail {
 TAMREL_API bool LinkImages(TComponent* control, TCustomImageList*& field, TCustomImageList* value);
 // The W-wide strip just before an item rectangle (after it, right to left).
 TAMREL_API RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
+// Draws Bitmap centred in Rect with the canvas' transparent brush copy: the bitmap's transparent
+// colour (and-ed with $FDFFFFFF) lets the background through; the brush is restored after. A nil
+// or empty bitmap draws nothing.
+TAMREL_API void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap* bitmap);
 // Narrows an item rectangle by the glyph column.
 TAMREL_API void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
 // The rebuild of Changed shared by the list and combo boxes: index -1 rebuilds Items from the

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -154,6 +155,22 @@ int main(int argc, char** argv) {
                                "SID_GUEST",         "SID_DOMAIN_ADMINS", "SID_DOMAIN_USERS", "SID_DOMAIN_GUESTS",
                                "SID_ADMINS",        "SID_USERS",         "SID_GUESTS",       "SID_POWER_USERS",
                                "SID_BACKUP",        "SID_REPLICATOR"};
+    // The sources of the account pickers: a computer (a screen on a stand) and a domain (three
+    // linked computers).
+    Image computer(20, 20);
+    computer.Fill(3, 3, 16, 12, Gray);
+    computer.Fill(5, 5, 14, 10, Aqua);
+    computer.Fill(8, 13, 11, 15, Gray);
+    computer.Fill(5, 16, 14, 17, Gray);
+    items.push_back({"SID_SOURCE_COMPUTER", computer});
+    Image domain(20, 20);
+    for (auto [x, y] : {std::pair{1, 2}, std::pair{11, 2}, std::pair{6, 11}}) {
+        domain.Fill(x, y, x + 7, y + 5, Navy);
+        domain.Fill(x + 1, y + 1, x + 6, y + 4, Lime);
+    }
+    domain.Fill(8, 8, 11, 10, Navy);
+    items.push_back({"SID_SOURCE_DOMAIN", domain});
+
     const Colour rings[] = {Maroon, Green, Navy, Purple, Teal, Red, Blue, Fuchsia};
     const Colour faces[] = {Yellow, Aqua, Lime, White};
     int n = 0;
