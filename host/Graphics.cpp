@@ -137,7 +137,8 @@ void TBrush::Changed() {
 }
 
 void TBrush::SetColor(TColor value) {
-    if (value == FColor) return;
+    // Giving a clear brush a colour makes it solid, also with the colour it had.
+    if (value == FColor && FStyle != bsClear) return;
     FColor = value;
     if (FStyle == bsClear) FStyle = bsSolid;
     Changed();

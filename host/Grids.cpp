@@ -215,8 +215,8 @@ void TCustomGrid::Paint() {
             if (horz) --inner.bottom;
             TGridDrawState state;
             if (fixed) state.Include(gdFixed);
-            const bool inSelection = row >= FSelection.Top && row <= FSelection.Bottom && col >= FSelection.Left &&
-                                     col <= FSelection.Right && Row() >= 0;
+            const bool inSelection = row >= FSelection.Top && row <= FSelection.Bottom && Row() >= 0 &&
+                                     (FOptions.Contains(goRowSelect) || (col >= FSelection.Left && col <= FSelection.Right));
             if (!fixed && inSelection) state.Include(gdSelected);
             if (!fixed && focused && row == Row() && (col == Col() || FOptions.Contains(goRowSelect)))
                 state.Include(gdFocused);

@@ -55,6 +55,7 @@ TrkAclEditor::TrkAclEditor(TComponent* AOwner)
     SetRowCount(2);
     SetFixedRows(1);
     SetDefaultColWidth(120);
+    SetSelection(TGridRect{0, 1, ColCount() - 1, 1}); // entry 0's row
 }
 
 TrkAclEditor::~TrkAclEditor() {

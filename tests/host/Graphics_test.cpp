@@ -47,6 +47,15 @@ TEST(Graphics, BrushCopyWithAClearBrushLeavesTheTransparentPixelsAlone) {
     }
 }
 
+TEST(Graphics, GivingAClearBrushAColourMakesItSolidEvenWithItsOwnColour) {
+    TBrush brush;
+    brush.SetColor(clRed);
+    brush.SetStyle(bsClear);
+    brush.SetColor(clRed);
+    EXPECT_EQ(brush.Style(), bsSolid);
+    EXPECT_NE(brush.Handle(), GetStockObject(HOLLOW_BRUSH));
+}
+
 TEST(Graphics, BitmapFileRoundTripKeepsThePixels) {
     TBitmap sprite;
     MakeSprite(sprite);
