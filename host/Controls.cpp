@@ -154,6 +154,8 @@ TAMREL_IMPLEMENT_CLASS(TControl) {
     b.Object(L"Font", &TControl::Font).Stored(&TControl::StoredFont);
     b.Boolean(L"ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
     b.Boolean(L"Visible", &TControl::Visible, &TControl::SetVisible, true);
+    b.String(L"Hint", &TControl::Hint, &TControl::SetHint);
+    b.Boolean(L"ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false);
     b.Event(L"OnClick", &TControl::OnClick, &TControl::SetOnClick);
     b.Event(L"OnDblClick", &TControl::OnDblClick, &TControl::SetOnDblClick);
     b.Event(L"OnMouseDown", &TControl::OnMouseDown, &TControl::SetOnMouseDown);

@@ -182,6 +182,12 @@ public:
     virtual std::wstring GetText() const { return FText; }
     virtual void SetText(const std::wstring& value);
 
+    // A short help text; stored with the form (showing it as a tooltip is the form's business).
+    const std::wstring& Hint() const { return FHint; }
+    void SetHint(const std::wstring& value) { FHint = value; }
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool value) { FShowHint = value; }
+
     TNotifyEvent OnClick() const { return FOnClick; }
     void SetOnClick(TNotifyEvent e) { FOnClick = e; }
     TNotifyEvent OnDblClick() const { return FOnDblClick; }
@@ -247,6 +253,8 @@ private:
     bool FParentFont = true;
     TBiDiMode FBiDiMode = bdLeftToRight;
     bool FParentBiDiMode = true;
+    std::wstring FHint;
+    bool FShowHint = false;
     TNotifyEvent FOnClick, FOnDblClick, FOnResize;
     TMouseEvent FOnMouseDown, FOnMouseUp;
     TMouseMoveEvent FOnMouseMove;

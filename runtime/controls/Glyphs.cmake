@@ -1,4 +1,4 @@
-# The glyph bitmaps of the controls: drawn by tools/glyphgen (built for and run on the build
+# The glyph bitmaps of the controls and the stored forms of the dialogs: drawn by tools/glyphgen (built for and run on the build
 # machine), linked into the run-time library as bitmap resources and loaded from its own module.
 # A program that compiles the library in gets them through the static library's interface.
 find_program(TAMREL_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
@@ -32,6 +32,19 @@ add_custom_command(OUTPUT ${glyph_files}
     COMMENT "Drawing the glyph bitmaps")
 add_custom_target(tamrel_glyph_files DEPENDS ${glyph_files})
 
-add_library(tamrel_glyphs OBJECT ${TAMREL_GLYPH_DIR}/Tamrel_Glyphs.rc)
+# The stored forms of the library's dialogs, one RCDATA per form class.
+set(TAMREL_FORM_CLASSES TRkExplicitAccessEditorForm)
+set(form_files "")
+set(forms_rc "// Generated: the stored forms of the library's dialogs.\n")
+foreach(form ${TAMREL_FORM_CLASSES})
+    set(file ${CMAKE_CURRENT_SOURCE_DIR}/forms/${form}.txt)
+    list(APPEND form_files ${file})
+    string(TOUPPER ${form} resource)
+    string(APPEND forms_rc "${resource} RCDATA \"${file}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT ${TAMREL_GLYPH_DIR}/Tamrel_Forms.rc CONTENT "${forms_rc}")
+
+add_library(tamrel_glyphs OBJECT ${TAMREL_GLYPH_DIR}/Tamrel_Glyphs.rc ${TAMREL_GLYPH_DIR}/Tamrel_Forms.rc)
+set_source_files_properties(${TAMREL_GLYPH_DIR}/Tamrel_Forms.rc PROPERTIES OBJECT_DEPENDS "${form_files}")
 add_dependencies(tamrel_glyphs tamrel_glyph_files)
 set_source_files_properties(${TAMREL_GLYPH_DIR}/Tamrel_Glyphs.rc PROPERTIES OBJECT_DEPENDS "${glyph_files}")

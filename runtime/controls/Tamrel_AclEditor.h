@@ -6,6 +6,7 @@
 
 #include "host/Grids.h"
 #include "host/ImgList.h"
+#include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
 #include "runtime/controls/Tamrel_Masks.h"
 #include "runtime/controls/Tamrel_SidRes.h"
 #include "runtime/security/Tamrel_AclCenter.h"
@@ -14,9 +15,6 @@
 #include <vector>
 
 namespace tamrel {
-
-// Whether an access entry belongs to a DACL or a SACL.
-TAMREL_ENUM(TrkEntryType, etControlAccess, etAuditAccess);
 
 class TAMREL_API TrkAclEditor : public TCustomGrid {
     TAMREL_CLASS(TrkAclEditor, TCustomGrid)

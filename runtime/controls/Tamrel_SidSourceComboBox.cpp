@@ -25,7 +25,7 @@ TrkSidSourceComboBox::TrkSidSourceComboBox(TComponent* AOwner) : TrkCustomComboB
 
 TrkSidSourceComboBox::~TrkSidSourceComboBox() = default;
 
-TrkSidSource* TrkSidSourceComboBox::SidSources(int Index) const {
+Tamrel_SidSourceComboBox::TrkSidSource* TrkSidSourceComboBox::SidSources(int Index) const {
     if (Index < 0 || Index >= Count()) throw EListError(SListIndexError, Index);
     return FSources[static_cast<size_t>(Index)].get();
 }
@@ -51,7 +51,7 @@ void TrkSidSourceComboBox::Refresh() {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     if (!src.GetComputerNameW(computer, &size)) computer[0] = L'\0';
-    FSources.push_back(std::make_unique<TrkSidSource>(L"", computer, 0));
+    FSources.push_back(std::make_unique<Tamrel_SidSourceComboBox::TrkSidSource>(L"", computer, 0));
 
     DWORD resume = 0;
     DWORD preferred = 4096;
@@ -74,7 +74,7 @@ void TrkSidSourceComboBox::Refresh() {
             if (src.NetGetAnyDCName(nullptr, domain.c_str(), &dc) == NERR_Success && dc) {
                 std::wstring name = reinterpret_cast<const wchar_t*>(dc);
                 src.NetApiBufferFree(dc);
-                FSources.push_back(std::make_unique<TrkSidSource>(name.size() > 2 ? name.substr(2) : L"", domain, 1));
+                FSources.push_back(std::make_unique<Tamrel_SidSourceComboBox::TrkSidSource>(name.size() > 2 ? name.substr(2) : L"", domain, 1));
             }
         }
         if (status == NERR_Success) break;

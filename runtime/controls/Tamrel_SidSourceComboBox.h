@@ -9,7 +9,9 @@
 
 namespace tamrel {
 
-// One source (not the enumeration of the SID center's unit).
+// One source. The SID center's unit names its enumeration of SID forms TrkSidSource too: this
+// class is named with its unit, Tamrel_SidSourceComboBox::TrkSidSource.
+namespace Tamrel_SidSourceComboBox {
 class TAMREL_API TrkSidSource : public TObject {
 public:
     TrkSidSource(const std::wstring& Server, const std::wstring& Domain, int ImageIndex)
@@ -25,6 +27,7 @@ private:
     std::wstring FServer, FDomain, FDisplayName;
     int FImageIndex;
 };
+} // namespace Tamrel_SidSourceComboBox
 
 // Loads the computer and domain glyphs once per process.
 TAMREL_API void LoadSidSourceGlyphs();
@@ -36,7 +39,7 @@ public:
     ~TrkSidSourceComboBox() override;
 
     // Valid until the next refresh or Clear.
-    TrkSidSource* SidSources(int Index) const;
+    Tamrel_SidSourceComboBox::TrkSidSource* SidSources(int Index) const;
     int Count() const { return static_cast<int>(FSources.size()); }
     // The computer first, then the domains with a controller. An enumeration failure raises the
     // system's error (the records found so far stay); a network without domain browsing (6118)
@@ -56,7 +59,7 @@ protected:
     void DrawGlyph(RECT Rect, int Index) override;
 
 private:
-    std::vector<std::unique_ptr<TrkSidSource>> FSources;
+    std::vector<std::unique_ptr<Tamrel_SidSourceComboBox::TrkSidSource>> FSources;
 };
 
 } // namespace tamrel
