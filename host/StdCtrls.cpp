@@ -299,6 +299,11 @@ void TCustomLabel::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component == FFocusControl) FFocusControl = nullptr;
 }
 
+void TCustomLabel::Loaded() {
+    TWinControl::Loaded();
+    AdjustBounds(); // sized now that caption and font are read
+}
+
 void TCustomLabel::PropertyChanged(UINT cm) {
     TWinControl::PropertyChanged(cm);
     if (cm == CM_TEXTCHANGED || cm == CM_FONTCHANGED) AdjustBounds();

@@ -34,6 +34,7 @@ public:
     TWinControl* FocusControl() const { return FFocusControl; }
     void SetFocusControl(TWinControl* value) { FFocusControl = value; }
     void Notification(TComponent* component, TOperation operation) override;
+    void Loaded() override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
