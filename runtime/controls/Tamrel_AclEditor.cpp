@@ -90,16 +90,9 @@ void TrkAclEditor::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TrkAclEditor::ResetItemHeight() {
-    HDC dc = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    if (!dc) return; // no screen: the grid keeps its row height
-    TCanvas canvas;
-    TScopeExit release([&canvas, dc] {
-        canvas.SetHandle(nullptr);
-        DeleteDC(dc);
-    });
-    canvas.SetHandle(dc);
-    canvas.SetFont(Font());
-    FDefaultTextHeight = canvas.TextHeight(L"Wg");
+    const int height = detail::DisplayTextHeight(Font());
+    if (height == 0) return; // no screen (a service without a display): the heights stay
+    FDefaultTextHeight = height;
     FDefaultItemHeight = std::max(FDefaultTextHeight, FImages ? FImages->Height() : GetGlyphHeight());
     SetDefaultRowHeight(FDefaultItemHeight);
 }

@@ -29,16 +29,9 @@ void TrkCustomComboBox::Notification(TComponent* AComponent, TOperation Operatio
 int TrkCustomComboBox::GlyphColumnWidth() { return FImages ? FImages->Width() : GetGlyphWidth(); }
 
 void TrkCustomComboBox::ResetItemHeight() {
-    HDC dc = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    if (!dc) return; // no screen (a service without a display): the host's height stays
-    TCanvas canvas;
-    TScopeExit release([&canvas, dc] {
-        canvas.SetHandle(nullptr);
-        DeleteDC(dc);
-    });
-    canvas.SetHandle(dc);
-    canvas.SetFont(Font());
-    FDefaultTextHeight = canvas.TextHeight(L"Wg");
+    const int height = detail::DisplayTextHeight(Font());
+    if (height == 0) return; // no screen (a service without a display): the heights stay
+    FDefaultTextHeight = height;
     FDefaultItemHeight = std::max(FDefaultTextHeight, FImages ? FImages->Height() : GetGlyphHeight());
 }
 

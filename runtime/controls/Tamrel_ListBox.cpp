@@ -36,6 +36,19 @@ void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap* bitmap) {
                       static_cast<TColor>(static_cast<uint32_t>(bitmap->TransparentColor()) & 0xFDFFFFFFu));
 }
 
+int DisplayTextHeight(TFont* font) {
+    HDC dc = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    if (!dc) return 0;
+    TCanvas canvas;
+    TScopeExit release([&canvas, dc] {
+        canvas.SetHandle(nullptr);
+        DeleteDC(dc);
+    });
+    canvas.SetHandle(dc);
+    canvas.SetFont(font);
+    return canvas.TextHeight(L"Wg");
+}
+
 void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft) {
     if (rightToLeft) itemRect.right -= width;
     else itemRect.left += width;

@@ -124,6 +124,9 @@ TAMREL_API RECT GlyphStrip(const RECT& itemRect, int width, bool rightToLeft);
 // colour (and-ed with $FDFFFFFF) lets the background through; the brush is restored after. A nil
 // or empty bitmap draws nothing.
 TAMREL_API void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap* bitmap);
+// The height of "Wg" in Font on a device context made for "DISPLAY" (released afterwards, also on
+// failure); 0 where there is no screen.
+TAMREL_API int DisplayTextHeight(TFont* font);
 // Narrows an item rectangle by the glyph column.
 TAMREL_API void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
 // The rebuild of Changed shared by the list and combo boxes: index -1 rebuilds Items from the
