@@ -1,5 +1,6 @@
 #include "host/Controls.h"
 
+#include "host/ExceptionBoundary.h"
 #include "host/HiddenWindow.h"
 
 #include <windowsx.h>
@@ -101,11 +102,7 @@ LRESULT CALLBACK ControlWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     if (!control) return CallWindowProcW(DefaultProcOf(wnd), wnd, msg, wParam, lParam);
     TMessage m{msg, wParam, lParam, 0};
-    try {
-        control->WndProc(m);
-    } catch (...) {
-        ReportWindowException(std::current_exception());
-    }
+    CatchLog([&] { control->WndProc(m); }, ReportWindowException);
     // The control may be gone now (a form freed by its release message): only the window's
     // last message still finds it whole, from the destructor's DestroyWindow.
     if (msg == WM_NCDESTROY) control->DetachHandle();

@@ -60,7 +60,6 @@ inline constexpr UINT CM_DIALOGKEY = CM_BASE + 15;
 // The first message id that is not the library's own.
 inline constexpr UINT CM_END = 0xC000;
 
-inline constexpr UINT CN_BASE = 0xBC00;
 inline constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 inline constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;

@@ -60,6 +60,7 @@ inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
 inline void DeleteDcHandle(HDC h) { DeleteDC(h); }
 inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
 inline void UnhookHook(HHOOK h) { UnhookWindowsHookEx(h); }
+inline void ReleaseVirtualBlock(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
 } // namespace detail
 
 using TKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -95,6 +96,8 @@ private:
     HWND FWnd;
     HDC FDc;
 };
+// A block of VirtualAlloc (reserved and committed as one).
+using TVirtualBlock = TUniqueHandle<void*, detail::ReleaseVirtualBlock>;
 
 // Runs a function when the scope ends, on every exit.
 template <class F> class TScopeExit {

@@ -1,6 +1,8 @@
 #include "host/ModalHook.h"
 
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
+#include "host/HiddenWindow.h"
 
 #include <mutex>
 
@@ -49,7 +51,8 @@ void CALLBACK ShownTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
         w->ShownTimer = SetTimer(nullptr, 0, 10, ShownTimerProc);
         return;
     }
-    NotifyModalShown(w->Modal);
+    // A system frame: nothing may escape the hook here.
+    CatchLog([w] { NotifyModalShown(w->Modal); }, ReportWindowException);
 }
 
 void CALLBACK DogTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
