@@ -23,6 +23,20 @@ std::wstring ProfileString(const wchar_t* section, const wchar_t* key, const wch
     }
 }
 
+// GetPrivateProfileSectionW, grown the same way; it says "too small" with size - 2.
+std::wstring ProfileSection(const std::wstring& section, const std::wstring& fileName) {
+    std::wstring buffer(4096, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD n = GetPrivateProfileSectionW(section.c_str(), buffer.data(), size, fileName.c_str());
+        if (n < size - 2) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
 // A double-null list of names: "a\0b\0\0" (the final nulls already cut off).
 std::vector<std::wstring> SplitNames(const std::wstring& names) {
     std::vector<std::wstring> list;
@@ -76,6 +90,10 @@ std::vector<std::wstring> TIniFile::ReadSectionValues(const std::wstring& sectio
     std::vector<std::wstring> values;
     for (const std::wstring& key : ReadSection(section)) values.push_back(key + L"=" + ReadString(section, key, L""));
     return values;
+}
+
+std::vector<std::wstring> TIniFile::ReadSectionLines(const std::wstring& section) const {
+    return SplitNames(ProfileSection(section, FFileName));
 }
 
 bool TIniFile::SectionExists(const std::wstring& section) const { return !ReadSection(section).empty(); }

@@ -176,6 +176,8 @@ TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
 // Text in the system's ANSI code page.
 std::string WideToAnsi(std::wstring_view s, UINT codePage = CP_ACP);
 std::wstring AnsiToWide(std::string_view s, UINT codePage = CP_ACP);
+// Whether the code page holds every character of the text (no default character, no best fit).
+bool FitsCodePage(std::wstring_view s, UINT codePage = CP_ACP);
 std::string WideToUtf8(std::wstring_view s);
 std::wstring Utf8ToWide(std::string_view s);
 

@@ -1,0 +1,426 @@
+#include "ide/msgtable/model/EvLog_Document.h"
+
+#include "host/IniFiles.h"
+#include "host/MessageBox.h"
+#include "host/Streams.h"
+#include "ide/msgtable/model/CoreBridge.h"
+#include "ide/msgtable/model/EvLog_Locales.h"
+#include "ide/msgtable/model/core/ElpText.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace tamrel::evlog {
+
+namespace {
+
+const wchar_t SErrorCaption[] = L"Error";
+
+// Key texts of the .ELP format.
+const wchar_t SElpHeader[] = L"; ELM Format - version 1.0";
+const wchar_t SCommon[] = L"Common";
+const wchar_t SCompanyName[] = L"CompanyName";
+const wchar_t SFileDescription[] = L"FileDescription";
+const wchar_t SLegalCopyright[] = L"LegalCopyright";
+const wchar_t SLegalTrademarks[] = L"LegalTrademarks";
+const wchar_t SProductName[] = L"ProductName";
+const wchar_t SProductVersion[] = L"ProductVersion";
+const wchar_t SMajorVersion[] = L"MajorVersion";
+const wchar_t SMinorVersion[] = L"MinorVersion";
+const wchar_t SRelease[] = L"Release";
+const wchar_t SBuild[] = L"Build";
+const wchar_t SUseCategories[] = L"UseCategories";
+const wchar_t SEventType[] = L"EventType";
+
+// The most messages one block of a .ELP file may declare.
+constexpr uint64_t kMaxElpBlockMessages = 65536;
+
+std::wstring Quoted(const std::wstring& value) { return ToWide(msgcore::IniQuote(ToU16(value))); }
+std::wstring Escaped(const std::wstring& text) {
+    return ToWide(msgcore::IniQuote(msgcore::EscapeElpText(ToU16(text))));
+}
+
+// One section of a .ELP file, read in one go.
+class TElpSection {
+public:
+    TElpSection(const TIniFile& ini, const std::wstring& name) {
+        for (const std::wstring& line : ini.ReadSectionLines(name)) FSection.AddLine(ToU16(line));
+    }
+    std::wstring String(const std::wstring& key) const { return ToWide(FSection.Value(ToU16(key))); }
+    std::wstring String(int key) const { return String(IntToStr(key)); }
+    int32_t Integer(const std::wstring& key, int32_t def) const { return StrToIntDef(String(key), def); }
+    std::vector<std::wstring> Keys() const {
+        std::vector<std::wstring> keys;
+        for (const auto& key : FSection.Keys()) keys.push_back(ToWide(key));
+        return keys;
+    }
+
+private:
+    msgcore::IniSection FSection;
+};
+
+} // namespace
+
+TEvLogDocument::TEvLogDocument() = default;
+
+TEvLogDocument::TEvLogDocument(const std::wstring& fileName) : FFileName(fileName) {}
+
+TEvLogDocument::~TEvLogDocument() {
+    FMessageTable.Clear();
+    for (IEvLogDocumentView* view : FViews) view->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties
+
+void TEvLogDocument::SetEventType(TEvLogEventType value) {
+    FEventType = value;
+    Update({eldcEventSource}, nullptr);
+}
+
+void TEvLogDocument::SetEventSource(const std::wstring& value) {
+    FEventSource = value;
+    Update({eldcEventSource}, nullptr);
+}
+
+void TEvLogDocument::SetUseCategories(bool value) {
+    FUseCategories = value;
+    Update({eldcUseCategories}, nullptr);
+}
+
+void TEvLogDocument::SetUsedLocales(const std::vector<uint32_t>& value) {
+    FUsedLocales = value.empty() ? std::vector<uint32_t>{DefaultLocale} : value;
+    for (int i = 0; i < FMessageTable.BlockCount(); ++i) FMessageTable.Blocks(i)->UseLocales(FUsedLocales);
+    Update({eldcUsedLocales}, nullptr);
+}
+
+void TEvLogDocument::SetVersionText(std::wstring& field, const std::wstring& value) {
+    field = value;
+    FModified = true;
+}
+
+void TEvLogDocument::SetVersionNumber(int32_t& field, int32_t value) {
+    field = std::max(value, 0);
+    FModified = true;
+}
+
+std::wstring TEvLogDocument::ShortFileName() const { return ExtractFileName(FFileName); }
+
+// ---------------------------------------------------------------------------------------------
+// Views and batches
+
+void TEvLogDocument::AddView(IEvLogDocumentView* view) {
+    view->AddRef();
+    FViews.push_back(view);
+}
+
+void TEvLogDocument::RemoveView(IEvLogDocumentView* view) {
+    auto it = std::find(FViews.begin(), FViews.end(), view);
+    if (it == FViews.end()) return;
+    FViews.erase(it);
+    view->Release();
+}
+
+IEvLogDocumentView* TEvLogDocument::Views(int index) const {
+    if (index < 0 || index >= ViewCount()) throw EListError(SListIndexError, index);
+    return FViews[index];
+}
+
+void TEvLogDocument::Deliver(TEvLogDocumentChanges changes, TMessageBlock* mb) {
+    // A view may leave the document while it is told; each one stays alive for its call.
+    const std::vector<IEvLogDocumentView*> views = FViews;
+    for (IEvLogDocumentView* view : views) view->AddRef();
+    TScopeExit release([&] {
+        for (IEvLogDocumentView* view : views) view->Release();
+    });
+    for (IEvLogDocumentView* view : views) view->DocumentChanged(changes, mb);
+}
+
+void TEvLogDocument::Update(TEvLogDocumentChanges changes, TMessageBlock* mb) {
+    FModified = true;
+    if (FUpdatesLevel == 0) {
+        Deliver(changes, mb);
+        return;
+    }
+    FChanges = FChanges + changes;
+    if (changes.Contains(eldcBlockDeleted)) FBlockDeletedInBatch = true;
+    if (FBlockDeletedInBatch) FChangedMessageBlock = nullptr;
+    else if (FChangedMessageBlock && mb && mb != FChangedMessageBlock) FChanges.Include(eldcMultiBlocks);
+    else FChangedMessageBlock = mb;
+}
+
+void TEvLogDocument::EndUpdate() {
+    if (FUpdatesLevel == 0) return;
+    if (--FUpdatesLevel > 0) return;
+    const TEvLogDocumentChanges changes = FChanges;
+    TMessageBlock* mb = changes.Contains(eldcMultiBlocks) ? nullptr : FChangedMessageBlock;
+    FChanges = {};
+    FChangedMessageBlock = nullptr;
+    FBlockDeletedInBatch = false;
+    Deliver(changes, mb);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Blocks and messages
+
+TMessageBlock* TEvLogDocument::AddBlock() {
+    uint32_t candidate = 0;
+    for (int i = 0; i < FMessageTable.BlockCount(); ++i) {
+        TMessageBlock* block = FMessageTable.Blocks(i);
+        if (i == 0) candidate = block->LowId();
+        if (block->LowId() >= candidate)
+            candidate = block->LowId() + static_cast<uint32_t>(block->Count()) + (block->Count() == 0 ? 1 : 0);
+    }
+    const uint32_t lowId = FMessageTable.BlockCount() == 0 ? 256 : (candidate / 256 + 1) * 256;
+    auto* block = new TMessageBlock(&FMessageTable);
+    block->SetLowId(lowId);
+    block->UseLocales(FUsedLocales);
+    block->SetMessages(FUsedLocales.front(), 0, L"");
+    Update({eldcBlockAdded}, block);
+    return block;
+}
+
+void TEvLogDocument::DeleteBlock(TMessageBlock* mb) {
+    if (!mb) return;
+    Update({eldcBlockDeleted}, mb);
+    delete mb;
+}
+
+void TEvLogDocument::ModifyBlock(TMessageBlock* mb) {
+    if (!mb) return;
+    Update({eldcBlockModified}, mb);
+    SetUseCategories(FUseCategories);
+}
+
+void TEvLogDocument::AddMessage(TMessageBlock* mb) {
+    if (!mb) return;
+    mb->Add();
+    Update({eldcBlockModified}, mb);
+}
+
+void TEvLogDocument::DeleteMessage(TMessageBlock* mb, int index) {
+    if (!mb) return;
+    if (mb->Count() > 1) {
+        mb->Delete(index);
+        Update({eldcBlockModified}, mb);
+    } else {
+        DeleteBlock(mb);
+    }
+}
+
+void TEvLogDocument::ModifyMessages(TMessageBlock* mb) {
+    if (!mb) return;
+    Update({eldcBlockModified}, mb);
+}
+
+TMessageBlock* TEvLogDocument::CategoriesBlock() {
+    for (int i = 0; i < FMessageTable.BlockCount(); ++i)
+        if (FMessageTable.Blocks(i)->LowId() == 1) return FMessageTable.Blocks(i);
+    auto* block = new TMessageBlock(&FMessageTable);
+    block->SetLowId(1);
+    block->UseLocales(FUsedLocales);
+    block->SetMessages(FUsedLocales.front(), 0, L"");
+    block->SetMessageNamePrefix(L"Category");
+    return block;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+bool TEvLogDocument::Open(const std::wstring& fileName, const std::wstring& /*eventSource*/,
+                          const std::wstring& /*sourceKind*/) {
+    FMessageTable.Clear();
+    FFileName = fileName;
+    const std::wstring ext = UpperCase(ExtractFileExt(fileName));
+    bool result = false;
+    try {
+        if (ext == L".ELP") {
+            LoadElp(fileName);
+            result = true;
+        } else if (ext == L".RES") {
+            result = ImportResFile(fileName);
+        } else if (ext == L".DLL" || ext == L".EXE") {
+            result = ImportImage(fileName);
+        } else {
+            ShowMessageBox(nullptr, Format(SUnableToLoad, fileName), SErrorCaption, MB_OK | MB_ICONERROR);
+        }
+    } catch (const std::exception&) {
+        result = false;
+    }
+    FModified = false;
+    return result;
+}
+
+bool TEvLogDocument::Save() {
+    if (FileExists(FFileName)) {
+        TFileStream source(FFileName, fmOpenRead | fmShareDenyWrite);
+        TFileStream backup(ChangeFileExt(FFileName, L".bak"), fmCreate);
+        backup.CopyFrom(source, 0);
+    }
+    return SaveAs(FFileName);
+}
+
+bool TEvLogDocument::SaveAs(const std::wstring& fileName) {
+    const std::wstring ext = UpperCase(ExtractFileExt(fileName));
+    bool result = false;
+    try {
+        if (ext == L".ELP") {
+            SaveElp(fileName);
+            result = true;
+        } else if (ext == L".RES") {
+            result = ExportResFile(fileName);
+        } else if (ext == L".DLL") {
+            result = BuildLibrary(fileName);
+        } else {
+            ShowMessageBox(nullptr, Format(SUnableToSave, fileName), SErrorCaption, MB_OK | MB_ICONERROR);
+        }
+    } catch (const std::exception&) {
+        result = false;
+    }
+    if (result) {
+        FModified = false;
+        FFileName = fileName;
+    }
+    return result;
+}
+
+bool TEvLogDocument::BuildProject() {
+    if (!FileExists(FFileName) && !Save()) return false;
+    try {
+        return BuildLibrary(ChangeFileExt(FFileName, L".dll"));
+    } catch (const Exception& e) {
+        ShowMessageBox(nullptr, e.Message(), SErrorCaption, MB_OK | MB_ICONERROR);
+    } catch (const std::exception& e) {
+        ShowMessageBox(nullptr, Utf8ToWide(e.what()), SErrorCaption, MB_OK | MB_ICONERROR);
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// .ELP text
+
+void TEvLogDocument::SaveElp(const std::wstring& fileName) {
+    TStringList lines;
+    lines.Add(SElpHeader);
+    lines.Add(L"");
+    lines.Add(L"[" + std::wstring(SCommon) + L"]");
+    lines.Add(Format(L"BlocksCount=%d", FMessageTable.BlockCount()));
+    lines.Add(L"EventSource=" + Quoted(FEventSource));
+    const std::pair<const wchar_t*, const std::wstring*> texts[] = {
+        {SCompanyName, &FCompanyName},       {SFileDescription, &FFileDescription}, {SLegalCopyright, &FLegalCopyright},
+        {SLegalTrademarks, &FLegalTrademarks}, {SProductName, &FProductName},     {SProductVersion, &FProductVersion}};
+    for (const auto& [key, value] : texts) lines.Add(Format(L"%s=%s", key, Quoted(*value)));
+    const std::pair<const wchar_t*, int32_t> numbers[] = {{SMajorVersion, FMajorVersion},
+                                                          {SMinorVersion, FMinorVersion},
+                                                          {SRelease, FRelease},
+                                                          {SBuild, FBuild},
+                                                          {SUseCategories, FUseCategories ? 1 : 0},
+                                                          {SEventType, static_cast<int32_t>(FEventType)}};
+    for (const auto& [key, value] : numbers) lines.Add(Format(L"%s=%d", key, value));
+    lines.Add(L"");
+
+    lines.Add(L"[UsedLocales]");
+    for (uint32_t lcid : FUsedLocales) {
+        const TLocale* locale = FindLocale(lcid);
+        lines.Add(Format(L"%d=%s", static_cast<int32_t>(lcid), Quoted(locale ? locale->DisplayText() : L"")));
+    }
+    lines.Add(L"");
+
+    const int blockCount = FMessageTable.BlockCount();
+    for (int b = 0; b < blockCount; ++b) {
+        TMessageBlock* block = FMessageTable.Blocks(b);
+        lines.Add(Format(L"[Block-%d]", b));
+        lines.Add(Format(L"LowId=%d", static_cast<int32_t>(block->LowId())));
+        lines.Add(Format(L"HighId=%d", static_cast<int32_t>(block->HighId())));
+        lines.Add(L"MessageNamePrefix=" + Quoted(block->MessageNamePrefix()));
+        lines.Add(L"");
+    }
+    for (int b = 0; b < blockCount; ++b) {
+        TMessageBlock* block = FMessageTable.Blocks(b);
+        for (uint32_t lcid : FUsedLocales) {
+            lines.Add(Format(L"[Block-%d-Locale-%d]", b, static_cast<int32_t>(lcid)));
+            for (int i = 0; i < block->Count(); ++i) lines.Add(Format(L"%d=%s", i, Escaped(block->Messages(lcid, i))));
+            lines.Add(L"");
+        }
+        lines.Add(Format(L"[Block-%d-Comments]", b));
+        for (int i = 0; i < block->Count(); ++i) lines.Add(Format(L"%d=%s", i, Escaped(block->Comments(i))));
+        lines.Add(L"");
+        lines.Add(Format(L"[Block-%d-Names]", b));
+        for (int i = 0; i < block->Count(); ++i) lines.Add(Format(L"%d=%s", i, Quoted(block->Names(i))));
+        lines.Add(L"");
+    }
+    // ANSI as long as every text fits the code page; otherwise the whole file in UTF-16, which
+    // the system's INI reader takes as well.
+    lines.SaveToFile(fileName, FitsCodePage(lines.Text()) ? TTextEncoding::Ansi : TTextEncoding::Utf16LE);
+}
+
+void TEvLogDocument::LoadElp(const std::wstring& fileName) {
+    const TIniFile ini(fileName);
+    const TElpSection common(ini, SCommon);
+    SetEventSource(common.String(L"EventSource"));
+    const int32_t blockCount = common.Integer(L"BlocksCount", 0);
+    SetUseCategories(common.Integer(SUseCategories, 0) == 1);
+
+    std::vector<uint32_t> locales;
+    for (const std::wstring& key : TElpSection(ini, L"UsedLocales").Keys()) {
+        int32_t lcid;
+        if (TryStrToInt(key, lcid)) locales.push_back(static_cast<uint32_t>(lcid));
+    }
+    SetUsedLocales(locales);
+
+    std::unordered_set<std::wstring> sections;
+    for (const std::wstring& name : ini.ReadSections()) sections.insert(UpperCase(name));
+    for (int32_t b = 0; b < blockCount; ++b)
+        if (!sections.count(UpperCase(Format(L"Block-%d", b))))
+            throw Exception(L"The file declares %d blocks, but block %d is missing", blockCount, b);
+
+    for (int32_t b = 0; b < blockCount; ++b) {
+        const TElpSection head(ini, Format(L"Block-%d", b));
+        const uint32_t lowId = static_cast<uint32_t>(head.Integer(L"LowId", 0));
+        TMessageBlock* block = lowId == 1 ? CategoriesBlock() : new TMessageBlock(&FMessageTable);
+        while (block->Count() > 0) block->Delete(block->Count() - 1);
+        const uint32_t highId = static_cast<uint32_t>(head.Integer(L"HighId", 0));
+        // HighId - LowId + 1 messages, counted on 32 bits so that an empty block at id 0
+        // (HighId written as -1) is 0 messages.
+        const uint32_t count = highId - lowId + 1;
+        if (count > kMaxElpBlockMessages)
+            throw Exception(L"Block %d runs from id %u to id %u: not a valid block", b, lowId, highId);
+        block->SetLowId(lowId);
+        block->SetMessageNamePrefix(head.String(L"MessageNamePrefix"));
+        for (uint32_t lcid : FUsedLocales) {
+            const TElpSection texts(ini, Format(L"Block-%d-Locale-%d", b, static_cast<int32_t>(lcid)));
+            for (int i = 0; i < static_cast<int>(count); ++i)
+                block->SetMessages(lcid, i, ToWide(msgcore::UnescapeElpText(ToU16(texts.String(i)))));
+        }
+        const TElpSection comments(ini, Format(L"Block-%d-Comments", b));
+        const TElpSection names(ini, Format(L"Block-%d-Names", b));
+        for (int i = 0; i < block->Count(); ++i) {
+            block->SetComments(i, ToWide(msgcore::UnescapeElpText(ToU16(comments.String(i)))));
+            block->SetNames(i, names.String(i));
+        }
+    }
+
+    SetCompanyName(common.String(SCompanyName));
+    SetFileDescription(common.String(SFileDescription));
+    SetLegalCopyright(common.String(SLegalCopyright));
+    SetLegalTrademarks(common.String(SLegalTrademarks));
+    SetProductName(common.String(SProductName));
+    SetProductVersion(common.String(SProductVersion));
+    SetMajorVersion(common.Integer(SMajorVersion, 0));
+    SetMinorVersion(common.Integer(SMinorVersion, 0));
+    SetRelease(common.Integer(SRelease, 0));
+    SetBuild(common.Integer(SBuild, 0));
+    const int32_t eventType = common.Integer(SEventType, 0);
+    SetEventType(eventType >= etApplication && eventType <= etSecurity ? static_cast<TEvLogEventType>(eventType)
+                                                                        : etApplication);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resources and message libraries: not available yet.
+
+bool TEvLogDocument::ImportResFile(const std::wstring&) { return false; }
+bool TEvLogDocument::ImportImage(const std::wstring&) { return false; }
+bool TEvLogDocument::ExportResFile(const std::wstring&) { return false; }
+bool TEvLogDocument::BuildLibrary(const std::wstring&) { return false; }
+
+} // namespace tamrel::evlog
