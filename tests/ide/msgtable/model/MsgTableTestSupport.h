@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,12 +64,15 @@ public:
     };
     std::vector<TCall> Calls;
     LONG RefCount = 0;
+    // Runs inside each call, while the document is still in the state it reports.
+    std::function<void(TEvLogDocumentChanges, TMessageBlock*)> OnChanged;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++RefCount; }
     ULONG STDMETHODCALLTYPE Release() override { return --RefCount; }
     void STDMETHODCALLTYPE DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) override {
         Calls.push_back({changes, mb});
+        if (OnChanged) OnChanged(changes, mb);
     }
 };
 
