@@ -25,7 +25,8 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 class DirectoryReader {
 public:
     DirectoryReader(const uint8_t* section, size_t size, uint32_t virtualAddress)
-        : FSection(section, size), FVirtualAddress(virtualAddress), FEntriesLeft(size / 8), FDataLeft(size) {}
+        : FSection(section, size), FVirtualAddress(virtualAddress), FEntriesLeft(size / 8), FDataLeft(size),
+          FNameUnitsLeft(size / 2) {}
 
     void ReadDirectory(size_t offset, ResourceNode& node, int level) {
         const size_t count = size_t(FSection.U16At(offset + 12)) + FSection.U16At(offset + 14);
@@ -66,6 +67,8 @@ private:
         const size_t length = FSection.U16At(offset);
         if (2 * length > FSection.End() - offset - 2)
             Fail("Resource directory: the name at offset %zu runs past the section", offset);
+        if (length > FNameUnitsLeft) Fail("Resource directory: the name at offset %zu overlaps other names", offset);
+        FNameUnitsLeft -= length;
         std::u16string name(length, u'\0');
         for (size_t i = 0; i < length; ++i) name[i] = static_cast<char16_t>(FSection.U16At(offset + 2 + 2 * i));
         return ResourceId::String(std::move(name));
@@ -75,6 +78,7 @@ private:
     uint32_t FVirtualAddress;
     size_t FEntriesLeft;
     size_t FDataLeft;
+    size_t FNameUnitsLeft;
 };
 
 } // namespace
@@ -219,7 +223,9 @@ void ReplaceResourceSection(Bytes& image, ResourceNode& tree) {
         Fail("The image holds data after its resource section");
     const uint32_t fileAlignment = layout.FileAlignment;
     const uint32_t sectionAlignment = layout.SectionAlignment;
-    if (fileAlignment == 0 || sectionAlignment == 0 || layout.ResourceDirectoryEntry == 0)
+    auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+    if (!powerOfTwo(fileAlignment) || fileAlignment > 0x10000 || !powerOfTwo(sectionAlignment) ||
+        layout.ResourceDirectoryEntry == 0)
         Fail("The image's headers do not allow its resource section to grow");
 
     const size_t treeSize = ResourceTreeSize(tree);

@@ -14,12 +14,15 @@ ResourceId ReadId(ByteReader& r) {
     const size_t start = r.Pos();
     std::u16string name = r.TextUpToNul();
     if (r.Pos() - start != 2 * (name.size() + 1)) Fail("Resource file: a name at offset %zu has no end", start);
+    // An empty name could not be told from the older layout's padding.
+    if (name.empty()) Fail("Resource file: an empty name at offset %zu", start);
     return ResourceId::String(std::move(name));
 }
 
 size_t IdSize(const ResourceId& id) { return id.IsString ? 2 * (id.Name.size() + 1) : 4; }
 
 void WriteId(ByteWriter& w, const ResourceId& id) {
+    if (id.IsString && id.Name.empty()) Fail("Resource file: a resource type or name cannot be an empty string");
     if (id.IsString) {
         w.Text(id.Name, true);
     } else {

@@ -24,11 +24,12 @@ struct ResEntry {
 };
 
 // Reads the entry at the reader's position and moves past its padding. Every size is checked
-// against the bytes left; a short or malformed entry raises.
+// against the bytes left; a short or malformed entry, or an empty string id, raises.
 void ReadResEntry(ByteReader& r, ResEntry& entry);
 // HeaderSize of an entry as it is written.
 uint32_t ResHeaderSize(const ResourceId& type, const ResourceId& name);
-// Writes the entry and the zero padding after its data. Numeric ids are written as 16 bits.
+// Writes the entry and the zero padding after its data. Numeric ids are written as 16 bits; an
+// empty string id raises (readers would take it for padding).
 void WriteResEntry(ByteWriter& w, const ResEntry& entry);
 
 } // namespace tamrel::msgcore
