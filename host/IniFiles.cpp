@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
+
 namespace tamrel {
 
 namespace {
@@ -23,17 +26,19 @@ std::wstring ProfileString(const wchar_t* section, const wchar_t* key, const wch
     }
 }
 
-// GetPrivateProfileSectionW, grown the same way; it says "too small" with size - 2.
+// GetPrivateProfileSectionW, grown the same way; it says "too small" with size - 2. A section
+// is never longer than the file, so a buffer of the file's size takes it in one call (left
+// uninitialised: the system fills what it answers).
 std::wstring ProfileSection(const std::wstring& section, const std::wstring& fileName) {
-    std::wstring buffer(4096, L'\0');
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    size_t size = 4096;
+    if (GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &info) && info.nFileSizeHigh == 0)
+        size = std::max<size_t>(size, info.nFileSizeLow + 2);
     for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        DWORD n = GetPrivateProfileSectionW(section.c_str(), buffer.data(), size, fileName.c_str());
-        if (n < size - 2) {
-            buffer.resize(n);
-            return buffer;
-        }
-        buffer.assign(buffer.size() * 2, L'\0');
+        std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
+        DWORD n = GetPrivateProfileSectionW(section.c_str(), buffer.get(), static_cast<DWORD>(size), fileName.c_str());
+        if (n < size - 2) return std::wstring(buffer.get(), n);
+        size *= 2;
     }
 }
 

@@ -47,7 +47,15 @@ public:
         for (const std::wstring& line : ini.ReadSectionLines(name)) FSection.AddLine(ToU16(line));
     }
     std::wstring String(const std::wstring& key) const { return ToWide(FSection.Value(ToU16(key))); }
-    std::wstring String(int key) const { return String(IntToStr(key)); }
+    // Entry I of a numbered section: as written, or unescaped (texts and comments).
+    std::wstring Entry(int i) const {
+        const std::u16string* value = FSection.FindNumber(static_cast<uint32_t>(i));
+        return value ? ToWide(*value) : std::wstring();
+    }
+    std::wstring Text(int i) const {
+        const std::u16string* value = FSection.FindNumber(static_cast<uint32_t>(i));
+        return value ? ToWide(msgcore::UnescapeElpText(*value)) : std::wstring();
+    }
     int32_t Integer(const std::wstring& key, int32_t def) const { return StrToIntDef(String(key), def); }
     std::vector<std::wstring> Keys() const {
         std::vector<std::wstring> keys;
@@ -390,13 +398,13 @@ void TEvLogDocument::LoadElp(const std::wstring& fileName) {
         for (uint32_t lcid : FUsedLocales) {
             const TElpSection texts(ini, Format(L"Block-%d-Locale-%d", b, static_cast<int32_t>(lcid)));
             for (int i = 0; i < static_cast<int>(count); ++i)
-                block->SetMessages(lcid, i, ToWide(msgcore::UnescapeElpText(ToU16(texts.String(i)))));
+                block->SetMessages(lcid, i, texts.Text(i));
         }
         const TElpSection comments(ini, Format(L"Block-%d-Comments", b));
         const TElpSection names(ini, Format(L"Block-%d-Names", b));
         for (int i = 0; i < block->Count(); ++i) {
-            block->SetComments(i, ToWide(msgcore::UnescapeElpText(ToU16(comments.String(i)))));
-            block->SetNames(i, names.String(i));
+            block->SetComments(i, comments.Text(i));
+            block->SetNames(i, names.Entry(i));
         }
     }
 

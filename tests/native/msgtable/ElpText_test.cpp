@@ -55,3 +55,21 @@ TEST(ElpText, SectionsFindTheFirstLineOfAKeyWhateverItsCase) {
     EXPECT_EQ(u" a ", s.Value(u"0"));
     EXPECT_EQ((std::vector<std::u16string>{u"LowId", u"lowid", u"bare", u"0"}), s.Keys());
 }
+
+TEST(ElpText, NumberedKeysAreFoundAsTheSystemMatchesKeyTexts) {
+    IniSection s;
+    s.AddLine(u"01=leading zero");
+    s.AddLine(u"1=one");
+    s.AddLine(u"1=second one");
+    s.AddLine(u"2");
+    s.AddLine(u"70000=big");
+    s.AddLine(u"-1=minus");
+    EXPECT_EQ(u"one", *s.FindNumber(1)) << "\"01\" is another key; the first \"1\" wins";
+    EXPECT_EQ(u"leading zero", *s.Find(u"01"));
+    EXPECT_EQ(u"one", *s.Find(u"1"));
+    EXPECT_EQ(nullptr, s.FindNumber(2)) << "a key without a value";
+    EXPECT_EQ(nullptr, s.FindNumber(3));
+    EXPECT_EQ(nullptr, s.FindNumber(60000));
+    EXPECT_EQ(u"big", *s.FindNumber(70000));
+    EXPECT_EQ(u"minus", *s.Find(u"-1"));
+}

@@ -20,6 +20,24 @@ std::u16string Fold(std::u16string_view s) {
     return out;
 }
 
+constexpr uint32_t kMaxNumberedKey = 65535;
+
+// A key written as a number the way the .ELP writer writes it: decimal, no sign, no leading zero.
+bool DecimalKey(std::u16string_view key, uint32_t& number) {
+    if (key.empty() || key.size() > 5 || (key.size() > 1 && key[0] == u'0')) return false;
+    number = 0;
+    for (char16_t c : key) {
+        if (c < u'0' || c > u'9') return false;
+        number = number * 10 + (c - u'0');
+    }
+    return number <= kMaxNumberedKey;
+}
+
+std::u16string AsciiDecimal(uint32_t number) {
+    const std::string digits = std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 } // namespace
 
 std::u16string EscapeElpText(std::u16string_view text) {
@@ -76,14 +94,38 @@ void IniSection::AddLine(std::u16string_view line) {
         e.HasValue = true;
         e.Value = IniValue(line.substr(eq + 1));
     }
-    FIndex.emplace(Fold(e.Key), FEntries.size());
+    const uint32_t entry = static_cast<uint32_t>(FEntries.size()) + 1;
+    uint32_t number;
+    if (DecimalKey(e.Key, number)) {
+        // Numbers need no case folding; most lines of a document are numbered entries.
+        if (FNumbered.size() <= number) FNumbered.resize(number + 1, 0);
+        if (FNumbered[number] == 0) FNumbered[number] = entry;
+    } else {
+        FIndex.emplace(Fold(e.Key), entry);
+    }
     FEntries.push_back(std::move(e));
 }
 
+const IniSection::Entry* IniSection::Lookup(std::u16string_view key) const {
+    uint32_t number;
+    size_t entry = 0;
+    if (DecimalKey(key, number)) {
+        if (number < FNumbered.size()) entry = FNumbered[number];
+    } else if (auto it = FIndex.find(Fold(key)); it != FIndex.end()) {
+        entry = it->second;
+    }
+    return entry ? &FEntries[entry - 1] : nullptr;
+}
+
 const std::u16string* IniSection::Find(std::u16string_view key) const {
-    auto it = FIndex.find(Fold(key));
-    if (it == FIndex.end() || !FEntries[it->second].HasValue) return nullptr;
-    return &FEntries[it->second].Value;
+    const Entry* e = Lookup(key);
+    return e && e->HasValue ? &e->Value : nullptr;
+}
+
+const std::u16string* IniSection::FindNumber(uint32_t number) const {
+    if (number > kMaxNumberedKey) return Find(AsciiDecimal(number));
+    const uint32_t entry = number < FNumbered.size() ? FNumbered[number] : 0;
+    return entry && FEntries[entry - 1].HasValue ? &FEntries[entry - 1].Value : nullptr;
 }
 
 std::u16string IniSection::Value(std::u16string_view key, std::u16string_view def) const {

@@ -2,6 +2,7 @@
 // way values pass through the system's INI-file reader.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,8 @@ public:
     std::u16string Value(std::u16string_view key, std::u16string_view def = {}) const;
     // Key names in file order.
     std::vector<std::u16string> Keys() const;
+    // Find for a key that is the number written in decimal ("0", "17"): the .ELP entries.
+    const std::u16string* FindNumber(uint32_t number) const;
 
 private:
     struct Entry {
@@ -42,7 +45,10 @@ private:
         std::u16string Value;
     };
     std::vector<Entry> FEntries;
-    // Upper-cased key to the first entry of that key.
+    const Entry* Lookup(std::u16string_view key) const;
+    // Entry index + 1 of the first line of each key: the keys "0" to "65535" (written as the
+    // .ELP writer writes numbers) by their number, the others upper-cased.
+    std::vector<uint32_t> FNumbered;
     std::unordered_map<std::u16string, size_t> FIndex;
 };
 
