@@ -11,13 +11,11 @@ namespace tamrel::evlog {
 // TMessageBlock
 
 TMessageBlock::TMessageBlock(TMessageTable* owner) : FOwner(owner) {
-    if (FOwner) FOwner->FBlocks.push_back(this);
+    if (FOwner) FOwner->FBlocks.Join(this);
 }
 
 TMessageBlock::~TMessageBlock() {
-    if (!FOwner) return;
-    auto& blocks = FOwner->FBlocks;
-    blocks.erase(std::remove(blocks.begin(), blocks.end(), this), blocks.end());
+    if (FOwner) FOwner->FBlocks.Leave(this);
 }
 
 void TMessageBlock::CheckIndex(int index) const {
@@ -130,12 +128,10 @@ TMessageTable::~TMessageTable() { Clear(); }
 TMessageBlock* TMessageTable::Blocks(int index) {
     if (index < 0) throw EListError(SListIndexError, index);
     while (index >= BlockCount()) new TMessageBlock(this);
-    return FBlocks[index];
+    return FBlocks.Items(index);
 }
 
-void TMessageTable::Clear() {
-    while (!FBlocks.empty()) delete FBlocks.back();
-}
+void TMessageTable::Clear() { FBlocks.Clear(); }
 
 void TMessageTable::LoadPart(TPart part, const void* data, uint32_t size) {
     auto blocks = CoreCall([&] {
@@ -158,9 +154,9 @@ void TMessageTable::LoadPart(TPart part, const void* data, uint32_t size) {
 }
 
 void TMessageTable::SavePart(TPart part, const TEvLogSetDataProc& setData) {
-    std::vector<msgcore::MessageTableBlock> blocks(FBlocks.size());
-    for (size_t k = 0; k < FBlocks.size(); ++k) {
-        TMessageBlock* block = FBlocks[k];
+    std::vector<msgcore::MessageTableBlock> blocks(FBlocks.Count());
+    for (size_t k = 0; k < blocks.size(); ++k) {
+        TMessageBlock* block = FBlocks.Items(static_cast<int>(k));
         blocks[k].LowId = block->LowId();
         for (int i = 0; i < block->Count(); ++i) {
             switch (part) {

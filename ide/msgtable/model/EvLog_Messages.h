@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ide/msgtable/model/EvLog_Common.h"
+#include "ide/msgtable/model/OwnedList.h"
 
 #include <cstdint>
 #include <string>
@@ -95,7 +96,7 @@ public:
     ~TMessageTable();
 
     TEvLogDocument* Document() const { return FDocument; }
-    int BlockCount() const { return static_cast<int>(FBlocks.size()); }
+    int BlockCount() const { return FBlocks.Count(); }
     // An index at or beyond BlockCount first appends empty blocks up to it.
     TMessageBlock* Blocks(int index);
     // Frees the blocks, the last first.
@@ -119,7 +120,7 @@ private:
     void SavePart(TPart part, const TEvLogSetDataProc& setData);
 
     TEvLogDocument* FDocument;
-    std::vector<TMessageBlock*> FBlocks; // owned
+    TOwnedList<TMessageBlock> FBlocks;
     uint32_t FCurrentLocale = 0;
 };
 

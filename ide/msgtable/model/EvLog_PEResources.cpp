@@ -12,13 +12,18 @@ namespace tamrel::evlog {
 // TPEResourceItem
 
 TPEResourceItem::TPEResourceItem(TPEResourceDirectory* owner) : FOwner(owner) {
-    if (FOwner) FOwner->FItems.push_back(this);
+    if (FOwner) FOwner->FItems.Join(this);
 }
 
 TPEResourceItem::~TPEResourceItem() {
-    if (!FOwner) return;
-    auto& items = FOwner->FItems;
-    items.erase(std::remove(items.begin(), items.end(), this), items.end());
+    if (FOwner) FOwner->FItems.Leave(this);
+}
+
+void TPEResourceItem::Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) {
+    msgcore::ResourceNode node;
+    ToNode(node);
+    const size_t pos = static_cast<size_t>(buffer - baseAddress);
+    CoreCall<EPEError>([&] { msgcore::WriteResourceTree(node, baseAddress, pos + Size(), pos, virtualAddress); });
 }
 
 uint32_t TPEResourceItem::NameSize() const {
@@ -30,14 +35,7 @@ uint32_t TPEResourceItem::NameSize() const {
 
 TPEResourceDirectory::~TPEResourceDirectory() { Clear(); }
 
-TPEResourceItem* TPEResourceDirectory::Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError(SListIndexError, index);
-    return FItems[index];
-}
-
-void TPEResourceDirectory::Clear() {
-    while (!FItems.empty()) delete FItems.back();
-}
+void TPEResourceDirectory::Clear() { FItems.Clear(); }
 
 TPEResourceItem* TPEResourceDirectory::FindItemById(int64_t id) const {
     if (id < 0) return nullptr;
@@ -53,13 +51,13 @@ TPEResourceItem* TPEResourceDirectory::FindItemByName(const std::wstring& name) 
 }
 
 void TPEResourceDirectory::SortItems() {
-    std::stable_sort(FItems.begin(), FItems.end(), [](TPEResourceItem* a, TPEResourceItem* b) {
+    std::stable_sort(FItems.Raw().begin(), FItems.Raw().end(), [](TPEResourceItem* a, TPEResourceItem* b) {
         return msgcore::ResourceIdLess(ToCoreId(a->IdName()), ToCoreId(b->IdName()));
     });
 }
 
 uint32_t TPEResourceDirectory::Size() const {
-    uint32_t size = 16 + 8 * static_cast<uint32_t>(FItems.size());
+    uint32_t size = 16 + 8 * static_cast<uint32_t>(FItems.Count());
     for (TPEResourceItem* item : FItems) size += item->Size() + item->NameSize();
     return size;
 }
@@ -71,19 +69,12 @@ void TPEResourceDirectory::Read(const uint8_t* section, size_t sectionSize, size
     FromNode(node);
 }
 
-void TPEResourceDirectory::Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) {
-    msgcore::ResourceNode node;
-    ToNode(node);
-    const size_t pos = static_cast<size_t>(buffer - baseAddress);
-    CoreCall<EPEError>([&] { msgcore::WriteResourceTree(node, baseAddress, pos + Size(), pos, virtualAddress); });
-}
-
 void TPEResourceDirectory::ToNode(msgcore::ResourceNode& node) {
     SortItems();
     node.Id = ToCoreId(IdName());
     node.IsDirectory = true;
-    node.Items.resize(FItems.size());
-    for (size_t i = 0; i < FItems.size(); ++i) FItems[i]->ToNode(node.Items[i]);
+    node.Items.resize(FItems.Count());
+    for (int i = 0; i < FItems.Count(); ++i) FItems.Items(i)->ToNode(node.Items[i]);
 }
 
 void TPEResourceDirectory::FromNode(msgcore::ResourceNode& node) {
@@ -108,13 +99,6 @@ void TPEResourceData::Read(const uint8_t* section, size_t sectionSize, size_t of
     msgcore::ResourceNode node =
         CoreCall<EPEError>([&] { return msgcore::ReadResourceData(section, sectionSize, virtualAddress, offset); });
     FromNode(node);
-}
-
-void TPEResourceData::Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) {
-    msgcore::ResourceNode node;
-    ToNode(node);
-    const size_t pos = static_cast<size_t>(buffer - baseAddress);
-    CoreCall<EPEError>([&] { msgcore::WriteResourceTree(node, baseAddress, pos + Size(), pos, virtualAddress); });
 }
 
 void TPEResourceData::ToNode(msgcore::ResourceNode& node) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ide/msgtable/model/EvLog_Common.h"
+#include "ide/msgtable/model/OwnedList.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,8 +41,10 @@ public:
     // Every offset and address is checked against SectionSize; bad data raises EPEError.
     virtual void Read(const uint8_t* section, size_t sectionSize, size_t offset, uint32_t virtualAddress) = 0;
     // Writes the body at Buffer, which must hold Size bytes; offsets are counted from
-    // BaseAddress, the start of the section, and data addresses from VirtualAddress.
-    virtual void Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) = 0;
+    // BaseAddress, the start of the section, and data addresses from VirtualAddress. A
+    // directory is written depth first, every body right after what precedes it, with no
+    // alignment, and its items sorted first (SortItems).
+    virtual void Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress);
 
     // The item as the portable tree has it, and back (internal).
     virtual void ToNode(msgcore::ResourceNode& node) = 0;
@@ -57,8 +60,8 @@ public:
     using TPEResourceItem::TPEResourceItem;
     ~TPEResourceDirectory() override;
 
-    int Count() const { return static_cast<int>(FItems.size()); }
-    TPEResourceItem* Items(int index) const;
+    int Count() const { return FItems.Count(); }
+    TPEResourceItem* Items(int index) const { return FItems.Items(index); }
     // Frees the items, the last first.
     void Clear();
     // The first item with that numeric id; null for a negative id or no match.
@@ -71,14 +74,12 @@ public:
 
     uint32_t Size() const override;
     void Read(const uint8_t* section, size_t sectionSize, size_t offset, uint32_t virtualAddress) override;
-    // Depth first, every body right after what precedes it, with no alignment; sorts the items.
-    void Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) override;
     void ToNode(msgcore::ResourceNode& node) override;
     void FromNode(msgcore::ResourceNode& node) override;
 
 private:
     friend class TPEResourceItem;
-    std::vector<TPEResourceItem*> FItems; // owned
+    TOwnedList<TPEResourceItem> FItems;
 };
 
 class TPEResourceData : public TPEResourceItem {
@@ -95,7 +96,6 @@ public:
 
     uint32_t Size() const override { return DataSize() + 16; }
     void Read(const uint8_t* section, size_t sectionSize, size_t offset, uint32_t virtualAddress) override;
-    void Write(uint8_t* buffer, uint8_t* baseAddress, uint32_t virtualAddress) override;
     void ToNode(msgcore::ResourceNode& node) override;
     void FromNode(msgcore::ResourceNode& node) override;
 

@@ -9,13 +9,11 @@
 namespace tamrel::evlog {
 
 TRESResource::TRESResource(TRESResources* owner) : FOwner(owner) {
-    if (FOwner) FOwner->FItems.push_back(this);
+    if (FOwner) FOwner->FItems.Join(this);
 }
 
 TRESResource::~TRESResource() {
-    if (!FOwner) return;
-    auto& items = FOwner->FItems;
-    items.erase(std::remove(items.begin(), items.end(), this), items.end());
+    if (FOwner) FOwner->FItems.Leave(this);
 }
 
 void TRESResource::SetData(const void* data, int32_t dataSize) {
@@ -31,14 +29,7 @@ uint32_t TRESResource::HeaderSize() const { return msgcore::ResHeaderSize(ToCore
 
 TRESResources::~TRESResources() { Clear(); }
 
-TRESResource* TRESResources::Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError(SListIndexError, index);
-    return FItems[index];
-}
-
-void TRESResources::Clear() {
-    while (!FItems.empty()) delete FItems.back();
-}
+void TRESResources::Clear() { FItems.Clear(); }
 
 void TRESResources::LoadFromStream(TStream& stream) {
     const int64_t start = stream.Position();

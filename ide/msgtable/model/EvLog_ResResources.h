@@ -3,6 +3,7 @@
 
 #include "host/Streams.h"
 #include "ide/msgtable/model/EvLog_Common.h"
+#include "ide/msgtable/model/OwnedList.h"
 
 #include <cstdint>
 #include <string>
@@ -68,8 +69,8 @@ public:
     TRESResources& operator=(const TRESResources&) = delete;
     ~TRESResources();
 
-    int Count() const { return static_cast<int>(FItems.size()); }
-    TRESResource* Items(int index) const;
+    int Count() const { return FItems.Count(); }
+    TRESResource* Items(int index) const { return FItems.Items(index); }
     // Frees the entries, the last first.
     void Clear();
 
@@ -84,7 +85,7 @@ public:
 
 private:
     friend class TRESResource;
-    std::vector<TRESResource*> FItems; // owned
+    TOwnedList<TRESResource> FItems;
 };
 
 } // namespace tamrel::evlog

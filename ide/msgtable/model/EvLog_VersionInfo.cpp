@@ -98,17 +98,32 @@ template <class T> void TVersionNodeList<T>::Remove(T* item) {
     if (it != FItems.end()) FItems.erase(it);
 }
 
-template <class T> uint32_t TVersionNodeList<T>::ChildrenSize(uint32_t size) {
+template <class T> uint32_t TVersionNodeList<T>::CalcSize() {
+    uint32_t size = BaseSize();
     for (auto& item : FItems) size = static_cast<uint32_t>(AlignUp4(size)) + item->CalcSize();
+    SetHeadLengths(size, 0, NodeType());
     return size;
 }
 
-template <class T> void TVersionNodeList<T>::WriteChildren(ByteWriter& w) {
+template <class T> void TVersionNodeList<T>::WriteData(ByteWriter& w) {
+    TEvLogVersionBase::WriteData(w);
     for (auto& item : FItems) {
         w.AlignZeros();
         item->WriteData(w);
     }
 }
+
+namespace {
+
+// Reads a node through the portable reader of its kind and takes the result.
+template <class Node, class Core> bool LoadNode(Node& node, ByteReader& r, bool (*read)(ByteReader&, Core&)) {
+    Core data;
+    if (!CoreCall([&] { return read(r, data); })) return false;
+    node.Assign(data);
+    return true;
+}
+
+} // namespace
 
 template class TVersionNodeList<TString>;
 template class TVersionNodeList<TStringTable>;
@@ -130,12 +145,7 @@ void TString::WriteData(ByteWriter& w) {
     w.Text(ToU16(FValue), true);
 }
 
-bool TString::LoadFrom(ByteReader& r) {
-    msgcore::VersionString node;
-    if (!CoreCall([&] { return msgcore::ReadVersionString(r, node); })) return false;
-    Assign(node);
-    return true;
-}
+bool TString::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionString); }
 
 void TString::Assign(const msgcore::VersionString& node) {
     SetHead(node.Head);
@@ -145,23 +155,7 @@ void TString::Assign(const msgcore::VersionString& node) {
 // ---------------------------------------------------------------------------------------------
 // TStringTable, TStringFileInfo
 
-uint32_t TStringTable::CalcSize() {
-    const uint32_t size = ChildrenSize(BaseSize());
-    SetHeadLengths(size, 0, 0);
-    return size;
-}
-
-void TStringTable::WriteData(ByteWriter& w) {
-    TEvLogVersionBase::WriteData(w);
-    WriteChildren(w);
-}
-
-bool TStringTable::LoadFrom(ByteReader& r) {
-    msgcore::VersionStringTable node;
-    if (!CoreCall([&] { return msgcore::ReadVersionStringTable(r, node); })) return false;
-    Assign(node);
-    return true;
-}
+bool TStringTable::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionStringTable); }
 
 void TStringTable::Assign(const msgcore::VersionStringTable& node) {
     SetHead(node.Head);
@@ -169,25 +163,9 @@ void TStringTable::Assign(const msgcore::VersionStringTable& node) {
     for (const auto& item : node.Items) Add(std::make_unique<TString>())->Assign(item);
 }
 
-uint32_t TStringFileInfo::CalcSize() {
-    const uint32_t size = ChildrenSize(BaseSize());
-    SetHeadLengths(size, 0, 1);
-    return size;
-}
-
-void TStringFileInfo::WriteData(ByteWriter& w) {
-    TEvLogVersionBase::WriteData(w);
-    WriteChildren(w);
-}
-
 std::wstring TStringFileInfo::DefaultKey() const { return ToWide(msgcore::KeyStringFileInfo); }
 
-bool TStringFileInfo::LoadFrom(ByteReader& r) {
-    msgcore::VersionStringFileInfo node;
-    if (!CoreCall([&] { return msgcore::ReadVersionStringFileInfo(r, node); })) return false;
-    Assign(node);
-    return true;
-}
+bool TStringFileInfo::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionStringFileInfo); }
 
 void TStringFileInfo::Assign(const msgcore::VersionStringFileInfo& node) {
     SetHead(node.Head);
@@ -227,37 +205,16 @@ void TVar::WriteData(ByteWriter& w) {
 
 std::wstring TVar::DefaultKey() const { return ToWide(msgcore::KeyTranslation); }
 
-bool TVar::LoadFrom(ByteReader& r) {
-    msgcore::VersionVar node;
-    if (!CoreCall([&] { return msgcore::ReadVersionVar(r, node); })) return false;
-    Assign(node);
-    return true;
-}
+bool TVar::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionVar); }
 
 void TVar::Assign(const msgcore::VersionVar& node) {
     SetHead(node.Head);
     FItems = node.Items;
 }
 
-uint32_t TVarFileInfo::CalcSize() {
-    const uint32_t size = ChildrenSize(BaseSize());
-    SetHeadLengths(size, 0, 0);
-    return size;
-}
-
-void TVarFileInfo::WriteData(ByteWriter& w) {
-    TEvLogVersionBase::WriteData(w);
-    WriteChildren(w);
-}
-
 std::wstring TVarFileInfo::DefaultKey() const { return ToWide(msgcore::KeyVarFileInfo); }
 
-bool TVarFileInfo::LoadFrom(ByteReader& r) {
-    msgcore::VersionVarFileInfo node;
-    if (!CoreCall([&] { return msgcore::ReadVersionVarFileInfo(r, node); })) return false;
-    Assign(node);
-    return true;
-}
+bool TVarFileInfo::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionVarFileInfo); }
 
 void TVarFileInfo::Assign(const msgcore::VersionVarFileInfo& node) {
     SetHead(node.Head);
@@ -325,9 +282,9 @@ void TVersionInfo::WriteData(ByteWriter& w) {
 
 std::wstring TVersionInfo::DefaultKey() const { return ToWide(msgcore::KeyVersionInfo); }
 
-bool TVersionInfo::LoadFrom(ByteReader& r) {
-    msgcore::VersionInfoTree node;
-    if (!CoreCall([&] { return msgcore::ReadVersionInfo(r, node); })) return false;
+bool TVersionInfo::LoadFrom(ByteReader& r) { return LoadNode(*this, r, msgcore::ReadVersionInfo); }
+
+void TVersionInfo::Assign(const msgcore::VersionInfoTree& node) {
     SetHead(node.Head);
     FFixedFileInfo.reset();
     if (node.FixedFileInfo) {
@@ -344,7 +301,6 @@ bool TVersionInfo::LoadFrom(ByteReader& r) {
         FVarFileInfo = std::make_unique<TVarFileInfo>();
         FVarFileInfo->Assign(*node.VarFileInfo);
     }
-    return true;
 }
 
 } // namespace tamrel::evlog

@@ -69,9 +69,13 @@ public:
     void Remove(T* item);
     void Clear() { FItems.clear(); }
 
+    // The head, then each child on a 4-byte boundary; ValueLength 0.
+    uint32_t CalcSize() override;
+    void WriteData(msgcore::ByteWriter& w) override;
+
 protected:
-    uint32_t ChildrenSize(uint32_t size);
-    void WriteChildren(msgcore::ByteWriter& w);
+    // The Type the node's kind writes.
+    virtual uint16_t NodeType() const { return 0; }
 
 private:
     std::vector<std::unique_ptr<T>> FItems;
@@ -98,8 +102,6 @@ private:
 // Its key is a language and code page, such as "040904E4".
 class TStringTable : public TVersionNodeList<TString> {
 public:
-    uint32_t CalcSize() override;
-    void WriteData(msgcore::ByteWriter& w) override;
     bool LoadFrom(msgcore::ByteReader& r) override;
     using TEvLogVersionBase::LoadFrom;
 
@@ -108,13 +110,14 @@ public:
 
 class TStringFileInfo : public TVersionNodeList<TStringTable> {
 public:
-    uint32_t CalcSize() override;
-    void WriteData(msgcore::ByteWriter& w) override;
     std::wstring DefaultKey() const override;
     bool LoadFrom(msgcore::ByteReader& r) override;
     using TEvLogVersionBase::LoadFrom;
 
     void Assign(const msgcore::VersionStringFileInfo& node);
+
+protected:
+    uint16_t NodeType() const override { return 1; }
 };
 
 // "Translation": language in the low word, code page in the high word of each value.
@@ -141,8 +144,6 @@ private:
 
 class TVarFileInfo : public TVersionNodeList<TVar> {
 public:
-    uint32_t CalcSize() override;
-    void WriteData(msgcore::ByteWriter& w) override;
     std::wstring DefaultKey() const override;
     bool LoadFrom(msgcore::ByteReader& r) override;
     using TEvLogVersionBase::LoadFrom;
@@ -174,6 +175,8 @@ public:
     std::wstring DefaultKey() const override;
     bool LoadFrom(msgcore::ByteReader& r) override;
     using TEvLogVersionBase::LoadFrom;
+
+    void Assign(const msgcore::VersionInfoTree& node);
 
 private:
     std::unique_ptr<VS_FIXEDFILEINFO> FFixedFileInfo;

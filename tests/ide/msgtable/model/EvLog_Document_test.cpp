@@ -14,9 +14,6 @@ using namespace tamrel::evlog::test;
 
 namespace {
 
-const uint32_t English = 1033;
-const uint32_t Russian = 1049;
-
 using Changes = TEvLogDocumentChanges;
 
 class Document : public ::testing::Test {

@@ -8,30 +8,6 @@ using namespace tamrel;
 using namespace tamrel::evlog;
 using namespace tamrel::evlog::test;
 
-namespace {
-
-const uint32_t English = 1033;
-const uint32_t Russian = 1049;
-
-ByteVector Saved(const std::function<void(const TEvLogSetDataProc&)>& save) {
-    ByteVector bytes;
-    save([&](const void* data, int32_t size) {
-        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-    });
-    return bytes;
-}
-
-std::wstring FailureText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return L"<no exception>";
-}
-
-} // namespace
-
 TEST(MessageTable, ReadingABlockBeyondTheEndCreatesTheBlocksUpToIt) {
     TMessageTable table;
     TMessageBlock* block = table.Blocks(3);

@@ -12,15 +12,6 @@ using namespace tamrel::evlog::test;
 
 namespace {
 
-std::wstring FailureText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return L"<no exception>";
-}
-
 struct THeaders {
     uint32_t SizeOfImage, SectionAlignment, ResourceRva, ResourceSize, RsrcVirtualAddress, RsrcVirtualSize;
 };

@@ -14,11 +14,7 @@ using namespace tamrel::evlog::test;
 namespace {
 
 ByteVector Saved(TEvLogVersionBase& node) {
-    ByteVector bytes;
-    node.SaveTo([&](const void* data, int32_t size) {
-        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-    });
-    return bytes;
+    return test::Saved([&](const TEvLogSetDataProc& sink) { node.SaveTo(sink); });
 }
 
 // Aligned storage for reading, as resources are.
@@ -30,15 +26,6 @@ struct TAligned {
     }
     const void* data() const { return words.data(); }
 };
-
-std::wstring FailureText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return L"<no exception>";
-}
 
 } // namespace
 

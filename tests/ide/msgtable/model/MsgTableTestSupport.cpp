@@ -26,6 +26,23 @@ void WriteBytes(const std::wstring& path, const ByteVector& bytes) {
     tamrel::test::WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
 }
 
+std::wstring FailureText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return L"<no exception>";
+}
+
+ByteVector Saved(const std::function<void(const TEvLogSetDataProc&)>& save) {
+    ByteVector bytes;
+    save([&](const void* data, int32_t size) {
+        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    });
+    return bytes;
+}
+
 std::wstring SystemMessage(HMODULE module, DWORD id, WORD language) {
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS |

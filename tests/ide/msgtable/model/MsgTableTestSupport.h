@@ -24,6 +24,14 @@ std::wstring OutPath(const std::wstring& name);
 ByteVector ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const ByteVector& bytes);
 
+inline constexpr uint32_t English = 1033;
+inline constexpr uint32_t Russian = 1049;
+
+// The message of the host exception F raises, or "<no exception>".
+std::wstring FailureText(const std::function<void()>& f);
+// The bytes a writer hands to its data sink.
+ByteVector Saved(const std::function<void(const TEvLogSetDataProc&)>& save);
+
 // The fixture ids, as the .mc files hold them, and the languages.
 inline const uint32_t FixtureIds[] = {1, 2, 0x100, 0x101, 0x102, 0x200};
 inline const uint16_t FixtureLanguages[] = {1033, 1049};
