@@ -15,6 +15,7 @@ function(tamrel_copy_mingw_runtime)
             if(NOT stripped EQUAL 0)
                 file(COPY "${path}" DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
             endif()
+            set_property(GLOBAL APPEND PROPERTY TAMREL_MINGW_RUNTIME_DLLS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll})
         endif()
     endforeach()
 endfunction()
@@ -70,6 +71,6 @@ function(tamrel_fixed_exports target)
     string(REPLACE ";" "," names "${names}")
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:${target}> -DNAMES=${names}
-                -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake
+                -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckExports.cmake
         VERBATIM)
 endfunction()

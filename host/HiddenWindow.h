@@ -13,6 +13,7 @@
 // SetHiddenWindowExceptionHandler and then dropped.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
 #include "host/Messages.h"
 
@@ -28,7 +29,7 @@ using TWndMethod = TMethod<void(TMessage& Message)>;
 // Makes a hidden window on the calling thread. An unassigned method gives a window whose
 // messages all get the default handling. Raises EOSError when the window cannot be made (under
 // Wine, for one, outside a service process when there is no display).
-HWND AllocateHWnd(TWndMethod Method);
+TAMREL_API HWND AllocateHWnd(TWndMethod Method);
 
 // Stops the messages to the method and destroys the window. Once it returns, the method is not
 // running on any thread and will not be called again for this window.
@@ -38,16 +39,16 @@ HWND AllocateHWnd(TWndMethod Method);
 //   own windows meanwhile), then asks the window's thread to destroy the window; the window
 //   goes when that thread next serves its queue, or with that thread's end.
 // Nil, foreign and already destroyed windows are ignored.
-void DeallocateHWnd(HWND Wnd);
+TAMREL_API void DeallocateHWnd(HWND Wnd);
 
 // The default handling of a message of hidden window Wnd: sets Message.Result from
 // DefWindowProcW and answers it.
-LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
+TAMREL_API LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
 
 // Receives, on the window's thread, each exception that escaped a hidden window's method. One
 // handler per process (per library module); an exception escaping the handler is dropped too.
 // Answers the handler it replaces. Without a handler the exception is only dropped.
 using THiddenWindowExceptionHandler = std::function<void(std::exception_ptr Error)>;
-THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
+TAMREL_API THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
 
 } // namespace tamrel

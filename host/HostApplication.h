@@ -3,6 +3,7 @@
 // (The library's own global Application is the service application, which works beside it.)
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 
 #include <windows.h>
@@ -26,7 +27,7 @@ public:
     virtual HWND FormHandle() const = 0;
 };
 
-class THostApplication : public TComponent {
+class TAMREL_API THostApplication : public TComponent {
     TAMREL_CLASS(THostApplication, TComponent)
 public:
     explicit THostApplication(TComponent* owner);
@@ -94,7 +95,7 @@ private:
 };
 
 // The one host application object: created on first use, once per process.
-class THostApplicationRef {
+class TAMREL_API THostApplicationRef {
 public:
     THostApplication* operator->() const { return Get(); }
     THostApplication& operator*() const { return *Get(); }

@@ -16,6 +16,7 @@
 //   }
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
 #include "host/Messages.h"
 #include "host/SysUtils.h"
@@ -45,7 +46,7 @@ template <class T> class TClassBuilder;
 // ---------------------------------------------------------------------------------------------
 // Enumerations with value names, and sets of them.
 
-class TEnumInfo {
+class TAMREL_API TEnumInfo {
 public:
     // Names as one comma-separated list in ordinal order: "esIgnore, esNormal, esSevere".
     explicit TEnumInfo(const wchar_t* commaList);
@@ -118,7 +119,7 @@ enum class TTypeKind {
     Method       // an event: a closure, stored by the name of a published method of the root
 };
 
-class TPropInfo {
+class TAMREL_API TPropInfo {
 public:
     std::wstring Name;
     TTypeKind Kind = TTypeKind::Integer;
@@ -164,7 +165,7 @@ struct TFieldInfo {
     std::function<void(TObject*, TComponent*)> Set;
 };
 
-class TClassInfo {
+class TAMREL_API TClassInfo {
 public:
     using TComponentFactory = TComponent* (*)(TComponent* owner);
     using TItemFactory = TCollectionItem* (*)(TCollection* collection);
@@ -205,13 +206,13 @@ private:
 };
 
 // The class registry: classes that stored forms may name.
-void RegisterClass(const TClassInfo& info);
-void RegisterClasses(std::initializer_list<const TClassInfo*> infos);
-void UnRegisterClass(const TClassInfo& info);
+TAMREL_API void RegisterClass(const TClassInfo& info);
+TAMREL_API void RegisterClasses(std::initializer_list<const TClassInfo*> infos);
+TAMREL_API void UnRegisterClass(const TClassInfo& info);
 // Raises EClassNotFound ("Class %s not found") when the name is unknown.
-const TClassInfo& FindClass(std::wstring_view name);
+TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 // Null when the name is unknown.
-const TClassInfo* GetClass(std::wstring_view name);
+TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
 
 // ---------------------------------------------------------------------------------------------
 // The class macros.

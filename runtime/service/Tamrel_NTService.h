@@ -7,6 +7,7 @@
 // services, or runs as an ordinary program.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_EventList.h"
@@ -45,7 +46,7 @@ using TThreadMethod = TMethod<void()>;
 // ---------------------------------------------------------------------------------------------
 // Failure actions
 
-class TrkFailureAction : public TCollectionItem {
+class TAMREL_API TrkFailureAction : public TCollectionItem {
     TAMREL_CLASS(TrkFailureAction, TCollectionItem)
 public:
     explicit TrkFailureAction(TCollection* collection) : TCollectionItem(collection) {}
@@ -62,7 +63,7 @@ private:
     int32_t FDelay = 0;
 };
 
-class TrkFailureActions : public TOwnedCollection {
+class TAMREL_API TrkFailureActions : public TOwnedCollection {
     TAMREL_CLASS(TrkFailureActions, TOwnedCollection)
 public:
     explicit TrkFailureActions(TPersistent* owner) : TOwnedCollection(owner, TrkFailureAction::StaticClassInfo()) {}
@@ -70,7 +71,7 @@ public:
     TrkFailureAction* Add() { return static_cast<TrkFailureAction*>(TCollection::Add()); }
 };
 
-class TrkFailureOptions : public TPersistent {
+class TAMREL_API TrkFailureOptions : public TPersistent {
     TAMREL_CLASS(TrkFailureOptions, TPersistent)
 public:
     // Seconds as the service manager counts them; -1 = never reset.
@@ -91,14 +92,14 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Handler components a module links to by component notification.
 
-class TRkPowerEventHandlerBase : public TComponent {
+class TAMREL_API TRkPowerEventHandlerBase : public TComponent {
     TAMREL_CLASS(TRkPowerEventHandlerBase, TComponent)
 public:
     using TComponent::TComponent;
     virtual void HandlePowerEvent(uint32_t eventType, void* eventData) = 0;
 };
 
-class TRkNetBindEventHandlerBase : public TComponent {
+class TAMREL_API TRkNetBindEventHandlerBase : public TComponent {
     TAMREL_CLASS(TRkNetBindEventHandlerBase, TComponent)
 public:
     using TComponent::TComponent;
@@ -109,7 +110,7 @@ public:
 // TrkSynchronizer: runs a method on the thread that created it (through a hidden window and the
 // message 0x8FFF) and raises the method's exception again in the caller.
 
-class TrkSynchronizer {
+class TAMREL_API TrkSynchronizer {
 public:
     static constexpr UINT SynchronizeMessage = 0x8FFF;
     TrkSynchronizer();
@@ -131,17 +132,15 @@ struct TControlRequest {
 };
 
 // The registered window message "TamrelServiceControlMessage" (0 until service mode registers it).
-UINT ControlMessage();
-// How many control requests are allocated and not yet freed (for tests and diagnostics).
-long ControlRequestsAlive();
+TAMREL_API UINT ControlMessage();
 
 // The network name of a path on a mapped drive.
-bool GetUniversalName(const std::wstring& path, std::wstring& unc);
+TAMREL_API bool GetUniversalName(const std::wstring& path, std::wstring& unc);
 
 // ---------------------------------------------------------------------------------------------
 // TNtService
 
-class TNtService : public TDataModule {
+class TAMREL_API TNtService : public TDataModule {
     TAMREL_CLASS(TNtService, TDataModule)
 public:
     explicit TNtService(TComponent* owner);
@@ -381,7 +380,7 @@ private:
 // The thread that stops a service whose start answered False, after four wait hints. It belongs
 // to the run it was made for: a later run of the module is never stopped by it, and destroying
 // the module ends it.
-class TSelfStopThread : public TThread {
+class TAMREL_API TSelfStopThread : public TThread {
 public:
     TSelfStopThread(TNtService* service, uint32_t serial, DWORD delay);
     ~TSelfStopThread() override;
@@ -400,7 +399,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // TNtServiceApplication
 
-class TNtServiceApplication : public TComponent {
+class TAMREL_API TNtServiceApplication : public TComponent {
     TAMREL_CLASS(TNtServiceApplication, TComponent)
 public:
     explicit TNtServiceApplication(TComponent* owner);
@@ -441,12 +440,6 @@ public:
     void OnExceptionHandler(TObject* sender, Exception& e);
     bool HookEndSession(TMessage& message);
 
-    // For tests: the restart timing of control mode (poll interval and give-up time, ms).
-    void SetRestartTiming(DWORD pollMs, DWORD giveUpMs) {
-        FRestartPoll = pollMs;
-        FRestartGiveUp = giveUpMs;
-    }
-
 private:
     friend class TNtServiceApplicationThread;
     std::unique_ptr<TNTEventLog> FEventLog;
@@ -456,13 +449,11 @@ private:
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<SERVICE_TABLE_ENTRYW> FServiceTable;
     std::vector<std::wstring> FServiceTableNames;
-    DWORD FRestartPoll = 500;
-    DWORD FRestartGiveUp = 10000;
     DWORD FMainThreadID = 0;
 };
 
 // The one application object: created on first use, once per process.
-class TServiceApplicationRef {
+class TAMREL_API TServiceApplicationRef {
 public:
     TNtServiceApplication* operator->() const { return Get(); }
     TNtServiceApplication& operator*() const { return *Get(); }

@@ -9,6 +9,7 @@
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 namespace tamrel {
 
@@ -42,6 +43,11 @@ std::wstring SwitchValue(const wchar_t* name) {
 
 TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().Get(); }
 bool TServiceApplicationRef::Exists() const { return TApplicationHolder::Alive(); }
+
+TRestartTiming& RestartTiming() {
+    static TRestartTiming timing;
+    return timing;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -239,17 +245,18 @@ void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TR
             DWORD err = GetLastError();
             if (err != ERROR_SERVICE_NOT_ACTIVE) RaiseLastOSError(err); // not running: just start it
         }
+        const TRestartTiming timing = RestartTiming();
         DWORD start = GetTickCount();
         for (;;) {
-            Sleep(FRestartPoll);
+            Sleep(timing.PollMs);
             if (!RkQueryServiceStatus(handle.Get(), &status)) RaiseLastOSError();
             if (status.dwCurrentState == SERVICE_STOPPED) break;
-            if (TicksSince(start) > FRestartGiveUp) {
+            if (TicksSince(start) > timing.GiveUpMs) {
                 MessageBeep(0);
                 break;
             }
         }
-        Sleep(FRestartPoll);
+        Sleep(timing.PollMs);
         if (!RkStartService(handle.Get(), 0, nullptr)) RaiseLastOSError();
         break;
     }

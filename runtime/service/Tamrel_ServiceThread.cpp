@@ -7,6 +7,7 @@
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
 #include <mutex>

@@ -2,6 +2,7 @@
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <atomic>
 #include <cstring>

@@ -1,5 +1,5 @@
 #include "runtime/security/Tamrel_SidCenter.h"
-#include "tests/security/SecurityTestSupport.h"
+#include "tests/runtime/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/Streaming.h"

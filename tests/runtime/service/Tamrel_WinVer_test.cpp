@@ -1,6 +1,7 @@
 #include "runtime/service/Tamrel_WinVer.h"
 
 #include "host/Handles.h"
+#include "runtime/service/internal/Tamrel_WinVerInternal.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

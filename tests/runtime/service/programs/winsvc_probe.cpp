@@ -8,6 +8,7 @@
 // One result a line on stdout, UTF-8.
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_WinSvc.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <cstdio>
 #include <string>

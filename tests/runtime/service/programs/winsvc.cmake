@@ -2,7 +2,7 @@
 
 # Both link the compiler's run-time statically so that a copy runs from any directory.
 add_executable(winsvc_probe ${CMAKE_CURRENT_LIST_DIR}/winsvc_probe.cpp)
-target_link_libraries(winsvc_probe PRIVATE ${TAMREL_RT}_static)
+target_link_libraries(winsvc_probe PRIVATE ${TAMREL_RT}_static tamrel_service_internal)
 target_link_options(winsvc_probe PRIVATE -municode -static)
 
 add_executable(winsvc_tinysvc ${CMAKE_CURRENT_LIST_DIR}/winsvc_tinysvc.cpp)

@@ -5,6 +5,7 @@
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <gtest/gtest.h>
 
@@ -93,20 +94,16 @@ BOOL WINAPI RecordConfig2(SC_HANDLE, DWORD level, LPVOID info) {
 
 struct ModuleTest : ::testing::Test {
     TRecorder rec;
-    TRkSlots saved;
+    TRkSlotsOverride slots;
     void SetUp() override {
         gRec = &rec;
-        saved = RkSlots;
-        RkSlots.RkSetServiceStatus = RecordStatus;
-        RkSlots.RkOpenSCManager = FakeOpenManager;
-        RkSlots.RkCloseServiceHandle = FakeClose;
-        RkSlots.RkCreateService = RecordCreate;
-        RkSlots.RkChangeServiceConfig2 = RecordConfig2;
+        slots->RkSetServiceStatus = RecordStatus;
+        slots->RkOpenSCManager = FakeOpenManager;
+        slots->RkCloseServiceHandle = FakeClose;
+        slots->RkCreateService = RecordCreate;
+        slots->RkChangeServiceConfig2 = RecordConfig2;
     }
-    void TearDown() override {
-        RkSlots = saved;
-        gRec = nullptr;
-    }
+    void TearDown() override { gRec = nullptr; }
     const TRecorder::Config2* Level(DWORD level) const {
         for (const auto& c : rec.Configs)
             if (c.Level == level) return &c;

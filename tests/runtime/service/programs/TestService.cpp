@@ -13,6 +13,7 @@
 #include "host/IniFiles.h"
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <windows.h>
 

@@ -2,10 +2,10 @@
 # (test_service) and with one carrying a start token (test_service_stored).
 set(TEST_SERVICE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_executable(test_service ${TEST_SERVICE_DIR}/TestService.cpp)
-target_link_libraries(test_service PRIVATE ${TAMREL_RT})
+target_link_libraries(test_service PRIVATE ${TAMREL_RT} tamrel_service_internal)
 target_link_options(test_service PRIVATE -municode)
 add_executable(test_service_stored ${TEST_SERVICE_DIR}/TestService.cpp ${TEST_SERVICE_DIR}/TestServiceStored.rc)
-target_link_libraries(test_service_stored PRIVATE ${TAMREL_RT}_static)
+target_link_libraries(test_service_stored PRIVATE ${TAMREL_RT}_static tamrel_service_internal)
 target_link_options(test_service_stored PRIVATE -municode)
 set_source_files_properties(${TEST_SERVICE_DIR}/TestServiceStored.rc PROPERTIES
     OBJECT_DEPENDS ${TEST_SERVICE_DIR}/TestServiceStored.txt)

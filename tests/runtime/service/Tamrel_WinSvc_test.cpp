@@ -2,6 +2,7 @@
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 #include "tests/support/DebugRunSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -240,20 +241,6 @@ TEST(DebugLoader, WithoutTheLibraryEveryDebugEventReturnsAtOnce) {
 // Wrappers and slots
 // ---------------------------------------------------------------------------------------------
 
-// Restores every slot and the bound advapi32 functions after a test that replaced some.
-class TSlotGuard {
-public:
-    TSlotGuard() : FSlots(RkSlots), FAdvApi(RkAdvApi()) {}
-    ~TSlotGuard() {
-        RkSlots = FSlots;
-        RkAdvApi() = FAdvApi;
-    }
-
-private:
-    TRkSlots FSlots;
-    TRkAdvApi FAdvApi;
-};
-
 const auto KMarkerHandle = reinterpret_cast<SC_HANDLE>(0x5A5A);
 std::vector<std::string> GCalls;
 
@@ -311,20 +298,20 @@ SERVICE_STATUS_HANDLE WINAPI RecRegister(LPCWSTR name, LPHANDLER_FUNCTION) {
 }
 
 TEST(WinSvcWrappers, FilledSlotsTakeTheCallsWithTheirArguments) {
-    TSlotGuard guard;
+    TRkSlotsOverride slots;
     GCalls.clear();
-    RkSlots.RkOpenSCManager = RecOpenSCManager;
-    RkSlots.RkCreateService = RecCreateService;
-    RkSlots.RkCloseServiceHandle = RecClose;
-    RkSlots.RkChangeServiceConfig2 = RecConfig2;
-    RkSlots.RkChangeServiceConfig2A = RecConfig2A;
-    RkSlots.RkControlService = RecControl;
-    RkSlots.RkDeleteService = RecDelete;
-    RkSlots.RkOpenService = RecOpenService;
-    RkSlots.RkQueryServiceStatus = RecQueryStatus;
-    RkSlots.RkStartService = RecStart;
-    RkSlots.RkSetServiceStatus = RecSetStatus;
-    RkSlots.RkRegisterServiceCtrlHandler = RecRegister;
+    slots->RkOpenSCManager = RecOpenSCManager;
+    slots->RkCreateService = RecCreateService;
+    slots->RkCloseServiceHandle = RecClose;
+    slots->RkChangeServiceConfig2 = RecConfig2;
+    slots->RkChangeServiceConfig2A = RecConfig2A;
+    slots->RkControlService = RecControl;
+    slots->RkDeleteService = RecDelete;
+    slots->RkOpenService = RecOpenService;
+    slots->RkQueryServiceStatus = RecQueryStatus;
+    slots->RkStartService = RecStart;
+    slots->RkSetServiceStatus = RecSetStatus;
+    slots->RkRegisterServiceCtrlHandler = RecRegister;
 
     SERVICE_STATUS status{};
     EXPECT_EQ(KMarkerHandle, RkOpenSCManager(nullptr, L"ServicesActive", 1));
@@ -381,9 +368,9 @@ TEST(WinSvcWrappers, EmptySlotsReachTheRealManager) {
 }
 
 TEST(WinSvcWrappers, AbsentAdvApiFunctionsAnswer120) {
-    TSlotGuard guard;
-    RkAdvApi().ChangeServiceConfig2W = nullptr;
-    RkAdvApi().RegisterServiceCtrlHandlerExW = nullptr;
+    TRkSlotsOverride slots;
+    slots.AdvApi().ChangeServiceConfig2W = nullptr;
+    slots.AdvApi().RegisterServiceCtrlHandlerExW = nullptr;
     SetLastError(0);
     EXPECT_FALSE(tamrel::ChangeServiceConfig2W(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
@@ -443,8 +430,8 @@ BOOL WINAPI RecordConfig2W(SC_HANDLE, DWORD level, LPVOID info) {
 }
 
 TEST(ChangeServiceConfig2A, ConvertsTheTextsAndKeepsTheRest) {
-    TSlotGuard guard;
-    RkAdvApi().ChangeServiceConfig2W = RecordConfig2W;
+    TRkSlotsOverride slots;
+    slots.AdvApi().ChangeServiceConfig2W = RecordConfig2W;
 
     char description[] = "plain text";
     SERVICE_DESCRIPTIONA da{description};

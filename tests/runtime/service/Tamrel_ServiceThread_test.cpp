@@ -5,6 +5,8 @@
 // deterministic.
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <gtest/gtest.h>
 
@@ -88,16 +90,15 @@ TAMREL_IMPLEMENT_CLASS(TProbeService) {}
 
 struct ServiceThreadTest : ::testing::Test {
     TStatusLog log;
-    TRkSlots saved;
+    TRkSlotsOverride slots;
     TProbeService* service = nullptr;
     std::thread runner;
 
     void SetUp() override {
-        saved = RkSlots;
         gLog = &log;
-        RkSlots.RkSetServiceStatus = RecordStatus;
-        RkSlots.RkRegisterServiceCtrlHandler = FakeRegister;
-        RkSlots.RkRegisterServiceCtrlHandlerEx = FakeRegisterEx;
+        slots->RkSetServiceStatus = RecordStatus;
+        slots->RkRegisterServiceCtrlHandler = FakeRegister;
+        slots->RkRegisterServiceCtrlHandlerEx = FakeRegisterEx;
         service = Create<TProbeService>(nullptr);
         service->SetName(L"Probe");
         service->SetWaitHint(100);
@@ -109,7 +110,6 @@ struct ServiceThreadTest : ::testing::Test {
             runner.join();
         }
         Free(service);
-        RkSlots = saved;
         gLog = nullptr;
     }
     // The main routine, as the service manager would call it on a thread of its own.
@@ -135,9 +135,10 @@ TEST_F(ServiceThreadTest, RunsTheLifecycleOnItsOwnThreadAndFreesEveryRequest) {
     EXPECT_NE(GetCurrentThreadId(), service->ThreadID());
     service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
     ASSERT_TRUE(log.WaitFor(SERVICE_PAUSED, 5000));
+    const size_t pausedReports = log.Count(); // before the requests: their reports may come at once
     service->Controller(SERVICE_CONTROL_INTERROGATE, 0, nullptr); // resumes the suspended thread
     service->Controller(SERVICE_CONTROL_CONTINUE, 0, nullptr);
-    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, log.Count() + 1));
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, pausedReports + 1));
     service->Controller(200, 0, nullptr);
     service->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
     Join();
@@ -236,8 +237,9 @@ TEST_F(ServiceThreadTest, AStaleSelfStopNeverStopsALaterRun) {
     service->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
     Join();
     // Run 2 of the same module starts well: the first run's self-stop must leave it alone.
+    const size_t firstRunReports = log.Count(); // before the run: its reports may come at once
     RunMain();
-    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, log.Count() + 1));
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, firstRunReports + 1));
     Sleep(1500);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), log.Last());
 }

@@ -1,5 +1,5 @@
 #include "runtime/security/Tamrel_SecurityDescriptorCenter.h"
-#include "tests/security/SecurityTestSupport.h"
+#include "tests/runtime/security/SecurityTestSupport.h"
 
 #include "host/Handles.h"
 #include "host/Registry.h"
@@ -7,6 +7,7 @@
 #include "host/SysUtils.h"
 #include "runtime/security/Tamrel_AclCenter.h"
 #include "runtime/security/Tamrel_SidCenter.h"
+#include "runtime/security/internal/Tamrel_SecurityDescriptorCenterInternal.h"
 
 #include <gtest/gtest.h>
 
