@@ -70,30 +70,34 @@ TEST(PEImage, ReadsTheResourceTreeOfEitherProcessorAsLlvmReadobjDoes) {
 }
 
 TEST(PEImage, MessageTablesReadFromTheImageGiveWhatFormatMessageGives) {
-    const std::wstring file = FixturePath(L"fixture32.dll");
-    TPEImage image;
-    image.Load(file);
-    TPEResourceDirectory root;
-    image.GetResourceDirectory(root);
-    TMessageTable table;
-    TPEResourceDirectory* tables = Child(Child(&root, 11), 1);
-    ASSERT_NE(nullptr, tables);
-    for (int i = 0; i < tables->Count(); ++i) {
-        auto* leaf = static_cast<TPEResourceData*>(tables->Items(i));
-        table.LoadMessagesResourceData(leaf->IdName().ID(), leaf->Data(), leaf->DataSize());
+    for (const wchar_t* name : {L"fixture64.dll", L"fixture32.dll"}) {
+        SCOPED_TRACE(WideToUtf8(name));
+        const std::wstring file = FixturePath(name);
+        TPEImage image;
+        image.Load(file);
+        TPEResourceDirectory root;
+        image.GetResourceDirectory(root);
+        TMessageTable table;
+        TPEResourceDirectory* tables = Child(Child(&root, 11), 1);
+        ASSERT_NE(nullptr, tables);
+        for (int i = 0; i < tables->Count(); ++i) {
+            auto* leaf = static_cast<TPEResourceData*>(tables->Items(i));
+            table.LoadMessagesResourceData(leaf->IdName().ID(), leaf->Data(), leaf->DataSize());
+        }
+        TModuleHandle module(LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(module.Valid());
+        int checked = 0;
+        for (int b = 0; b < table.BlockCount(); ++b) {
+            TMessageBlock* block = table.Blocks(b);
+            for (int i = 0; i < block->Count(); ++i)
+                for (uint16_t language : FixtureLanguages) {
+                    EXPECT_EQ(SystemMessage(module.Get(), block->LowId() + i, language),
+                              SystemFormat(block->Messages(language, i)));
+                    ++checked;
+                }
+        }
+        EXPECT_EQ(12, checked);
     }
-    TModuleHandle module(LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    ASSERT_TRUE(module.Valid());
-    int checked = 0;
-    for (int b = 0; b < table.BlockCount(); ++b) {
-        TMessageBlock* block = table.Blocks(b);
-        for (int i = 0; i < block->Count(); ++i)
-            for (uint16_t language : FixtureLanguages) {
-                EXPECT_EQ(SystemMessage(module.Get(), block->LowId() + i, language), SystemFormat(block->Messages(language, i)));
-                ++checked;
-            }
-    }
-    EXPECT_EQ(12, checked);
 }
 
 TEST(PEImage, RewritesTheLastResourceSectionOfEitherProcessor) {
