@@ -74,3 +74,15 @@ function(tamrel_fixed_exports target)
                 -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckExports.cmake
         VERBATIM)
 endfunction()
+
+# tamrel_add_fuzz_program(NAME <fuzz_name> SOURCE <fuzz target> SEEDS <dir> [LIBS ...])
+# A fuzz target of the native project (tests/native) built for Windows with the plain driver and
+# run by ctest under Wine: its seed inputs, then 100,000 inputs mutated from them with a fixed
+# seed.
+function(tamrel_add_fuzz_program)
+    cmake_parse_arguments(F "" "NAME;SOURCE;SEEDS" "LIBS" ${ARGN})
+    add_executable(${F_NAME} ${F_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzDriver.cpp)
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    file(COPY ${F_SEEDS}/ DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fuzz-seeds/${F_NAME})
+    tamrel_add_test(NAME ${F_NAME} COMMAND ${F_NAME} ARGS -seed=1 -runs=100000 fuzz-seeds/${F_NAME} TIMEOUT 600)
+endfunction()

@@ -50,6 +50,7 @@ private:
 // The silent abort: ends an operation without anything being shown.
 TAMREL_EXCEPTION_CLASS(EAbort, Exception);
 TAMREL_EXCEPTION_CLASS(EConvertError, Exception);
+TAMREL_EXCEPTION_CLASS(EInvalidCast, Exception);
 TAMREL_EXCEPTION_CLASS(EListError, Exception);
 TAMREL_EXCEPTION_CLASS(EStreamError, Exception);
 TAMREL_EXCEPTION_CLASS(EReadError, EStreamError);

@@ -187,7 +187,9 @@ public:
     TComponentFactory ComponentFactory() const { return FComponentFactory; }
     TItemFactory ItemFactory() const { return FItemFactory; }
     // Creates a component of this class, fully constructed (AfterConstruction has run).
-    TComponent* CreateComponent(TComponent* owner) const;
+    // Designing: csDesigning is set before AfterConstruction, so that the stored form is read
+    // and Loaded runs as in a form designer (and the components it creates are designing too).
+    TComponent* CreateComponent(TComponent* owner, bool designing = false) const;
 
     // Used by the class macros.
     template <class T>
@@ -229,6 +231,21 @@ private:                                                                        
                                                                                                    \
 private:
 
+namespace detail {
+// Registers a class while its image is loaded: a DLL that is unloaded (an add-in) takes its
+// classes out of the registry before their information goes.
+class TClassRegistration {
+public:
+    explicit TClassRegistration(const TClassInfo& info) : FInfo(info) { RegisterClass(info); }
+    ~TClassRegistration() { UnRegisterClass(FInfo); }
+    TClassRegistration(const TClassRegistration&) = delete;
+    TClassRegistration& operator=(const TClassRegistration&) = delete;
+
+private:
+    const TClassInfo& FInfo;
+};
+} // namespace detail
+
 // Defines the class information; the block that follows describes the published members. The
 // class is registered for creation by name.
 #define TAMREL_IMPLEMENT_CLASS(Class)                                                              \
@@ -237,7 +254,7 @@ private:
             L## #Class, &Class::inherited::StaticClassInfo(), &Class::DescribeClass);              \
         return info;                                                                               \
     }                                                                                              \
-    static const bool Class##_registered_ = (::tamrel::RegisterClass(Class::StaticClassInfo()), true); \
+    static const ::tamrel::detail::TClassRegistration Class##_registered_(Class::StaticClassInfo()); \
     void Class::DescribeClass([[maybe_unused]] ::tamrel::TClassBuilder<Class>& b)
 
 // ---------------------------------------------------------------------------------------------

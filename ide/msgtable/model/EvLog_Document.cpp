@@ -73,10 +73,7 @@ TEvLogDocument::TEvLogDocument() = default;
 
 TEvLogDocument::TEvLogDocument(const std::wstring& fileName) : FFileName(fileName) {}
 
-TEvLogDocument::~TEvLogDocument() {
-    FMessageTable.Clear();
-    for (IEvLogDocumentView* view : FViews) view->Release();
-}
+TEvLogDocument::~TEvLogDocument() { FMessageTable.Clear(); }
 
 // ---------------------------------------------------------------------------------------------
 // Properties
@@ -117,31 +114,22 @@ std::wstring TEvLogDocument::ShortFileName() const { return ExtractFileName(FFil
 // ---------------------------------------------------------------------------------------------
 // Views and batches
 
-void TEvLogDocument::AddView(IEvLogDocumentView* view) {
-    view->AddRef();
-    FViews.push_back(view);
-}
+void TEvLogDocument::AddView(IEvLogDocumentView* view) { FViews.emplace_back(view); }
 
 void TEvLogDocument::RemoveView(IEvLogDocumentView* view) {
-    auto it = std::find(FViews.begin(), FViews.end(), view);
-    if (it == FViews.end()) return;
-    FViews.erase(it);
-    view->Release();
+    auto it = std::find_if(FViews.begin(), FViews.end(), [view](const auto& v) { return v.Get() == view; });
+    if (it != FViews.end()) FViews.erase(it);
 }
 
 IEvLogDocumentView* TEvLogDocument::Views(int index) const {
     if (index < 0 || index >= ViewCount()) throw EListError(SListIndexError, index);
-    return FViews[index];
+    return FViews[index].Get();
 }
 
 void TEvLogDocument::Deliver(TEvLogDocumentChanges changes, TMessageBlock* mb) {
-    // A view may leave the document while it is told; each one stays alive for its call.
-    const std::vector<IEvLogDocumentView*> views = FViews;
-    for (IEvLogDocumentView* view : views) view->AddRef();
-    TScopeExit release([&] {
-        for (IEvLogDocumentView* view : views) view->Release();
-    });
-    for (IEvLogDocumentView* view : views) view->DocumentChanged(changes, mb);
+    // A view may leave the document while it is told: the copy keeps each one alive for its call.
+    const std::vector<TComPtr<IEvLogDocumentView>> views = FViews;
+    for (const auto& view : views) view->DocumentChanged(changes, mb);
 }
 
 void TEvLogDocument::Update(TEvLogDocumentChanges changes, TMessageBlock* mb) {

@@ -4,12 +4,10 @@
 // .ELP text, .RES files and message libraries, chosen by file extension.
 #pragma once
 
+#include "host/Interfaced.h"
 #include "host/TypeInfo.h"
 #include "ide/msgtable/model/EvLog_Common.h"
 #include "ide/msgtable/model/EvLog_Messages.h"
-
-#include <windows.h>
-#include <unknwn.h>
 
 #include <cstdint>
 #include <string>
@@ -30,15 +28,20 @@ enum TEvLogDocumentChange : uint8_t {
 // Bit n stands for member n.
 using TEvLogDocumentChanges = TSet<TEvLogDocumentChange>;
 
-// {85BFD85D-5340-4DF8-86C5-7ED5ABF8B146}
-inline constexpr GUID IID_IEvLogDocumentView = {
-    0x85BFD85D, 0x5340, 0x4DF8, {0x86, 0xC5, 0x7E, 0xD5, 0xAB, 0xF8, 0xB1, 0x46}};
-
-// A view of a document. MB is the one block that changed, or null when no single block is
-// concerned.
+// A view of a document, {85BFD85D-5340-4DF8-86C5-7ED5ABF8B146}. MB is the one block that
+// changed, or null when no single block is concerned.
 struct IEvLogDocumentView : public IUnknown {
     virtual void STDMETHODCALLTYPE DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) = 0;
 };
+
+} // namespace tamrel::evlog
+
+namespace tamrel {
+TAMREL_INTERFACE_ID(evlog::IEvLogDocumentView, IUnknown, 0x85BFD85D, 0x5340, 0x4DF8, 0x86, 0xC5, 0x7E, 0xD5, 0xAB,
+                    0xF8, 0xB1, 0x46)
+} // namespace tamrel
+
+namespace tamrel::evlog {
 
 inline constexpr wchar_t SUntitled[] = L"( Untitled )";
 inline constexpr wchar_t SUnableToLoad[] = L"Unable to load messages from file\r\n%s\r\nFile format is not recognized";
@@ -160,7 +163,7 @@ private:
     int32_t FMinorVersion = 0;
     int32_t FRelease = 0;
     int32_t FBuild = 0;
-    std::vector<IEvLogDocumentView*> FViews; // each holds a reference
+    std::vector<TComPtr<IEvLogDocumentView>> FViews;
     TMessageTable FMessageTable{this};
     std::vector<uint32_t> FUsedLocales{DefaultLocale};
     std::wstring FFileName = SUntitled;

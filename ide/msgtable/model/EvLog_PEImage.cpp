@@ -9,6 +9,14 @@ namespace tamrel::evlog {
 
 namespace {
 
+// The module that holds this code: the add-in that carries the model, not the run-time DLL.
+HMODULE ModelModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ModelModule), &module);
+    return module;
+}
+
 const uint8_t* ImageBytes(TMemoryStream& image) { return static_cast<const uint8_t*>(image.Memory()); }
 
 msgcore::PeLayout Layout(TMemoryStream& image) {
@@ -23,7 +31,7 @@ void TPEImage::Load(const std::wstring& fileName) {
 }
 
 void TPEImage::LoadFromResource(const std::wstring& resourceName) {
-    HMODULE module = ThisModuleHandle();
+    HMODULE module = ModelModule();
     HRSRC info = FindResourceW(module, resourceName.c_str(), MAKEINTRESOURCEW(10));
     if (!info) RaiseLastOSError();
     HGLOBAL handle = LoadResource(module, info);

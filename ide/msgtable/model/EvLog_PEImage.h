@@ -16,8 +16,8 @@ public:
     // Reads the whole file; without the MZ signature raises EPEError "unrecognized file format",
     // without whole PE headers (either processor) "Not a PE (WIN32 Executable) file".
     void Load(const std::wstring& fileName);
-    // The RCDATA resource of that name in the module that holds this code; a missing resource
-    // raises the system error.
+    // The RCDATA resource of that name in the module that holds the model's code (the add-in);
+    // a missing resource raises the system error.
     void LoadFromResource(const std::wstring& resourceName);
     // Creates the file anew.
     void Save(const std::wstring& fileName);

@@ -249,7 +249,7 @@ std::set<TDumpedMessage> WindresMessages(const std::wstring& rcFile) {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE TRecordingView::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IEvLogDocumentView) {
+    if (riid == IID_IUnknown || riid == IidOf<IEvLogDocumentView>()) {
         *ppv = static_cast<IEvLogDocumentView*>(this);
         AddRef();
         return S_OK;
