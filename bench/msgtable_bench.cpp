@@ -1,8 +1,12 @@
-// Opening a message-table document (.ELP) of 10,000 texts against the raw reads it stands on:
-// the document reads every section of the file once (GetPrivateProfileSectionW), so the floor
-// is one GetPrivateProfileSectionW per section of the same file. Both sides run in alternating
-// rounds; prints the median time of each and the median of the rounds' ratios (Open / raw).
+// The message-table document at the size of a large event source, 10,000 messages:
+//   1. opening its .ELP against the raw reads it stands on: the document reads every section of
+//      the file once (GetPrivateProfileSectionW), so the floor is one such read per section;
+//   2. generating its source unit (TPasSourceModule::PasSource, run on every change in the
+//      editor) against formatting the same constant lines bare, without templates.
+// Both sides run in alternating rounds; prints the median time of each and the median of the
+// rounds' ratios.
 #include "ide/msgtable/model/EvLog_Document.h"
+#include "ide/msgtable/model/EvLog_PasSource.h"
 
 #include "host/SysUtils.h"
 
@@ -57,6 +61,42 @@ size_t RawSections(const std::wstring& path) {
     return total;
 }
 
+// The constant lines of every message, formatted directly.
+size_t BareConstants(TEvLogDocument& doc) {
+    std::wstring text;
+    for (int b = 0; b < doc.MessageTable().BlockCount(); ++b) {
+        TMessageBlock* block = doc.MessageTable().Blocks(b);
+        for (int i = 0; i < block->Count(); ++i)
+            text += L"const " + block->Names(i) + L" = $" + IntToHex(block->LowId() + i, 2) + L"; // " +
+                    block->Comments(i) + L"\r\n";
+    }
+    return text.size();
+}
+
+void CompareSourceUnit(const std::wstring& path) {
+    TEvLogDocument doc;
+    doc.Open(path);
+    TPasSourceModule* module = Create<TPasSourceModule>(nullptr);
+    std::vector<double> generated, bare, ratio;
+    for (int round = 0; round < 9; ++round) {
+        double start = Seconds();
+        const size_t unit = module->PasSource(doc).size();
+        const double g = Seconds() - start;
+        start = Seconds();
+        const size_t lines = BareConstants(doc);
+        const double b = Seconds() - start;
+        if (unit < lines) std::exit(1);
+        generated.push_back(g * 1e3);
+        bare.push_back(b * 1e3);
+        ratio.push_back(g / b);
+    }
+    Free(module);
+    std::printf("\nsource unit of the same document, 9 rounds, medians\n");
+    std::printf("TPasSourceModule::PasSource          %8.1f ms\n", Median(generated));
+    std::printf("the constant lines formatted bare    %8.1f ms\n", Median(bare));
+    std::printf("ratio PasSource / bare               %8.2f\n", Median(ratio));
+}
+
 } // namespace
 
 int main() {
@@ -85,10 +125,11 @@ int main() {
         raw.push_back(r * 1e3);
         ratio.push_back(o / r);
     }
-    DeleteFileW(path.c_str());
     std::printf("document of %zu texts, 9 rounds, medians\n", texts);
     std::printf("TEvLogDocument::Open                 %8.1f ms\n", Median(open));
     std::printf("GetPrivateProfileSectionW, each once %8.1f ms\n", Median(raw));
     std::printf("ratio Open / raw                     %8.2f\n", Median(ratio));
+    CompareSourceUnit(path);
+    DeleteFileW(path.c_str());
     return 0;
 }

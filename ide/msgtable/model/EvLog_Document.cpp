@@ -4,10 +4,14 @@
 #include "host/MessageBox.h"
 #include "host/Streams.h"
 #include "ide/msgtable/model/CoreBridge.h"
+#include "ide/msgtable/model/EvLog_LibraryTemplate.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
+#include "ide/msgtable/model/EvLog_PEImage.h"
+#include "ide/msgtable/model/EvLog_ResResources.h"
 #include "ide/msgtable/model/core/ElpText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_set>
 
 namespace tamrel::evlog {
@@ -412,11 +416,302 @@ void TEvLogDocument::LoadElp(const std::wstring& fileName) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Resources and message libraries: not available yet.
+// Version and attributes resources
 
-bool TEvLogDocument::ImportResFile(const std::wstring&) { return false; }
-bool TEvLogDocument::ImportImage(const std::wstring&) { return false; }
-bool TEvLogDocument::ExportResFile(const std::wstring&) { return false; }
-bool TEvLogDocument::BuildLibrary(const std::wstring&) { return false; }
+namespace {
+
+const wchar_t SStringTableKey[] = L"040904E4";
+const uint32_t kTranslation = 0x04E40409; // language 0x0409, code page 1252
+const wchar_t SAttributesName[] = L"EVLOG_ATTRIBUTES";
+const wchar_t SNamesType[] = L"EVLOG_NAMES";
+const wchar_t SCommentsType[] = L"EVLOG_COMMENTS";
+const uint16_t kRtRcdata = 10, kRtMessageTable = 11, kRtVersion = 16;
+
+// A part of the file version: a 16-bit word of the fixed part. A larger value would spill into
+// its neighbour and come back changed.
+uint32_t VersionWord(int32_t value, const wchar_t* field) {
+    if (value > 0xFFFF) throw Exception(L"%s is %d: a part of the file version cannot exceed 65535", field, value);
+    return static_cast<uint32_t>(value);
+}
+
+// A language given as a number or as a text that converts to one.
+bool LanguageOf(const TResIdText& id, uint32_t& language) {
+    if (!id.IsString()) {
+        language = id.ID();
+        return true;
+    }
+    int32_t value;
+    if (!TryStrToInt(id.Text(), value)) return false;
+    language = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool IsNumber(const TResIdText& id, uint32_t number) { return !id.IsString() && id.ID() == number; }
+bool IsText(const TResIdText& id, const wchar_t* text) { return id.IsString() && id.Text() == text; }
+
+} // namespace
+
+TVersionInfo& TEvLogDocument::VersionInfo() {
+    auto info = std::make_unique<TVersionInfo>();
+    info->SetIsFixedFileInfo(true);
+    VS_FIXEDFILEINFO& fixed = info->FixedFileInfo();
+    fixed.dwSignature = 0xFEEF04BD;
+    fixed.dwStrucVersion = 0x00010000;
+    fixed.dwFileVersionMS = VersionWord(FMajorVersion, SMajorVersion) << 16 | VersionWord(FMinorVersion, SMinorVersion);
+    fixed.dwFileVersionLS = VersionWord(FRelease, SRelease) << 16 | VersionWord(FBuild, SBuild);
+    fixed.dwProductVersionMS = 0x00010000;
+    fixed.dwProductVersionLS = 0;
+    fixed.dwFileFlagsMask = 0x3F;
+    fixed.dwFileFlags = 0;
+    fixed.dwFileOS = VOS__WINDOWS32;
+    fixed.dwFileType = VFT_DLL;
+    fixed.dwFileSubtype = 0;
+    fixed.dwFileDateMS = 0;
+    fixed.dwFileDateLS = 0;
+
+    info->SetIsStringFileInfo(true);
+    TStringTable* table = info->StringFileInfo().Add(std::make_unique<TStringTable>());
+    table->SetKey(SStringTableKey);
+    const std::pair<const wchar_t*, std::wstring> strings[] = {
+        {SCompanyName, FCompanyName},
+        {SFileDescription, FFileDescription},
+        {L"FileVersion", Format(L"%d.%d.%d.%d", FMajorVersion, FMinorVersion, FRelease, FBuild)},
+        {L"InternalName", L""},
+        {SLegalCopyright, FLegalCopyright},
+        {SLegalTrademarks, FLegalTrademarks},
+        {L"OriginalFilename", ChangeFileExt(ExtractFileName(FFileName), L".dll")},
+        {SProductName, FProductName},
+        {SProductVersion, FProductVersion},
+        {L"Comments", L""}};
+    for (const auto& [key, value] : strings) table->Add(std::make_unique<TString>(key, value));
+
+    info->SetIsVarFileInfo(true);
+    info->VarFileInfo().Add(std::make_unique<TVar>())->Add(kTranslation);
+    FVersionInfo = std::move(info);
+    return *FVersionInfo;
+}
+
+void TEvLogDocument::SetVersionInfo(const TVersionInfo& value) {
+    std::wstring* const texts[] = {&FCompanyName, &FFileDescription, &FLegalCopyright, &FLegalTrademarks, &FProductName,
+                                   &FProductVersion};
+    const wchar_t* const keys[] = {SCompanyName, SFileDescription, SLegalCopyright, SLegalTrademarks, SProductName,
+                                   SProductVersion};
+    for (std::wstring* text : texts) SetVersionText(*text, L"");
+    for (int32_t* number : {&FMajorVersion, &FMinorVersion, &FRelease, &FBuild}) SetVersionNumber(*number, 0);
+    if (value.IsFixedFileInfo()) {
+        const VS_FIXEDFILEINFO& fixed = value.FixedFileInfo();
+        SetMajorVersion(HIWORD(fixed.dwFileVersionMS));
+        SetMinorVersion(LOWORD(fixed.dwFileVersionMS));
+        SetRelease(HIWORD(fixed.dwFileVersionLS));
+        SetBuild(LOWORD(fixed.dwFileVersionLS));
+    }
+    if (!value.IsStringFileInfo() || value.StringFileInfo().Count() == 0) return;
+    const TStringTable* table = value.StringFileInfo().Items(0);
+    for (int i = 0; i < table->Count(); ++i)
+        for (size_t k = 0; k < std::size(keys); ++k)
+            if (table->Items(i)->Key() == keys[k]) SetVersionText(*texts[k], table->Items(i)->Value());
+}
+
+TStringTable& TEvLogDocument::Attributes() {
+    const std::wstring categories = FUseCategories ? IntToStr(CategoriesBlock()->Count()) : L"0";
+    FAttributes.Clear();
+    FAttributes.SetKey(L"");
+    FAttributes.Add(std::make_unique<TString>(SEventType, EventLogName(FEventType)));
+    FAttributes.Add(std::make_unique<TString>(L"EventSource", FEventSource));
+    FAttributes.Add(std::make_unique<TString>(L"CategoryCount", categories));
+    return FAttributes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// .RES files and images in
+
+bool TEvLogDocument::TakeResource(const TResIdText& type, const TResIdText& name, const uint8_t* data, uint32_t size,
+                                  const TResIdText& language) {
+    uint32_t lcid;
+    if (IsNumber(type, kRtMessageTable) && IsNumber(name, 1)) {
+        if (!LanguageOf(language, lcid)) return false;
+        if (std::find(FUsedLocales.begin(), FUsedLocales.end(), lcid) == FUsedLocales.end())
+            FUsedLocales.push_back(lcid);
+        FMessageTable.LoadMessagesResourceData(lcid, data, size);
+        return true;
+    }
+    if (IsNumber(type, kRtVersion) && IsNumber(name, 1)) {
+        if (!LanguageOf(language, lcid) || lcid != DefaultLocale) return false;
+        TVersionInfo version;
+        version.LoadFrom(data, size); // another key leaves the tree empty: the fields become empty
+        SetVersionInfo(version);
+        return true;
+    }
+    if (IsText(type, SNamesType) && IsNumber(name, 1)) {
+        FMessageTable.LoadNamesResourceData(data, size);
+        return true;
+    }
+    if (IsText(type, SCommentsType) && IsNumber(name, 1)) {
+        FMessageTable.LoadCommentsResourceData(data, size);
+        return true;
+    }
+    if (IsNumber(type, kRtRcdata) && IsText(name, SAttributesName)) {
+        TStringTable attributes;
+        attributes.LoadFrom(data, size);
+        for (int i = 0; i < attributes.Count(); ++i) {
+            const std::wstring& key = attributes.Items(i)->Key();
+            const std::wstring& value = attributes.Items(i)->Value();
+            if (key == SEventType) {
+                TEvLogEventType journal = etApplication;
+                for (TEvLogEventType t : {etApplication, etSystem, etSecurity})
+                    if (value == EventLogName(t)) journal = t;
+                SetEventType(journal);
+            } else if (key == L"EventSource") {
+                SetEventSource(value);
+            } else if (key == L"CategoryCount") {
+                SetUseCategories(StrToIntDef(value, 0) > 0);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TEvLogDocument::ImportResFile(const std::wstring& fileName) {
+    FUsedLocales.clear();
+    // Whatever happens, the document ends with its locales in every block, never with none.
+    TScopeExit locales([this] { SetUsedLocales(std::vector<uint32_t>(FUsedLocales)); });
+    TRESResources resources;
+    resources.LoadFromFile(fileName);
+    bool taken = false;
+    for (int i = 0; i < resources.Count(); ++i) {
+        TRESResource* e = resources.Items(i);
+        taken = TakeResource(e->ResType(), e->ResName(), e->Data(), e->DataSize(), e->ResLocale()) || taken;
+    }
+    return taken;
+}
+
+bool TEvLogDocument::ImportImage(const std::wstring& fileName) {
+    FMessageTable.Clear();
+    FUsedLocales.clear();
+    TScopeExit locales([this] { SetUsedLocales(std::vector<uint32_t>(FUsedLocales)); });
+    TPEImage image;
+    image.Load(fileName);
+    TPEResourceDirectory root;
+    image.GetResourceDirectory(root);
+    bool taken = false;
+    // Type, name and language levels; a leaf above the language level or a directory at it is
+    // no resource and is passed over.
+    for (int t = 0; t < root.Count(); ++t) {
+        auto* type = dynamic_cast<TPEResourceDirectory*>(root.Items(t));
+        for (int n = 0; type && n < type->Count(); ++n) {
+            auto* name = dynamic_cast<TPEResourceDirectory*>(type->Items(n));
+            for (int l = 0; name && l < name->Count(); ++l) {
+                auto* leaf = dynamic_cast<TPEResourceData*>(name->Items(l));
+                if (leaf)
+                    taken = TakeResource(type->IdName(), name->IdName(), leaf->Data(), leaf->DataSize(), leaf->IdName()) ||
+                            taken;
+            }
+        }
+    }
+    return taken;
+}
+
+// ---------------------------------------------------------------------------------------------
+// .RES files and message libraries out
+
+struct TEvLogDocument::TResourceBytes {
+    msgcore::ResourceId Type;
+    msgcore::ResourceId Name;
+    uint16_t Language;
+    std::vector<uint8_t> Data;
+};
+
+std::vector<TEvLogDocument::TResourceBytes> TEvLogDocument::LibraryResources(bool withNamesAndComments) {
+    using msgcore::ResourceId;
+    std::vector<TResourceBytes> resources;
+    auto add = [&](ResourceId type, ResourceId name, uint32_t language) -> TEvLogSetDataProc {
+        resources.push_back({std::move(type), std::move(name), static_cast<uint16_t>(language), {}});
+        const size_t index = resources.size() - 1;
+        return [&resources, index](const void* data, int32_t size) {
+            resources[index].Data.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        };
+    };
+    for (uint32_t lcid : FUsedLocales)
+        FMessageTable.SaveMessagesResourceData(lcid, add(ResourceId::Number(kRtMessageTable), ResourceId::Number(1), lcid));
+    if (withNamesAndComments) {
+        FMessageTable.SaveNamesResourceData(add(ResourceId::String(u"EVLOG_NAMES"), ResourceId::Number(1), DefaultLocale));
+        FMessageTable.SaveCommentsResourceData(
+            add(ResourceId::String(u"EVLOG_COMMENTS"), ResourceId::Number(1), DefaultLocale));
+    }
+    VersionInfo().SaveTo(add(ResourceId::Number(kRtVersion), ResourceId::Number(1), DefaultLocale));
+    Attributes().SaveTo(add(ResourceId::Number(kRtRcdata), ResourceId::String(ToU16(SAttributesName)), DefaultLocale));
+    return resources;
+}
+
+bool TEvLogDocument::ExportResFile(const std::wstring& fileName) {
+    const std::vector<TResourceBytes> resources = LibraryResources(true);
+    TRESResources out;
+    new TRESResource(&out); // the empty entry that opens a 32-bit .RES file
+    for (const TResourceBytes& r : resources) {
+        auto* entry = new TRESResource(&out);
+        AssignCoreId(entry->ResType(), r.Type);
+        AssignCoreId(entry->ResName(), r.Name);
+        entry->ResLocale().SetID(r.Language);
+        entry->SetData(r.Data.data(), static_cast<int32_t>(r.Data.size()));
+    }
+    out.SaveToFile(fileName);
+    return true;
+}
+
+namespace {
+
+std::vector<uint8_t> ResourceTemplate() {
+    TPEImage image;
+    image.LoadFromResource(L"ELTELIB");
+    const auto* bytes = static_cast<const uint8_t*>(image.Image().Memory());
+    return std::vector<uint8_t>(bytes, bytes + image.Image().Size());
+}
+
+std::atomic<TLibraryTemplateSource> GTemplateSource{ResourceTemplate};
+
+// An id as UpdateResourceW takes it.
+const wchar_t* ResourcePointer(const msgcore::ResourceId& id, std::wstring& text) {
+    if (!id.IsString) return MAKEINTRESOURCEW(id.Id);
+    text = ToWide(id.Name);
+    return text.c_str();
+}
+
+} // namespace
+
+TLibraryTemplateSource SetLibraryTemplateSource(TLibraryTemplateSource source) {
+    return GTemplateSource.exchange(source ? source : ResourceTemplate);
+}
+
+// The library is made in a copy beside the target, which replaces the target only once every
+// resource is in: a failure leaves the old library as it was and no copy behind.
+bool TEvLogDocument::BuildLibrary(const std::wstring& fileName) {
+    const std::vector<TResourceBytes> resources = LibraryResources(false);
+    const std::vector<uint8_t> image = GTemplateSource.load()();
+
+    const std::wstring dir = ExtractFilePath(fileName);
+    wchar_t copy[MAX_PATH];
+    if (!GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"elb", 0, copy)) RaiseLastOSError();
+    TScopeExit removeCopy([&] { DeleteFileW(copy); });
+    {
+        TFileStream file(copy, fmCreate);
+        file.WriteBuffer(image.data(), static_cast<int32_t>(image.size()));
+    }
+    HANDLE update = BeginUpdateResourceW(copy, TRUE);
+    if (!update) RaiseLastOSError();
+    for (const TResourceBytes& r : resources) {
+        std::wstring typeText, nameText;
+        if (!UpdateResourceW(update, ResourcePointer(r.Type, typeText), ResourcePointer(r.Name, nameText), r.Language,
+                             const_cast<uint8_t*>(r.Data.data()), static_cast<DWORD>(r.Data.size()))) {
+            const DWORD error = GetLastError();
+            EndUpdateResourceW(update, TRUE);
+            RaiseLastOSError(error);
+        }
+    }
+    if (!EndUpdateResourceW(update, FALSE)) RaiseLastOSError();
+    if (!MoveFileExW(copy, fileName.c_str(), MOVEFILE_REPLACE_EXISTING)) RaiseLastOSError();
+    removeCopy.Dismiss();
+    return true;
+}
 
 } // namespace tamrel::evlog

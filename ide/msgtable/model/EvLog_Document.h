@@ -8,8 +8,10 @@
 #include "host/TypeInfo.h"
 #include "ide/msgtable/model/EvLog_Common.h"
 #include "ide/msgtable/model/EvLog_Messages.h"
+#include "ide/msgtable/model/EvLog_VersionInfo.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,17 @@ public:
     int32_t Build() const { return FBuild; }
     void SetBuild(int32_t value) { SetVersionNumber(FBuild, value); }
 
+    // The version resource of the library built from the document, made anew at each read:
+    // the fixed part (file version from the four numbers, each at most 65,535, else the read
+    // raises naming the field), the string table "040904E4" and the translation 0x04E40409.
+    TVersionInfo& VersionInfo();
+    // Takes the version fields from a tree: strings and numbers are reset, then the file
+    // version of the fixed part and the strings of the first table with exactly the field names.
+    void SetVersionInfo(const TVersionInfo& value);
+    // The attributes resource ("EventType", "EventSource", "CategoryCount"), made anew at each
+    // read; with categories the categories block is made when missing.
+    TStringTable& Attributes();
+
     // The document keeps a counted reference to each view.
     void AddView(IEvLogDocumentView* view);
     void RemoveView(IEvLogDocumentView* view);
@@ -149,6 +162,13 @@ private:
     bool ImportImage(const std::wstring& fileName);
     bool ExportResFile(const std::wstring& fileName);
     bool BuildLibrary(const std::wstring& fileName);
+    // One resource of a .RES file or an image: taken (True) by the first kind that knows it.
+    bool TakeResource(const TResIdText& type, const TResIdText& name, const uint8_t* data, uint32_t size,
+                      const TResIdText& language);
+    // The resources of the library and of a .RES file, in their order: (type, name, language,
+    // bytes). Made before any file is touched, so that a refusal leaves every file as it was.
+    struct TResourceBytes;
+    std::vector<TResourceBytes> LibraryResources(bool withNamesAndComments);
 
     TEvLogEventType FEventType = etApplication;
     std::wstring FEventSource;
@@ -173,6 +193,8 @@ private:
     TMessageBlock* FChangedMessageBlock = nullptr;
     // A block deleted inside the batch may be the pending one: the batch then names no block.
     bool FBlockDeletedInBatch = false;
+    std::unique_ptr<TVersionInfo> FVersionInfo;
+    TStringTable FAttributes;
 };
 
 } // namespace tamrel::evlog

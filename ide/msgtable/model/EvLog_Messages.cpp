@@ -36,7 +36,10 @@ void TMessageBlock::SetMessages(uint32_t locale, int index, const std::wstring& 
 
 std::wstring TMessageBlock::Names(int index) const {
     CheckIndex(index);
-    if (!FNames[index].empty()) return FNames[index];
+    return FNames[index].empty() ? DefaultName(index) : FNames[index];
+}
+
+std::wstring TMessageBlock::DefaultName(int index) const {
     return FMessageNamePrefix + L"_Message_" + IntToHex(FLowId + static_cast<uint32_t>(index), 2);
 }
 

@@ -37,6 +37,7 @@ public:
     void SetMessages(uint32_t locale, int index, const std::wstring& value);
     // The stored name, or the default: MessageNamePrefix + "_Message_" + the id in hexadecimal.
     std::wstring Names(int index) const;
+    std::wstring DefaultName(int index) const;
     void SetNames(int index, const std::wstring& value);
     const std::wstring& Comments(int index) const;
     void SetComments(int index, const std::wstring& value);

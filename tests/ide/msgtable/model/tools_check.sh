@@ -5,7 +5,11 @@
 #   - linked into a DLL of each processor it becomes ours64.dll / ours32.dll, which the
 #     LinkedOutput tests then read through the system;
 #   - the DLLs whose resource section we rewrote list the same tree and exports in objdump and
-#     llvm-readobj as the DLLs they came from.
+#     llvm-readobj as the DLLs they came from;
+#   - the template libraries ELTELIB (32-bit) and ELTELIB64 are what the event log needs beside
+#     any program: two exports with fixed ordinals, three system DLLs, no symbol table; the
+#     libraries built from them hold exactly the document's resources and the same exports;
+#   - a document's .RES decodes with windres and links into a DLL of each processor.
 # Usage: tools_check.sh <fixture dir> <fixture source dir> <llvm-readobj>
 set -euo pipefail
 fixtures=$1
@@ -61,4 +65,40 @@ for arch in 64 32; do
     diff <(exports "$original") <(exports "$rewritten") || fail "the exports of same$arch.dll changed"
     "$readobj" --coff-resources "$out/grown$arch.dll" | grep 'Name: BIG' >/dev/null || fail "llvm-readobj misses BIG in grown$arch.dll"
 done
+# The template libraries and the libraries built from them.
+bin=$(cd "$fixtures/.." && pwd)
+for arch in 32 64; do
+    prefix=x86_64-w64-mingw32
+    template=$bin/ELTELIB64.dll
+    format=pei-x86-64
+    if [ "$arch" = 32 ]; then
+        prefix=i686-w64-mingw32
+        template=$bin/ELTELIB.dll
+        format=pei-i386
+    fi
+    "$prefix-objdump" -f "$template" | grep "file format $format" >/dev/null || fail "$template is no $format image"
+    dump=$("$prefix-objdump" -p "$template")
+    imports=$(echo "$dump" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
+    [ "$imports" = "ADVAPI32.dll KERNEL32.dll msvcrt.dll " ] || fail "$template imports $imports"
+    echo "$dump" | grep -E '^\s+symbols stripped$' >/dev/null || fail "$template keeps a symbol table"
+    ordinals=$(echo "$dump" | sed -n 's/^\s*\[ *[0-9]*\] +base\[ *\([0-9]*\)\].*/\1/p' | tr '\n' ' ')
+    names=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *\([0-9]*\)\] \(.*\)/\1=\2/p' | sort | tr '\n' ' ')
+    [ "$names" = "0=DllUnregisterServer 1=DllRegisterServer " ] || fail "$template exports $names"
+    [ "$ordinals" = "1 2 " ] || fail "$template has the ordinals $ordinals"
+
+    built=$out/lib$arch.dll
+    diff <(exports "$template") <(exports "$built") || fail "lib$arch.dll exports differ from its template"
+    resources=$("$readobj" --coff-resources "$built" | awk '
+        /^ *Type: /     { sub(/^ *Type: /, ""); sub(/ \[$/, ""); type = $0 }
+        /^ *Name: /     { sub(/^ *Name: /, ""); sub(/ \[$/, ""); name = $0 }
+        /^ *Language: / { sub(/^ *Language: /, ""); sub(/ \[$/, ""); print type "/" name "/" $0 }' | tr '\n' ';')
+    expected="RCDATA (ID 10)/EVLOG_ATTRIBUTES/(ID 1033);MESSAGETABLE (ID 11)/(ID 1)/(ID 1033);MESSAGETABLE (ID 11)/(ID 1)/(ID 1049);VERSIONINFO (ID 16)/(ID 1)/(ID 1033);"
+    [ "$resources" = "$expected" ] || fail "lib$arch.dll holds the resources $resources"
+
+    "$prefix-windres" -i "$out/document.res" -o "$out/document$arch.o" || fail "windres cannot convert document.res ($arch)"
+    "$prefix-gcc" -shared -s -static-libgcc -o "$out/document$arch.dll" "$src/fixture_dll.c" "$out/document$arch.o" ||
+        fail "document.res does not link ($arch)"
+done
+x86_64-w64-mingw32-windres -i "$out/document.res" -O rc -o "$out/document.windres.rc" || fail "windres cannot decode document.res"
+[ "$(grep -c 'MessageId = ' "$out/document.windres.rc")" -eq 8 ] || fail "document.res does not decode to 8 messages"
 exit $status
