@@ -179,10 +179,17 @@ TEST_F(DocumentLibrary, ImportPassesOverForeignVersionsAndAttributeNames) {
     // The tool file with its attributes renamed in lower case and a version of language 1031 only.
     TRESResources res;
     res.LoadFromFile(FixturePath(L"fixture.res"));
-    for (int i = 0; i < res.Count(); ++i) {
+    for (int i = res.Count() - 1; i >= 0; --i) {
         TRESResource* e = res.Items(i);
         if (e->ResName().IsString() && e->ResName().Text() == L"EVLOG_ATTRIBUTES") e->ResName().SetText(L"evlog_attributes");
         if (!e->ResType().IsString() && e->ResType().ID() == 16) e->ResLocale().SetID(1031);
+        if (!e->ResType().IsString() && e->ResType().ID() == 11 && e->ResLocale().ID() == English) {
+            auto* again = new TRESResource(&res); // the same locale twice
+            again->SetResType(e->ResType());
+            again->SetResName(e->ResName());
+            again->SetResLocale(e->ResLocale());
+            again->SetData(e->Data(), static_cast<int32_t>(e->DataSize()));
+        }
     }
     res.SaveToFile(dir + L"variant.res");
     TEvLogDocument doc;
@@ -190,7 +197,7 @@ TEST_F(DocumentLibrary, ImportPassesOverForeignVersionsAndAttributeNames) {
     EXPECT_EQ(L"", doc.EventSource()) << "attributes under another name are not ours";
     EXPECT_FALSE(doc.UseCategories());
     EXPECT_EQ(L"", doc.CompanyName()) << "a version of another language is not taken";
-    EXPECT_EQ((std::vector<uint32_t>{English, Russian}), doc.UsedLocales());
+    EXPECT_EQ((std::vector<uint32_t>{English, Russian}), doc.UsedLocales()) << "a locale read twice is listed once";
     EXPECT_EQ(L"MSG_STARTED\n", doc.MessageTable().Blocks(1)->Names(0));
 
     TEvLogDocument image;
@@ -203,6 +210,29 @@ TEST_F(DocumentLibrary, ImportPassesOverForeignVersionsAndAttributeNames) {
     EXPECT_EQ(L"Fixture Company", image.CompanyName());
     EXPECT_EQ(2, image.MinorVersion());
     EXPECT_EQ(L"MSG_STARTED\n", image.MessageTable().Blocks(1)->Names(0)) << "names a library carries are read";
+}
+
+TEST_F(DocumentLibrary, ImageImportPassesOverLeavesAndDirectoriesAtTheWrongLevel) {
+    TPEImage image;
+    image.Load(FixturePath(L"fixture64_last.dll"));
+    TPEResourceDirectory root;
+    image.GetResourceDirectory(root);
+    // A leaf where a type belongs, a leaf where a name belongs, a directory where a language does.
+    auto* typeLeaf = new TPEResourceData(&root);
+    typeLeaf->IdName().SetID(11);
+    auto* messages = dynamic_cast<TPEResourceDirectory*>(root.FindItemById(11));
+    ASSERT_NE(nullptr, messages);
+    auto* nameLeaf = new TPEResourceData(messages);
+    nameLeaf->IdName().SetID(1);
+    auto* languageDir = new TPEResourceDirectory(dynamic_cast<TPEResourceDirectory*>(messages->FindItemById(1)));
+    languageDir->IdName().SetID(1031);
+    image.SetResourceDirectory(root);
+    image.Save(dir + L"odd.dll");
+
+    TEvLogDocument doc;
+    ASSERT_TRUE(doc.Open(dir + L"odd.dll"));
+    EXPECT_EQ((std::vector<uint32_t>{English, Russian}), doc.UsedLocales());
+    EXPECT_EQ(L"Service %1 started\n", doc.MessageTable().Blocks(1)->Messages(English, 0));
 }
 
 TEST_F(DocumentLibrary, AResFileWithoutMessagesStillHasALocale) {

@@ -164,7 +164,8 @@ TEST_F(Registration, RefusesSourcesThatNameAnotherKeyAndLibrariesWithoutAttribut
     const std::wstring application = kEventLog + L"Application";
     const TValues values = ValuesOf(application);
     const std::vector<std::wstring> subkeys = SubkeysOf(application);
-    for (const wchar_t* source : {L"", L"Tamrel\\Nested"}) {
+    const std::wstring tooLong(256, L's');
+    for (const std::wstring& source : {std::wstring(), std::wstring(L"Tamrel\\Nested"), tooLong}) {
         const std::wstring path = Library(dir + L"bad.dll", source, etApplication, false);
         EXPECT_EQ(5u, Regsvr32(L"\"" + path + L"\"")) << WideToUtf8(source);
         EXPECT_EQ(5u, Regsvr32(L"/u \"" + path + L"\"")) << WideToUtf8(source);
