@@ -71,31 +71,9 @@ std::wstring Insert(HMODULE module, DWORD id, WORD language, std::initializer_li
 
 class DocumentLibrary : public ::testing::Test {
 protected:
-    std::wstring dir;
-    void SetUp() override {
-        dir = tamrel::test::TempFileName(L"lib") + L"\\";
-        CreateDirectoryW(dir.c_str(), nullptr);
-    }
-    void TearDown() override {
-        WIN32_FIND_DATAW data;
-        TFindHandle find(FindFirstFileW((dir + L"*").c_str(), &data));
-        std::vector<std::wstring> names;
-        if (find.Valid()) do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-            } while (FindNextFileW(find.Get(), &data));
-        find.Reset();
-        for (const std::wstring& name : names) DeleteFileW((dir + name).c_str());
-        RemoveDirectoryW(dir.c_str());
-    }
-    size_t FilesInDir() {
-        size_t n = 0;
-        WIN32_FIND_DATAW data;
-        TFindHandle find(FindFirstFileW((dir + L"*").c_str(), &data));
-        if (find.Valid()) do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++n;
-            } while (FindNextFileW(find.Get(), &data));
-        return n;
-    }
+    TTempFolder folder{L"lib"};
+    const std::wstring& dir = folder.Path;
+    size_t FilesInDir() { return folder.FileCount(); }
 };
 
 } // namespace

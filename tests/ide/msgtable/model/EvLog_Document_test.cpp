@@ -176,15 +176,8 @@ TEST_F(Document, ABlockDeletedInsideABatchIsNeverDelivered) {
 
 class DocumentFiles : public ::testing::Test {
 protected:
-    std::wstring dir;
-    void SetUp() override {
-        dir = tamrel::test::TempFileName(L"elp") + L"\\";
-        CreateDirectoryW(dir.c_str(), nullptr);
-    }
-    void TearDown() override {
-        for (const wchar_t* name : {L"doc.elp", L"doc.bak", L"in.elp", L"x.elp", L"x.bak"}) DeleteFileW((dir + name).c_str());
-        RemoveDirectoryW(dir.c_str());
-    }
+    TTempFolder folder{L"elp"};
+    const std::wstring& dir = folder.Path;
     std::string Read(const std::wstring& name) { return tamrel::test::ReadFileBytes(dir + name); }
     void Write(const std::wstring& name, const std::string& text) { tamrel::test::WriteFileBytes(dir + name, text); }
 };

@@ -258,6 +258,40 @@ HRESULT STDMETHODCALLTYPE TRecordingView::QueryInterface(REFIID riid, void** ppv
     return E_NOINTERFACE;
 }
 
+namespace {
+
+// The names of the files (or folders) directly in a folder.
+std::vector<std::wstring> Entries(const std::wstring& folder, bool folders) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+void RemoveFolder(const std::wstring& folder, int depth) {
+    for (const std::wstring& name : Entries(folder, false)) DeleteFileW((folder + name).c_str());
+    if (depth > 0)
+        for (const std::wstring& name : Entries(folder, true)) RemoveFolder(folder + name + L"\\", depth - 1);
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+TTempFolder::TTempFolder(const std::wstring& prefix) : Path(tamrel::test::TempFileName(prefix) + L"\\") {
+    CreateDirectoryW(Path.c_str(), nullptr);
+}
+
+TTempFolder::~TTempFolder() { RemoveFolder(Path, 1); }
+
+size_t TTempFolder::FileCount() const { return Entries(Path, false).size(); }
+
 std::vector<std::wstring> TMessageBoxCatcher::Texts;
 
 namespace {

@@ -84,6 +84,19 @@ public:
     }
 };
 
+// A new folder in the temporary directory (Path ends with a backslash), removed with whatever
+// it holds (one level of subfolders) when the object goes.
+class TTempFolder {
+public:
+    explicit TTempFolder(const std::wstring& prefix);
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::wstring Path;
+    // The files it holds now.
+    size_t FileCount() const;
+};
+
 // Answers message boxes in place of the user and keeps their texts.
 class TMessageBoxCatcher {
 public:

@@ -72,14 +72,13 @@ DWORD Regsvr32(const std::wstring& args) {
 
 class Registration : public ::testing::Test {
 protected:
-    std::wstring dir;
+    TTempFolder folder{L"reg"};
+    const std::wstring& dir = folder.Path;
     std::vector<std::wstring> keys; // to remove afterwards
     TLibraryTemplateSource former = nullptr;
 
     void SetUp() override {
         former = SetLibraryTemplateSource(Eltelib64);
-        dir = tamrel::test::TempFileName(L"reg") + L"\\";
-        CreateDirectoryW(dir.c_str(), nullptr);
     }
     void TearDown() override {
         SetLibraryTemplateSource(former);
