@@ -10,15 +10,18 @@ set(TAMREL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tamrel)
 set(TAMREL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tamrel)
 
 # tamrel_add_layer(<name> SOURCES <unit.cpp>... HEADERS <header>... [INTERNAL_HEADERS <header>...]
-#                  [DEPENDS <layer>...] [LIBRARIES <system library>...] [EXPORTS <fragment>...])
+#                  [DEPENDS <layer>...] [SHARES <target>...] [LIBRARIES <system library>...]
+#                  [EXPORTS <fragment>...])
 # Declares a layer in the CMakeLists.txt of its folder (paths relative to that folder). The units
 # are compiled twice: tamrel_<name> for the static library (TAMREL_STATIC: TAMREL_API is empty)
 # and tamrel_<name>_dll for the DLL (TAMREL_BUILD_DLL: TAMREL_API exports). Both link the layers
 # of DEPENDS and nothing else. INTERNAL_HEADERS (hooks for tests) may be included by the layer's
-# own units and by targets that link tamrel_<name>_internal; they are not installed. EXPORTS names
-# the fragments of fixed-name exports (cmake/Tamrel.cmake, tamrel_fixed_exports).
+# own units and by targets that link tamrel_<name>_internal; they are not installed. SHARES names
+# header-only targets (tamrel_add_shared_headers) that the layer's headers include: linked by the
+# layer and provided by the deliverables. EXPORTS names the fragments of fixed-name exports
+# (cmake/Tamrel.cmake, tamrel_fixed_exports).
 function(tamrel_add_layer name)
-    cmake_parse_arguments(L "" "" "SOURCES;HEADERS;INTERNAL_HEADERS;DEPENDS;LIBRARIES;EXPORTS" ${ARGN})
+    cmake_parse_arguments(L "" "" "SOURCES;HEADERS;INTERNAL_HEADERS;DEPENDS;SHARES;LIBRARIES;EXPORTS" ${ARGN})
     set(target tamrel_${name})
     set(own ${target})
     if(L_INTERNAL_HEADERS)
@@ -46,6 +49,7 @@ function(tamrel_add_layer name)
         foreach(dep ${L_DEPENDS})
             target_link_libraries(${t} PUBLIC tamrel_${dep}${suffix})
         endforeach()
+        target_link_libraries(${t} PUBLIC ${L_SHARES})
         set_target_properties(${t} PROPERTIES TAMREL_OWN "${own}" TAMREL_PROVIDES ${target})
     endforeach()
     # The DLL flavour has the same units and links as the static one: checked once.
@@ -56,7 +60,17 @@ function(tamrel_add_layer name)
         list(APPEND exports ${CMAKE_CURRENT_SOURCE_DIR}/${fragment})
     endforeach()
     set_target_properties(${target} PROPERTIES TAMREL_SYSTEM_LIBRARIES "${L_LIBRARIES}"
-                                               TAMREL_FIXED_EXPORTS "${exports}")
+                                               TAMREL_FIXED_EXPORTS "${exports}" TAMREL_SHARES "${L_SHARES}")
+endfunction()
+
+# tamrel_add_shared_headers(<target> <header>...)
+# Header-only code that a layer shares with targets outside the library (the debug library, which
+# is self-contained): an interface target that owns the headers, which are installed with the
+# public ones.
+function(tamrel_add_shared_headers target)
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+    _tamrel_own_headers(${target} ${ARGN})
 endfunction()
 
 # tamrel_declare_headers(<target> <header>...)
@@ -94,9 +108,10 @@ function(tamrel_add_runtime name)
         list(APPEND static_objects $<TARGET_OBJECTS:tamrel_${layer}>)
         get_target_property(libs tamrel_${layer} TAMREL_SYSTEM_LIBRARIES)
         get_target_property(fragments tamrel_${layer} TAMREL_FIXED_EXPORTS)
+        get_target_property(shares tamrel_${layer} TAMREL_SHARES)
         list(APPEND libraries ${libs})
         list(APPEND exports ${fragments})
-        list(APPEND provides tamrel_${layer})
+        list(APPEND provides tamrel_${layer} ${shares})
     endforeach()
     list(REMOVE_DUPLICATES libraries)
 

@@ -10,11 +10,12 @@
 // it sets Message.Result, and it is also responsible for default handling: a method that does
 // not handle a message itself passes it on with CallDefWindowProc. No exception leaves the
 // window procedure: one that escapes the method is handed to the process-wide handler set by
-// SetHiddenWindowExceptionHandler and then dropped.
+// SetHiddenWindowExceptionHandler, or, without one, written to the debugger output and stderr.
 #pragma once
 
 #include "host/Api.h"
 #include "host/Closure.h"
+#include "host/Handles.h"
 #include "host/Messages.h"
 
 #include <windows.h>
@@ -46,9 +47,15 @@ TAMREL_API void DeallocateHWnd(HWND Wnd);
 TAMREL_API LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
 
 // Receives, on the window's thread, each exception that escaped a hidden window's method. One
-// handler per process (per library module); an exception escaping the handler is dropped too.
-// Answers the handler it replaces. Without a handler the exception is only dropped.
+// handler per process (per library module); an exception escaping the handler goes no further
+// than the last resort of the boundary (ReportUnreportable). Answers the handler it replaces.
 using THiddenWindowExceptionHandler = std::function<void(std::exception_ptr Error)>;
 TAMREL_API THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
+
+namespace detail {
+inline void DeallocateWindow(HWND h) { DeallocateHWnd(h); }
+} // namespace detail
+// A window of AllocateHWnd, given back with DeallocateHWnd.
+using TAllocatedWindow = TUniqueHandle<HWND, detail::DeallocateWindow>;
 
 } // namespace tamrel

@@ -5,6 +5,7 @@
 
 #include "host/Api.h"
 #include "host/Classes.h"
+#include "host/HiddenWindow.h"
 
 #include <windows.h>
 
@@ -59,12 +60,15 @@ public:
     void HandleException(TObject* sender, std::exception_ptr error);
     // A console program writes the message to stderr, a windowed one shows a message box.
     void ShowException(const Exception& e);
+    // Writes a line to stderr in the console's code page; answers false when the process has no
+    // stderr (a service, a windowed program started without one).
+    static bool WriteStdErr(const std::wstring& line);
 
     TExceptionEvent OnException() const { return FOnException; }
     void SetOnException(TExceptionEvent e) { FOnException = e; }
 
     // The hidden top-level application window (null when none could be made).
-    HWND Handle() const { return FHandle; }
+    HWND Handle() const { return FHandle.Get(); }
     void HookMainWindow(TWindowHook hook);
     void UnhookMainWindow(TWindowHook hook);
 
@@ -82,8 +86,10 @@ public:
 
 private:
     bool ProcessMessage(MSG& msg);
+    // OnException when assigned, else ShowException.
+    void DeliverException(TObject* sender, Exception& e);
     void WndProc(TMessage& message);
-    HWND FHandle = nullptr;
+    TAllocatedWindow FHandle;
     DWORD FThreadID = 0;
     bool FTerminated = false;
     bool FShowMainForm = true;

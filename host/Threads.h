@@ -4,6 +4,7 @@
 
 #include "host/Api.h"
 #include "host/Closure.h"
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
 
 #include <windows.h>
@@ -17,11 +18,6 @@
 #include <utility>
 
 namespace tamrel {
-
-// The text of an exception caught as an exception_ptr: the message of our own exception class,
-// the what() text of any other standard exception, a fixed text for anything else. Empty for a
-// null pointer.
-TAMREL_API std::wstring ExceptionMessage(const std::exception_ptr& error);
 
 // ---------------------------------------------------------------------------------------------
 // One thread suspends itself, any other thread wakes it. A wake-up that arrives after the

@@ -105,6 +105,8 @@ private:
     void SidStringToExcplicitData();
     void NameToSid();
     void SidToName();
+    // Brings the name form up to date from the explicit data.
+    void ResolveName();
     void WellKnownToExcplicitData();
     void GetCurrentUserSID();
     void ExplicitDataSet();

@@ -9,6 +9,7 @@
 
 #include "host/Api.h"
 #include "host/Classes.h"
+#include "host/HiddenWindow.h"
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_EventList.h"
 #include "runtime/service/Tamrel_EventLog.h"
@@ -118,11 +119,11 @@ public:
     TrkSynchronizer(const TrkSynchronizer&) = delete;
     TrkSynchronizer& operator=(const TrkSynchronizer&) = delete;
     void Execute(TThreadMethod method);
-    HWND WindowHandle() const { return FWindowHandle; }
+    HWND WindowHandle() const { return FWindowHandle.Get(); }
 
 private:
     void WndProc(TMessage& message);
-    HWND FWindowHandle = nullptr;
+    TAllocatedWindow FWindowHandle;
 };
 
 // The control request that the control handler posts to a service thread.
@@ -310,6 +311,11 @@ protected:
 private:
     friend class TSelfStopThread;
     void BuildThunks();
+    void BeginMain(DWORD argc, LPWSTR* argv);
+    void RunLifecycle();
+    void EndMain();
+    void DispatchControl(DWORD code, const TControlRequest* request);
+    void LogExecutionFailure(const std::wstring& message);
     bool RunActionEvent(const TNtServiceActionEvent& event, bool onlyWhenStarted, const wchar_t* failureMessage,
                         TrkEventList* queue);
     void CallQueue(TrkEventList* queue);
@@ -363,11 +369,11 @@ private:
 
     // Running
     TNtService* FSelf = nullptr; // the context of the extended handler
-    void* FThunks = nullptr;     // executable block of the three thunks
+    TVirtualBlock FThunks;       // executable block of the three thunks
     TSelfSuspension FSuspension; // the pause hand-off between the service thread and the handler
     std::atomic<DWORD> FThreadID{0};
     std::atomic<DWORD> FPostThreadID{0}; // the service thread from the start of the main routine
-    HANDLE FThread = nullptr;
+    TKernelHandle FThread;       // the service thread, while the main routine runs
     bool FStarted = false;
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<std::wstring> FParams;
@@ -414,6 +420,9 @@ public:
     }
     virtual TComponent* CreateForm(const TClassInfo& instanceClass);
     virtual void Run();
+    // What the program's main returns after Run: 0 when the mode succeeded, else the failure's
+    // operating-system error code where there is one, else 1.
+    int32_t ExitCode() const { return FExitCode.load(); }
 
     int ServiceCount() const;
     TNtService* Services(int index) const; // the index-th service module
@@ -442,6 +451,14 @@ public:
 
 private:
     friend class TNtServiceApplicationThread;
+    void ExecuteMode();
+    // A failure of configure or control mode (or of application mode's main thread): shown as the
+    // host shows exceptions; sets the exit code.
+    void ShowFailure(const std::exception_ptr& error);
+    // A failure of service mode before or around the dispatcher: to the event log, to stderr when
+    // the process has one (a person at a console), and into the exit code.
+    void ReportServiceFailure(const std::wstring& text, DWORD code);
+    void RunDispatcher(SERVICE_TABLE_ENTRYW* table);
     std::unique_ptr<TNTEventLog> FEventLog;
     std::wstring FTitle;
     bool FThreaded = true;
@@ -450,6 +467,7 @@ private:
     std::vector<SERVICE_TABLE_ENTRYW> FServiceTable;
     std::vector<std::wstring> FServiceTableNames;
     DWORD FMainThreadID = 0;
+    std::atomic<int32_t> FExitCode{0}; // the dispatcher thread may set it
 };
 
 // The one application object: created on first use, once per process.

@@ -10,6 +10,7 @@
 
 #include "host/Api.h"
 #include "host/Handles.h"
+#include "runtime/service/Tamrel_DebugInterface.h"
 
 #include <string>
 
@@ -22,6 +23,10 @@ namespace tamrel {
 
 TAMREL_API bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value);
 TAMREL_API bool TamrelFindCommand(const std::wstring& Name);
+// The value of a switch; empty when the switch is absent or has no value.
+TAMREL_API std::wstring TamrelParameterValue(const std::wstring& Name);
+// Any of the configure switches: install, uninstall, reinstall.
+TAMREL_API bool TamrelConfigureCommandGiven();
 
 // ---------------------------------------------------------------------------------------------
 // Records of the extended configuration: SERVICE_DESCRIPTIONA/W, SERVICE_FAILURE_ACTIONSA/W,
@@ -31,35 +36,15 @@ TAMREL_API bool TamrelFindCommand(const std::wstring& Name);
 
 using THandlerExFunction = LPHANDLER_FUNCTION_EX;
 
-enum TDebugEventKind { dekInfo, dekWarning, dekError };
-
-// The last parameter of the debug events: 32 bits in the 32-bit build, pointer-sized in the
-// 64-bit one.
-using TDebugEventData = UINT_PTR;
-
 // ---------------------------------------------------------------------------------------------
 // Redirection slots: one per redirectable wrapper, of the wrapped function's type; nil means the
-// real function is called. The loader fills those that have a debug export.
+// real function is called. The loader fills those that have a debug export; the types of those
+// are the types of the debug library's exports (Tamrel_DebugInterface.h).
 // ---------------------------------------------------------------------------------------------
 
-using TOpenSCManagerProc = SC_HANDLE(WINAPI*)(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName,
-                                              DWORD dwDesiredAccess);
-using TCreateServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
-                                              LPCWSTR lpDisplayName, DWORD dwDesiredAccess,
-                                              DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                              LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
-                                              LPDWORD lpdwTagId, LPCWSTR lpDependencies,
-                                              LPCWSTR lpServiceStartName, LPCWSTR lpPassword);
-using TCloseServiceHandleProc = BOOL(WINAPI*)(SC_HANDLE hSCObject);
-using TChangeServiceConfig2Proc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-using TRegisterServiceCtrlHandlerProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
-                                                                       LPHANDLER_FUNCTION lpHandlerProc);
 using TRegisterServiceCtrlHandlerExProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
                                                                          LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                                          LPVOID lpContext);
-using TSetServiceStatusProc = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE hServiceStatus,
-                                            LPSERVICE_STATUS lpServiceStatus);
-using TStartServiceCtrlDispatcherProc = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
 using TControlServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwControl,
                                           LPSERVICE_STATUS lpServiceStatus);
 using TDeleteServiceProc = BOOL(WINAPI*)(SC_HANDLE hService);
@@ -86,16 +71,6 @@ using TStartServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwNumServiceAr
 // (runtime/service/internal/Tamrel_WinSvcInternal.h).
 
 // The debug-event exports of the debug library; nil = not bound (the events go nowhere).
-using TSendTextA = void(WINAPI*)(const char* Text, TDebugEventData Data);
-using TSendTextW = void(WINAPI*)(const wchar_t* Text, TDebugEventData Data);
-using TSendPlain = void(WINAPI*)();
-using TSendValueA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, VARIANT Value,
-                                  TDebugEventData Data);
-using TSendValueW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value,
-                                  TDebugEventData Data);
-using TSendMessageA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, TDebugEventData Data);
-using TSendMessageW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data);
-
 struct TRkDebugExports {
     TSendTextA SendCheckpointA = nullptr;
     TSendTextW SendCheckpointW = nullptr;
@@ -111,36 +86,6 @@ struct TRkDebugExports {
     TSendMessageW SendMessageW = nullptr;
 };
 extern TAMREL_API TRkDebugExports RkDebugExports;
-
-// The file name of the debug library for this processor.
-#ifdef _WIN64
-inline constexpr wchar_t RkDebugLibraryName[] = L"tamreldbg64.dll";
-#else
-inline constexpr wchar_t RkDebugLibraryName[] = L"tamreldbg.dll";
-#endif
-
-// The export names in the order the loader binds them.
-inline constexpr const char* RkDebugExportNames[] = {"DebugRegisterServiceCtrlHandlerW",
-                                                     "DebugSetServiceStatus",
-                                                     "DebugStartServiceCtrlDispatcherW",
-                                                     "DebugCreateServiceW",
-                                                     "DebugOpenSCManagerW",
-                                                     "DebugChangeServiceConfig2W",
-                                                     "DebugChangeServiceConfig2",
-                                                     "DebugCloseServiceHandle",
-                                                     "SendCheckpoint",
-                                                     "SendCheckpointW",
-                                                     "SendClearToCheckpoint",
-                                                     "SendClearAll",
-                                                     "SendValue",
-                                                     "SendValueW",
-                                                     "SendMethodEnter",
-                                                     "SendMethodEnterW",
-                                                     "SendMethodLeave",
-                                                     "SendMethodLeaveW",
-                                                     "SendMessage",
-                                                     "SendMessageW"};
-inline constexpr int RkDebugExportCount = sizeof(RkDebugExportNames) / sizeof(RkDebugExportNames[0]);
 
 // Runs the one-time loader (the wrappers that need it call it themselves). Raises EOSError when
 // the library cannot be loaded and Exception("Error loading tamreldbg library") when a required

@@ -503,6 +503,35 @@ TEST_F(SdRegistry, LoadMessages) {
     }
 }
 
+TEST_F(SdRegistry, ValidDescriptorPaddedPastTheCapIsRefused) {
+    TSddl full(FullSddl);
+    const std::wstring hkcu = L"80000001";
+    struct Case {
+        const wchar_t* value;
+        size_t size;
+        bool loads;
+    } cases[] = {
+        {L"AtTheCap", TrkSecurityDescriptorCenter::MaxRelativeSize, true}, // the padding alone is no fault
+        {L"PastTheCap", TrkSecurityDescriptorCenter::MaxRelativeSize + 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.value));
+        std::vector<BYTE> padded = full.Bytes();
+        padded.resize(c.size, 0);
+        PutRaw(c.value, REG_BINARY, padded.data(), static_cast<DWORD>(padded.size()));
+        auto center = NewSdCenter();
+        const std::wstring message = MessageOf([&] { center->LoadFromRegistry(HKEY_CURRENT_USER, key, c.value); });
+        if (c.loads) {
+            EXPECT_EQ(L"<nothing raised>", message);
+            EXPECT_EQ(SddlOf(full.Get()), SddlOf(center->GetAbsoluteSD()));
+        } else {
+            EXPECT_EQ(L"Error reading value \"" + std::wstring(c.value) + L"\" from registry key " + hkcu + L"\\" +
+                          key + L". Message: \"" + OSErrorText(ERROR_INVALID_SECURITY_DESCR) + L"\"",
+                      message);
+        }
+    }
+}
+
 TEST_F(SdRegistry, StringValueUnderTheLocalMachineRoot) {
     const std::wstring machineKey = L"Software\\TamrelTests\\SecurityHklm-" + std::to_wstring(GetCurrentProcessId());
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, machineKey.c_str(), L"Security", REG_SZ, L"x", 4));

@@ -1,5 +1,6 @@
 #include "runtime/security/Tamrel_SidCenter.h"
 #include "tests/runtime/security/SecurityTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "host/Handles.h"
 #include "host/Streaming.h"
@@ -162,6 +163,33 @@ TEST(SidCenter, SidWithoutSubAuthoritiesReadsNothingBeforeItsArray) {
     EXPECT_EQ(wkOther, c->GetWellKnown());
 }
 
+// A center made in memory filled with all ones: whatever lies before its own sub-authority array
+// (the authority's last bytes, padding) reads as the no-identifier value $FFFFFFFF.
+class TAllOnesSidCenter : public TrkSidCenter {
+public:
+    using TrkSidCenter::TrkSidCenter;
+    static void* operator new(size_t size) {
+        void* p = ::operator new(size);
+        // Volatile stores: the compiler may drop plain stores to an object whose construction
+        // follows.
+        auto* bytes = static_cast<volatile unsigned char*>(p);
+        for (size_t i = 0; i < size; ++i) bytes[i] = 0xFF;
+        return p;
+    }
+    static void operator delete(void* p) { ::operator delete(p); }
+};
+
+TEST(SidCenter, SidWithoutSubAuthoritiesIgnoresWhatLiesBeforeTheCentersArray) {
+    // Read as the "last sub-authority", the four bytes before the array would be all ones, drop
+    // a sub-authority that is not there and wrap the count to 255.
+    BYTE sid[8] = {1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    ASSERT_TRUE(IsValidSid(sid));
+    TSidCenterPtr c(Create<TAllOnesSidCenter>(nullptr));
+    c->SetSid(sid);
+    EXPECT_EQ(0, c->SubAuthorityCount());
+    EXPECT_EQ(L"S-1-255", c->GetSidString());
+}
+
 TEST(SidCenter, OnlyTheLastAuthorityByteCounts) {
     BYTE sid[12] = {1, 1, 0, 0, 0, 0, 7, 5, 18, 0, 0, 0};
     auto c = NewCenter();
@@ -239,14 +267,19 @@ TEST(SidCenter, SourceRevalidatesTheFormsLastContent) {
 }
 
 TEST(SidCenter, NilSidIsHeldAsNoSid) {
-    auto c = NewCenter();
-    c->SetSid(nullptr);
-    EXPECT_EQ(ssSID, c->Source());
-    EXPECT_EQ(nullptr, c->GetSid());
-    EXPECT_EQ(nullptr, c->GetSidCopy());
-    EXPECT_EQ(L"", c->GetSidString());
-    EXPECT_EQ(L"", c->GetUserName());
-    EXPECT_EQ(wkOther, c->GetWellKnown());
+    // Read as a SID, nil would be dereferenced: under a deadline a failure with a message, not a
+    // crash of the test program.
+    auto readNilSid = [] {
+        auto c = NewCenter();
+        c->SetSid(nullptr);
+        EXPECT_EQ(ssSID, c->Source());
+        EXPECT_EQ(nullptr, c->GetSid());
+        EXPECT_EQ(nullptr, c->GetSidCopy());
+        EXPECT_EQ(L"", c->GetSidString());
+        EXPECT_EQ(L"", c->GetUserName());
+        EXPECT_EQ(wkOther, c->GetWellKnown());
+    };
+    EXPECT_TRUE(FinishesWithin(10000, readNilSid));
 }
 
 TEST(SidCenter, CopiesLiveUntilCleanUp) {

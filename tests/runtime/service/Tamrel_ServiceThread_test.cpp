@@ -66,6 +66,7 @@ class TProbeService : public TNtService {
 public:
     using TNtService::TNtService;
     std::function<void(TProbeService*, bool&)> StartFn, PauseFn;
+    std::function<void(TProbeService*)> StopFn;
     std::atomic<int> Pauses{0}, Continues{0}, Stops{0}, Customs{0};
 
     void Wire() {
@@ -83,7 +84,11 @@ public:
         if (PauseFn) PauseFn(this, d);
     }
     void ServiceContinue(TNtService*, bool&) { ++Continues; }
-    void ServiceStop(TNtService*, bool&) { ++Stops; }
+    void ServiceStop(TNtService*, bool&) {
+        ++Stops;
+        if (StopFn) StopFn(this);
+    }
+    void ServiceExecute(TObject*) {} // returns at once: the run ends without a stop request
     void ServiceCustom(TNtService*, int32_t) { ++Customs; }
 };
 TAMREL_IMPLEMENT_CLASS(TProbeService) {}
@@ -211,6 +216,48 @@ TEST_F(ServiceThreadTest, RequestsAfterTheRunEndAreFreed) {
     Join();
     for (int i = 0; i < 10; ++i) service->Controller(SERVICE_CONTROL_INTERROGATE, 0, nullptr);
     EXPECT_EQ(before, ControlRequestsAlive());
+}
+
+TEST_F(ServiceThreadTest, RequestsLeftInTheQueueWhenTheRunEndsAreFreed) {
+    // OnExecute returns at once, so the run ends with the main routine's own stop; what OnStop
+    // posts then reaches the queue of a thread whose request loop has finished.
+    const long before = ControlRequestsAlive();
+    service->SetOnExecute(MakeMethod<&TProbeService::ServiceExecute>(service));
+    std::atomic<long> posted{0};
+    service->StopFn = [&](TProbeService* s) {
+        for (int i = 0; i < 5; ++i) s->Controller(SERVICE_CONTROL_INTERROGATE, 0, nullptr);
+        posted = ControlRequestsAlive() - before;
+    };
+    RunMain();
+    Join();
+    EXPECT_EQ(1, service->Stops.load());
+    EXPECT_EQ(5, posted.load()) << "the requests waited in the queue";
+    EXPECT_EQ(before, ControlRequestsAlive());
+}
+
+TEST_F(ServiceThreadTest, ARefusedOrFailedPauseReportsTheFormerStateAgain) {
+    struct Case {
+        const char* name;
+        std::function<void(TProbeService*, bool&)> pause;
+    } cases[] = {
+        {"refused", [](TProbeService*, bool& d) { d = false; }},
+        {"raised", [](TProbeService*, bool&) { throw Exception(L"pause failure"); }},
+    };
+    RunMain();
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        service->PauseFn = c.pause;
+        const size_t before = log.Count();
+        service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
+        ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, before + 2));
+        {
+            std::lock_guard<std::mutex> l(log.Lock);
+            EXPECT_EQ(static_cast<DWORD>(SERVICE_PAUSE_PENDING), log.Reports[before].dwCurrentState);
+        }
+        EXPECT_EQ(csRunning, service->CurrentStatus());
+    }
+    EXPECT_EQ(2, service->Pauses.load());
 }
 
 TEST_F(ServiceThreadTest, FailedStartStopsItselfAfterFourWaitHints) {

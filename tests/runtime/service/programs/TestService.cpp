@@ -175,5 +175,5 @@ int wmain() {
     }
     Application->Run();
     Evidence(L"process end");
-    return 0;
+    return Application->ExitCode();
 }
