@@ -7,11 +7,8 @@
 namespace tamrel {
 
 namespace {
-std::atomic<TMessageBoxFunc> gMessageBoxFunc{nullptr};
-} // namespace
 
-int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
-    if (TMessageBoxFunc f = gMessageBoxFunc.load()) return f(owner, text, caption, flags);
+int SystemMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
     TModalWindow box;
     box.Kind = TModalKind::mkMessageBox;
     box.Text = text;
@@ -19,6 +16,14 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
     return static_cast<int>(RunSystemModal(box, [&] { return MessageBoxW(owner, text.c_str(), caption.c_str(), flags); }));
 }
 
-TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc f) { return gMessageBoxFunc.exchange(f); }
+std::atomic<TMessageBoxFunc> GMessageBoxFunc{SystemMessageBox};
+
+} // namespace
+
+int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+    return GMessageBoxFunc.load()(owner, text, caption, flags);
+}
+
+TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc f) { return GMessageBoxFunc.exchange(f ? f : SystemMessageBox); }
 
 } // namespace tamrel

@@ -1,8 +1,7 @@
-// The one way the library shows a message box, replaceable as a whole.
+// Message boxes through one replaceable function, so that tests can answer them.
 //
-// ShowMessageBox calls MessageBoxW unless a function was set with SetMessageBoxFunc. The
-// default path runs under the modal hook of host/ModalHook.h: a program driven headlessly sees
-// each box once it is visible and may answer it; nothing changes when no hook is installed.
+// The system's box runs under the modal hook of host/ModalHook.h: a program driven headlessly
+// sees each box once it is visible and may answer it; nothing changes when no hook is installed.
 #pragma once
 
 #include "host/Api.h"
@@ -15,9 +14,9 @@ namespace tamrel {
 
 using TMessageBoxFunc = int (*)(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 
-// Answers the button pressed (IDOK, IDNO...), as MessageBoxW does.
+// MessageBoxW, unless a test has put its own function in place. Answers the button pressed.
 TAMREL_API int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
-// For tests: answers the former function; nullptr restores MessageBoxW. Process-wide.
+// Answers the function in place before; nullptr puts MessageBoxW back. Process-wide.
 TAMREL_API TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc f);
 
 } // namespace tamrel
