@@ -1,4 +1,5 @@
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/Tamrel_WinVerInternal.h"
 
 #include "host/Handles.h"
 #include "tests/support/TestSupport.h"
@@ -44,6 +45,23 @@ TEST(WinVer, PredicatesFollowTheReportedWindowsVersion) {
         {L"win10", "NT=1 2000=1 XP=1 Vista=1 Wow64=0 Version=62 Platform=2"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, ProbeUnder(c.wine)) << ToUtf8(c.wine);
+}
+
+TEST(WinVer, ReplacedPlatformHoldsForItsScopeOnly) {
+    ASSERT_TRUE(IsWinNT());
+    {
+        TPlatformOverride older(VER_PLATFORM_WIN32_WINDOWS);
+        EXPECT_FALSE(IsWinNT());
+        EXPECT_FALSE(IsWin2000());
+        EXPECT_FALSE(IsVista());
+        {
+            TPlatformOverride nt(VER_PLATFORM_WIN32_NT);
+            EXPECT_TRUE(IsWinNT());
+        }
+        EXPECT_FALSE(IsWinNT());
+    }
+    EXPECT_TRUE(IsWinNT());
+    EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_NT), VersionRecord().dwPlatformId);
 }
 
 TEST(WinVer, RecordIsTheSystemsAnswer) {
