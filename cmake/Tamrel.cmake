@@ -15,6 +15,7 @@ function(tamrel_copy_mingw_runtime)
             if(NOT stripped EQUAL 0)
                 file(COPY "${path}" DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
             endif()
+            set_property(GLOBAL APPEND PROPERTY TAMREL_MINGW_RUNTIME_DLLS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll})
         endif()
     endforeach()
 endfunction()
@@ -70,6 +71,18 @@ function(tamrel_fixed_exports target)
     string(REPLACE ";" "," names "${names}")
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:${target}> -DNAMES=${names}
-                -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake
+                -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckExports.cmake
         VERBATIM)
+endfunction()
+
+# tamrel_add_fuzz_program(NAME <fuzz_name> SOURCE <fuzz target> SEEDS <dir> [LIBS ...])
+# A fuzz target of the native project (tests/native) built for Windows with the plain driver and
+# run by ctest under Wine: its seed inputs, then 100,000 inputs mutated from them with a fixed
+# seed.
+function(tamrel_add_fuzz_program)
+    cmake_parse_arguments(F "" "NAME;SOURCE;SEEDS" "LIBS" ${ARGN})
+    add_executable(${F_NAME} ${F_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzDriver.cpp)
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    file(COPY ${F_SEEDS}/ DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fuzz-seeds/${F_NAME})
+    tamrel_add_test(NAME ${F_NAME} COMMAND ${F_NAME} ARGS -seed=1 -runs=100000 fuzz-seeds/${F_NAME} TIMEOUT 600)
 endfunction()

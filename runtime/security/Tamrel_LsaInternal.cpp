@@ -1,4 +1,4 @@
-#include "runtime/security/Tamrel_LsaInternal.h"
+#include "runtime/security/internal/Tamrel_LsaInternal.h"
 
 #include "host/SysUtils.h"
 #include "runtime/security/Tamrel_LsaStringCenter.h"

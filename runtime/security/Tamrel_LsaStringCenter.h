@@ -19,7 +19,7 @@
 namespace tamrel {
 
 namespace detail {
-void CloseLsaHandle(LSA_HANDLE h);
+TAMREL_API void CloseLsaHandle(LSA_HANDLE h);
 } // namespace detail
 
 // An LSA policy handle.
@@ -28,7 +28,7 @@ using TLsaPolicyHandle = TUniqueHandle<LSA_HANDLE, detail::CloseLsaHandle>;
 // The longest text a UNICODE_STRING can describe: 65,534 bytes.
 inline constexpr size_t MaxLsaStringChars = 32767;
 
-class TrkLsaUnicodeStringCenter : public TComponent {
+class TAMREL_API TrkLsaUnicodeStringCenter : public TComponent {
     TAMREL_CLASS(TrkLsaUnicodeStringCenter, TComponent)
 public:
     explicit TrkLsaUnicodeStringCenter(TComponent* AOwner);

@@ -1,5 +1,6 @@
 #include "runtime/security/Tamrel_ProcessRightsCenter.h"
 
+#include "host/SizeProbe.h"
 #include "host/SysUtils.h"
 
 #include <algorithm>
@@ -42,14 +43,14 @@ bool FindPrivilege(int64_t luid, TrkPrivilege& P) {
     return false;
 }
 
-// The token's privileges: the size probe must fail for want of room, then the real call.
+// The token's privileges; a failure raises the OS error.
 std::vector<BYTE> TokenPrivilegesOf(HANDLE token) {
+    std::vector<BYTE> buffer;
     DWORD size = 0;
-    if (GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size)) RaiseLastOSError(ERROR_INVALID_PARAMETER);
-    DWORD err = GetLastError();
-    if (err != ERROR_INSUFFICIENT_BUFFER) RaiseLastOSError(err);
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) RaiseLastOSError();
+    DWORD error = CallWithSizeProbe(buffer, size, [token](BYTE* data, DWORD& bytes) {
+        return ErrorOf(GetTokenInformation(token, TokenPrivileges, data, bytes, &bytes));
+    });
+    if (error != ERROR_SUCCESS) RaiseLastOSError(error);
     return buffer;
 }
 
@@ -131,7 +132,8 @@ void TrkProcessRightsCenter::ReadCurrent() {
         OpenToken();
         std::vector<BYTE> buffer = TokenPrivilegesOf(FProcessToken.Get());
         const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        DWORD count = buffer.size() >= offsetof(TOKEN_PRIVILEGES, Privileges) ? privileges->PrivilegeCount : 0;
+        for (DWORD i = 0; i < count; ++i) {
             const LUID_AND_ATTRIBUTES& entry = privileges->Privileges[i];
             // Only an enabled privilege is current: one that is enabled by default but was
             // switched off carries attributes too.

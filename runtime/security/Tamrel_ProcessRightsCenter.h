@@ -12,22 +12,22 @@
 namespace tamrel {
 
 // LookupPrivilegeValueW on the local system; 0 when the system does not know the name.
-int64_t StringToLuid(const std::wstring& Name);
+TAMREL_API int64_t StringToLuid(const std::wstring& Name);
 // From a process-wide table that fills itself entry by entry; 0 for a value the system does not
 // know as a privilege (the four logon rights, and privileges newer than the system).
-int64_t PrivilegeToLuid(TrkPrivilege P);
+TAMREL_API int64_t PrivilegeToLuid(TrkPrivilege P);
 // The first value whose LUID is Luid; a silent abort (EAbort) for a LUID outside the table and
 // for 0, which stands for "unknown".
-TrkPrivilege LuidToPrivilege(int64_t Luid);
+TAMREL_API TrkPrivilege LuidToPrivilege(int64_t Luid);
 // The system name of a LUID; a failing look-up raises the OS error.
-std::wstring LuidToString(int64_t Luid);
+TAMREL_API std::wstring LuidToString(int64_t Luid);
 // The display name of a LUID; the system name when the system has no display name for it. A
 // failing system-name look-up raises the OS error.
-std::wstring LuidToName(int64_t Luid);
+TAMREL_API std::wstring LuidToName(int64_t Luid);
 // A fixed text for the four logon rights (no system call), else LuidToName of the value's LUID.
-std::wstring PrivilegeToName(TrkPrivilege P);
+TAMREL_API std::wstring PrivilegeToName(TrkPrivilege P);
 
-class TrkProcessRightsCenter : public TrkCustomRightsCenter {
+class TAMREL_API TrkProcessRightsCenter : public TrkCustomRightsCenter {
     TAMREL_CLASS(TrkProcessRightsCenter, TrkCustomRightsCenter)
 public:
     explicit TrkProcessRightsCenter(TComponent* AOwner);

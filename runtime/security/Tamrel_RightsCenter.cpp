@@ -1,7 +1,7 @@
 #include "runtime/security/Tamrel_RightsCenter.h"
 
 #include "host/SysUtils.h"
-#include "runtime/security/Tamrel_LsaInternal.h"
+#include "runtime/security/internal/Tamrel_LsaInternal.h"
 
 #include <iterator>
 

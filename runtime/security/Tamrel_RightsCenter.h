@@ -29,15 +29,15 @@ using TrkPrivileges = TSet<TrkPrivilege>;
 inline constexpr int PrivilegeCount = spServiceLogon + 1;
 
 // The system name of a value ("SeDebugPrivilege").
-std::wstring PrivilegeToString(TrkPrivilege P);
+TAMREL_API std::wstring PrivilegeToString(TrkPrivilege P);
 // Every value of the table.
-TrkPrivileges AllPrivileges();
+TAMREL_API TrkPrivileges AllPrivileges();
 // The value whose system name is exactly Name (case-sensitive); false when none.
-bool StringToPrivilege(const std::wstring& Name, TrkPrivilege& P);
+TAMREL_API bool StringToPrivilege(const std::wstring& Name, TrkPrivilege& P);
 
 // What both rights centers share: the current and the wanted privileges, the comparison of the
 // two, and the order in which a commit applies their difference.
-class TrkCustomRightsCenter : public TComponent {
+class TAMREL_API TrkCustomRightsCenter : public TComponent {
     TAMREL_CLASS(TrkCustomRightsCenter, TComponent)
 public:
     explicit TrkCustomRightsCenter(TComponent* AOwner);
@@ -88,7 +88,7 @@ private:
     TStringList FNewAdditional;
 };
 
-class TrkAccountRightsCenter : public TrkCustomRightsCenter {
+class TAMREL_API TrkAccountRightsCenter : public TrkCustomRightsCenter {
     TAMREL_CLASS(TrkAccountRightsCenter, TrkCustomRightsCenter)
 public:
     explicit TrkAccountRightsCenter(TComponent* AOwner);

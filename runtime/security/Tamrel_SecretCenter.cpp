@@ -2,8 +2,8 @@
 
 #include "host/Registry.h"
 #include "host/SysUtils.h"
-#include "runtime/security/Tamrel_LsaInternal.h"
-#include "runtime/security/Tamrel_SecretStoreInternal.h"
+#include "runtime/security/internal/Tamrel_LsaInternal.h"
+#include "runtime/security/internal/Tamrel_SecretStoreInternal.h"
 #include "runtime/service/Tamrel_WinVer.h"
 
 #include <mutex>

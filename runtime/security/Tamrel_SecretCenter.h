@@ -10,7 +10,7 @@
 
 namespace tamrel {
 
-class TrkSecretCenter : public TComponent {
+class TAMREL_API TrkSecretCenter : public TComponent {
     TAMREL_CLASS(TrkSecretCenter, TComponent)
 public:
     explicit TrkSecretCenter(TComponent* AOwner);
