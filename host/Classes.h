@@ -65,6 +65,12 @@ template <class T> void FreeAndNil(T*& object) {
     Free(o);
 }
 
+// Frees an object made with Create<T>: the deleter of an owning pointer to one.
+struct TFreeComponent {
+    void operator()(TObject* o) const { Free(o); }
+};
+template <class T> using TOwnedPtr = std::unique_ptr<T, TFreeComponent>;
+
 // ---------------------------------------------------------------------------------------------
 // TPersistent
 
