@@ -97,7 +97,7 @@ endfunction()
 # its LIBRARIES needs nothing else. A library a new unit uses only off the start path joins the
 # list with its name. Not for libraries with data exports (a delay-loaded import binds functions
 # only) or static-only ones (uuid).
-set(TAMREL_DELAY_LOADED mpr netapi32 wtsapi32 userenv ole32 oleaut32 comctl32 shell32 version)
+set(TAMREL_DELAY_LOADED mpr netapi32 wtsapi32 userenv ole32 oleaut32 comctl32 comdlg32 msimg32 shell32 version)
 
 # The delay-load import library of system library <lib>, made at configure time from the
 # toolchain's own import library (its functions become a module definition that dlltool turns into

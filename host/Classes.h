@@ -34,6 +34,9 @@ public:
     // Calls the message method the class declares for Message.Msg, else DefaultHandler.
     virtual void Dispatch(TMessage& message);
     virtual void DefaultHandler(TMessage& message);
+    // "inherited" of a message method declared by class Cls: the handler of Cls's nearest
+    // ancestor that declares one for the message, else DefaultHandler.
+    void InheritedDispatch(const TClassInfo& cls, TMessage& message);
 
     // Run by the creation functions after the constructors, and before the destructors by Free.
     virtual void AfterConstruction() {}
@@ -61,6 +64,12 @@ template <class T> void FreeAndNil(T*& object) {
     object = nullptr;
     Free(o);
 }
+
+// Frees an object made with Create<T>: the deleter of an owning pointer to one.
+struct TFreeComponent {
+    void operator()(TObject* o) const { Free(o); }
+};
+template <class T> using TOwnedPtr = std::unique_ptr<T, TFreeComponent>;
 
 // ---------------------------------------------------------------------------------------------
 // TPersistent
@@ -155,6 +164,12 @@ public:
 
     TPersistent* GetOwner() override { return FOwner; }
 
+    // Components that sit inside another one in a stored form (controls in their parent):
+    // the reader hands each the component it is nested in, the writer nests it there.
+    virtual bool HasParent() const { return false; }
+    virtual TComponent* GetParentComponent() const { return nullptr; }
+    virtual void SetParentComponent(TComponent* /*parent*/) {}
+
     // Used by the reader and the writer.
     void SetState(TComponentStateFlag flag) { FComponentState.Include(flag); }
     void ClearState(TComponentStateFlag flag) { FComponentState.Exclude(flag); }
@@ -185,6 +200,12 @@ TAMREL_API bool IsValidIdent(std::wstring_view ident);
 // String lists
 
 TAMREL_ENUM(TDuplicates, dupIgnore, dupAccept, dupError);
+
+// How a string list is written to a file.
+enum class TTextEncoding {
+    Ansi,    // the system's ANSI code page; characters it lacks are lost
+    Utf16LE, // UTF-16 little-endian behind the byte-order mark FF FE
+};
 
 class TAMREL_API TStrings : public TPersistent {
     TAMREL_CLASS(TStrings, TPersistent)
@@ -224,6 +245,9 @@ public:
     std::wstring Values(const std::wstring& name) const;
     void SetValues(const std::wstring& name, const std::wstring& value);
     std::vector<std::wstring> ToVector() const;
+    // Writes Text() to the file, created anew (an existing one is replaced); file errors raise
+    // the stream's exceptions.
+    void SaveToFile(const std::wstring& fileName, TTextEncoding encoding = TTextEncoding::Ansi) const;
 
     void BeginUpdate();
     void EndUpdate();

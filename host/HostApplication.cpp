@@ -2,6 +2,7 @@
 
 #include "host/Globals.h"
 #include "host/HiddenWindow.h"
+#include "host/MessageBox.h"
 #include "host/Threads.h"
 
 #include <algorithm>
@@ -90,6 +91,7 @@ bool THostApplication::ProcessMessage(MSG& msg) {
         FTerminated = true;
         return true;
     }
+    if (FMessageFilter && FMessageFilter(msg)) return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
@@ -170,7 +172,7 @@ void THostApplication::ShowException(const Exception& e) {
         WriteStdErr(std::wstring(e.ClassName()) + L": " + text);
         return;
     }
-    MessageBoxW(Handle(), text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+    ShowMessageBox(Handle(), text, FTitle, MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel

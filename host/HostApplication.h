@@ -78,6 +78,10 @@ public:
     bool HandleAllocated() const { return FHandle.Handle() != nullptr; }
     // A hook sees the window's messages once the window is made; hooking does not make it.
     void HookMainWindow(TWindowHook hook);
+    // A filter sees each message the pump takes, before it is translated and dispatched, and
+    // answers true when it has handled it (the forms layer lets dialog keys through here).
+    using TMessageFilter = bool (*)(MSG& msg);
+    void SetMessageFilter(TMessageFilter filter) { FMessageFilter = filter; }
     void UnhookMainWindow(TWindowHook hook);
     size_t HookCount() const { return FHooks.size(); }
 
@@ -107,6 +111,7 @@ private:
     TComponent* FMainForm = nullptr;
     TExceptionEvent FOnException;
     std::vector<TWindowHook> FHooks;
+    TMessageFilter FMessageFilter = nullptr;
 };
 
 // The one host application object: created on first use, once per process.
