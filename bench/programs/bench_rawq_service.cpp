@@ -3,6 +3,8 @@
 // request to that thread and returns, as the library's handler does; the service thread reports
 // the status, pause pending then paused, stop pending then stopped. No window is made. It needs
 // user32 for the queue, as the library does. service_bench installs it as TamrelBenchRawQueue.
+#include "RawServiceStatus.h"
+
 #include <windows.h>
 
 namespace {
@@ -14,16 +16,7 @@ SERVICE_STATUS gStatus{};
 DWORD gServiceThread = 0;
 
 // Only the service thread reports.
-void Report(DWORD state, DWORD checkpoint = 0) {
-    gStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    gStatus.dwCurrentState = state;
-    gStatus.dwControlsAccepted =
-        state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN;
-    gStatus.dwWin32ExitCode = NO_ERROR;
-    gStatus.dwCheckPoint = checkpoint;
-    gStatus.dwWaitHint = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING ? 3000 : 0;
-    SetServiceStatus(gStatusHandle, &gStatus);
-}
+void Report(DWORD state, DWORD checkpoint = 0) { ReportRawStatus(gStatusHandle, gStatus, state, checkpoint); }
 
 DWORD WINAPI Handler(DWORD control, DWORD /*eventType*/, void* /*eventData*/, void* /*context*/) {
     switch (control) {

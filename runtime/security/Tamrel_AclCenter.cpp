@@ -97,6 +97,20 @@ public:
         }
     }
     TItem* At(uint32_t index) { return index != None && FItems[index].Live ? &FItems[index] : nullptr; }
+    // GRANT or DENY with MergeMasks: the earlier item of the same kind is taken into the new one,
+    // the other kind loses the new bits and goes when none are left.
+    void AddMergedRight(TSidItems& bySid, TAccessEntryType type, PSID sid, uint32_t inheritance, uint32_t mask) {
+        TSlots& slots = SlotsFor(bySid, inheritance);
+        uint32_t& same = type == etAllow ? slots.Allow : slots.Deny;
+        const uint32_t other = type == etAllow ? slots.Deny : slots.Allow;
+        uint32_t collected = 0;
+        if (TItem* item = At(same)) {
+            collected = item->Mask;
+            Remove(same);
+        }
+        if (TItem* item = At(other); item && (item->Mask &= ~mask) == 0) Remove(other);
+        same = Add(&bySid, type, sid, inheritance, mask | collected);
+    }
     void Remove(uint32_t index) { FItems[index].Live = false; }
     // Removes every item of a list and empties it.
     void RemoveAll(uint32_t& list) {
@@ -399,34 +413,14 @@ PSID TrkAclCenter::ToolTrusteeToSid(EXPLICIT_ACCESS_W& E) {
 
 void TrkAclCenter::ToolGrantAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
     TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
-    if (!FMergeMasks || !bySid) {
-        Work.Add(bySid, etAllow, Sid, Inheritance, Mask);
-        return;
-    }
-    TWorkList::TSlots& slots = Work.SlotsFor(*bySid, Inheritance);
-    uint32_t collected = 0;
-    if (auto* allow = Work.At(slots.Allow)) {
-        collected = allow->Mask;
-        Work.Remove(slots.Allow);
-    }
-    if (auto* deny = Work.At(slots.Deny); deny && (deny->Mask &= ~Mask) == 0) Work.Remove(slots.Deny);
-    slots.Allow = Work.Add(bySid, etAllow, Sid, Inheritance, Mask | collected);
+    if (FMergeMasks && bySid) Work.AddMergedRight(*bySid, etAllow, Sid, Inheritance, Mask);
+    else Work.Add(bySid, etAllow, Sid, Inheritance, Mask);
 }
 
 void TrkAclCenter::ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
     TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
-    if (!FMergeMasks || !bySid) {
-        Work.Add(bySid, etDeny, Sid, Inheritance, Mask);
-        return;
-    }
-    TWorkList::TSlots& slots = Work.SlotsFor(*bySid, Inheritance);
-    uint32_t collected = 0;
-    if (auto* deny = Work.At(slots.Deny)) {
-        collected = deny->Mask;
-        Work.Remove(slots.Deny);
-    }
-    if (auto* allow = Work.At(slots.Allow); allow && (allow->Mask &= ~Mask) == 0) Work.Remove(slots.Allow);
-    slots.Deny = Work.Add(bySid, etDeny, Sid, Inheritance, Mask | collected);
+    if (FMergeMasks && bySid) Work.AddMergedRight(*bySid, etDeny, Sid, Inheritance, Mask);
+    else Work.Add(bySid, etDeny, Sid, Inheritance, Mask);
 }
 
 void TrkAclCenter::ToolSetAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {

@@ -19,6 +19,13 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
+void StopAndUninstall(TServiceProgram& p) {
+    EXPECT_EQ(0u, TScm::Control(p.ServiceName(), SERVICE_CONTROL_STOP));
+    EXPECT_TRUE(TScm::WaitState(p.ServiceName(), SERVICE_STOPPED));
+    EXPECT_TRUE(p.WaitEvidence("process end"));
+    EXPECT_EQ(0u, p.Run(L"/uninstall").ExitCode);
+}
+
 } // namespace
 
 TEST(ServiceWindows, NoneUntilAModuleSynchronizesThenOnlyTheSynchronizersOnTheMainThread) {
@@ -39,10 +46,7 @@ TEST(ServiceWindows, NoneUntilAModuleSynchronizesThenOnlyTheSynchronizersOnTheMa
     // No main window: nothing is there to hand messages on.
     EXPECT_EQ(0u, TScm::Control(name, 204));
     EXPECT_TRUE(p.WaitEvidence("Svc1 no main window"));
-    EXPECT_EQ(0u, TScm::Control(name, SERVICE_CONTROL_STOP));
-    EXPECT_TRUE(TScm::WaitState(name, SERVICE_STOPPED));
-    EXPECT_TRUE(p.WaitEvidence("process end"));
-    EXPECT_EQ(0u, p.Run(L"/uninstall").ExitCode);
+    StopAndUninstall(p);
 }
 
 TEST(ServiceWindows, AModuleWithMessageMethodsGetsTheMainWindowAndItsMessages) {
@@ -55,7 +59,5 @@ TEST(ServiceWindows, AModuleWithMessageMethodsGetsTheMainWindowAndItsMessages) {
     EXPECT_EQ(0u, TScm::Control(name, 204));
     EXPECT_TRUE(p.WaitEvidence("Svc1 posted to the main window"));
     EXPECT_TRUE(p.WaitEvidence("Svc1 message 9"));
-    EXPECT_EQ(0u, TScm::Control(name, SERVICE_CONTROL_STOP));
-    EXPECT_TRUE(TScm::WaitState(name, SERVICE_STOPPED));
-    EXPECT_EQ(0u, p.Run(L"/uninstall").ExitCode);
+    StopAndUninstall(p);
 }
