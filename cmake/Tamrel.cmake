@@ -73,3 +73,37 @@ function(tamrel_fixed_exports target)
                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake
         VERBATIM)
 endfunction()
+
+# tamrel_add_typelib(<target> IDL <file.idl> NAME <base>)
+# Compiles a type library of ours with widl: <base>.tlb (the library, for resource "TYPELIB" 1),
+# <base>.h (the C++ declarations) and the GUID definitions. <target> is an object library of the
+# GUID definitions that puts <base>.h on the include path; TAMREL_TYPELIB_<target> names the .tlb.
+function(tamrel_add_typelib target)
+    cmake_parse_arguments(L "" "IDL;NAME" "" ${ARGN})
+    find_program(TAMREL_WIDL NAMES ${TAMREL_WIDL_PREFIX}widl x86_64-w64-mingw32-widl i686-w64-mingw32-widl widl
+                 REQUIRED)
+    # widl resolves importlib("stdole2.tlb") against the one the Wine packages install.
+    find_path(TAMREL_STDOLE2_DIR stdole2.tlb
+              PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/i386-linux-gnu/wine/i386-windows
+                    /usr/lib/wine/x86_64-windows /usr/lib/wine/i386-windows /usr/lib64/wine/x86_64-windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(arch --win64)
+    else()
+        set(arch --win32)
+    endif()
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/typelib)
+    get_filename_component(idl ${L_IDL} ABSOLUTE)
+    set(common ${arch} -I${CMAKE_SOURCE_DIR}/cmake/idl -L${TAMREL_STDOLE2_DIR})
+    add_custom_command(
+        OUTPUT ${out}/${L_NAME}.tlb ${out}/${L_NAME}.h ${out}/${L_NAME}_i.c
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+        COMMAND ${TAMREL_WIDL} ${common} -t -o ${out}/${L_NAME}.tlb ${idl}
+        COMMAND ${TAMREL_WIDL} ${common} -h -o ${out}/${L_NAME}.h ${idl}
+        COMMAND ${TAMREL_WIDL} ${common} -u -o ${out}/${L_NAME}_i.c ${idl}
+        DEPENDS ${idl} ${CMAKE_SOURCE_DIR}/cmake/idl/oaidl.idl
+        VERBATIM)
+    add_library(${target} OBJECT ${out}/${L_NAME}_i.c ${out}/${L_NAME}.h)
+    target_include_directories(${target} PUBLIC ${out})
+    set(TAMREL_TYPELIB_${target} ${out}/${L_NAME}.tlb PARENT_SCOPE)
+endfunction()
