@@ -212,7 +212,11 @@ void TNtService::Main(DWORD argc, LPWSTR* argv) {
         MSG probe;
         PeekMessageW(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // the thread gets its queue
 
-        if (!IsWin2000() || TamrelFindCommand(L"debug")) {
+        if (TamrelFindCommand(L"debug") && RkDebugHandlerExAvailable()) {
+            // The debug library delivers event types too (power events): it gets the extended
+            // handler, without the note the manager's registration writes.
+            FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
+        } else if (!IsWin2000() || TamrelFindCommand(L"debug")) {
             auto handler = reinterpret_cast<LPHANDLER_FUNCTION>(static_cast<unsigned char*>(FThunks) + kCtrlThunk);
             FStatusHandle = RkRegisterServiceCtrlHandler(FServiceName.c_str(), handler);
         } else {

@@ -138,6 +138,7 @@ const TExportBinding GBindings[] = {
     TAMREL_BIND("SendMethodLeaveW", false, RkDebugExports.SendMethodLeaveW),
     TAMREL_BIND("SendMessage", false, RkDebugExports.SendMessageA),
     TAMREL_BIND("SendMessageW", false, RkDebugExports.SendMessageW),
+    TAMREL_BIND("DebugRegisterServiceCtrlHandlerExW", true, RkSlots.RkRegisterServiceCtrlHandlerEx),
 };
 #undef TAMREL_BIND
 
@@ -180,6 +181,10 @@ bool RkDebugLoaderRan() {
 
 HMODULE RkDebugLibraryHandle() {
     return GDebugLibrary.load();
+}
+
+bool RkDebugHandlerExAvailable() {
+    return RkDebugLibraryLoaded() && RkSlots.RkRegisterServiceCtrlHandlerEx;
 }
 
 void* RkBoundDebugExport(int Index) {

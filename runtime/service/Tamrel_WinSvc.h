@@ -158,7 +158,8 @@ inline constexpr const char* RkDebugExportNames[] = {"DebugRegisterServiceCtrlHa
                                                      "SendMethodLeave",
                                                      "SendMethodLeaveW",
                                                      "SendMessage",
-                                                     "SendMessageW"};
+                                                     "SendMessageW",
+                                                     "DebugRegisterServiceCtrlHandlerExW"};
 inline constexpr int RkDebugExportCount = sizeof(RkDebugExportNames) / sizeof(RkDebugExportNames[0]);
 
 // Runs the one-time loader (the wrappers that need it call it themselves). Raises EOSError when
@@ -171,6 +172,9 @@ HMODULE RkDebugLibraryHandle();
 inline bool RkDebugLibraryLoaded() {
     return RkDebugLibraryHandle() != nullptr;
 }
+// The debug library takes the extended control handler as well (an optional export): a debug
+// run can then deliver controls with an event type, as power events need.
+bool RkDebugHandlerExAvailable();
 // The address the loader bound for an export of RkDebugExportNames, nil when not bound (for
 // diagnostics and tests).
 void* RkBoundDebugExport(int Index);

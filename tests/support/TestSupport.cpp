@@ -31,10 +31,26 @@ std::wstring BuildEnvironment(const std::map<std::wstring, std::wstring>& extra)
     return env;
 }
 
-void Drain(HANDLE pipe, std::string* out) {
+// Reads the child's output until the pipe ends or, once the child has ended, until nothing is
+// left. A grandchild may hold the pipe's write end for long after the child (Wine's desktop
+// process inherits the handles of the first program of a session that makes a window), so the
+// end of the pipe alone cannot be waited for.
+void Drain(HANDLE pipe, std::string* out, HANDLE process) {
     char buf[4096];
-    DWORD n;
-    while (ReadFile(pipe, buf, sizeof buf, &n, nullptr) && n > 0) out->append(buf, n);
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return; // the pipe ended
+        if (available > 0) {
+            DWORD n = 0;
+            if (!ReadFile(pipe, buf, available < sizeof buf ? available : sizeof buf, &n, nullptr) || n == 0) return;
+            out->append(buf, n);
+            continue;
+        }
+        if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) {
+            if (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) continue;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -71,8 +87,8 @@ TProcessResult RunProcess(const std::wstring& commandLine, const std::map<std::w
         result.Err = "CreateProcess failed: " + std::to_string(GetLastError());
         return result;
     }
-    std::thread outThread(Drain, outRead, &result.Out);
-    std::thread errThread(Drain, errRead, &result.Err);
+    std::thread outThread(Drain, outRead, &result.Out, pi.hProcess);
+    std::thread errThread(Drain, errRead, &result.Err, pi.hProcess);
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_TIMEOUT) {
         result.TimedOut = true;
         TerminateProcess(pi.hProcess, 259);
@@ -160,6 +176,16 @@ std::wstring FromUtf8(const std::string& s) {
     std::wstring r(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), r.data(), n);
     return r;
+}
+
+bool WaitForFileText(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (const auto& line : SplitLines(ReadFileBytes(path)))
+            if (line.find(text) != std::string::npos) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
 }
 
 } // namespace tamrel::test

@@ -12,6 +12,8 @@
 //
 //   stop NAME | pause NAME | continue NAME | interrogate NAME | paramchange NAME
 //   netbind NAME add|remove|enable|disable
+//   power NAME TYPE                         a power event of event type TYPE (decimal or 0x hex);
+//                                           needs the extended handler
 //   shutdown [NAME] | preshutdown [NAME]    every running service that accepts it, or NAME
 //   control NAME CODE                       CODE (decimal or 0x hex) as it is, accepted or not
 //   quit                                    stop requests to every service, then the dispatcher
@@ -38,10 +40,11 @@
 //   dispatcher result=refused error=87|1056                (bad table, second dispatcher)
 //   main NAME start argc=1 | main NAME returned | main NAME result=exception
 //   main NAME result=running                               (5 s after the dispatcher ended)
-//   register NAME handle=0x... result=ok | register NAME result=refused error=1083
+//   register NAME handle=0x... [kind=extended] result=ok | register NAME result=refused error=1083
 //   status NAME state=RUNNING(4) accepted=0x5 checkpoint=0 waithint=3000 win32exit=0 specificexit=0 type=0x10
 //   status handle=0x... result=refused error=6|13|87
 //   control NAME code=1(STOP) source=pipe|console|ctrl-c result=accepted|refused error=1052|exception
+//   control NAME code=13(POWEREVENT) eventtype=4 source=pipe result=accepted   (a power event)
 //       (logged when the handler has returned, after the status reports it made)
 //   quit source=pipe result=accepted stopping=1 abandoned=0 | quit source=.. result=forced
 //   shutdown source=pipe result=done delivered=2 refused=0   (also preshutdown)
@@ -274,6 +277,8 @@ DWORD AcceptBitOf(DWORD code) {
         return SERVICE_ACCEPT_NETBINDCHANGE;
     case SERVICE_CONTROL_PRESHUTDOWN:
         return SERVICE_ACCEPT_PRESHUTDOWN;
+    case SERVICE_CONTROL_POWEREVENT:
+        return SERVICE_ACCEPT_POWEREVENT;
     default:
         return 0;
     }
@@ -350,6 +355,9 @@ struct TService {
     std::wstring Name;
     LPSERVICE_MAIN_FUNCTIONW Main = nullptr;
     LPHANDLER_FUNCTION Handler = nullptr;
+    // The extended handler and its context, when the service registered that one instead.
+    LPHANDLER_FUNCTION_EX HandlerEx = nullptr;
+    void* Context = nullptr;
     SERVICE_STATUS Status{};
     bool MainReturned = false;
     bool Abandoned = false;
@@ -358,8 +366,9 @@ struct TService {
     LPWSTR Argv[2] = {};
 
     bool Finished() const {
-        return Status.dwCurrentState == SERVICE_STOPPED || Abandoned || (MainReturned && !Handler);
+        return Status.dwCurrentState == SERVICE_STOPPED || Abandoned || (MainReturned && !HasHandler());
     }
+    bool HasHandler() const { return Handler || HandlerEx; }
 };
 
 struct TRequest {
@@ -367,6 +376,8 @@ struct TRequest {
     std::wstring Name;
     DWORD Code = 0;
     bool Checked = true;
+    bool WithEventType = false; // a power event: EventType goes to the extended handler
+    DWORD EventType = 0;
     std::string Source;
     std::string Reply;
     HANDLE Done = nullptr;      // nil: nobody waits for the reply
@@ -475,9 +486,12 @@ std::string Refused(const std::string& record, DWORD error) {
 
 // Delivers one control to one service, on the calling (dispatcher) thread. Error 0 = delivered.
 std::string Deliver(const std::wstring& name, DWORD code, bool checked, const std::string& source,
-                    DWORD* error) {
-    const std::string record = "control " + Utf8(name) + " code=" + ControlText(code) + " source=" + source;
+                    DWORD* error, const DWORD* eventType = nullptr) {
+    const std::string record = "control " + Utf8(name) + " code=" + ControlText(code) +
+                               (eventType ? " eventtype=" + Dec(*eventType) : std::string()) + " source=" + source;
     LPHANDLER_FUNCTION handler = nullptr;
+    LPHANDLER_FUNCTION_EX handlerEx = nullptr;
+    void* context = nullptr;
     DWORD refusal = 0;
     {
         TLocked lock;
@@ -486,8 +500,11 @@ std::string Deliver(const std::wstring& name, DWORD code, bool checked, const st
             refusal = ERROR_SERVICE_DOES_NOT_EXIST;
         } else if (s->Status.dwCurrentState == SERVICE_STOPPED) {
             refusal = ERROR_SERVICE_NOT_ACTIVE;
-        } else if (!s->Handler) {
+        } else if (!s->HasHandler()) {
             refusal = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+        } else if (eventType && !s->HandlerEx) {
+            // Only the extended handler receives an event type.
+            refusal = ERROR_INVALID_SERVICE_CONTROL;
         } else if (checked) {
             DWORD bit = AcceptBitOf(code);
             DWORD state = s->Status.dwCurrentState;
@@ -497,12 +514,17 @@ std::string Deliver(const std::wstring& name, DWORD code, bool checked, const st
                      (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
                 refusal = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
         }
-        if (s) handler = s->Handler;
+        if (s) {
+            handler = s->Handler;
+            handlerEx = s->HandlerEx;
+            context = s->Context;
+        }
     }
     if (error) *error = refusal;
     if (refusal) return Refused(record, refusal);
     try {
-        handler(code);
+        if (handlerEx) handlerEx(code, eventType ? *eventType : 0, nullptr, context);
+        else handler(code);
     } catch (...) {
         if (error) *error = ERROR_EXCEPTION_IN_SERVICE;
         return Outcome(record + " result=exception");
@@ -561,7 +583,7 @@ std::string Quit(const std::string& source) {
 std::string Execute(const TRequest& r) {
     switch (r.Kind) {
     case TRequest::rkControl:
-        return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr);
+        return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr, r.WithEventType ? &r.EventType : nullptr);
     case TRequest::rkBroadcast:
         return Broadcast(r);
     case TRequest::rkQuit:
@@ -657,7 +679,8 @@ std::string WaitCommand(const std::vector<std::wstring>& w, const std::string& s
 }
 
 const char GHelp[] = "commands: stop|pause|continue|interrogate|paramchange NAME; netbind NAME "
-                     "add|remove|enable|disable; shutdown|preshutdown [NAME]; control NAME CODE; quit; "
+                     "add|remove|enable|disable; power NAME TYPE; shutdown|preshutdown [NAME]; "
+                     "control NAME CODE; quit; "
                      "status [NAME]; wait NAME STATE [MS]; help";
 
 // Runs one command line; answers the outcome record ("" for a blank line, or when the dispatcher
@@ -691,6 +714,10 @@ std::string Command(const std::wstring& line, const std::string& source, HANDLE 
     } else if (verb == L"netbind" && w.size() == 3 && netbind.count(Lower(w[2]))) {
         r->Name = w[1];
         r->Code = netbind.at(Lower(w[2]));
+    } else if (verb == L"power" && w.size() == 3 && ParseCode(w[2], r->EventType)) {
+        r->Name = w[1];
+        r->Code = SERVICE_CONTROL_POWEREVENT;
+        r->WithEventType = true;
     } else if (verb == L"control" && w.size() == 3 && ParseCode(w[2], r->Code)) {
         r->Name = w[1];
         r->Checked = false;
@@ -933,6 +960,35 @@ BOOL ChangeConfig2(SC_HANDLE h, DWORD level, LPVOID info, bool wide) {
     return TRUE;
 }
 
+// Records the handler of a service of the table (one of the two kinds).
+SERVICE_STATUS_HANDLE RegisterHandler(LPCWSTR lpServiceName, LPHANDLER_FUNCTION handler,
+                                      LPHANDLER_FUNCTION_EX handlerEx, void* context) {
+    const std::string record = "register " + (lpServiceName ? Utf8(lpServiceName) : std::string("nil"));
+    if (!lpServiceName || (!handler && !handlerEx)) {
+        Refused(record, ERROR_INVALID_PARAMETER);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    TService* s;
+    {
+        TLocked lock;
+        s = FindCurrent(lpServiceName);
+        if (s) {
+            s->Handler = handler;
+            s->HandlerEx = handlerEx;
+            s->Context = context;
+            WakeAllConditionVariable(&State().Changed);
+        }
+    }
+    if (!s) {
+        Refused(record, ERROR_SERVICE_NOT_IN_EXE);
+        SetLastError(ERROR_SERVICE_NOT_IN_EXE);
+        return nullptr;
+    }
+    Outcome(record + " handle=" + Ptr(s) + (handlerEx ? " kind=extended" : "") + " result=ok");
+    return reinterpret_cast<SERVICE_STATUS_HANDLE>(s);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -943,28 +999,13 @@ extern "C" {
 
 SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerW(LPCWSTR lpServiceName,
                                                               LPHANDLER_FUNCTION lpHandlerProc) {
-    const std::string record = "register " + (lpServiceName ? Utf8(lpServiceName) : std::string("nil"));
-    if (!lpServiceName || !lpHandlerProc) {
-        Refused(record, ERROR_INVALID_PARAMETER);
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    TService* s;
-    {
-        TLocked lock;
-        s = FindCurrent(lpServiceName);
-        if (s) {
-            s->Handler = lpHandlerProc;
-            WakeAllConditionVariable(&State().Changed);
-        }
-    }
-    if (!s) {
-        Refused(record, ERROR_SERVICE_NOT_IN_EXE);
-        SetLastError(ERROR_SERVICE_NOT_IN_EXE);
-        return nullptr;
-    }
-    Outcome(record + " handle=" + Ptr(s) + " result=ok");
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(s);
+    return RegisterHandler(lpServiceName, lpHandlerProc, nullptr, nullptr);
+}
+
+SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
+                                                                LPHANDLER_FUNCTION_EX lpHandlerProc,
+                                                                LPVOID lpContext) {
+    return RegisterHandler(lpServiceName, nullptr, lpHandlerProc, lpContext);
 }
 
 BOOL WINAPI DebugSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus) {

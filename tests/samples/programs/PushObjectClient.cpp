@@ -10,7 +10,7 @@
 //                                                 "ready" once connected; ends when the named event
 //                                                 QUIT is set
 #include "host/ComObj.h"
-#include "tests/comserver/programs/EventSink.h"
+#include "tests/samples/programs/EventSink.h"
 
 #include "PushObjectSample_TLB.h"
 
