@@ -75,9 +75,9 @@ function(tamrel_fixed_exports target)
 endfunction()
 
 # tamrel_add_typelib(<target> IDL <file.idl> NAME <base>)
-# Compiles a type library of ours with widl: <base>.tlb (the library, for resource "TYPELIB" 1),
-# <base>.h (the C++ declarations) and the GUID definitions. <target> is an object library of the
-# GUID definitions that puts <base>.h on the include path; TAMREL_TYPELIB_<target> names the .tlb.
+# Compiles a type library of ours with widl: <base>.tlb (the library), <base>.h (the C++
+# declarations) and the GUID definitions. <target> is an object library of the GUID definitions
+# that puts <base>.h on the include path; its property TAMREL_TYPELIB names the .tlb.
 function(tamrel_add_typelib target)
     cmake_parse_arguments(L "" "IDL;NAME" "" ${ARGN})
     find_program(TAMREL_WIDL NAMES ${TAMREL_WIDL_PREFIX}widl x86_64-w64-mingw32-widl i686-w64-mingw32-widl widl
@@ -105,5 +105,16 @@ function(tamrel_add_typelib target)
         VERBATIM)
     add_library(${target} OBJECT ${out}/${L_NAME}_i.c ${out}/${L_NAME}.h)
     target_include_directories(${target} PUBLIC ${out})
-    set(TAMREL_TYPELIB_${target} ${out}/${L_NAME}.tlb PARENT_SCOPE)
+    set_target_properties(${target} PROPERTIES TAMREL_TYPELIB ${out}/${L_NAME}.tlb)
+endfunction()
+
+# tamrel_embed_typelib(<program> <typelib target>)
+# Links the type library's GUIDs into the program and carries the library as resource "TYPELIB" 1.
+function(tamrel_embed_typelib target typelib)
+    get_target_property(tlb ${typelib} TAMREL_TYPELIB)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_typelib.rc)
+    file(GENERATE OUTPUT ${rc} CONTENT "1 TYPELIB \"${tlb}\"\n")
+    target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} PROPERTIES GENERATED TRUE OBJECT_DEPENDS ${tlb})
+    target_link_libraries(${target} PRIVATE ${typelib})
 endfunction()
