@@ -5,59 +5,20 @@
 // deterministic.
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
+#include "tests/service/ServiceRunSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
-
-// The states reported through SetServiceStatus, with a way to wait for one.
-struct TStatusLog {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    std::vector<SERVICE_STATUS> Reports;
-
-    void Add(const SERVICE_STATUS& s) {
-        {
-            std::lock_guard<std::mutex> l(Lock);
-            Reports.push_back(s);
-        }
-        Changed.notify_all();
-    }
-    DWORD Last() {
-        std::lock_guard<std::mutex> l(Lock);
-        return Reports.empty() ? 0 : Reports.back().dwCurrentState;
-    }
-    // Waits until the latest report is State (after at least MinReports reports).
-    bool WaitFor(DWORD state, DWORD timeoutMs, size_t minReports = 0) {
-        std::unique_lock<std::mutex> l(Lock);
-        return Changed.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
-            return Reports.size() >= minReports && !Reports.empty() && Reports.back().dwCurrentState == state;
-        });
-    }
-    size_t Count() {
-        std::lock_guard<std::mutex> l(Lock);
-        return Reports.size();
-    }
-};
-TStatusLog* gLog = nullptr;
-
-BOOL WINAPI RecordStatus(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS s) {
-    if (gLog) gLog->Add(*s);
-    return TRUE;
-}
-SERVICE_STATUS_HANDLE WINAPI FakeRegister(LPCWSTR, LPHANDLER_FUNCTION) {
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
-}
-SERVICE_STATUS_HANDLE WINAPI FakeRegisterEx(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
-}
 
 class TProbeService : public TNtService {
     TAMREL_CLASS(TProbeService, TNtService)
@@ -88,41 +49,24 @@ TAMREL_IMPLEMENT_CLASS(TProbeService) {}
 
 struct ServiceThreadTest : ::testing::Test {
     TStatusLog log;
-    TRkSlots saved;
+    TServiceSlots slots{&log};
     TProbeService* service = nullptr;
-    std::thread runner;
+    std::unique_ptr<TServiceRun> run;
 
     void SetUp() override {
-        saved = RkSlots;
-        gLog = &log;
-        RkSlots.RkSetServiceStatus = RecordStatus;
-        RkSlots.RkRegisterServiceCtrlHandler = FakeRegister;
-        RkSlots.RkRegisterServiceCtrlHandlerEx = FakeRegisterEx;
         service = Create<TProbeService>(nullptr);
         service->SetName(L"Probe");
         service->SetWaitHint(100);
         service->Wire();
+        run = std::make_unique<TServiceRun>(service);
     }
     void TearDown() override {
-        if (runner.joinable()) {
-            service->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
-            runner.join();
-        }
+        run.reset();
         Free(service);
-        RkSlots = saved;
-        gLog = nullptr;
     }
     // The main routine, as the service manager would call it on a thread of its own.
-    void RunMain() {
-        runner = std::thread([this] {
-            wchar_t name[] = L"Probe";
-            LPWSTR argv[] = {name};
-            service->Main(1, argv);
-        });
-    }
-    void Join() {
-        if (runner.joinable()) runner.join();
-    }
+    void RunMain() { run->Start(); }
+    void Join() { run->Join(); }
 };
 
 } // namespace
