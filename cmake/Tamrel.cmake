@@ -15,6 +15,7 @@ function(tamrel_copy_mingw_runtime)
             if(NOT stripped EQUAL 0)
                 file(COPY "${path}" DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
             endif()
+            set_property(GLOBAL APPEND PROPERTY TAMREL_MINGW_RUNTIME_DLLS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${dll})
         endif()
     endforeach()
 endfunction()
@@ -70,8 +71,20 @@ function(tamrel_fixed_exports target)
     string(REPLACE ";" "," names "${names}")
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:${target}> -DNAMES=${names}
-                -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake
+                -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckExports.cmake
         VERBATIM)
+endfunction()
+
+# tamrel_add_fuzz_program(NAME <fuzz_name> SOURCE <fuzz target> SEEDS <dir> [LIBS ...])
+# A fuzz target of the native project (tests/native) built for Windows with the plain driver and
+# run by ctest under Wine: its seed inputs, then 100,000 inputs mutated from them with a fixed
+# seed.
+function(tamrel_add_fuzz_program)
+    cmake_parse_arguments(F "" "NAME;SOURCE;SEEDS" "LIBS" ${ARGN})
+    add_executable(${F_NAME} ${F_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzDriver.cpp)
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    file(COPY ${F_SEEDS}/ DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fuzz-seeds/${F_NAME})
+    tamrel_add_test(NAME ${F_NAME} COMMAND ${F_NAME} ARGS -seed=1 -runs=100000 fuzz-seeds/${F_NAME} TIMEOUT 600)
 endfunction()
 
 # tamrel_add_typelib(<target> IDL <file.idl> NAME <base>)
@@ -94,14 +107,14 @@ function(tamrel_add_typelib target)
     endif()
     set(out ${CMAKE_CURRENT_BINARY_DIR}/typelib)
     get_filename_component(idl ${L_IDL} ABSOLUTE)
-    set(common ${arch} -I${CMAKE_SOURCE_DIR}/cmake/idl -L${TAMREL_STDOLE2_DIR})
+    set(common ${arch} -I${PROJECT_SOURCE_DIR}/cmake/idl -L${TAMREL_STDOLE2_DIR})
     add_custom_command(
         OUTPUT ${out}/${L_NAME}.tlb ${out}/${L_NAME}.h ${out}/${L_NAME}_i.c
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
         COMMAND ${TAMREL_WIDL} ${common} -t -o ${out}/${L_NAME}.tlb ${idl}
         COMMAND ${TAMREL_WIDL} ${common} -h -o ${out}/${L_NAME}.h ${idl}
         COMMAND ${TAMREL_WIDL} ${common} -u -o ${out}/${L_NAME}_i.c ${idl}
-        DEPENDS ${idl} ${CMAKE_SOURCE_DIR}/cmake/idl/oaidl.idl
+        DEPENDS ${idl} ${PROJECT_SOURCE_DIR}/cmake/idl/oaidl.idl
         VERBATIM)
     add_library(${target} OBJECT ${out}/${L_NAME}_i.c ${out}/${L_NAME}.h)
     target_include_directories(${target} PUBLIC ${out})

@@ -2,6 +2,7 @@
 // string lists, collections and data modules.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Handles.h"
 #include "host/TypeInfo.h"
 
@@ -18,7 +19,7 @@ class TWriter;
 // ---------------------------------------------------------------------------------------------
 // TObject: the root of every class with run-time class information.
 
-class TObject {
+class TAMREL_API TObject {
 public:
     TObject() = default;
     TObject(const TObject&) = delete;
@@ -53,7 +54,7 @@ template <class T, class... A> T* Create(A&&... args) {
 }
 
 // Destroys an object made with Create: BeforeDestruction while the object is whole, then delete.
-void Free(TObject* object);
+TAMREL_API void Free(TObject* object);
 
 template <class T> void FreeAndNil(T*& object) {
     T* o = object;
@@ -64,7 +65,7 @@ template <class T> void FreeAndNil(T*& object) {
 // ---------------------------------------------------------------------------------------------
 // TPersistent
 
-class TPersistent : public TObject {
+class TAMREL_API TPersistent : public TObject {
     TAMREL_CLASS(TPersistent, TObject)
 public:
     TPersistent() = default;
@@ -108,7 +109,7 @@ TAMREL_ENUM(TComponentStateFlag, csLoading, csReading, csWriting, csDestroying, 
 using TComponentState = TSet<TComponentStateFlag>;
 TAMREL_ENUM(TOperation, opInsert, opRemove);
 
-class TComponent : public TPersistent {
+class TAMREL_API TComponent : public TPersistent {
     TAMREL_CLASS(TComponent, TPersistent)
 public:
     // Components are created through Create<T>(owner) or their class information, so that the
@@ -178,14 +179,14 @@ private:
     bool FAnnounced = false; // the owner has heard of it (opInsert)
 };
 
-bool IsValidIdent(std::wstring_view ident);
+TAMREL_API bool IsValidIdent(std::wstring_view ident);
 
 // ---------------------------------------------------------------------------------------------
 // String lists
 
 TAMREL_ENUM(TDuplicates, dupIgnore, dupAccept, dupError);
 
-class TStrings : public TPersistent {
+class TAMREL_API TStrings : public TPersistent {
     TAMREL_CLASS(TStrings, TPersistent)
 public:
     TStrings() = default;
@@ -240,7 +241,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TStringList : public TStrings {
+class TAMREL_API TStringList : public TStrings {
     TAMREL_CLASS(TStringList, TStrings)
 public:
     TStringList() = default;
@@ -302,7 +303,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Collections
 
-class TCollectionItem : public TPersistent {
+class TAMREL_API TCollectionItem : public TPersistent {
     TAMREL_CLASS(TCollectionItem, TPersistent)
 public:
     explicit TCollectionItem(TCollection* collection);
@@ -327,7 +328,7 @@ private:
     int FID = 0;
 };
 
-class TCollection : public TPersistent {
+class TAMREL_API TCollection : public TPersistent {
     TAMREL_CLASS(TCollection, TPersistent)
 public:
     explicit TCollection(const TClassInfo& itemClass);
@@ -363,7 +364,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TOwnedCollection : public TCollection {
+class TAMREL_API TOwnedCollection : public TCollection {
     TAMREL_CLASS(TOwnedCollection, TCollection)
 public:
     TOwnedCollection(TPersistent* owner, const TClassInfo& itemClass) : TCollection(itemClass), FOwner(owner) {}
@@ -379,7 +380,7 @@ template <class T> T* CollectionItem(const TCollection& c, int index) { return s
 // ---------------------------------------------------------------------------------------------
 // Data modules
 
-class TDataModule : public TComponent {
+class TAMREL_API TDataModule : public TComponent {
     TAMREL_CLASS(TDataModule, TComponent)
 public:
     explicit TDataModule(TComponent* owner);

@@ -7,6 +7,74 @@
 namespace tamrel {
 
 // ---------------------------------------------------------------------------------------------
+// OLE errors
+
+void OleError(HRESULT errorCode) {
+    std::wstring text = SysErrorMessage(static_cast<DWORD>(errorCode));
+    if (text.empty()) text = Format(SOleError, static_cast<unsigned>(errorCode));
+    throw EOleSysError(text, errorCode);
+}
+
+HRESULT OleCheck(HRESULT result) {
+    if (FAILED(result)) OleError(result);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// BSTR and VARIANT owners
+
+TBStr::TBStr(std::wstring_view s) {
+    FStr = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    if (!FStr) OleError(E_OUTOFMEMORY);
+}
+
+TBStr& TBStr::operator=(TBStr&& o) noexcept {
+    if (this != &o) {
+        Reset();
+        FStr = std::exchange(o.FStr, nullptr);
+    }
+    return *this;
+}
+
+void TBStr::Reset() {
+    if (BSTR s = std::exchange(FStr, nullptr)) SysFreeString(s);
+}
+
+std::wstring TBStr::ToString() const { return BStrToString(FStr); }
+
+std::wstring BStrToString(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
+
+TOleVariant::TOleVariant(std::wstring_view s) {
+    VariantInit(&FValue);
+    V_BSTR(&FValue) = TBStr(s).Detach();
+    V_VT(&FValue) = VT_BSTR;
+}
+
+TOleVariant::TOleVariant(int32_t v) {
+    VariantInit(&FValue);
+    V_VT(&FValue) = VT_I4;
+    V_I4(&FValue) = v;
+}
+
+TOleVariant::TOleVariant(const TOleVariant& o) {
+    VariantInit(&FValue);
+    OleCheck(VariantCopy(&FValue, const_cast<VARIANT*>(&o.FValue)));
+}
+
+TOleVariant& TOleVariant::operator=(const TOleVariant& o) {
+    if (this != &o) OleCheck(VariantCopy(&FValue, const_cast<VARIANT*>(&o.FValue)));
+    return *this;
+}
+
+std::wstring TOleVariant::ToString() const {
+    if (V_VT(&FValue) == VT_BSTR) return BStrToString(V_BSTR(&FValue));
+    TOleVariant text;
+    OleCheck(VariantChangeType(text.Get(), const_cast<VARIANT*>(&FValue), 0, VT_BSTR));
+    return BStrToString(V_BSTR(text.Get()));
+}
+
+
+// ---------------------------------------------------------------------------------------------
 // Registry routines
 
 void CreateRegKey(const std::wstring& key, const std::wstring& valueName, const std::wstring& value,
@@ -240,7 +308,7 @@ TComObject* TComObjectFactory::CreateComObject(IUnknown* controller) {
     try {
         object->InitializeFromFactory(this, controller);
     } catch (...) {
-        Free(object);
+        delete object;
         throw;
     }
     return object;
@@ -273,7 +341,7 @@ HRESULT TComObjectFactory::CreateInstance(IUnknown* unkOuter, REFIID iid, void**
         return HandleSafeCallException(std::current_exception(), FErrorIID, GetProgID(), L"");
     }
     HRESULT hr = object->ObjQueryInterface(iid, obj);
-    if (object->RefCount() == 0) Free(object);
+    if (object->RefCount() == 0) delete object;
     return hr;
 }
 

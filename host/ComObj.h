@@ -16,9 +16,13 @@
 // (ISupportErrorInfo tells the caller to look for it).
 #pragma once
 
-#include "host/Interfaces.h"
+#include "host/Api.h"
+#include "host/Classes.h"
+#include "host/Interfaced.h"
 
+#include <objbase.h>
 #include <ocidl.h>
+#include <oleauto.h>
 
 #include <functional>
 #include <memory>
@@ -26,6 +30,117 @@
 #include <vector>
 
 namespace tamrel {
+
+// The cast of an interface reference to an interface the object does not support.
+TAMREL_EXCEPTION_CLASS(EIntfCastError, Exception);
+inline constexpr wchar_t SIntfCastError[] = L"Interface not supported";
+
+// ---------------------------------------------------------------------------------------------
+// OLE errors
+
+TAMREL_EXCEPTION_CLASS(EOleError, Exception);
+
+// A failing HRESULT with its system text.
+class EOleSysError : public EOleError {
+public:
+    EOleSysError(std::wstring message, HRESULT errorCode, int32_t helpContext = 0)
+        : EOleError(std::move(message)), FErrorCode(errorCode), FHelpContext(helpContext) {}
+    HRESULT ErrorCode() const { return FErrorCode; }
+    int32_t HelpContext() const { return FHelpContext; }
+    const wchar_t* ClassName() const override { return L"EOleSysError"; }
+
+private:
+    HRESULT FErrorCode;
+    int32_t FHelpContext;
+};
+
+// A failure that a called object described (an error-info record or an EXCEPINFO).
+class EOleException : public EOleSysError {
+public:
+    EOleException(std::wstring message, HRESULT errorCode, std::wstring source, std::wstring helpFile,
+                  int32_t helpContext)
+        : EOleSysError(std::move(message), errorCode, helpContext), FSource(std::move(source)),
+          FHelpFile(std::move(helpFile)) {}
+    const std::wstring& Source() const { return FSource; }
+    const std::wstring& HelpFile() const { return FHelpFile; }
+    const wchar_t* ClassName() const override { return L"EOleException"; }
+
+private:
+    std::wstring FSource;
+    std::wstring FHelpFile;
+};
+
+// Host text of an HRESULT without a system message.
+inline constexpr wchar_t SOleError[] = L"OLE error %.8X";
+
+// Raises EOleSysError for ErrorCode with the system's text for it.
+[[noreturn]] TAMREL_API void OleError(HRESULT errorCode);
+// Raises when Result is a failure; answers it otherwise.
+TAMREL_API HRESULT OleCheck(HRESULT result);
+
+// The host's "as" cast: the object's interface U, raising EIntfCastError when it has none; an
+// empty pointer gives an empty one.
+template <class U, class T> TComPtr<U> InterfaceCast(const TComPtr<T>& p) {
+    TComPtr<U> r;
+    if (p && FAILED(p.As(r))) throw EIntfCastError(SIntfCastError);
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBStr: an owned BSTR.
+
+class TAMREL_API TBStr {
+public:
+    TBStr() = default;
+    explicit TBStr(std::wstring_view s);
+    TBStr(const TBStr&) = delete;
+    TBStr& operator=(const TBStr&) = delete;
+    TBStr(TBStr&& o) noexcept : FStr(std::exchange(o.FStr, nullptr)) {}
+    TBStr& operator=(TBStr&& o) noexcept;
+    ~TBStr() { Reset(); }
+
+    static TBStr Attach(BSTR s) {
+        TBStr r;
+        r.FStr = s;
+        return r;
+    }
+    BSTR Get() const { return FStr; }
+    BSTR* Put() {
+        Reset();
+        return &FStr;
+    }
+    BSTR Detach() { return std::exchange(FStr, nullptr); }
+    void Reset();
+    std::wstring ToString() const;
+
+private:
+    BSTR FStr = nullptr;
+};
+
+// A BSTR's text (a nil BSTR is the empty string; embedded nulls are kept).
+TAMREL_API std::wstring BStrToString(BSTR s);
+
+// ---------------------------------------------------------------------------------------------
+// TOleVariant: an owned VARIANT.
+
+class TAMREL_API TOleVariant {
+public:
+    TOleVariant() { VariantInit(&FValue); }
+    explicit TOleVariant(std::wstring_view s);
+    explicit TOleVariant(int32_t v);
+    TOleVariant(const TOleVariant& o);
+    TOleVariant& operator=(const TOleVariant& o);
+    ~TOleVariant() { VariantClear(&FValue); }
+
+    VARIANT* Get() { return &FValue; }
+    const VARIANT* Get() const { return &FValue; }
+    VARTYPE Type() const { return V_VT(&FValue); }
+    // The value as text (VariantChangeType to VT_BSTR); raises EOleSysError when it cannot.
+    std::wstring ToString() const;
+
+private:
+    VARIANT FValue;
+};
 
 class TComObject;
 class TComObjectFactory;
@@ -42,12 +157,12 @@ inline constexpr wchar_t SCreateRegKeyError[] = L"Error creating system registry
 
 // Creates Key and sets its value ValueName (empty: the default value) to Value; raises
 // EOleRegistrationError when the key cannot be created or written.
-void CreateRegKey(const std::wstring& key, const std::wstring& valueName, const std::wstring& value,
+TAMREL_API void CreateRegKey(const std::wstring& key, const std::wstring& valueName, const std::wstring& value,
                   HKEY rootKey = HKEY_CLASSES_ROOT);
 // Deletes one key (not its subkeys); a missing key is no error and nothing raises.
-void DeleteRegKey(const std::wstring& key, HKEY rootKey = HKEY_CLASSES_ROOT);
+TAMREL_API void DeleteRegKey(const std::wstring& key, HKEY rootKey = HKEY_CLASSES_ROOT);
 // Deletes a named value of a key; a missing key or value is no error.
-void DeleteRegValue(const std::wstring& key, const std::wstring& valueName, HKEY rootKey = HKEY_CLASSES_ROOT);
+TAMREL_API void DeleteRegValue(const std::wstring& key, const std::wstring& valueName, HKEY rootKey = HKEY_CLASSES_ROOT);
 
 // ---------------------------------------------------------------------------------------------
 // The server object: what the factories and objects of one program (or library) ask of it.
@@ -74,7 +189,7 @@ public:
 // the calling thread: an OLE error keeps its code, anything else is E_UNEXPECTED (a failure is
 // never answered as a success). The record carries ErrorIID, Source (or the OLE exception's own
 // source), HelpFile and the exception's message.
-HRESULT HandleSafeCallException(const std::exception_ptr& error, REFGUID errorIID, const std::wstring& source,
+TAMREL_API HRESULT HandleSafeCallException(const std::exception_ptr& error, REFGUID errorIID, const std::wstring& source,
                                 const std::wstring& helpFile);
 
 // ---------------------------------------------------------------------------------------------
@@ -82,10 +197,10 @@ HRESULT HandleSafeCallException(const std::exception_ptr& error, REFGUID errorII
 
 // How a factory makes an object of its class (not yet bound to the factory).
 using TComClass = TComObject* (*)();
-template <class T> TComObject* MakeComObject() { return Create<T>(); }
+template <class T> TComObject* MakeComObject() { return new T(); }
 template <class T> constexpr TComClass ComClassOf() { return &MakeComObject<T>; }
 
-class TComObject : public TInterfacedObject, public ISupportErrorInfo {
+class TAMREL_API TComObject : public TInterfacedObject, public ISupportErrorInfo {
 public:
     TComObject() = default;
     ~TComObject() override;
@@ -139,7 +254,7 @@ private:
 };
 
 // An object of a class described by the type library: IProvideClassInfo.
-class TTypedComObject : public TComObject, public IProvideClassInfo {
+class TAMREL_API TTypedComObject : public TComObject, public IProvideClassInfo {
 public:
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** typeInfo) override;
     void* GetInterface(REFIID iid) override;
@@ -150,7 +265,7 @@ class TAutoObjectFactory;
 // An automation object: IDispatch served from the type information of the class's default
 // interface, dispatching to the object's dual (or dispatch) interface; events through a
 // connection point whose connect callback is EventConnect.
-class TAutoObject : public TTypedComObject, public IDispatch {
+class TAMREL_API TAutoObject : public TTypedComObject, public IDispatch {
 public:
     TAutoObjectFactory* AutoFactory() const;
 
@@ -193,7 +308,7 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Class factories
 
-class TComObjectFactory : public IClassFactory {
+class TAMREL_API TComObjectFactory : public IClassFactory {
 public:
     // Registers the factory with the class manager.
     TComObjectFactory(TComServerObject* comServer, TComClass comClass, const GUID& classID,
@@ -249,7 +364,7 @@ private:
 
 // A factory whose class is described by the server's type library: the class name and the
 // description come from the coclass.
-class TTypedComObjectFactory : public TComObjectFactory {
+class TAMREL_API TTypedComObjectFactory : public TComObjectFactory {
 public:
     // Raises EOleSysError when the type library or the coclass cannot be read.
     TTypedComObjectFactory(TComServerObject* comServer, TComClass typedComClass, const GUID& classID,
@@ -266,7 +381,7 @@ private:
 
 // A factory of automation objects: the default interface (served through IDispatch) and the
 // default source interface (the events) of the coclass.
-class TAutoObjectFactory : public TTypedComObjectFactory {
+class TAMREL_API TAutoObjectFactory : public TTypedComObjectFactory {
 public:
     TAutoObjectFactory(TComServerObject* comServer, TComClass autoClass, const GUID& classID,
                        TClassInstancing instancing, TThreadingModel threadingModel = tmSingle);
@@ -295,7 +410,7 @@ struct TComponentClass {
     void (*UpdateRegistry)(bool doRegister, const std::wstring& classID, const std::wstring& progID) = nullptr;
 };
 
-class TComponentFactory : public TAutoObjectFactory {
+class TAMREL_API TComponentFactory : public TAutoObjectFactory {
 public:
     TComponentFactory(TComServerObject* comServer, const TComponentClass& componentClass, const GUID& classID,
                       TClassInstancing instancing, TThreadingModel threadingModel = tmSingle);
@@ -310,7 +425,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // The class manager: every factory of the process, in the order they were made.
 
-class TComClassManager {
+class TAMREL_API TComClassManager {
 public:
     using TFactoryProc = std::function<void(TComObjectFactory* factory)>;
     // Calls Proc for every factory of ComServer, in order. Proc may free the factory it gets;
@@ -328,7 +443,7 @@ private:
     std::vector<TComObjectFactory*> FFactories;
 };
 
-TComClassManager& ComClassManager();
+TAMREL_API TComClassManager& ComClassManager();
 
 // ---------------------------------------------------------------------------------------------
 // Calls through IDispatch
@@ -336,6 +451,6 @@ TComClassManager& ComClassManager();
 // Invokes a method by its DISPID with the arguments in their natural order (the first argument
 // first); a DISP_E_EXCEPTION raises EOleException with the callee's description, any other
 // failure EOleSysError.
-TOleVariant DispatchInvoke(IDispatch* dispatch, DISPID dispId, WORD flags, const std::vector<TOleVariant>& args);
+TAMREL_API TOleVariant DispatchInvoke(IDispatch* dispatch, DISPID dispId, WORD flags, const std::vector<TOleVariant>& args);
 
 } // namespace tamrel

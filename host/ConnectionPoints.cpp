@@ -30,7 +30,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnum** enumerator) override {
         if (!enumerator) return E_POINTER;
-        *enumerator = NewInterfaced<TSnapshotEnum, IEnum>(FItems, FPosition).Detach();
+        *enumerator = MakeInterfaced<TSnapshotEnum, IEnum>(FItems, FPosition).Detach();
         for (Item& item : FItems) AddRefItem(item); // the clone's own references
         return S_OK;
     }
@@ -85,7 +85,7 @@ HRESULT TConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     size_t index = 0; // the first hole, else a new entry
     while (index < FSinks.size() && FSinks[index]) ++index;
     if (index == FSinks.size()) FSinks.emplace_back();
-    FSinks[index] = sink;
+    FSinks[index] = TComPtr<IUnknown>(sink);
     if (FOnConnect) {
         try {
             FOnConnect(sink, true);
@@ -121,7 +121,7 @@ HRESULT TConnectionPoint::EnumConnections(IEnumConnections** enumerator) {
             FSinks[i]->AddRef();
             items.push_back({FSinks[i].Get(), static_cast<DWORD>(i + 1)});
         }
-    *enumerator = NewInterfaced<TEnumConnections, IEnumConnections>(std::move(items), 0).Detach();
+    *enumerator = MakeInterfaced<TEnumConnections, IEnumConnections>(std::move(items), 0).Detach();
     return S_OK;
 }
 
@@ -131,13 +131,13 @@ HRESULT TConnectionPoint::EnumConnections(IEnumConnections** enumerator) {
 TConnectionPoints::TConnectionPoints(IUnknown* controller) : TImplements(controller) {}
 
 TConnectionPoints::~TConnectionPoints() {
-    for (TConnectionPoint* p : FPoints) Free(p);
+    for (TConnectionPoint* p : FPoints) delete p;
 }
 
 TConnectionPoint* TConnectionPoints::CreateConnectionPoint(const GUID& iid, TConnectionKind kind,
                                                            TConnectEvent onConnect) {
     FPoints.reserve(FPoints.size() + 1);
-    FPoints.push_back(Create<TConnectionPoint>(this, iid, kind, onConnect));
+    FPoints.push_back(new TConnectionPoint(this, iid, kind, onConnect));
     return FPoints.back();
 }
 
@@ -154,7 +154,7 @@ HRESULT TConnectionPoints::EnumConnectionPoints(IEnumConnectionPoints** enumerat
         p->AddRef();
         items.push_back(p);
     }
-    *enumerator = NewInterfaced<TEnumConnectionPoints, IEnumConnectionPoints>(std::move(items), 0).Detach();
+    *enumerator = MakeInterfaced<TEnumConnectionPoints, IEnumConnectionPoints>(std::move(items), 0).Detach();
     return S_OK;
 }
 

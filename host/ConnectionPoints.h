@@ -6,7 +6,9 @@
 // parts count their references on the object: they live as long as it does.
 #pragma once
 
-#include "host/Interfaces.h"
+#include "host/Api.h"
+#include "host/Classes.h"
+#include "host/Interfaced.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -21,7 +23,7 @@ using TConnectEvent = TMethod<void(IUnknown* Sink, bool Connecting)>;
 
 class TConnectionPoints;
 
-class TConnectionPoint : public TImplements<TContainedObject, IConnectionPoint> {
+class TAMREL_API TConnectionPoint : public TImplements<TContainedObject, IConnectionPoint> {
 public:
     TConnectionPoint(TConnectionPoints* container, const GUID& iid, TConnectionKind kind, TConnectEvent onConnect);
     ~TConnectionPoint() override;
@@ -46,7 +48,7 @@ private:
     std::vector<TComPtr<IUnknown>> FSinks;
 };
 
-class TConnectionPoints : public TImplements<TAggregatedObject, IConnectionPointContainer> {
+class TAMREL_API TConnectionPoints : public TImplements<TAggregatedObject, IConnectionPointContainer> {
 public:
     // Controller: the object whose events these are.
     explicit TConnectionPoints(IUnknown* controller);

@@ -1,6 +1,6 @@
 #include "host/ExitProcs.h"
 
-#include "host/Threads.h"
+#include "host/ExceptionBoundary.h"
 
 #include <mutex>
 #include <string>
@@ -40,13 +40,8 @@ void RunExitProcs() {
             proc = std::move(list.Procs.back());
             list.Procs.pop_back();
         }
-        try {
-            proc();
-        } catch (...) {
-            // The program is ending: there is nobody left to tell but a debugger.
-            std::wstring text = L"Exit procedure failed: " + ExceptionMessage(std::current_exception());
-            OutputDebugStringW(text.c_str());
-        }
+        // The program is ending: there is nobody left to tell but a debugger and stderr.
+        CatchLog(proc, [](const std::wstring& message) { ReportToDebugger(L"Exit procedure failed: " + message); });
     }
 }
 

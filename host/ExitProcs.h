@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "host/Api.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace tamrel {
@@ -27,12 +29,12 @@ namespace tamrel {
 using TExitProc = std::function<void()>;
 
 // Adds a procedure to the list; an empty one is ignored.
-void AddExitProc(TExitProc Proc);
+TAMREL_API void AddExitProc(TExitProc Proc);
 // Runs every pending procedure once, the last added first, each inside a guard (an exception is
 // dropped and the next procedure runs). A procedure added while they run runs in the same pass.
 // Calling it again runs only what was added since.
-void RunExitProcs();
-bool ExitProcsPending();
+TAMREL_API void RunExitProcs();
+TAMREL_API bool ExitProcsPending();
 
 namespace detail {
 
@@ -41,7 +43,7 @@ inline HMODULE ThisImage() { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
 // At the end of Image: runs the pending procedures when Image is the program, leaves them when
 // it is a DLL (loader lock). Answers whether none is pending afterwards.
-bool RunExitProcsAtImageEnd(HMODULE Image) noexcept;
+TAMREL_API bool RunExitProcsAtImageEnd(HMODULE Image) noexcept;
 
 inline void RunExitProcsAtImageExit() { RunExitProcsAtImageEnd(ThisImage()); }
 

@@ -56,6 +56,7 @@ inline void CloseEventSource(HANDLE h) { DeregisterEventSource(h); }
 inline void DestroyWindowHandle(HWND h) { DestroyWindow(h); }
 inline void FreeSidHandle(PSID h) { FreeSid(h); }
 inline void CloseFindHandle(HANDLE h) { FindClose(h); }
+inline void ReleaseVirtualBlock(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
 } // namespace detail
 
 using TKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -69,6 +70,8 @@ using TEventSourceHandle = TUniqueHandle<HANDLE, detail::CloseEventSource>;
 using TWindowHandle = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
 using TAllocatedSid = TUniqueHandle<PSID, detail::FreeSidHandle>;
 using TFindHandle = TUniqueHandle<HANDLE, detail::CloseFindHandle, -1>;
+// A block of VirtualAlloc (reserved and committed as one).
+using TVirtualBlock = TUniqueHandle<void*, detail::ReleaseVirtualBlock>;
 
 // Runs a function when the scope ends, on every exit.
 template <class F> class TScopeExit {

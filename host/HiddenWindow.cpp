@@ -1,5 +1,6 @@
 #include "host/HiddenWindow.h"
 
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
 #include "host/SysUtils.h"
 
@@ -65,18 +66,17 @@ THandlerSlot& HandlerSlot() {
     return *slot;
 }
 
-void ReportException(std::exception_ptr error) noexcept {
-    try {
-        THiddenWindowExceptionHandler handler;
-        {
-            auto& slot = HandlerSlot();
-            std::lock_guard<std::mutex> guard(slot.Lock);
-            handler = slot.Handler;
-        }
-        if (handler) handler(error);
-    } catch (...) {
-        // Dropped: the window procedure is a system frame.
+// The report of the window procedure's boundary: the process-wide handler, or the debugger and
+// stderr when there is none.
+void ReportToHandler(const std::exception_ptr& error) {
+    THiddenWindowExceptionHandler handler;
+    {
+        auto& slot = HandlerSlot();
+        std::lock_guard<std::mutex> guard(slot.Lock);
+        handler = slot.Handler;
     }
+    if (handler) handler(error);
+    else ReportToDebugger(L"Window method failed: " + ExceptionMessage(error));
 }
 
 // Posted by DeallocateHWnd on another thread: the window's own thread destroys the window.
@@ -114,11 +114,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
         TScopeExit leave([&] { LeaveCriticalSection(&record->Lock); });
         if (!record->Detached && record->Method) {
             handled = true;
-            try {
-                record->Method(message);
-            } catch (...) {
-                ReportException(std::current_exception());
-            }
+            CatchLog([&] { record->Method(message); }, ReportToHandler);
         }
     }
     if (msg == WM_NCDESTROY) {

@@ -10,10 +10,12 @@
 // it sets Message.Result, and it is also responsible for default handling: a method that does
 // not handle a message itself passes it on with CallDefWindowProc. No exception leaves the
 // window procedure: one that escapes the method is handed to the process-wide handler set by
-// SetHiddenWindowExceptionHandler and then dropped.
+// SetHiddenWindowExceptionHandler, or, without one, written to the debugger output and stderr.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
+#include "host/Handles.h"
 #include "host/Messages.h"
 
 #include <windows.h>
@@ -28,7 +30,7 @@ using TWndMethod = TMethod<void(TMessage& Message)>;
 // Makes a hidden window on the calling thread. An unassigned method gives a window whose
 // messages all get the default handling. Raises EOSError when the window cannot be made (under
 // Wine, for one, outside a service process when there is no display).
-HWND AllocateHWnd(TWndMethod Method);
+TAMREL_API HWND AllocateHWnd(TWndMethod Method);
 
 // Stops the messages to the method and destroys the window. Once it returns, the method is not
 // running on any thread and will not be called again for this window.
@@ -38,16 +40,22 @@ HWND AllocateHWnd(TWndMethod Method);
 //   own windows meanwhile), then asks the window's thread to destroy the window; the window
 //   goes when that thread next serves its queue, or with that thread's end.
 // Nil, foreign and already destroyed windows are ignored.
-void DeallocateHWnd(HWND Wnd);
+TAMREL_API void DeallocateHWnd(HWND Wnd);
 
 // The default handling of a message of hidden window Wnd: sets Message.Result from
 // DefWindowProcW and answers it.
-LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
+TAMREL_API LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
 
 // Receives, on the window's thread, each exception that escaped a hidden window's method. One
-// handler per process (per library module); an exception escaping the handler is dropped too.
-// Answers the handler it replaces. Without a handler the exception is only dropped.
+// handler per process (per library module); an exception escaping the handler goes no further
+// than the last resort of the boundary (ReportUnreportable). Answers the handler it replaces.
 using THiddenWindowExceptionHandler = std::function<void(std::exception_ptr Error)>;
-THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
+TAMREL_API THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
+
+namespace detail {
+inline void DeallocateWindow(HWND h) { DeallocateHWnd(h); }
+} // namespace detail
+// A window of AllocateHWnd, given back with DeallocateHWnd.
+using TAllocatedWindow = TUniqueHandle<HWND, detail::DeallocateWindow>;
 
 } // namespace tamrel

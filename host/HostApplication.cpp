@@ -34,24 +34,23 @@ THostApplication::THostApplication(TComponent* owner) : TComponent(owner) {
 
 THostApplication::~THostApplication() {
     DestroyComponents();
-    if (FHandle) DeallocateHWnd(FHandle);
+    FHandle.Reset(); // the window goes after the forms, before the rest of the application
 }
 
 void THostApplication::Initialize() {
     if (FHandle) return;
     try {
-        FHandle = AllocateHWnd(TWndMethod::Of<&THostApplication::WndProc>(this));
-        SetWindowTextW(FHandle, FTitle.c_str());
+        FHandle.Reset(AllocateHWnd(TWndMethod::Of<&THostApplication::WndProc>(this)));
+        SetWindowTextW(FHandle.Get(), FTitle.c_str());
     } catch (const EOSError&) {
         // No desktop to make windows on (a display-less session): the pump still works on thread
         // messages.
-        FHandle = nullptr;
     }
 }
 
 void THostApplication::SetTitle(const std::wstring& value) {
     FTitle = value;
-    if (FHandle) SetWindowTextW(FHandle, FTitle.c_str());
+    if (FHandle) SetWindowTextW(FHandle.Get(), FTitle.c_str());
 }
 
 TComponent* THostApplication::CreateForm(const TClassInfo& instanceClass) {
@@ -68,13 +67,8 @@ void THostApplication::Notification(TComponent* component, TOperation operation)
 void THostApplication::Run() {
     if (!FMainForm) return;
     if (FShowMainForm) dynamic_cast<IMainForm*>(FMainForm)->ShowMainForm();
-    while (!FTerminated) {
-        try {
-            HandleMessage();
-        } catch (...) {
-            HandleException(this);
-        }
-    }
+    while (!FTerminated)
+        CatchLog([this] { HandleMessage(); }, [this](const std::exception_ptr& error) { HandleException(this, error); });
 }
 
 void THostApplication::Terminate() {
@@ -121,7 +115,7 @@ void THostApplication::WndProc(TMessage& message) {
     auto hooks = FHooks;
     for (const auto& hook : hooks)
         if (hook(message)) return;
-    CallDefWindowProc(FHandle, message);
+    CallDefWindowProc(FHandle.Get(), message);
 }
 
 void THostApplication::HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
@@ -133,25 +127,18 @@ void THostApplication::HandleException(TObject* sender, std::exception_ptr error
     } catch (const EAbort&) {
         return; // the silent abort is never shown
     } catch (Exception& e) {
-        if (FOnException) {
-            try {
-                FOnException(sender ? sender : this, e);
-            } catch (...) {
-            }
-        } else {
-            ShowException(e);
-        }
+        DeliverException(sender, e);
     } catch (...) {
         Exception wrapped(ExceptionMessage(error));
-        if (FOnException) {
-            try {
-                FOnException(sender ? sender : this, wrapped);
-            } catch (...) {
-            }
-        } else {
-            ShowException(wrapped);
-        }
+        DeliverException(sender, wrapped);
     }
+}
+
+void THostApplication::DeliverException(TObject* sender, Exception& e) {
+    if (!FOnException) return ShowException(e);
+    // The handler is the program's: what it raises in turn has nowhere else to go.
+    CatchLog([&] { FOnException(sender ? sender : this, e); },
+             [](const std::wstring& message) { ReportToDebugger(L"Exception handler failed: " + message); });
 }
 
 bool THostApplication::IsConsole() {
@@ -161,20 +148,24 @@ bool THostApplication::IsConsole() {
     return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
 }
 
+bool THostApplication::WriteStdErr(const std::wstring& line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (!err || err == INVALID_HANDLE_VALUE) return false;
+    std::string bytes = WideToAnsi(line + L"\r\n", GetConsoleOutputCP());
+    DWORD written;
+    WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return true;
+}
+
 void THostApplication::ShowException(const Exception& e) {
     std::wstring text = e.Message();
     while (!text.empty() && (text.back() == L'.' || text.back() <= L' ')) text.pop_back();
     text += L".";
     if (IsConsole()) {
-        HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-        if (err && err != INVALID_HANDLE_VALUE) {
-            std::string bytes = WideToAnsi(std::wstring(e.ClassName()) + L": " + text + L"\r\n", GetConsoleOutputCP());
-            DWORD written;
-            WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        }
+        WriteStdErr(std::wstring(e.ClassName()) + L": " + text);
         return;
     }
-    MessageBoxW(FHandle, text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxW(FHandle.Get(), text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel

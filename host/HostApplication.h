@@ -3,7 +3,9 @@
 // (The library's own global Application is the service application, which works beside it.)
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
+#include "host/HiddenWindow.h"
 
 #include <windows.h>
 
@@ -26,7 +28,7 @@ public:
     virtual HWND FormHandle() const = 0;
 };
 
-class THostApplication : public TComponent {
+class TAMREL_API THostApplication : public TComponent {
     TAMREL_CLASS(THostApplication, TComponent)
 public:
     explicit THostApplication(TComponent* owner);
@@ -58,12 +60,15 @@ public:
     void HandleException(TObject* sender, std::exception_ptr error);
     // A console program writes the message to stderr, a windowed one shows a message box.
     void ShowException(const Exception& e);
+    // Writes a line to stderr in the console's code page; answers false when the process has no
+    // stderr (a service, a windowed program started without one).
+    static bool WriteStdErr(const std::wstring& line);
 
     TExceptionEvent OnException() const { return FOnException; }
     void SetOnException(TExceptionEvent e) { FOnException = e; }
 
     // The hidden top-level application window (null when none could be made).
-    HWND Handle() const { return FHandle; }
+    HWND Handle() const { return FHandle.Get(); }
     void HookMainWindow(TWindowHook hook);
     void UnhookMainWindow(TWindowHook hook);
 
@@ -81,8 +86,10 @@ public:
 
 private:
     bool ProcessMessage(MSG& msg);
+    // OnException when assigned, else ShowException.
+    void DeliverException(TObject* sender, Exception& e);
     void WndProc(TMessage& message);
-    HWND FHandle = nullptr;
+    TAllocatedWindow FHandle;
     DWORD FThreadID = 0;
     bool FTerminated = false;
     bool FShowMainForm = true;
@@ -94,7 +101,7 @@ private:
 };
 
 // The one host application object: created on first use, once per process.
-class THostApplicationRef {
+class TAMREL_API THostApplicationRef {
 public:
     THostApplication* operator->() const { return Get(); }
     THostApplication& operator*() const { return *Get(); }

@@ -1,6 +1,7 @@
 // INI files through the system's private-profile functions.
 #pragma once
 
+#include "host/Api.h"
 #include "host/SysUtils.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ TAMREL_EXCEPTION_CLASS(EIniFileException, Exception);
 
 // A file name without a directory means a file in the Windows directory, as the system has it.
 // The system may cache what is written: UpdateFile flushes it to disk.
-class TIniFile {
+class TAMREL_API TIniFile {
 public:
     explicit TIniFile(std::wstring fileName) : FFileName(std::move(fileName)) {}
 

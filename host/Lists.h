@@ -5,10 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include "host/Api.h"
+
 namespace tamrel {
 
 // Every index outside the list raises EListError with SListIndexError.
-class TList {
+class TAMREL_API TList {
 public:
     TList() = default;
     TList(const TList&) = delete;
@@ -46,7 +48,7 @@ private:
 
 // A TList that threads share: LockList gives the list with the lock held until UnlockList.
 // The lock is recursive, so the owner may lock again.
-class TThreadList {
+class TAMREL_API TThreadList {
 public:
     TThreadList() = default;
     TThreadList(const TThreadList&) = delete;

@@ -1,5 +1,7 @@
 #include "host/Registry.h"
 
+#include "host/SizeProbe.h"
+
 #include "host/SysUtils.h"
 
 #include <cstring>
@@ -189,20 +191,17 @@ int32_t TRegistry::GetDataSize(const std::wstring& name) const {
 }
 
 std::vector<uint8_t> TRegistry::ReadTyped(const std::wstring& name, std::initializer_list<DWORD> types) const {
-    // The value may change between sizing and reading: size again until it fits.
-    for (;;) {
-        DWORD type, size;
-        if (!QueryValue(name, type, size)) throw ERegistryException(SRegGetDataFailed, name);
-        if (!OneOf(type, types)) throw ERegistryException(SInvalidRegType, name);
-        std::vector<uint8_t> data(size);
-        DWORD got = size;
-        LSTATUS rc = RegQueryValueExW(FCurrentKey.Get(), name.c_str(), nullptr, &type, data.data(), &got);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) throw ERegistryException(SRegGetDataFailed, name);
-        if (!OneOf(type, types)) throw ERegistryException(SInvalidRegType, name);
-        data.resize(got);
-        return data;
-    }
+    if (!FCurrentKey) throw ERegistryException(SRegGetDataFailed, name);
+    // The value may change between sizing and reading: the probe sizes again until it fits.
+    std::vector<BYTE> data;
+    DWORD type = REG_NONE, got = 0;
+    LSTATUS rc = CallWithSizeProbe(data, got, [&](BYTE* buffer, DWORD& size) {
+        return static_cast<DWORD>(RegQueryValueExW(FCurrentKey.Get(), name.c_str(), nullptr, &type, buffer, &size));
+    });
+    if (rc != ERROR_SUCCESS) throw ERegistryException(SRegGetDataFailed, name);
+    if (!OneOf(type, types)) throw ERegistryException(SInvalidRegType, name);
+    data.resize(got);
+    return data;
 }
 
 void TRegistry::PutData(const std::wstring& name, DWORD type, const void* data, size_t size) {

@@ -1,6 +1,7 @@
 // The registry through one current key: open a key, then read and write its values.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Handles.h"
 
 #include <windows.h>
@@ -27,7 +28,7 @@ struct TRegDataInfo {
 // Key paths: one that begins with "\" starts at the root key, any other is relative to the
 // current key (or to the root key when none is open). Values are always those of the current
 // key; with no key open, reads and writes raise.
-class TRegistry {
+class TAMREL_API TRegistry {
 public:
     TRegistry();
     explicit TRegistry(REGSAM access);

@@ -114,107 +114,134 @@ private:
             FTok = tEOF;
             return;
         }
-        wchar_t c = FText[FPos];
-        if (IdentStart(c)) {
-            size_t start = FPos;
-            while (FPos < FText.size() && IdentChar(FText[FPos])) ++FPos;
-            FTok = tIdent;
-            FTokText.assign(FText.substr(start, FPos - start));
-            return;
+        const wchar_t c = FText[FPos];
+        if (IdentStart(c)) ScanIdent();
+        else if (c == L'\'' || c == L'#') ScanString();
+        else if (NumberStart()) ScanNumber();
+        else {
+            FTok = tSymbol;
+            FSym = c;
+            ++FPos;
         }
-        if (c == L'\'' || c == L'#') {
-            FTokText.clear();
-            while (FPos < FText.size() && (FText[FPos] == L'\'' || FText[FPos] == L'#')) {
-                if (FText[FPos] == L'\'') {
-                    ++FPos;
-                    for (;;) {
-                        if (FPos >= FText.size() || FText[FPos] == L'\n' || FText[FPos] == L'\r')
-                            Error(L"Unterminated string");
-                        if (FText[FPos] == L'\'') {
-                            if (FPos + 1 < FText.size() && FText[FPos + 1] == L'\'') {
-                                FTokText.push_back(L'\'');
-                                FPos += 2;
-                                continue;
-                            }
-                            ++FPos;
-                            break;
-                        }
-                        FTokText.push_back(FText[FPos++]);
-                    }
-                } else {
-                    ++FPos;
-                    uint32_t code = 0;
-                    int digits = 0;
-                    if (FPos < FText.size() && FText[FPos] == L'$') {
-                        ++FPos;
-                        while (FPos < FText.size() && HexValue(FText[FPos]) >= 0 && digits < 8) {
-                            code = code * 16 + static_cast<uint32_t>(HexValue(FText[FPos++]));
-                            ++digits;
-                        }
-                    } else {
-                        while (FPos < FText.size() && Digit(FText[FPos]) && digits < 8) {
-                            code = code * 10 + static_cast<uint32_t>(FText[FPos++] - L'0');
-                            ++digits;
-                        }
-                    }
-                    if (digits == 0 || code > 0xFFFF) Error(L"Invalid character code");
-                    FTokText.push_back(static_cast<wchar_t>(code));
-                }
-            }
-            FTok = tString;
-            return;
+    }
+
+    bool More() const { return FPos < FText.size(); }
+    wchar_t Peek() const { return FText[FPos]; }
+
+    void ScanIdent() {
+        size_t start = FPos;
+        while (More() && IdentChar(Peek())) ++FPos;
+        FTok = tIdent;
+        FTokText.assign(FText.substr(start, FPos - start));
+    }
+
+    // A string: quoted parts ('it''s') and character codes (#13, #$0A) run together.
+    void ScanString() {
+        FTokText.clear();
+        while (More() && (Peek() == L'\'' || Peek() == L'#')) {
+            if (Peek() == L'\'') ScanQuoted();
+            else ScanCharCode();
         }
-        if (Digit(c) || c == L'$' || ((c == L'-' || c == L'+') && FPos + 1 < FText.size() &&
-                                      (Digit(FText[FPos + 1]) || FText[FPos + 1] == L'$'))) {
-            size_t start = FPos;
-            bool neg = false;
-            if (c == L'-' || c == L'+') {
-                neg = c == L'-';
-                ++FPos;
-            }
-            if (FText[FPos] == L'$') {
-                ++FPos;
-                uint64_t v = 0;
-                int digits = 0;
-                while (FPos < FText.size() && HexValue(FText[FPos]) >= 0) {
-                    if (++digits > 16) Error(L"Number too large");
-                    v = v * 16 + static_cast<uint64_t>(HexValue(FText[FPos++]));
+        FTok = tString;
+    }
+
+    void ScanQuoted() {
+        ++FPos;
+        for (;;) {
+            if (!More() || Peek() == L'\n' || Peek() == L'\r') Error(L"Unterminated string");
+            if (Peek() == L'\'') {
+                if (FPos + 1 < FText.size() && FText[FPos + 1] == L'\'') {
+                    FTokText.push_back(L'\'');
+                    FPos += 2;
+                    continue;
                 }
-                if (digits == 0) Error(L"Invalid number");
-                FTok = tInt;
-                FInt = neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+                ++FPos;
                 return;
             }
-            while (FPos < FText.size() && Digit(FText[FPos])) ++FPos;
-            bool isFloat = false;
-            if (FPos + 1 < FText.size() && FText[FPos] == L'.' && Digit(FText[FPos + 1])) {
-                isFloat = true;
-                ++FPos;
-                while (FPos < FText.size() && Digit(FText[FPos])) ++FPos;
-            }
-            if (FPos < FText.size() && (FText[FPos] == L'e' || FText[FPos] == L'E')) {
-                size_t save = FPos++;
-                if (FPos < FText.size() && (FText[FPos] == L'-' || FText[FPos] == L'+')) ++FPos;
-                if (FPos < FText.size() && Digit(FText[FPos])) {
-                    isFloat = true;
-                    while (FPos < FText.size() && Digit(FText[FPos])) ++FPos;
-                } else {
-                    FPos = save;
-                }
-            }
-            std::wstring num(FText.substr(start, FPos - start));
-            if (isFloat) {
-                FTok = tFloat;
-                FFloat = wcstod(num.c_str(), nullptr);
-            } else {
-                FTok = tInt;
-                if (!TryStrToInt64(num, FInt)) Error(L"Number out of range: " + num);
-            }
-            return;
+            FTokText.push_back(FText[FPos++]);
         }
-        FTok = tSymbol;
-        FSym = c;
+    }
+
+    void ScanCharCode() {
         ++FPos;
+        const bool hex = More() && Peek() == L'$';
+        if (hex) ++FPos;
+        uint32_t code = 0;
+        int digits = 0;
+        for (; More() && digits < 8; ++digits) {
+            const int d = hex ? HexValue(Peek()) : Digit(Peek()) ? Peek() - L'0' : -1;
+            if (d < 0) break;
+            code = code * (hex ? 16 : 10) + static_cast<uint32_t>(d);
+            ++FPos;
+        }
+        if (digits == 0 || code > 0xFFFF) Error(L"Invalid character code");
+        FTokText.push_back(static_cast<wchar_t>(code));
+    }
+
+    // A digit or $, or a sign right before one.
+    bool NumberStart() const {
+        const wchar_t c = Peek();
+        if (Digit(c) || c == L'$') return true;
+        return (c == L'-' || c == L'+') && FPos + 1 < FText.size() &&
+               (Digit(FText[FPos + 1]) || FText[FPos + 1] == L'$');
+    }
+
+    void ScanNumber() {
+        const size_t start = FPos;
+        bool neg = false;
+        if (Peek() == L'-' || Peek() == L'+') {
+            neg = Peek() == L'-';
+            ++FPos;
+        }
+        if (Peek() == L'$') ScanHexNumber(neg);
+        else ScanDecimal(start);
+    }
+
+    void ScanHexNumber(bool neg) {
+        ++FPos;
+        uint64_t v = 0;
+        int digits = 0;
+        while (More() && HexValue(Peek()) >= 0) {
+            if (++digits > 16) Error(L"Number too large");
+            v = v * 16 + static_cast<uint64_t>(HexValue(FText[FPos++]));
+        }
+        if (digits == 0) Error(L"Invalid number");
+        FTok = tInt;
+        FInt = neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    }
+
+    void SkipDigits() {
+        while (More() && Digit(Peek())) ++FPos;
+    }
+
+    // Digits, an optional fraction (a dot followed by a digit) and an optional exponent (an e
+    // followed by a digit, after an optional sign): an integer without the last two.
+    void ScanDecimal(size_t start) {
+        SkipDigits();
+        bool isFloat = false;
+        if (FPos + 1 < FText.size() && Peek() == L'.' && Digit(FText[FPos + 1])) {
+            isFloat = true;
+            ++FPos;
+            SkipDigits();
+        }
+        if (More() && (Peek() == L'e' || Peek() == L'E')) {
+            const size_t save = FPos++;
+            if (More() && (Peek() == L'-' || Peek() == L'+')) ++FPos;
+            if (More() && Digit(Peek())) {
+                isFloat = true;
+                SkipDigits();
+            } else {
+                FPos = save;
+            }
+        }
+        std::wstring num(FText.substr(start, FPos - start));
+        if (isFloat) {
+            FTok = tFloat;
+            FFloat = wcstod(num.c_str(), nullptr);
+        } else {
+            FTok = tInt;
+            if (!TryStrToInt64(num, FInt)) Error(L"Number out of range: " + num);
+        }
     }
 
     TObjectNode ParseObject() {
@@ -274,102 +301,124 @@ private:
         v.Line = FTokLine;
         switch (FTok) {
         case tString:
-            v.Kind = TValueNode::vkString;
-            v.Str = FTokText;
-            Next();
-            while (IsSymbol(L'+')) {
-                Next();
-                if (FTok != tString) Error(L"String expected");
-                v.Str += FTokText;
-                Next();
-            }
+            ParseStringValue(v);
             return v;
         case tInt:
             v.Kind = TValueNode::vkInt;
             v.Int = FInt;
-            Next();
-            return v;
+            break;
         case tFloat:
             v.Kind = TValueNode::vkFloat;
             v.Float = FFloat;
-            Next();
-            return v;
+            break;
         case tIdent:
             v.Kind = TValueNode::vkIdent;
             v.Str = FTokText;
-            Next();
-            return v;
-        case tSymbol:
             break;
+        case tSymbol:
+            ParseBracketed(v);
+            return v;
         case tEOF:
             Error(L"Property value expected");
         }
-        if (IsSymbol(L'[')) {
-            v.Kind = TValueNode::vkSet;
+        Next();
+        return v;
+    }
+
+    // 'a' + 'b' + ...
+    void ParseStringValue(TValueNode& v) {
+        v.Kind = TValueNode::vkString;
+        v.Str = FTokText;
+        Next();
+        while (IsSymbol(L'+')) {
             Next();
-            while (!IsSymbol(L']')) {
-                if (FTok != tIdent) Error(L"Set element expected");
-                v.Set.push_back(FTokText);
-                Next();
-                if (IsSymbol(L',')) Next();
-                else if (!IsSymbol(L']')) Error(L"']' expected");
+            if (FTok != tString) Error(L"String expected");
+            v.Str += FTokText;
+            Next();
+        }
+    }
+
+    // The values that open with a symbol: [set], (list), <collection>, {binary}.
+    void ParseBracketed(TValueNode& v) {
+        switch (FSym) {
+        case L'[':
+            return ParseSet(v);
+        case L'(':
+            return ParseList(v);
+        case L'<':
+            return ParseCollection(v);
+        case L'{':
+            return ParseBinary(v);
+        default:
+            Error(Format(L"Invalid property value '%s'", std::wstring(1, FSym)));
+        }
+    }
+
+    void ParseSet(TValueNode& v) {
+        v.Kind = TValueNode::vkSet;
+        Next();
+        while (!IsSymbol(L']')) {
+            if (FTok != tIdent) Error(L"Set element expected");
+            v.Set.push_back(FTokText);
+            Next();
+            if (IsSymbol(L',')) Next();
+            else if (!IsSymbol(L']')) Error(L"']' expected");
+        }
+        Next();
+    }
+
+    void ParseList(TValueNode& v) {
+        v.Kind = TValueNode::vkList;
+        Next();
+        while (!IsSymbol(L')')) {
+            if (FTok == tEOF) Error(L"')' expected");
+            v.List.push_back(ParseValue());
+        }
+        Next();
+    }
+
+    // < item Prop = Value ... end item ... end >
+    void ParseCollection(TValueNode& v) {
+        v.Kind = TValueNode::vkCollection;
+        Next();
+        while (!IsSymbol(L'>')) {
+            if (!IsIdent(L"item")) Error(L"'item' expected");
+            Next();
+            std::vector<TPropNode> item;
+            while (!IsIdent(L"end")) {
+                if (FTok == tEOF) Error(L"'end' expected");
+                item.push_back(ParseProperty());
             }
             Next();
-            return v;
+            v.Items.push_back(std::move(item));
         }
-        if (IsSymbol(L'(')) {
-            v.Kind = TValueNode::vkList;
-            Next();
-            while (!IsSymbol(L')')) {
-                if (FTok == tEOF) Error(L"')' expected");
-                v.List.push_back(ParseValue());
+        Next();
+    }
+
+    // Raw hexadecimal digits up to the closing brace, blanks and line breaks allowed: read from the
+    // text itself, not as tokens.
+    void ParseBinary(TValueNode& v) {
+        v.Kind = TValueNode::vkBinary;
+        int high = -1;
+        for (;;) {
+            if (!More()) Error(L"'}' expected");
+            wchar_t c = FText[FPos++];
+            if (c == L'}') break;
+            if (c == L'\n') {
+                ++FLine;
+                continue;
             }
-            Next();
-            return v;
-        }
-        if (IsSymbol(L'<')) {
-            v.Kind = TValueNode::vkCollection;
-            Next();
-            while (!IsSymbol(L'>')) {
-                if (!IsIdent(L"item")) Error(L"'item' expected");
-                Next();
-                std::vector<TPropNode> item;
-                while (!IsIdent(L"end")) {
-                    if (FTok == tEOF) Error(L"'end' expected");
-                    item.push_back(ParseProperty());
-                }
-                Next();
-                v.Items.push_back(std::move(item));
+            if (c <= L' ') continue;
+            int h = HexValue(c);
+            if (h < 0) ReadError(FLine, L"Invalid binary value");
+            if (high < 0) high = h;
+            else {
+                v.Bin.push_back(static_cast<uint8_t>(high * 16 + h));
+                high = -1;
             }
-            Next();
-            return v;
         }
-        if (IsSymbol(L'{')) {
-            v.Kind = TValueNode::vkBinary;
-            // Raw hexadecimal digits up to the closing brace, blanks and line breaks allowed.
-            int high = -1;
-            for (;;) {
-                if (FPos >= FText.size()) Error(L"'}' expected");
-                wchar_t c = FText[FPos++];
-                if (c == L'}') break;
-                if (c == L'\n') {
-                    ++FLine;
-                    continue;
-                }
-                if (c <= L' ') continue;
-                int h = HexValue(c);
-                if (h < 0) ReadError(FLine, L"Invalid binary value");
-                if (high < 0) high = h;
-                else {
-                    v.Bin.push_back(static_cast<uint8_t>(high * 16 + h));
-                    high = -1;
-                }
-            }
-            if (high >= 0) ReadError(FLine, L"Invalid binary value");
-            Next();
-            return v;
-        }
-        Error(Format(L"Invalid property value '%s'", std::wstring(1, FSym)));
+        if (high >= 0) ReadError(FLine, L"Invalid binary value");
+        Next();
     }
 
     std::wstring_view FText;

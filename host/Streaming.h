@@ -21,6 +21,7 @@
 // events by the name of a published method of the root; references by component name.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 
 #include <string>
@@ -32,7 +33,7 @@ namespace tamrel {
 struct TValueNode;
 
 // What DefineProperties read callbacks see: the value stored under the defined name.
-class TReader {
+class TAMREL_API TReader {
 public:
     TReader(const TValueNode& value, TComponent* root);
     std::wstring ReadString();
@@ -59,7 +60,7 @@ private:
 };
 
 // What DefineProperties write callbacks use.
-class TWriter {
+class TAMREL_API TWriter {
 public:
     explicit TWriter(TValueNode& target);
     void WriteString(const std::wstring& value);
@@ -78,15 +79,15 @@ private:
 };
 
 // The text of a root component: its properties and the components it owns.
-std::wstring ComponentToText(TComponent* root);
+TAMREL_API std::wstring ComponentToText(TComponent* root);
 // Reads a stored form into an existing root: sets csLoading while reading, renames the root to
 // the stored name, assigns properties in stream order (events after the plain ones), creates the
 // owned components the form names (or fills those that exist already), resolves references,
 // then calls Loaded on every component read. Bad data raises EReadError with the line.
-void ReadComponentFromText(TComponent* root, std::wstring_view text);
+TAMREL_API void ReadComponentFromText(TComponent* root, std::wstring_view text);
 // Creates the root by its stored class name, with the given owner, and reads it.
-TComponent* CreateComponentFromText(std::wstring_view text, TComponent* owner);
+TAMREL_API TComponent* CreateComponentFromText(std::wstring_view text, TComponent* owner);
 // The text of a stored form resource: UTF-8 (with or without a byte-order mark) or UTF-16.
-std::wstring DecodeFormText(const void* data, size_t size);
+TAMREL_API std::wstring DecodeFormText(const void* data, size_t size);
 
 } // namespace tamrel

@@ -1,6 +1,7 @@
 // Byte streams: the abstract stream, memory, file and read-only resource streams.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Handles.h"
 
 #include <windows.h>
@@ -20,7 +21,7 @@ inline constexpr wchar_t SCantWriteResourceStreamError[] = L"Can't write to a re
 
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
-class TStream {
+class TAMREL_API TStream {
 public:
     TStream() = default;
     TStream(const TStream&) = delete;
@@ -50,7 +51,7 @@ public:
 
 // A stream over one block of memory; reading and seeking are common to the memory and the
 // resource streams.
-class TCustomMemoryStream : public TStream {
+class TAMREL_API TCustomMemoryStream : public TStream {
 public:
     int32_t Read(void* buffer, int32_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
@@ -68,7 +69,7 @@ private:
     int64_t FSize = 0;
 };
 
-class TMemoryStream : public TCustomMemoryStream {
+class TAMREL_API TMemoryStream : public TCustomMemoryStream {
 public:
     ~TMemoryStream() override = default;
     int32_t Write(const void* buffer, int32_t count) override;
@@ -95,7 +96,7 @@ enum : uint32_t {
     fmCreate = 0xFF00,
 };
 
-class TFileStream : public TStream {
+class TAMREL_API TFileStream : public TStream {
 public:
     // fmCreate makes a new empty file (or empties an existing one) open for reading and
     // writing. Failures raise EFCreateError / EFOpenError with the system's message.
@@ -116,7 +117,7 @@ private:
 };
 
 // A read-only stream over a resource of a module.
-class TResourceStream : public TCustomMemoryStream {
+class TAMREL_API TResourceStream : public TCustomMemoryStream {
 public:
     // Raises EResNotFound when the module has no such resource.
     TResourceStream(HMODULE instance, const std::wstring& resName, const wchar_t* resType);

@@ -1,5 +1,7 @@
 #include "host/SysUtils.h"
 
+#include "host/Handles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -30,15 +32,12 @@ const char* Exception::what() const noexcept {
 void Abort() { throw EAbort(L"Operation aborted"); }
 
 std::wstring SysErrorMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
+    TLocalMem buffer;
     DWORD len = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                               nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                               nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (buffer) {
-        text.assign(buffer, len);
-        LocalFree(buffer);
-    }
+    if (buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), len);
     while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
     return text;
 }
@@ -96,135 +95,170 @@ std::wstring FormatFloat(wchar_t type, double v, int prec) {
     return buf;
 }
 
-} // namespace
+// One pass over a format: the literal text is copied, each %[index:][-][width][.prec]type takes the
+// next argument (or the one its index names).
+class TFormatter {
+public:
+    TFormatter(std::wstring_view format, const std::vector<TFormatArg>& args) : FFormat(format), FArgs(args) {}
 
-std::wstring FormatArgs(std::wstring_view format, const std::vector<TFormatArg>& args) {
-    std::wstring out;
-    size_t argIndex = 0;
-    size_t i = 0;
-    const size_t n = format.size();
-    while (i < n) {
-        wchar_t c = format[i];
-        if (c != L'%') {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        ++i;
-        if (i >= n) FormatError(format);
-        if (format[i] == L'%') {
-            out.push_back(L'%');
-            ++i;
-            continue;
-        }
-        // %[index:][-][width][.prec]type
-        auto readNumber = [&](int& value) -> bool {
-            if (i < n && format[i] == L'*') {
-                if (argIndex >= args.size()) FormatError(format);
-                const TFormatArg& a = args[argIndex++];
-                if (a.kind == TFormatArg::kInt) value = static_cast<int>(a.i);
-                else if (a.kind == TFormatArg::kUInt) value = static_cast<int>(a.u);
-                else FormatError(format);
-                ++i;
-                return true;
+    std::wstring Run() {
+        while (FPos < FFormat.size()) {
+            const wchar_t c = FFormat[FPos++];
+            if (c != L'%') {
+                FOut.push_back(c);
+                continue;
             }
-            if (i >= n || format[i] < L'0' || format[i] > L'9') return false;
-            value = 0;
-            while (i < n && format[i] >= L'0' && format[i] <= L'9') {
-                value = value * 10 + (format[i] - L'0');
-                if (value > 100000) FormatError(format);
-                ++i;
+            if (FPos >= FFormat.size()) Fail();
+            if (FFormat[FPos] == L'%') {
+                FOut.push_back(L'%');
+                ++FPos;
+                continue;
             }
+            Conversion();
+        }
+        return FOut;
+    }
+
+private:
+    [[noreturn]] void Fail() const { FormatError(FFormat); }
+
+    bool More() const { return FPos < FFormat.size(); }
+    bool At(wchar_t c) const { return More() && FFormat[FPos] == c; }
+
+    const TFormatArg& NextArg() {
+        if (FArgIndex >= FArgs.size()) Fail();
+        return FArgs[FArgIndex++];
+    }
+
+    // A number of the conversion: digits, or * for the next (integer) argument.
+    bool ReadNumber(int& value) {
+        if (At(L'*')) {
+            const TFormatArg& a = NextArg();
+            if (a.kind == TFormatArg::kInt) value = static_cast<int>(a.i);
+            else if (a.kind == TFormatArg::kUInt) value = static_cast<int>(a.u);
+            else Fail();
+            ++FPos;
             return true;
-        };
+        }
+        if (!More() || FFormat[FPos] < L'0' || FFormat[FPos] > L'9') return false;
+        value = 0;
+        while (More() && FFormat[FPos] >= L'0' && FFormat[FPos] <= L'9') {
+            value = value * 10 + (FFormat[FPos] - L'0');
+            if (value > 100000) Fail();
+            ++FPos;
+        }
+        return true;
+    }
+
+    // An index ("2:") moves the argument position; anything else is read again as the width.
+    void ReadIndex() {
+        const size_t save = FPos;
         int number = -1;
-        bool left = false;
-        int width = -1, prec = -1;
-        size_t save = i;
-        if (i < n && format[i] != L'*' && readNumber(number) && i < n && format[i] == L':') {
-            argIndex = static_cast<size_t>(number);
-            ++i;
+        if (!At(L'*') && ReadNumber(number) && At(L':')) {
+            FArgIndex = static_cast<size_t>(number);
+            ++FPos;
         } else {
-            i = save;
+            FPos = save;
         }
-        if (i < n && format[i] == L'-') {
+    }
+
+    void Conversion() {
+        ReadIndex();
+        bool left = false;
+        if (At(L'-')) {
             left = true;
-            ++i;
+            ++FPos;
         }
-        readNumber(width);
-        if (i < n && format[i] == L'.') {
-            ++i;
-            if (!readNumber(prec)) prec = 0;
+        int width = -1, prec = -1;
+        ReadNumber(width);
+        if (At(L'.')) {
+            ++FPos;
+            if (!ReadNumber(prec)) prec = 0;
         }
-        if (i >= n) FormatError(format);
-        wchar_t type = static_cast<wchar_t>(towlower(format[i]));
-        ++i;
-        if (argIndex >= args.size()) FormatError(format);
-        const TFormatArg& a = args[argIndex++];
-        std::wstring item;
+        if (!More()) Fail();
+        const wchar_t type = static_cast<wchar_t>(towlower(FFormat[FPos++]));
+        std::wstring item = Item(type, NextArg(), prec);
+        if (width > 0 && static_cast<int>(item.size()) < width) {
+            if (left) item.append(width - item.size(), L' ');
+            else item.insert(0, width - item.size(), L' ');
+        }
+        FOut += item;
+    }
+
+    std::wstring Item(wchar_t type, const TFormatArg& a, int prec) const {
         switch (type) {
         case L'd':
-        case L'u': {
-            bool neg = false;
-            uint64_t mag;
-            if (a.kind == TFormatArg::kInt) {
-                if (type == L'u' && a.i < 0) mag = static_cast<uint32_t>(a.i);
-                else {
-                    neg = a.i < 0;
-                    mag = neg ? 0 - static_cast<uint64_t>(a.i) : static_cast<uint64_t>(a.i);
-                }
-            } else if (a.kind == TFormatArg::kUInt) {
-                mag = a.u;
-            } else {
-                FormatError(format);
-            }
-            item = std::to_wstring(mag);
-            if (prec >= 0 && static_cast<int>(item.size()) < prec) item.insert(0, prec - item.size(), L'0');
-            if (neg) item.insert(0, 1, L'-');
-            break;
-        }
-        case L'x': {
-            uint64_t v;
-            if (a.kind == TFormatArg::kInt) v = a.i < 0 && a.i >= INT32_MIN ? static_cast<uint32_t>(a.i) : static_cast<uint64_t>(a.i);
-            else if (a.kind == TFormatArg::kUInt) v = a.u;
-            else FormatError(format);
-            item = IntToHex(v, prec < 0 ? 0 : prec);
-            break;
-        }
-        case L'p': {
-            if (a.kind != TFormatArg::kPointer) FormatError(format);
-            item = IntToHex(reinterpret_cast<uintptr_t>(a.p), sizeof(void*) * 2);
-            break;
-        }
+        case L'u':
+            return Decimal(type, a, prec);
+        case L'x':
+            return IntToHex(HexValue(a), prec < 0 ? 0 : prec);
+        case L'p':
+            if (a.kind != TFormatArg::kPointer) Fail();
+            return IntToHex(reinterpret_cast<uintptr_t>(a.p), sizeof(void*) * 2);
         case L's': {
-            if (a.kind != TFormatArg::kString) FormatError(format);
-            item = a.s;
+            if (a.kind != TFormatArg::kString) Fail();
+            std::wstring item = a.s;
             if (prec >= 0 && static_cast<int>(item.size()) > prec) item.resize(prec);
-            break;
+            return item;
         }
         case L'e':
         case L'f':
         case L'g':
         case L'n':
-        case L'm': {
-            double v;
-            if (a.kind == TFormatArg::kFloat) v = a.f;
-            else if (a.kind == TFormatArg::kInt) v = static_cast<double>(a.i);
-            else if (a.kind == TFormatArg::kUInt) v = static_cast<double>(a.u);
-            else FormatError(format);
-            item = FormatFloat(type, v, prec);
-            break;
-        }
+        case L'm':
+            return FormatFloat(type, FloatValue(a), prec);
         default:
-            FormatError(format);
+            Fail();
         }
-        if (width > 0 && static_cast<int>(item.size()) < width) {
-            if (left) item.append(width - item.size(), L' ');
-            else item.insert(0, width - item.size(), L' ');
-        }
-        out += item;
     }
-    return out;
+
+    // %u shows a negative 32-bit value as its unsigned form; the precision pads with zeros.
+    std::wstring Decimal(wchar_t type, const TFormatArg& a, int prec) const {
+        bool neg = false;
+        uint64_t mag;
+        if (a.kind == TFormatArg::kInt) {
+            if (type == L'u' && a.i < 0) mag = static_cast<uint32_t>(a.i);
+            else {
+                neg = a.i < 0;
+                mag = neg ? 0 - static_cast<uint64_t>(a.i) : static_cast<uint64_t>(a.i);
+            }
+        } else if (a.kind == TFormatArg::kUInt) {
+            mag = a.u;
+        } else {
+            Fail();
+        }
+        std::wstring item = std::to_wstring(mag);
+        if (prec >= 0 && static_cast<int>(item.size()) < prec) item.insert(0, prec - item.size(), L'0');
+        if (neg) item.insert(0, 1, L'-');
+        return item;
+    }
+
+    // A negative 32-bit value shows as its unsigned 32-bit form.
+    uint64_t HexValue(const TFormatArg& a) const {
+        if (a.kind == TFormatArg::kInt)
+            return a.i < 0 && a.i >= INT32_MIN ? static_cast<uint32_t>(a.i) : static_cast<uint64_t>(a.i);
+        if (a.kind == TFormatArg::kUInt) return a.u;
+        Fail();
+    }
+
+    double FloatValue(const TFormatArg& a) const {
+        if (a.kind == TFormatArg::kFloat) return a.f;
+        if (a.kind == TFormatArg::kInt) return static_cast<double>(a.i);
+        if (a.kind == TFormatArg::kUInt) return static_cast<double>(a.u);
+        Fail();
+    }
+
+    std::wstring_view FFormat;
+    const std::vector<TFormatArg>& FArgs;
+    size_t FPos = 0;
+    size_t FArgIndex = 0;
+    std::wstring FOut;
+};
+
+} // namespace
+
+std::wstring FormatArgs(std::wstring_view format, const std::vector<TFormatArg>& args) {
+    return TFormatter(format, args).Run();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/Api.h"
+
 namespace tamrel {
 
 // ---------------------------------------------------------------------------------------------
@@ -16,10 +18,10 @@ namespace tamrel {
 // ---------------------------------------------------------------------------------------------
 
 struct TFormatArg;
-std::wstring FormatArgs(std::wstring_view format, const std::vector<TFormatArg>& args);
+TAMREL_API std::wstring FormatArgs(std::wstring_view format, const std::vector<TFormatArg>& args);
 
 // The host's exception class: a message in UTF-16. what() answers the message in UTF-8.
-class Exception : public std::exception {
+class TAMREL_API Exception : public std::exception {
 public:
     explicit Exception(std::wstring message);
     // Formatted constructor: Exception(L"%s failed to stop", name).
@@ -48,6 +50,7 @@ private:
 // The silent abort: ends an operation without anything being shown.
 TAMREL_EXCEPTION_CLASS(EAbort, Exception);
 TAMREL_EXCEPTION_CLASS(EConvertError, Exception);
+TAMREL_EXCEPTION_CLASS(EInvalidCast, Exception);
 TAMREL_EXCEPTION_CLASS(EListError, Exception);
 TAMREL_EXCEPTION_CLASS(EStreamError, Exception);
 TAMREL_EXCEPTION_CLASS(EReadError, EStreamError);
@@ -79,16 +82,16 @@ inline constexpr wchar_t SOSError[] = L"System Error.  Code: %d.\r\n%s";
 inline constexpr wchar_t SUnkOSError[] = L"A call to an OS function failed";
 inline constexpr wchar_t SListIndexError[] = L"List index out of bounds (%d)";
 
-[[noreturn]] void Abort();
+[[noreturn]] TAMREL_API void Abort();
 // Raises EOSError for GetLastError() (or for the given code).
-[[noreturn]] void RaiseLastOSError();
-[[noreturn]] void RaiseLastOSError(DWORD code);
+[[noreturn]] TAMREL_API void RaiseLastOSError();
+[[noreturn]] TAMREL_API void RaiseLastOSError(DWORD code);
 // Raises when the call failed: Win32Check(SomeCall(...)).
-BOOL Win32Check(BOOL result);
+TAMREL_API BOOL Win32Check(BOOL result);
 // The system's message text for an error code, without trailing blanks, line breaks and dot.
-std::wstring SysErrorMessage(DWORD code);
+TAMREL_API std::wstring SysErrorMessage(DWORD code);
 // The text RaiseLastOSError would carry for a code (code 0: the unknown-error text).
-std::wstring OSErrorText(DWORD code);
+TAMREL_API std::wstring OSErrorText(DWORD code);
 
 // ---------------------------------------------------------------------------------------------
 // Format with the host's specifiers: %s %d %u %x %p %e %f %g %n %m, with an optional index
@@ -130,57 +133,57 @@ Exception::Exception(std::wstring_view format, const A0& a0, const A&... args)
 // Conversions and text
 // ---------------------------------------------------------------------------------------------
 
-std::wstring IntToStr(int64_t value);
-std::wstring UIntToStr(uint64_t value);
+TAMREL_API std::wstring IntToStr(int64_t value);
+TAMREL_API std::wstring UIntToStr(uint64_t value);
 // Upper-case hexadecimal with at least Digits digits.
-std::wstring IntToHex(uint64_t value, int digits);
+TAMREL_API std::wstring IntToHex(uint64_t value, int digits);
 // Decimal, or hexadecimal with "$" or "0x"; raises EConvertError ("'%s' is not a valid integer value").
-int32_t StrToInt(std::wstring_view text);
-int64_t StrToInt64(std::wstring_view text);
-int32_t StrToIntDef(std::wstring_view text, int32_t def);
-bool TryStrToInt(std::wstring_view text, int32_t& value);
-bool TryStrToInt64(std::wstring_view text, int64_t& value);
+TAMREL_API int32_t StrToInt(std::wstring_view text);
+TAMREL_API int64_t StrToInt64(std::wstring_view text);
+TAMREL_API int32_t StrToIntDef(std::wstring_view text, int32_t def);
+TAMREL_API bool TryStrToInt(std::wstring_view text, int32_t& value);
+TAMREL_API bool TryStrToInt64(std::wstring_view text, int64_t& value);
 
 // Removes characters up to and including the blank (code <= 32) from the ends.
-std::wstring Trim(std::wstring_view s);
-std::wstring TrimLeft(std::wstring_view s);
-std::wstring TrimRight(std::wstring_view s);
+TAMREL_API std::wstring Trim(std::wstring_view s);
+TAMREL_API std::wstring TrimLeft(std::wstring_view s);
+TAMREL_API std::wstring TrimRight(std::wstring_view s);
 // ASCII case mapping only.
-std::wstring UpperCase(std::wstring_view s);
-std::wstring LowerCase(std::wstring_view s);
+TAMREL_API std::wstring UpperCase(std::wstring_view s);
+TAMREL_API std::wstring LowerCase(std::wstring_view s);
 // Locale-aware case mapping.
-std::wstring AnsiUpperCase(std::wstring_view s);
-std::wstring AnsiLowerCase(std::wstring_view s);
+TAMREL_API std::wstring AnsiUpperCase(std::wstring_view s);
+TAMREL_API std::wstring AnsiLowerCase(std::wstring_view s);
 // ASCII case-insensitive comparison: <0, 0, >0.
-int CompareText(std::wstring_view a, std::wstring_view b);
-bool SameText(std::wstring_view a, std::wstring_view b);
+TAMREL_API int CompareText(std::wstring_view a, std::wstring_view b);
+TAMREL_API bool SameText(std::wstring_view a, std::wstring_view b);
 // Case-sensitive ordinal comparison.
-int CompareStr(std::wstring_view a, std::wstring_view b);
+TAMREL_API int CompareStr(std::wstring_view a, std::wstring_view b);
 // Locale-aware comparisons (the user's locale, as the host does it).
-int AnsiCompareText(std::wstring_view a, std::wstring_view b);
-int AnsiCompareStr(std::wstring_view a, std::wstring_view b);
-bool AnsiSameText(std::wstring_view a, std::wstring_view b);
+TAMREL_API int AnsiCompareText(std::wstring_view a, std::wstring_view b);
+TAMREL_API int AnsiCompareStr(std::wstring_view a, std::wstring_view b);
+TAMREL_API bool AnsiSameText(std::wstring_view a, std::wstring_view b);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hexadecimal.
-std::wstring GUIDToString(const GUID& guid);
+TAMREL_API std::wstring GUIDToString(const GUID& guid);
 // Raises EConvertError ("'%s' is not a valid GUID value") for malformed text.
-GUID StringToGUID(std::wstring_view text);
-bool IsEqualGUIDs(const GUID& a, const GUID& b);
+TAMREL_API GUID StringToGUID(std::wstring_view text);
+TAMREL_API bool IsEqualGUIDs(const GUID& a, const GUID& b);
 
 // The host's date-time value: days since 1899-12-30 in the integral part, time of day in the
 // fraction; an 8-byte floating-point value.
 using TDateTime = double;
-TDateTime Now();
-TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
+TAMREL_API TDateTime Now();
+TAMREL_API TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
 
 // Text in the system's ANSI code page.
-std::string WideToAnsi(std::wstring_view s, UINT codePage = CP_ACP);
-std::wstring AnsiToWide(std::string_view s, UINT codePage = CP_ACP);
-std::string WideToUtf8(std::wstring_view s);
-std::wstring Utf8ToWide(std::string_view s);
+TAMREL_API std::string WideToAnsi(std::wstring_view s, UINT codePage = CP_ACP);
+TAMREL_API std::wstring AnsiToWide(std::string_view s, UINT codePage = CP_ACP);
+TAMREL_API std::string WideToUtf8(std::wstring_view s);
+TAMREL_API std::wstring Utf8ToWide(std::string_view s);
 
 // Milliseconds from start to now on the tick counter, right across its wrap-around.
-DWORD TicksSince(DWORD start);
+TAMREL_API DWORD TicksSince(DWORD start);
 inline DWORD TickDiff(DWORD start, DWORD end) { return end - start; }
 
 // ---------------------------------------------------------------------------------------------
@@ -189,21 +192,21 @@ inline DWORD TickDiff(DWORD start, DWORD end) { return end - start; }
 // program file, whatever the command line says.
 // ---------------------------------------------------------------------------------------------
 
-int ParamCount();
-std::wstring ParamStr(int index);
+TAMREL_API int ParamCount();
+TAMREL_API std::wstring ParamStr(int index);
 // The arguments of a command line text (index 0 is the first word), host rules.
-std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
+TAMREL_API std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 
 // Paths
-std::wstring ExtractFileName(std::wstring_view path);
-std::wstring ExtractFilePath(std::wstring_view path); // with the trailing backslash
-std::wstring ExtractFileExt(std::wstring_view path);
-std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
-std::wstring IncludeTrailingPathDelimiter(std::wstring_view path);
-bool FileExists(const std::wstring& path);
-bool DirectoryExists(const std::wstring& path);
-std::wstring GetModuleFileNameStr(HMODULE module);
+TAMREL_API std::wstring ExtractFileName(std::wstring_view path);
+TAMREL_API std::wstring ExtractFilePath(std::wstring_view path); // with the trailing backslash
+TAMREL_API std::wstring ExtractFileExt(std::wstring_view path);
+TAMREL_API std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
+TAMREL_API std::wstring IncludeTrailingPathDelimiter(std::wstring_view path);
+TAMREL_API bool FileExists(const std::wstring& path);
+TAMREL_API bool DirectoryExists(const std::wstring& path);
+TAMREL_API std::wstring GetModuleFileNameStr(HMODULE module);
 // The module (exe or DLL) that holds the calling code.
-HMODULE ThisModuleHandle();
+TAMREL_API HMODULE ThisModuleHandle();
 
 } // namespace tamrel

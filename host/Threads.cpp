@@ -4,23 +4,6 @@
 
 namespace tamrel {
 
-std::wstring ExceptionMessage(const std::exception_ptr& error) {
-    if (!error) return {};
-    try {
-        std::rethrow_exception(error);
-    } catch (const Exception& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        try {
-            return Utf8ToWide(e.what());
-        } catch (...) {
-            return L"Exception";
-        }
-    } catch (...) {
-        return L"Unknown exception";
-    }
-}
-
 namespace {
 
 [[noreturn]] void RaiseThreadError(DWORD code) {
@@ -215,18 +198,14 @@ DWORD WINAPI TThread::ThreadProc(void* parameter) {
         thread->FFinished.store(true, std::memory_order_release);
         return 0;
     }
-    try {
-        if (!thread->Terminated()) thread->Execute();
-    } catch (...) {
-        thread->FFatalException = std::current_exception();
-    }
+    // Execute's exception is kept for the thread's owner; nothing leaves the entry routine.
+    CatchLog([thread] { if (!thread->Terminated()) thread->Execute(); },
+             [thread](const std::exception_ptr& error) { thread->FFatalException = error; });
     DWORD result = static_cast<DWORD>(thread->ReturnValue());
     thread->FFinished.store(true, std::memory_order_release);
-    try {
-        thread->DoTerminate();
-    } catch (...) {
-        // Nothing may leave the thread's entry routine; Execute's exception, if any, stays.
-    }
+    // Execute's exception, if any, stays the thread's; one of DoTerminate has nobody to go to.
+    CatchLog([thread] { thread->DoTerminate(); },
+             [](const std::wstring& message) { ReportToDebugger(L"Thread end failed: " + message); });
     // Read only now: a destructor running on another thread meanwhile has cleared it and owns
     // the object.
     if (thread->FreeOnTerminate()) delete thread;

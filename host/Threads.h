@@ -2,7 +2,9 @@
 // hand-off that a paused service thread uses.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
 
 #include <windows.h>
@@ -17,17 +19,12 @@
 
 namespace tamrel {
 
-// The text of an exception caught as an exception_ptr: the message of our own exception class,
-// the what() text of any other standard exception, a fixed text for anything else. Empty for a
-// null pointer.
-std::wstring ExceptionMessage(const std::exception_ptr& error);
-
 // ---------------------------------------------------------------------------------------------
 // One thread suspends itself, any other thread wakes it. A wake-up that arrives after the
 // thread announced its suspension but before SuspendThread took effect is not lost: the waker
 // waits until the thread really is suspended and then resumes it. Nothing else is locked.
 // ---------------------------------------------------------------------------------------------
-class TSelfSuspension {
+class TAMREL_API TSelfSuspension {
 public:
     TSelfSuspension() = default;
     // Thread: a handle of the thread that will suspend itself, with THREAD_SUSPEND_RESUME access
@@ -89,7 +86,7 @@ inline constexpr wchar_t SThreadCreateError[] = L"Thread creation error: %s";
 // start of its destructor. A thread that never started is not run at all by its destruction:
 // neither Execute nor DoTerminate is called.
 // ---------------------------------------------------------------------------------------------
-class TThread {
+class TAMREL_API TThread {
 public:
     using TTerminateEvent = TMethod<void(TThread* Sender)>;
 

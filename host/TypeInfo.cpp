@@ -3,6 +3,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace tamrel {
 
@@ -114,10 +115,11 @@ const TFieldInfo* TClassInfo::FindField(std::wstring_view name) const {
     return nullptr;
 }
 
-TComponent* TClassInfo::CreateComponent(TComponent* owner) const {
+TComponent* TClassInfo::CreateComponent(TComponent* owner, bool designing) const {
     if (!FComponentFactory) throw EClassNotFound(L"Class %s cannot be created", FName);
     TComponent* c = FComponentFactory(owner);
     try {
+        if (designing) c->SetDesigning(true);
         c->AfterConstruction();
     } catch (...) {
         delete c;
@@ -130,9 +132,12 @@ TComponent* TClassInfo::CreateComponent(TComponent* owner) const {
 // Class registry
 
 namespace {
+// Each name keeps its registrations in order; the last one is in force. A DLL that registers a
+// class of a name already known (two add-ins that carry the same unit) shadows it until the DLL
+// is unloaded, and the earlier registration is in force again.
 struct TRegistryData {
     std::mutex Lock;
-    std::map<std::wstring, const TClassInfo*> Classes; // upper-case name
+    std::map<std::wstring, std::vector<const TClassInfo*>> Classes; // upper-case name
 };
 TRegistryData& Registry() {
     static TRegistryData data;
@@ -143,7 +148,9 @@ TRegistryData& Registry() {
 void RegisterClass(const TClassInfo& info) {
     auto& r = Registry();
     std::lock_guard<std::mutex> lock(r.Lock);
-    r.Classes[UpperCase(info.Name())] = &info;
+    auto& list = r.Classes[UpperCase(info.Name())];
+    std::erase(list, &info);
+    list.push_back(&info);
 }
 
 void RegisterClasses(std::initializer_list<const TClassInfo*> infos) {
@@ -154,14 +161,16 @@ void UnRegisterClass(const TClassInfo& info) {
     auto& r = Registry();
     std::lock_guard<std::mutex> lock(r.Lock);
     auto it = r.Classes.find(UpperCase(info.Name()));
-    if (it != r.Classes.end() && it->second == &info) r.Classes.erase(it);
+    if (it == r.Classes.end()) return;
+    std::erase(it->second, &info);
+    if (it->second.empty()) r.Classes.erase(it);
 }
 
 const TClassInfo* GetClass(std::wstring_view name) {
     auto& r = Registry();
     std::lock_guard<std::mutex> lock(r.Lock);
     auto it = r.Classes.find(UpperCase(name));
-    return it == r.Classes.end() ? nullptr : it->second;
+    return it == r.Classes.end() ? nullptr : it->second.back();
 }
 
 const TClassInfo& FindClass(std::wstring_view name) {

@@ -16,6 +16,7 @@
 //   }
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
 #include "host/Messages.h"
 #include "host/SysUtils.h"
@@ -45,7 +46,7 @@ template <class T> class TClassBuilder;
 // ---------------------------------------------------------------------------------------------
 // Enumerations with value names, and sets of them.
 
-class TEnumInfo {
+class TAMREL_API TEnumInfo {
 public:
     // Names as one comma-separated list in ordinal order: "esIgnore, esNormal, esSevere".
     explicit TEnumInfo(const wchar_t* commaList);
@@ -118,7 +119,7 @@ enum class TTypeKind {
     Method       // an event: a closure, stored by the name of a published method of the root
 };
 
-class TPropInfo {
+class TAMREL_API TPropInfo {
 public:
     std::wstring Name;
     TTypeKind Kind = TTypeKind::Integer;
@@ -164,7 +165,7 @@ struct TFieldInfo {
     std::function<void(TObject*, TComponent*)> Set;
 };
 
-class TClassInfo {
+class TAMREL_API TClassInfo {
 public:
     using TComponentFactory = TComponent* (*)(TComponent* owner);
     using TItemFactory = TCollectionItem* (*)(TCollection* collection);
@@ -186,7 +187,9 @@ public:
     TComponentFactory ComponentFactory() const { return FComponentFactory; }
     TItemFactory ItemFactory() const { return FItemFactory; }
     // Creates a component of this class, fully constructed (AfterConstruction has run).
-    TComponent* CreateComponent(TComponent* owner) const;
+    // Designing: csDesigning is set before AfterConstruction, so that the stored form is read
+    // and Loaded runs as in a form designer (and the components it creates are designing too).
+    TComponent* CreateComponent(TComponent* owner, bool designing = false) const;
 
     // Used by the class macros.
     template <class T>
@@ -205,13 +208,13 @@ private:
 };
 
 // The class registry: classes that stored forms may name.
-void RegisterClass(const TClassInfo& info);
-void RegisterClasses(std::initializer_list<const TClassInfo*> infos);
-void UnRegisterClass(const TClassInfo& info);
+TAMREL_API void RegisterClass(const TClassInfo& info);
+TAMREL_API void RegisterClasses(std::initializer_list<const TClassInfo*> infos);
+TAMREL_API void UnRegisterClass(const TClassInfo& info);
 // Raises EClassNotFound ("Class %s not found") when the name is unknown.
-const TClassInfo& FindClass(std::wstring_view name);
+TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 // Null when the name is unknown.
-const TClassInfo* GetClass(std::wstring_view name);
+TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
 
 // ---------------------------------------------------------------------------------------------
 // The class macros.
@@ -228,6 +231,21 @@ private:                                                                        
                                                                                                    \
 private:
 
+namespace detail {
+// Registers a class while its image is loaded: a DLL that is unloaded (an add-in) takes its
+// classes out of the registry before their information goes.
+class TClassRegistration {
+public:
+    explicit TClassRegistration(const TClassInfo& info) : FInfo(info) { RegisterClass(info); }
+    ~TClassRegistration() { UnRegisterClass(FInfo); }
+    TClassRegistration(const TClassRegistration&) = delete;
+    TClassRegistration& operator=(const TClassRegistration&) = delete;
+
+private:
+    const TClassInfo& FInfo;
+};
+} // namespace detail
+
 // Defines the class information; the block that follows describes the published members. The
 // class is registered for creation by name.
 #define TAMREL_IMPLEMENT_CLASS(Class)                                                              \
@@ -236,7 +254,7 @@ private:
             L## #Class, &Class::inherited::StaticClassInfo(), &Class::DescribeClass);              \
         return info;                                                                               \
     }                                                                                              \
-    static const bool Class##_registered_ = (::tamrel::RegisterClass(Class::StaticClassInfo()), true); \
+    static const ::tamrel::detail::TClassRegistration Class##_registered_(Class::StaticClassInfo()); \
     void Class::DescribeClass([[maybe_unused]] ::tamrel::TClassBuilder<Class>& b)
 
 // ---------------------------------------------------------------------------------------------

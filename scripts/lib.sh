@@ -17,6 +17,39 @@ tamrel_build() {
     cmake --build "$dir" -j "$JOBS"
 }
 
+tamrel_native_tests() {
+    # The portable cores, built natively with clang (g++ where clang is missing) under
+    # AddressSanitizer and UndefinedBehaviorSanitizer: their unit tests, then every fuzz target
+    # (bin/fuzz/fuzz_*) with a fixed seed for TAMREL_FUZZ_SECONDS each (default 20; 0 skips them).
+    local dir="$TAMREL_ROOT/build/native"
+    local secs=${TAMREL_FUZZ_SECONDS:-20}
+    local cxx=clang++
+    command -v clang++ >/dev/null 2>&1 || cxx=g++
+    local gen=()
+    command -v ninja >/dev/null 2>&1 && [ ! -f "$dir/Makefile" ] && gen=(-G Ninja)
+    cmake -S "$TAMREL_ROOT/tests/native" -B "$dir" "${gen[@]}" -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+    ctest --test-dir "$dir" --output-on-failure -j "$JOBS"
+    [ "$secs" -gt 0 ] || return 0
+    local f name work
+    for f in "$dir"/bin/fuzz/fuzz_*; do
+        [ -x "$f" ] && [ -f "$f" ] || continue
+        name=$(basename "$f")
+        work="$dir/fuzz-work/$name"
+        rm -rf "$work"
+        mkdir -p "$work"
+        echo "fuzz: $name, ${secs} s, seed 1"
+        # The first directory receives what the run finds; the seeds are only read.
+        # shellcheck disable=SC2046
+        if ! "$f" -seed=1 -max_total_time="$secs" -artifact_prefix="$work/" "$work" \
+                $(cat "$f.seeds" 2>/dev/null) >"$work.log" 2>&1; then
+            tail -n 60 "$work.log"
+            echo "fuzz: $name failed; the input that failed is in $work/"
+            return 1
+        fi
+    done
+}
+
 tamrel_wine_env() {
     export PATH="/usr/lib/wine:$PATH"
     export WINEPREFIX="$TAMREL_ROOT/build/wineprefix"

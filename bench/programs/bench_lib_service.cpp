@@ -26,5 +26,5 @@ int wmain() {
     TBenchLibService* service = nullptr;
     Application->CreateForm(service);
     Application->Run();
-    return 0;
+    return Application->ExitCode();
 }

@@ -3,6 +3,7 @@
 // entries into a new one by fixed merge rules and lays the ACEs out as audit, deny, allow.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 #include "runtime/security/Tamrel_CenterUtils.h"
 #include "runtime/security/Tamrel_SidCenter.h"
@@ -29,7 +30,7 @@ public:
     PSID Sid = nullptr;
 };
 
-class TrkAclCenter : public TComponent {
+class TAMREL_API TrkAclCenter : public TComponent {
     TAMREL_CLASS(TrkAclCenter, TComponent)
 public:
     explicit TrkAclCenter(TComponent* AOwner);

@@ -1,5 +1,6 @@
 #include "runtime/security/Tamrel_CenterUtils.h"
 
+#include "host/SizeProbe.h"
 #include "host/SysUtils.h"
 
 #include <cstdlib>
@@ -19,11 +20,12 @@ void CenterFreeMem(void* p) { std::free(p); }
 
 namespace {
 
-// A size probe must fail for want of room; any other outcome is a failed call.
+// A size probe of the descriptor conversions (several sizes at once, which CallWithSizeProbe does
+// not take) must fail for want of room; any other outcome is a failed call.
 void CheckSizeProbe(BOOL probeResult) {
     if (probeResult) RaiseLastOSError(ERROR_INVALID_PARAMETER);
     DWORD err = GetLastError();
-    if (err != ERROR_INSUFFICIENT_BUFFER) RaiseLastOSError(err);
+    if (!AsksForRoom(err)) RaiseLastOSError(err);
 }
 
 } // namespace

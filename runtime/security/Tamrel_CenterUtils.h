@@ -15,12 +15,14 @@
 #include <memory>
 #include <string>
 
+#include "host/Api.h"
+
 namespace tamrel {
 
 // The allocator of every block the centers own or hand out. CenterGetMem raises std::bad_alloc
 // when memory runs out; CenterFreeMem accepts nil.
-void* CenterGetMem(size_t size);
-void CenterFreeMem(void* p);
+TAMREL_API void* CenterGetMem(size_t size);
+TAMREL_API void CenterFreeMem(void* p);
 
 struct TCenterMemDeleter {
     void operator()(void* p) const { CenterFreeMem(p); }
@@ -28,18 +30,18 @@ struct TCenterMemDeleter {
 // One owned block of the centers' allocator.
 using TCenterBlock = std::unique_ptr<void, TCenterMemDeleter>;
 
-void DuplicateSID(PSID Sid, void*& P, uint32_t& Size);
-void DuplicatePACL(PACL Acl, PACL& P, uint32_t& Size);
+TAMREL_API void DuplicateSID(PSID Sid, void*& P, uint32_t& Size);
+TAMREL_API void DuplicatePACL(PACL Acl, PACL& P, uint32_t& Size);
 // From a self-relative descriptor to an absolute one in one block. When the final conversion
 // fails the block stays in P for the caller to free.
-void DuplicateSDRelativeToAbsolute(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
-void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
+TAMREL_API void DuplicateSDRelativeToAbsolute(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
+TAMREL_API void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
 // One block: the string header immediately followed by MaximumLength bytes of text storage.
-void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size);
+TAMREL_API void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size);
 
 // The text of GetLastError: the host's unknown-error text for 0, else the host's OS-error text
 // with the code and the system message. Call it before any other OS call on the thread.
-std::wstring RkLastWin32Error();
+TAMREL_API std::wstring RkLastWin32Error();
 
 // Runs one of the Duplicate routines and answers its block owned, also when the routine raises
 // after it allocated.

@@ -1,6 +1,7 @@
 #include "runtime/security/Tamrel_SecurityDescriptorCenter.h"
 
 #include "host/SysUtils.h"
+#include "runtime/security/internal/Tamrel_SecurityDescriptorCenterInternal.h"
 
 #include <cstring>
 

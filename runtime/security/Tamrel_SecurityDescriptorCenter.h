@@ -3,6 +3,7 @@
 // from another on demand; stored as a binary registry value or in a stream.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 #include "host/Registry.h"
 #include "host/Streams.h"
@@ -19,7 +20,7 @@ namespace tamrel {
 TAMREL_ENUM(TrkSdPart, spOwner, spGroup, spDACL, spSACL);
 using TrkSdParts = TSet<TrkSdPart>;
 
-class TrkSecurityDescriptorCenter : public TComponent {
+class TAMREL_API TrkSecurityDescriptorCenter : public TComponent {
     TAMREL_CLASS(TrkSecurityDescriptorCenter, TComponent)
 public:
     explicit TrkSecurityDescriptorCenter(TComponent* AOwner);
@@ -102,17 +103,6 @@ private:
 // Whether Size bytes hold a self-relative descriptor whose every offset, SID and ACL (with its
 // ACEs, and the SIDs of the ACE kinds that carry one) lies inside them. The system's own test
 // may look at no more than the revision.
-bool IsWellFormedRelativeSD(const void* Data, size_t Size);
-
-namespace detail {
-// The two registry writes of SaveToRegistry. Tests replace them to make a delete or a write
-// fail: a key open for writing may both delete and rewrite its values, so no real setup makes
-// one of them fail while the key still opens.
-struct TSdRegistryWrites {
-    bool (*DeleteValue)(TRegistry& Reg, const std::wstring& Name);
-    void (*WriteBinary)(TRegistry& Reg, const std::wstring& Name, const void* Data, int32_t Size);
-};
-TSdRegistryWrites& SdRegistryWrites();
-} // namespace detail
+TAMREL_API bool IsWellFormedRelativeSD(const void* Data, size_t Size);
 
 } // namespace tamrel

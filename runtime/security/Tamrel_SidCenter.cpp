@@ -1,6 +1,8 @@
 #include "runtime/security/Tamrel_SidCenter.h"
 
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
+#include "host/SizeProbe.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_WinVer.h"
 
@@ -33,61 +35,78 @@ constexpr BYTE MaxSubAuthorities = 15;
 constexpr DWORD NameChars = 128;
 constexpr DWORD DomainChars = 64;
 
-// How each well-known value is made: a fixed SID (authority, one or two sub-authorities), or a
-// relative identifier behind the account domain's SID.
+// How each well-known value is made, and how explicit data is recognised as one: a fixed SID
+// (authority, one or two sub-authorities), or a relative identifier behind the account domain's
+// SID. A fixed SID is recognised by its authority, its count and its sub-authorities, except that
+// AnyCount ones are recognised by the first sub-authority whatever the count; a domain-relative
+// one by S-1-5-21-... and its last sub-authority alone (the domain part is not compared).
 struct TWellKnownShape {
     BYTE Authority;
     BYTE Count;
     uint32_t Sub0;
     uint32_t Sub1;
     uint32_t Rid; // non-zero: domain-relative
+    bool AnyCount = false;
 };
 
+constexpr uint32_t DomainSubAuthority = 21; // S-1-5-21-...: an account domain
+
 constexpr TWellKnownShape WellKnownShapes[] = {
-    {0, 0, 0, 0, 0},     // wkOther
-    {0, 0, 0, 0, 0},     // wkCurrentUser: from the process token
-    {0, 1, 0, 0, 0},     // wkNull
-    {1, 1, 0, 0, 0},     // wkWorld
-    {2, 1, 0, 0, 0},     // wkLocal
-    {3, 1, 0, 0, 0},     // wkCreatorOwner
-    {3, 1, 1, 0, 0},     // wkCreatorGroup
-    {3, 1, 2, 0, 0},     // wkCreatorOwnerServer
-    {3, 1, 3, 0, 0},     // wkCreatorGroupServer
-    {5, 1, 1, 0, 0},     // wkDialup
-    {5, 1, 2, 0, 0},     // wkNetwork
-    {5, 1, 3, 0, 0},     // wkBatch
-    {5, 1, 4, 0, 0},     // wkInteractive
-    {5, 1, 6, 0, 0},     // wkService
-    {5, 1, 7, 0, 0},     // wkAnonymous
-    {5, 1, 8, 0, 0},     // wkProxy
-    {5, 1, 32, 0, 0},    // wkBuildIn
-    {5, 1, 11, 0, 0},    // wkAuthenticated
-    {5, 1, 18, 0, 0},    // wkLocalSystem
-    {0, 0, 0, 0, 500},   // wkAdmin
-    {0, 0, 0, 0, 501},   // wkGuest
-    {0, 0, 0, 0, 512},   // wkAdminsGroup
-    {0, 0, 0, 0, 513},   // wkUsersGroup
-    {0, 0, 0, 0, 514},   // wkGuestsGroup
-    {5, 2, 32, 544, 0},  // wkAdminsAlias
-    {5, 2, 32, 545, 0},  // wkUsersAlias
-    {5, 2, 32, 546, 0},  // wkGuestsAlias
-    {5, 2, 32, 547, 0},  // wkPowerUsersAlias
-    {5, 2, 32, 548, 0},  // wkAccountOpsAlias
-    {5, 2, 32, 549, 0},  // wkSystemOpsAlias
-    {5, 2, 32, 550, 0},  // wkPrintOpsAlias
-    {5, 2, 32, 551, 0},  // wkBackupOpsAlias
-    {5, 2, 32, 552, 0},  // wkReplicatorAlias
-    {5, 1, 10, 0, 0},    // wkSelf
-    {5, 1, 12, 0, 0},    // wkRestricted
-    {5, 1, 13, 0, 0},    // wkTerminalServer
-    {0, 0, 0, 0, 515},   // wkComputers
-    {0, 0, 0, 0, 516},   // wkControllers
-    {0, 0, 0, 0, 517},   // wkCertAdmins
-    {0, 0, 0, 0, 518},   // wkSchemaAdmins
-    {0, 0, 0, 0, 519},   // wkEnterpriseAdmins
-    {0, 0, 0, 0, 520},   // wkPolicyAdmins
+    {0, 0, 0, 0, 0},          // wkOther
+    {0, 0, 0, 0, 0},          // wkCurrentUser: from the process token
+    {0, 1, 0, 0, 0},          // wkNull
+    {1, 1, 0, 0, 0},          // wkWorld
+    {2, 1, 0, 0, 0},          // wkLocal
+    {3, 1, 0, 0, 0},          // wkCreatorOwner
+    {3, 1, 1, 0, 0},          // wkCreatorGroup
+    {3, 1, 2, 0, 0},          // wkCreatorOwnerServer
+    {3, 1, 3, 0, 0},          // wkCreatorGroupServer
+    {5, 1, 1, 0, 0},          // wkDialup
+    {5, 1, 2, 0, 0},          // wkNetwork
+    {5, 1, 3, 0, 0},          // wkBatch
+    {5, 1, 4, 0, 0},          // wkInteractive
+    {5, 1, 6, 0, 0},          // wkService
+    {5, 1, 7, 0, 0},          // wkAnonymous
+    {5, 1, 8, 0, 0},          // wkProxy
+    {5, 1, 32, 0, 0},         // wkBuildIn
+    {5, 1, 11, 0, 0, true},   // wkAuthenticated
+    {5, 1, 18, 0, 0, true},   // wkLocalSystem
+    {0, 0, 0, 0, 500},        // wkAdmin
+    {0, 0, 0, 0, 501},        // wkGuest
+    {0, 0, 0, 0, 512},        // wkAdminsGroup
+    {0, 0, 0, 0, 513},        // wkUsersGroup
+    {0, 0, 0, 0, 514},        // wkGuestsGroup
+    {5, 2, 32, 544, 0},       // wkAdminsAlias
+    {5, 2, 32, 545, 0},       // wkUsersAlias
+    {5, 2, 32, 546, 0},       // wkGuestsAlias
+    {5, 2, 32, 547, 0},       // wkPowerUsersAlias
+    {5, 2, 32, 548, 0},       // wkAccountOpsAlias
+    {5, 2, 32, 549, 0},       // wkSystemOpsAlias
+    {5, 2, 32, 550, 0},       // wkPrintOpsAlias
+    {5, 2, 32, 551, 0},       // wkBackupOpsAlias
+    {5, 2, 32, 552, 0},       // wkReplicatorAlias
+    {5, 1, 10, 0, 0, true},   // wkSelf
+    {5, 1, 12, 0, 0, true},   // wkRestricted
+    {5, 1, 13, 0, 0, true},   // wkTerminalServer
+    {0, 0, 0, 0, 515},        // wkComputers
+    {0, 0, 0, 0, 516},        // wkControllers
+    {0, 0, 0, 0, 517},        // wkCertAdmins
+    {0, 0, 0, 0, 518},        // wkSchemaAdmins
+    {0, 0, 0, 0, 519},        // wkEnterpriseAdmins
+    {0, 0, 0, 0, 520},        // wkPolicyAdmins
 };
 static_assert(std::size(WellKnownShapes) == wkPolicyAdmins + 1);
+
+// Whether explicit data (the last authority byte, the count, the sub-authorities) is the SID of a
+// shape.
+bool IsShapeOf(const TWellKnownShape& shape, BYTE authority, BYTE count, const uint32_t* sub) {
+    if (count == 0) return false;
+    if (shape.Rid)
+        return authority == 5 && sub[0] == DomainSubAuthority && sub[count - 1] == shape.Rid;
+    if (shape.Count == 0 || authority != shape.Authority || sub[0] != shape.Sub0) return false;
+    if (shape.AnyCount) return true;
+    return count == shape.Count && (count < 2 || sub[1] == shape.Sub1);
+}
 
 bool IsSidSource(TrkSidSource V) { return V >= ssNone && V <= ssFullName; }
 
@@ -270,46 +289,41 @@ PSID TrkSidCenter::GetSidCopy() {
 
 void TrkSidCenter::CleanUp() { FSidList.clear(); }
 
+// The string getters never raise: a form that cannot be made reads as empty (out of memory
+// still goes on).
 std::wstring TrkSidCenter::GetSidString() {
-    try {
+    return ValueOr<std::wstring>({}, [this] {
         if (!FIsSidString) {
             RetrieveExplicitData();
             ExplicitDataToSidString();
         }
         return FSidString;
-    } catch (const std::exception&) {
-        return {};
-    }
+    });
+}
+
+void TrkSidCenter::ResolveName() {
+    if (FIsName) return;
+    RetrieveExplicitData();
+    ExplicitDataToSid();
+    SidToName();
 }
 
 std::wstring TrkSidCenter::GetDomain() {
-    try {
-        if (!FIsName) {
-            RetrieveExplicitData();
-            ExplicitDataToSid();
-            SidToName();
-        }
+    return ValueOr<std::wstring>({}, [this] {
+        ResolveName();
         return FDomain;
-    } catch (const std::exception&) {
-        return {};
-    }
+    });
 }
 
 std::wstring TrkSidCenter::GetUserName() {
-    try {
-        if (!FIsName) {
-            RetrieveExplicitData();
-            ExplicitDataToSid();
-            SidToName();
-        }
+    return ValueOr<std::wstring>({}, [this] {
+        ResolveName();
         return FUserName;
-    } catch (const std::exception&) {
-        return {};
-    }
+    });
 }
 
 std::wstring TrkSidCenter::GetFullName() {
-    try {
+    return ValueOr<std::wstring>({}, [this] {
         if (!FIsFullName) {
             std::wstring domain = GetDomain();
             std::wstring user = GetUserName();
@@ -320,9 +334,7 @@ std::wstring TrkSidCenter::GetFullName() {
             FIsFullName = true;
         }
         return FFullName;
-    } catch (const std::exception&) {
-        return {};
-    }
+    });
 }
 
 BYTE TrkSidCenter::Revision() {
@@ -485,16 +497,18 @@ void TrkSidCenter::NameToSid() {
     CleanSid();
     const wchar_t* system = SystemName(FServer);
     wchar_t domain[DomainChars];
-    DWORD domainSize = DomainChars;
-    DWORD sidSize = 0;
     SID_NAME_USE use = SidTypeUnknown;
-    LookupAccountNameEx(system, account.c_str(), nullptr, &sidSize, domain, &domainSize, &use);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) CollectAndAbort(RkLastWin32Error());
-    const uint32_t blockSize = sidSize;
+    std::vector<BYTE> found;
+    DWORD sidSize = 0;
+    const DWORD error = CallWithSizeProbe(found, sidSize, [&](BYTE* b, DWORD& n) {
+        DWORD domainSize = DomainChars;
+        return ErrorOf(LookupAccountNameEx(system, account.c_str(), b, &n, domain, &domainSize, &use));
+    });
+    // A name is never found without a buffer for its SID: the probe must ask for room.
+    if (error != ERROR_SUCCESS || found.empty()) CollectAndAbort(OSErrorText(error ? error : ERROR_NONE_MAPPED));
+    const uint32_t blockSize = static_cast<uint32_t>(found.size());
     TCenterBlock sid(CenterGetMem(blockSize));
-    domainSize = DomainChars;
-    if (!LookupAccountNameEx(system, account.c_str(), sid.get(), &sidSize, domain, &domainSize, &use))
-        CollectAndAbort(RkLastWin32Error());
+    std::memcpy(sid.get(), found.data(), blockSize);
     FSid = std::move(sid);
     FSidSize = blockSize;
     FIsSid = true;
@@ -521,12 +535,12 @@ void TrkSidCenter::GetCurrentUserSID() {
     if (!IsWinNT()) return;
     TKernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) CollectAndAbort(RkLastWin32Error());
+    std::vector<BYTE> buffer;
     DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        CollectAndAbort(RkLastWin32Error());
-    std::vector<BYTE> buffer(size ? size : sizeof(TOKEN_USER));
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size))
-        CollectAndAbort(RkLastWin32Error());
+    const DWORD error = CallWithSizeProbe(buffer, size, [&](BYTE* b, DWORD& n) {
+        return ErrorOf(GetTokenInformation(token.Get(), TokenUser, b, n, &n));
+    });
+    if (error != ERROR_SUCCESS || buffer.empty()) CollectAndAbort(OSErrorText(error));
     auto user = reinterpret_cast<TOKEN_USER*>(buffer.data());
     FSid = DuplicateSidBlock(user->User.Sid, FSidSize);
     FIsSid = true;
@@ -573,66 +587,21 @@ void TrkSidCenter::WellKnownToExcplicitData() {
 
 TrkWellKnownSid TrkSidCenter::GetWellKnown() {
     if (FIsWellKnown) return FWellKnown;
-    try {
-        RetrieveExplicitData();
-    } catch (const std::exception&) {
+    // Explicit data that cannot be made is no well-known SID (and nothing is cached).
+    if (!ValueOr(false, [this] {
+            RetrieveExplicitData();
+            return true;
+        }))
         return wkOther;
-    }
     // Only the last authority byte tells the authorities apart, as in the SID string.
     const BYTE a = FIdentifierAuthority.Value[5];
     const BYTE c = FSubAuthorityCount > 16 ? 16 : FSubAuthorityCount;
-    const uint32_t* s = FSubAuthority;
     TrkWellKnownSid wk = wkOther;
-    if (a <= 4 && c != 1) {
-        wk = wkOther;
-    } else if (a <= 2) {
-        if (s[0] == 0) wk = static_cast<TrkWellKnownSid>(wkNull + a);
-    } else if (a == 3) {
-        if (s[0] <= 3) wk = static_cast<TrkWellKnownSid>(wkCreatorOwner + s[0]);
-    } else if (a == 5 && c > 0) {
-        uint32_t first = s[0];
-        bool single = (first >= 1 && first <= 4) || (first >= 6 && first <= 8);
-        if (!single || c == 1) {
-            switch (first) {
-            case 1: wk = wkDialup; break;
-            case 2: wk = wkNetwork; break;
-            case 3: wk = wkBatch; break;
-            case 4: wk = wkInteractive; break;
-            case 6: wk = wkService; break;
-            case 7: wk = wkAnonymous; break;
-            case 8: wk = wkProxy; break;
-            case 10: wk = wkSelf; break;
-            case 11: wk = wkAuthenticated; break;
-            case 12: wk = wkRestricted; break;
-            case 13: wk = wkTerminalServer; break;
-            case 18: wk = wkLocalSystem; break;
-            case 21:
-                // The domain part is not compared: the relative identifier alone decides.
-                switch (s[c - 1]) {
-                case 500: wk = wkAdmin; break;
-                case 501: wk = wkGuest; break;
-                case 512: wk = wkAdminsGroup; break;
-                case 513: wk = wkUsersGroup; break;
-                case 514: wk = wkGuestsGroup; break;
-                case 515: wk = wkComputers; break;
-                case 516: wk = wkControllers; break;
-                case 517: wk = wkCertAdmins; break;
-                case 518: wk = wkSchemaAdmins; break;
-                case 519: wk = wkEnterpriseAdmins; break;
-                case 520: wk = wkPolicyAdmins; break;
-                default: break;
-                }
-                break;
-            case 32:
-                if (c == 1)
-                    wk = wkBuildIn;
-                else if (c == 2 && s[1] >= 544 && s[1] <= 552)
-                    wk = static_cast<TrkWellKnownSid>(wkAdminsAlias + (s[1] - 544));
-                break;
-            default: break;
-            }
+    for (int v = wkOther; v <= wkPolicyAdmins; ++v)
+        if (IsShapeOf(WellKnownShapes[v], a, c, FSubAuthority)) {
+            wk = static_cast<TrkWellKnownSid>(v);
+            break;
         }
-    }
     FWellKnown = wk;
     FIsWellKnown = true;
     return wk;

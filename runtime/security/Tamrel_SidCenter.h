@@ -4,6 +4,7 @@
 // explicit-access copy routines that give an entry its own trustee SID.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
 #include "runtime/security/Tamrel_CenterUtils.h"
 
@@ -22,7 +23,7 @@
 // A drop-in replacement of LookupAccountNameW: the system first, then, for names the system
 // cannot resolve, the well-known accounts of that machine from a process-wide cache. Exported
 // from the run-time library under this plain name in both processors' builds.
-extern "C" BOOL WINAPI LookupAccountNameEx(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID Sid, LPDWORD cbSid,
+extern "C" TAMREL_API BOOL WINAPI LookupAccountNameEx(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID Sid, LPDWORD cbSid,
                                            LPWSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                                            PSID_NAME_USE peUse);
 
@@ -38,7 +39,7 @@ TAMREL_ENUM(TrkWellKnownSid, wkOther, wkCurrentUser, wkNull, wkWorld, wkLocal, w
             wkRestricted, wkTerminalServer, wkComputers, wkControllers, wkCertAdmins, wkSchemaAdmins,
             wkEnterpriseAdmins, wkPolicyAdmins);
 
-class TrkSidCenter : public TComponent {
+class TAMREL_API TrkSidCenter : public TComponent {
     TAMREL_CLASS(TrkSidCenter, TComponent)
 public:
     explicit TrkSidCenter(TComponent* AOwner);
@@ -104,6 +105,8 @@ private:
     void SidStringToExcplicitData();
     void NameToSid();
     void SidToName();
+    // Brings the name form up to date from the explicit data.
+    void ResolveName();
     void WellKnownToExcplicitData();
     void GetCurrentUserSID();
     void ExplicitDataSet();
@@ -140,11 +143,11 @@ using TSidCenterPtr = std::unique_ptr<TrkSidCenter, TFreeComponent>;
 
 // Dest gets Source's 32 bytes and a trustee SID of its own: a name trustee is resolved on the
 // local system first. A name that cannot be resolved raises, and Dest keeps the name trustee.
-void CopyExplicitAccess(EXPLICIT_ACCESS_W& Dest, const EXPLICIT_ACCESS_W& Source);
+TAMREL_API void CopyExplicitAccess(EXPLICIT_ACCESS_W& Dest, const EXPLICIT_ACCESS_W& Source);
 // Frees the trustee SID an entry owns; name trustees are left alone.
-void CleanExplicitAccess(EXPLICIT_ACCESS_W& E);
+TAMREL_API void CleanExplicitAccess(EXPLICIT_ACCESS_W& E);
 
 // Splits "DOMAIN\user" at the first backslash; without one the domain is empty.
-void SplitAccountName(const std::wstring& text, std::wstring& domain, std::wstring& user);
+TAMREL_API void SplitAccountName(const std::wstring& text, std::wstring& domain, std::wstring& user);
 
 } // namespace tamrel

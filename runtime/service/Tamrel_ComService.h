@@ -7,6 +7,7 @@
 // server unit, and every COM step is then skipped.
 #pragma once
 
+#include "host/Api.h"
 #include "host/ComObj.h"
 #include "host/Lists.h"
 #include "runtime/service/Tamrel_NTService.h"
@@ -27,10 +28,10 @@ public:
 };
 
 // The program's COM server object, or nil.
-TSvcComServerObject* SvcComServer();
-void SetSvcComServer(TSvcComServerObject* server);
+TAMREL_API TSvcComServerObject* SvcComServer();
+TAMREL_API void SetSvcComServer(TSvcComServerObject* server);
 
-class TComService : public TNtService {
+class TAMREL_API TComService : public TNtService {
     TAMREL_CLASS(TComService, TNtService)
 public:
     explicit TComService(TComponent* owner);
@@ -58,8 +59,8 @@ private:
 
 // Every TComService of the process, from the end of its construction to the start of its
 // destruction. Made on first use, never released.
-TThreadList& ComServiceList();
+TAMREL_API TThreadList& ComServiceList();
 // The first listed service whose ServiceName equals Name (case ignored), or nil.
-TComService* FindComService(const std::wstring& name);
+TAMREL_API TComService* FindComService(const std::wstring& name);
 
 } // namespace tamrel

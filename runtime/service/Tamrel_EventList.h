@@ -2,6 +2,7 @@
 // service module has such a queue that other components join.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Closure.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 namespace tamrel {
 
-class TrkEventList {
+class TAMREL_API TrkEventList {
 public:
     TrkEventList() = default;
     TrkEventList(const TrkEventList&) = delete;

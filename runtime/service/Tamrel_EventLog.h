@@ -2,6 +2,7 @@
 // service application own one; all failures of a running service are reported through it.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Handles.h"
 
 #include <windows.h>
@@ -16,9 +17,9 @@ namespace tamrel {
 enum TNTEventType { etError, etWarning, etInformation, etAuditSuccess, etAuditFailure };
 
 // EVENTLOG_ERROR_TYPE ... EVENTLOG_AUDIT_FAILURE.
-WORD NTEventTypeToWindows(TNTEventType type);
+TAMREL_API WORD NTEventTypeToWindows(TNTEventType type);
 
-class TNTEventLog {
+class TAMREL_API TNTEventLog {
 public:
     explicit TNTEventLog(std::wstring name);
     TNTEventLog(const TNTEventLog&) = delete;

@@ -3,7 +3,8 @@
 // across the threads, and serves the object's calls until no outside reference is left.
 #pragma once
 
-#include "host/Interfaces.h"
+#include "host/Api.h"
+#include "host/Interfaced.h"
 #include "host/Threads.h"
 
 #include <memory>
@@ -25,7 +26,7 @@ TSvcFactoryThread* NewFactoryThread(TSvcFactoryCreateInstance factoryCreateInsta
 
 // What the thread hands to its creator. The thread frees itself when it ends, also right after a
 // failed creation, so the result lives apart from the thread and both sides hold it.
-struct TSvcFactoryHandOff {
+struct TAMREL_API TSvcFactoryHandOff {
     TSvcFactoryHandOff();
     ~TSvcFactoryHandOff();
     TSvcFactoryHandOff(const TSvcFactoryHandOff&) = delete;
@@ -36,7 +37,7 @@ struct TSvcFactoryHandOff {
     IStream* Stream = nullptr; // the marshalled interface, until the creator takes it
 };
 
-class TSvcFactoryThread : public TThread {
+class TAMREL_API TSvcFactoryThread : public TThread {
 public:
     // Keeps the three; frees itself when it ends.
     TSvcFactoryThread(TSvcFactoryCreateInstance factoryCreateInstance, IUnknown* unkOuter, const GUID& iid);
@@ -63,7 +64,7 @@ extern "C" {
 // factory thread) and answers its interface IID in Obj. The result is the creation's HRESULT,
 // E_FAIL when the hand-off fails, or that of unmarshalling the interface. The last argument is
 // not used.
-HRESULT WINAPI CreateInstanceInFactory(TSvcFactoryCreateInstance FactoryCreateInstance,
+TAMREL_API HRESULT WINAPI CreateInstanceInFactory(TSvcFactoryCreateInstance FactoryCreateInstance,
                                        TSvcFactoryThreadClass ThreadClass, IUnknown* UnkOuter, REFIID IID,
                                        void** Obj, DWORD Reserved);
 }

@@ -2,9 +2,11 @@
 #include "runtime/service/Tamrel_NTService.h"
 
 #include "host/Handles.h"
+#include "host/SizeProbe.h"
 #include "host/Streaming.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
 
@@ -122,7 +124,6 @@ TNtService::~TNtService() {
     EndSelfStop();
     FSynchronizer.reset();
     FEventLog.reset();
-    if (FThunks) VirtualFree(FThunks, 0, MEM_RELEASE);
 }
 
 void TNtService::FinishConstruction() {
@@ -298,12 +299,12 @@ void TNtService::ReportStatus() {
 // Installation
 
 bool GetUniversalName(const std::wstring& path, std::wstring& unc) {
+    std::vector<BYTE> buffer;
     DWORD size = 0;
-    DWORD rc = WNetGetUniversalNameW(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, nullptr, &size);
-    if (rc != ERROR_MORE_DATA || size == 0) return false;
-    std::vector<uint8_t> buffer(size);
-    rc = WNetGetUniversalNameW(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
-    if (rc != NO_ERROR) return false;
+    DWORD rc = CallWithSizeProbe(buffer, size, [&](BYTE* b, DWORD& n) {
+        return WNetGetUniversalNameW(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, b, &n);
+    });
+    if (rc != NO_ERROR || buffer.empty()) return false;
     auto* info = reinterpret_cast<UNIVERSAL_NAME_INFOW*>(buffer.data());
     if (!info->lpUniversalName) return false;
     unc = info->lpUniversalName;
@@ -311,12 +312,6 @@ bool GetUniversalName(const std::wstring& path, std::wstring& unc) {
 }
 
 namespace {
-
-std::wstring SwitchValue(const wchar_t* name) {
-    std::wstring value;
-    TamrelFindParameter(name, value);
-    return value;
-}
 
 // The program's own path as the service manager must see it: a mapped network drive becomes its
 // network name, a substituted drive its real directory.
@@ -356,20 +351,26 @@ void ChangeConfig2(SC_HANDLE service, DWORD level, void* info) {
 
 } // namespace
 
+TRkScHandle OpenTargetManager(DWORD access) {
+    const std::wstring machine = TamrelFindCommand(L"REMOTE") ? TamrelParameterValue(L"COMPUTER") : std::wstring();
+    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, access));
+    if (!manager) RaiseLastOSError();
+    return manager;
+}
+
+TRkScHandle OpenTargetService(const TRkScHandle& manager, const std::wstring& name, DWORD access) {
+    TRkScHandle service(RkOpenService(manager.Get(), name.c_str(), access));
+    if (!service) RaiseLastOSError();
+    return service;
+}
+
 void TNtService::Install() {
-    std::wstring machine, imagePath;
-    if (TamrelFindCommand(L"REMOTE")) {
-        imagePath = SwitchValue(L"PATH");
-        machine = SwitchValue(L"COMPUTER");
-    } else {
-        imagePath = OwnImagePath();
-    }
+    std::wstring imagePath = TamrelFindCommand(L"REMOTE") ? TamrelParameterValue(L"PATH") : OwnImagePath();
     auto* app = dynamic_cast<TNtServiceApplication*>(Owner());
     std::wstring startText = app ? app->StartedByScm() : std::wstring();
     if (!startText.empty()) imagePath += L" /startedbyscm:" + startText;
 
-    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) RaiseLastOSError();
+    TRkScHandle manager = OpenTargetManager(SC_MANAGER_ALL_ACCESS);
 
     std::wstring dependencies;
     for (int i = 0; i < FDependsOnServices->Count(); ++i) {
@@ -428,12 +429,8 @@ void TNtService::Install() {
 }
 
 void TNtService::Uninstall() {
-    std::wstring machine;
-    if (TamrelFindCommand(L"REMOTE")) machine = SwitchValue(L"COMPUTER");
-    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) RaiseLastOSError();
-    TRkScHandle service(RkOpenService(manager.Get(), FServiceName.c_str(), SERVICE_ALL_ACCESS));
-    if (!service) RaiseLastOSError();
+    TRkScHandle manager = OpenTargetManager(SC_MANAGER_ALL_ACCESS);
+    TRkScHandle service = OpenTargetService(manager, FServiceName, SERVICE_ALL_ACCESS);
 
     SERVICE_STATUS status{};
     if (!RkQueryServiceStatus(service.Get(), &status)) RaiseLastOSError();

@@ -7,7 +7,9 @@
 // services, or runs as an ordinary program.
 #pragma once
 
+#include "host/Api.h"
 #include "host/Classes.h"
+#include "host/HiddenWindow.h"
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_EventList.h"
 #include "runtime/service/Tamrel_EventLog.h"
@@ -45,7 +47,7 @@ using TThreadMethod = TMethod<void()>;
 // ---------------------------------------------------------------------------------------------
 // Failure actions
 
-class TrkFailureAction : public TCollectionItem {
+class TAMREL_API TrkFailureAction : public TCollectionItem {
     TAMREL_CLASS(TrkFailureAction, TCollectionItem)
 public:
     explicit TrkFailureAction(TCollection* collection) : TCollectionItem(collection) {}
@@ -62,7 +64,7 @@ private:
     int32_t FDelay = 0;
 };
 
-class TrkFailureActions : public TOwnedCollection {
+class TAMREL_API TrkFailureActions : public TOwnedCollection {
     TAMREL_CLASS(TrkFailureActions, TOwnedCollection)
 public:
     explicit TrkFailureActions(TPersistent* owner) : TOwnedCollection(owner, TrkFailureAction::StaticClassInfo()) {}
@@ -70,7 +72,7 @@ public:
     TrkFailureAction* Add() { return static_cast<TrkFailureAction*>(TCollection::Add()); }
 };
 
-class TrkFailureOptions : public TPersistent {
+class TAMREL_API TrkFailureOptions : public TPersistent {
     TAMREL_CLASS(TrkFailureOptions, TPersistent)
 public:
     // Seconds as the service manager counts them; -1 = never reset.
@@ -91,14 +93,14 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Handler components a module links to by component notification.
 
-class TRkPowerEventHandlerBase : public TComponent {
+class TAMREL_API TRkPowerEventHandlerBase : public TComponent {
     TAMREL_CLASS(TRkPowerEventHandlerBase, TComponent)
 public:
     using TComponent::TComponent;
     virtual void HandlePowerEvent(uint32_t eventType, void* eventData) = 0;
 };
 
-class TRkNetBindEventHandlerBase : public TComponent {
+class TAMREL_API TRkNetBindEventHandlerBase : public TComponent {
     TAMREL_CLASS(TRkNetBindEventHandlerBase, TComponent)
 public:
     using TComponent::TComponent;
@@ -109,7 +111,7 @@ public:
 // TrkSynchronizer: runs a method on the thread that created it (through a hidden window and the
 // message 0x8FFF) and raises the method's exception again in the caller.
 
-class TrkSynchronizer {
+class TAMREL_API TrkSynchronizer {
 public:
     static constexpr UINT SynchronizeMessage = 0x8FFF;
     TrkSynchronizer();
@@ -117,11 +119,11 @@ public:
     TrkSynchronizer(const TrkSynchronizer&) = delete;
     TrkSynchronizer& operator=(const TrkSynchronizer&) = delete;
     void Execute(TThreadMethod method);
-    HWND WindowHandle() const { return FWindowHandle; }
+    HWND WindowHandle() const { return FWindowHandle.Get(); }
 
 private:
     void WndProc(TMessage& message);
-    HWND FWindowHandle = nullptr;
+    TAllocatedWindow FWindowHandle;
 };
 
 // The control request that the control handler posts to a service thread.
@@ -131,17 +133,15 @@ struct TControlRequest {
 };
 
 // The registered window message "TamrelServiceControlMessage" (0 until service mode registers it).
-UINT ControlMessage();
-// How many control requests are allocated and not yet freed (for tests and diagnostics).
-long ControlRequestsAlive();
+TAMREL_API UINT ControlMessage();
 
 // The network name of a path on a mapped drive.
-bool GetUniversalName(const std::wstring& path, std::wstring& unc);
+TAMREL_API bool GetUniversalName(const std::wstring& path, std::wstring& unc);
 
 // ---------------------------------------------------------------------------------------------
 // TNtService
 
-class TNtService : public TDataModule {
+class TAMREL_API TNtService : public TDataModule {
     TAMREL_CLASS(TNtService, TDataModule)
 public:
     explicit TNtService(TComponent* owner);
@@ -311,6 +311,11 @@ protected:
 private:
     friend class TSelfStopThread;
     void BuildThunks();
+    void BeginMain(DWORD argc, LPWSTR* argv);
+    void RunLifecycle();
+    void EndMain();
+    void DispatchControl(DWORD code, const TControlRequest* request);
+    void LogExecutionFailure(const std::wstring& message);
     bool RunActionEvent(const TNtServiceActionEvent& event, bool onlyWhenStarted, const wchar_t* failureMessage,
                         TrkEventList* queue);
     void CallQueue(TrkEventList* queue);
@@ -364,11 +369,11 @@ private:
 
     // Running
     TNtService* FSelf = nullptr; // the context of the extended handler
-    void* FThunks = nullptr;     // executable block of the three thunks
+    TVirtualBlock FThunks;       // executable block of the three thunks
     TSelfSuspension FSuspension; // the pause hand-off between the service thread and the handler
     std::atomic<DWORD> FThreadID{0};
     std::atomic<DWORD> FPostThreadID{0}; // the service thread from the start of the main routine
-    HANDLE FThread = nullptr;
+    TKernelHandle FThread;       // the service thread, while the main routine runs
     bool FStarted = false;
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<std::wstring> FParams;
@@ -381,7 +386,7 @@ private:
 // The thread that stops a service whose start answered False, after four wait hints. It belongs
 // to the run it was made for: a later run of the module is never stopped by it, and destroying
 // the module ends it.
-class TSelfStopThread : public TThread {
+class TAMREL_API TSelfStopThread : public TThread {
 public:
     TSelfStopThread(TNtService* service, uint32_t serial, DWORD delay);
     ~TSelfStopThread() override;
@@ -400,7 +405,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // TNtServiceApplication
 
-class TNtServiceApplication : public TComponent {
+class TAMREL_API TNtServiceApplication : public TComponent {
     TAMREL_CLASS(TNtServiceApplication, TComponent)
 public:
     explicit TNtServiceApplication(TComponent* owner);
@@ -415,6 +420,9 @@ public:
     }
     virtual TComponent* CreateForm(const TClassInfo& instanceClass);
     virtual void Run();
+    // What the program's main returns after Run: 0 when the mode succeeded, else the failure's
+    // operating-system error code where there is one, else 1.
+    int32_t ExitCode() const { return FExitCode.load(); }
 
     int ServiceCount() const;
     TNtService* Services(int index) const; // the index-th service module
@@ -441,14 +449,16 @@ public:
     void OnExceptionHandler(TObject* sender, Exception& e);
     bool HookEndSession(TMessage& message);
 
-    // For tests: the restart timing of control mode (poll interval and give-up time, ms).
-    void SetRestartTiming(DWORD pollMs, DWORD giveUpMs) {
-        FRestartPoll = pollMs;
-        FRestartGiveUp = giveUpMs;
-    }
-
 private:
     friend class TNtServiceApplicationThread;
+    void ExecuteMode();
+    // A failure of configure or control mode (or of application mode's main thread): shown as the
+    // host shows exceptions; sets the exit code.
+    void ShowFailure(const std::exception_ptr& error);
+    // A failure of service mode before or around the dispatcher: to the event log, to stderr when
+    // the process has one (a person at a console), and into the exit code.
+    void ReportServiceFailure(const std::wstring& text, DWORD code);
+    void RunDispatcher(SERVICE_TABLE_ENTRYW* table);
     std::unique_ptr<TNTEventLog> FEventLog;
     std::wstring FTitle;
     bool FThreaded = true;
@@ -456,13 +466,12 @@ private:
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<SERVICE_TABLE_ENTRYW> FServiceTable;
     std::vector<std::wstring> FServiceTableNames;
-    DWORD FRestartPoll = 500;
-    DWORD FRestartGiveUp = 10000;
     DWORD FMainThreadID = 0;
+    std::atomic<int32_t> FExitCode{0}; // the dispatcher thread may set it
 };
 
 // The one application object: created on first use, once per process.
-class TServiceApplicationRef {
+class TAMREL_API TServiceApplicationRef {
 public:
     TNtServiceApplication* operator->() const { return Get(); }
     TNtServiceApplication& operator*() const { return *Get(); }

@@ -6,7 +6,7 @@
 
 namespace tamrel {
 
-class TRkNetBindEventHandler : public TRkNetBindEventHandlerBase {
+class TAMREL_API TRkNetBindEventHandler : public TRkNetBindEventHandlerBase {
     TAMREL_CLASS(TRkNetBindEventHandler, TRkNetBindEventHandlerBase)
 public:
     using TRkNetBindEventHandlerBase::TRkNetBindEventHandlerBase;

@@ -6,7 +6,7 @@
 
 namespace tamrel {
 
-class TRkPowerEventHandler : public TRkPowerEventHandlerBase {
+class TAMREL_API TRkPowerEventHandler : public TRkPowerEventHandlerBase {
     TAMREL_CLASS(TRkPowerEventHandler, TRkPowerEventHandlerBase)
 public:
     using TRkPowerEventHandlerBase::TRkPowerEventHandlerBase;

@@ -9,6 +9,7 @@
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 namespace tamrel {
 
@@ -32,16 +33,26 @@ void ServiceApplicationExitProc() {
     if (Application.Exists()) Application->DestroyComponents();
 }
 
-std::wstring SwitchValue(const wchar_t* name) {
-    std::wstring value;
-    TamrelFindParameter(name, value);
-    return value;
+// The exit code of a failure: the operating-system error where there is one, else 1.
+int32_t ExitCodeOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EOSError& e) {
+        return e.ErrorCode() ? static_cast<int32_t>(e.ErrorCode()) : 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 } // namespace
 
 TNtServiceApplication* TServiceApplicationRef::Get() const { return Holder().Get(); }
 bool TServiceApplicationRef::Exists() const { return TApplicationHolder::Alive(); }
+
+TRestartTiming& RestartTiming() {
+    static TRestartTiming timing;
+    return timing;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -77,6 +88,8 @@ TComponent* TNtServiceApplication::CreateForm(const TClassInfo& instanceClass) {
 
 void TNtServiceApplication::OnExceptionHandler(TObject*, Exception& e) {
     if (FEventLog) FEventLog->LogMessage(e.Message(), etError, 1, 0);
+    const auto* os = dynamic_cast<const EOSError*>(&e);
+    FExitCode = os && os->ErrorCode() ? static_cast<int32_t>(os->ErrorCode()) : 1;
     HostApplication->Terminate();
 }
 
@@ -107,30 +120,37 @@ void TNtServiceApplication::Run() {
         exitProcAdded = true;
         AddExitProc(&ServiceApplicationExitProc);
     }
+    FExitCode = 0;
+    CatchLog([this] { ExecuteMode(); }, [this](const std::exception_ptr& error) { ShowFailure(error); });
+    if (FEventLog) FEventLog->LogMessage(L"Stopped", etInformation, 0, 0);
+}
+
+void TNtServiceApplication::ExecuteMode() {
+    if (IsStartTypeConfigure()) ExecuteConfigure();
+    else if (IsStartTypeControl()) ExecuteControl();
+    else if (IsStartTypeService()) ExecuteService();
+    else ExecuteApplication();
+}
+
+void TNtServiceApplication::ShowFailure(const std::exception_ptr& error) {
+    // Set first: showing may fail in turn, the status must still say that the mode failed.
+    FExitCode = ExitCodeOf(error);
+    HostApplication->Terminate();
     try {
-        if (IsStartTypeConfigure()) ExecuteConfigure();
-        else if (IsStartTypeControl()) ExecuteControl();
-        else if (IsStartTypeService()) ExecuteService();
-        else ExecuteApplication();
+        std::rethrow_exception(error);
     } catch (const EAbort&) {
-        HostApplication->Terminate();
+        // The silent abort is never shown.
     } catch (Exception& e) {
         HostApplication->ShowException(e);
-        HostApplication->Terminate();
     } catch (...) {
-        Exception e(ExceptionMessage(std::current_exception()));
-        HostApplication->ShowException(e);
-        HostApplication->Terminate();
+        HostApplication->ShowException(Exception(ExceptionMessage(error)));
     }
-    if (FEventLog) FEventLog->LogMessage(L"Stopped", etInformation, 0, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Configure mode
 
-bool TNtServiceApplication::IsStartTypeConfigure() const {
-    return TamrelFindCommand(L"install") || TamrelFindCommand(L"reinstall") || TamrelFindCommand(L"uninstall");
-}
+bool TNtServiceApplication::IsStartTypeConfigure() const { return TamrelConfigureCommandGiven(); }
 
 void TNtServiceApplication::ExecuteConfigure() {
     if (TamrelFindCommand(L"Install")) {
@@ -148,12 +168,7 @@ void TNtServiceApplication::RegisterServices(bool install, bool raiseErrors) {
     for (TComponent* c : ComponentList())
         if (auto* s = dynamic_cast<TNtService*>(c)) services.push_back(s);
     auto runQueue = [](TrkEventList* queue, TNtService* s) {
-        for (int i = 0; i < queue->Count(); ++i) {
-            try {
-                queue->CallItem(i, s);
-            } catch (...) {
-            }
-        }
+        for (int i = 0; i < queue->Count(); ++i) IgnoreFailure([&] { queue->CallItem(i, s); });
     };
     for (TNtService* s : services) {
         try {
@@ -212,47 +227,61 @@ void TNtServiceApplication::ExecuteControl() {
     }
 }
 
-void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TRkControl action) {
-    std::wstring machine;
-    if (TamrelFindCommand(L"REMOTE")) machine = SwitchValue(L"COMPUTER");
-    TRkScHandle manager(RkOpenSCManager(machine.empty() ? nullptr : machine.c_str(), nullptr, SC_MANAGER_CONNECT));
-    if (!manager) RaiseLastOSError();
-    TRkScHandle handle(RkOpenService(manager.Get(), service.c_str(), SERVICE_ALL_ACCESS));
-    if (!handle) RaiseLastOSError();
+namespace {
+
+// Every result is examined: a refused or failed request is an error the user must see.
+void ControlOrRaise(const TRkScHandle& service, DWORD code) {
     SERVICE_STATUS status{};
-    // Every result is examined: a refused or failed request is an error the user must see.
+    if (!RkControlService(service.Get(), code, &status)) RaiseLastOSError();
+}
+
+void StartOrRaise(const TRkScHandle& service) {
+    if (!RkStartService(service.Get(), 0, nullptr)) RaiseLastOSError();
+}
+
+// Stop, wait until stopped (giving up with a beep, RestartTiming), then start.
+void Restart(const TRkScHandle& service) {
+    const TRestartTiming timing = RestartTiming();
+    SERVICE_STATUS status{};
+    if (!RkControlService(service.Get(), SERVICE_CONTROL_STOP, &status)) {
+        DWORD err = GetLastError();
+        if (err != ERROR_SERVICE_NOT_ACTIVE) RaiseLastOSError(err); // not running: just start it
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Sleep(timing.PollMs);
+        if (!RkQueryServiceStatus(service.Get(), &status)) RaiseLastOSError();
+        if (status.dwCurrentState == SERVICE_STOPPED) break;
+        if (TicksSince(start) > timing.GiveUpMs) {
+            MessageBeep(0);
+            break;
+        }
+    }
+    Sleep(timing.PollMs);
+    StartOrRaise(service);
+}
+
+} // namespace
+
+void TNtServiceApplication::ExecuteServiceAction(const std::wstring& service, TRkControl action) {
+    TRkScHandle manager = OpenTargetManager(SC_MANAGER_CONNECT);
+    TRkScHandle handle = OpenTargetService(manager, service, SERVICE_ALL_ACCESS);
     switch (action) {
     case svcStart:
-        if (!RkStartService(handle.Get(), 0, nullptr)) RaiseLastOSError();
+        StartOrRaise(handle);
         break;
     case svcStop:
-        if (!RkControlService(handle.Get(), SERVICE_CONTROL_STOP, &status)) RaiseLastOSError();
+        ControlOrRaise(handle, SERVICE_CONTROL_STOP);
         break;
     case svcPause:
-        if (!RkControlService(handle.Get(), SERVICE_CONTROL_PAUSE, &status)) RaiseLastOSError();
+        ControlOrRaise(handle, SERVICE_CONTROL_PAUSE);
         break;
     case svcContinue:
-        if (!RkControlService(handle.Get(), SERVICE_CONTROL_CONTINUE, &status)) RaiseLastOSError();
+        ControlOrRaise(handle, SERVICE_CONTROL_CONTINUE);
         break;
-    case svcRestart: {
-        if (!RkControlService(handle.Get(), SERVICE_CONTROL_STOP, &status)) {
-            DWORD err = GetLastError();
-            if (err != ERROR_SERVICE_NOT_ACTIVE) RaiseLastOSError(err); // not running: just start it
-        }
-        DWORD start = GetTickCount();
-        for (;;) {
-            Sleep(FRestartPoll);
-            if (!RkQueryServiceStatus(handle.Get(), &status)) RaiseLastOSError();
-            if (status.dwCurrentState == SERVICE_STOPPED) break;
-            if (TicksSince(start) > FRestartGiveUp) {
-                MessageBeep(0);
-                break;
-            }
-        }
-        Sleep(FRestartPoll);
-        if (!RkStartService(handle.Get(), 0, nullptr)) RaiseLastOSError();
+    case svcRestart:
+        Restart(handle);
         break;
-    }
     }
 }
 
@@ -288,15 +317,7 @@ public:
     }
 
 protected:
-    void Execute() override {
-        try {
-            if (!RkStartServiceCtrlDispatcher(FTable))
-                Application->EventLog()->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
-        } catch (...) {
-            // The debug library could not be loaded, for one.
-            Application->EventLog()->LogMessage(ExceptionMessage(std::current_exception()), etError, 1, 0);
-        }
-    }
+    void Execute() override { Application->RunDispatcher(FTable); }
     void DoTerminate() override {
         TThread::DoTerminate();
         // Ends the main thread's pumping.
@@ -310,9 +331,36 @@ private:
     SERVICE_TABLE_ENTRYW* FTable;
 };
 
+void TNtServiceApplication::ReportServiceFailure(const std::wstring& text, DWORD code) {
+    FExitCode = code ? static_cast<int32_t>(code) : 1;
+    FEventLog->LogMessage(text, etError, 1, 0);
+    // The event log alone leaves a person at a console with a program that ends without a word.
+    THostApplication::WriteStdErr(text);
+}
+
+// Runs the dispatcher on the calling thread until every service has stopped. Its failure (a
+// program started outside the manager, the debug library missing) ends service mode.
+void TNtServiceApplication::RunDispatcher(SERVICE_TABLE_ENTRYW* table) {
+    CatchLog(
+        [&] {
+            if (!RkStartServiceCtrlDispatcher(table)) {
+                const DWORD code = GetLastError();
+                ReportServiceFailure(SysErrorMessage(code), code);
+            }
+        },
+        [this](const std::exception_ptr& error) {
+            std::wstring text = ExceptionMessage(error);
+            // The one-time loader raised: say which library, the system's text does not.
+            if (TamrelFindCommand(L"debug") && !RkDebugLibraryLoaded())
+                text = std::wstring(RkDebugLibraryName) + L": " + text;
+            ReportServiceFailure(text, static_cast<DWORD>(ExitCodeOf(error)));
+        });
+}
+
 void TNtServiceApplication::ExecuteService() {
     if (ControlMessage() == 0) {
-        FEventLog->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
+        const DWORD code = GetLastError();
+        ReportServiceFailure(SysErrorMessage(code), code);
         return;
     }
     FServiceTableNames.clear();
@@ -332,12 +380,7 @@ void TNtServiceApplication::ExecuteService() {
         thread->Start();
         while (!HostApplication->Terminated()) HostApplication->HandleMessage();
     } else {
-        try {
-            if (!RkStartServiceCtrlDispatcher(FServiceTable.data()))
-                FEventLog->LogMessage(SysErrorMessage(GetLastError()), etError, 1, 0);
-        } catch (...) {
-            FEventLog->LogMessage(ExceptionMessage(std::current_exception()), etError, 1, 0);
-        }
+        RunDispatcher(FServiceTable.data());
     }
     // The dispatcher returns once every service reported stopped; what a service thread does after
     // its last report (the end of OnExecute, its own clean-up) must not be cut off by the end of the

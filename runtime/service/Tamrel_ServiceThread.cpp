@@ -7,6 +7,7 @@
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
 #include <mutex>
@@ -18,12 +19,6 @@ namespace {
 
 std::atomic<long> gRequestsAlive{0};
 
-TControlRequest* NewRequest(DWORD eventType) {
-    auto* r = new TControlRequest{eventType, nullptr};
-    ++gRequestsAlive;
-    return r;
-}
-
 void FreeRequest(TControlRequest* r) {
     if (!r) return;
     // The handler never attaches data today; whatever a future sender attaches is heap memory.
@@ -32,8 +27,21 @@ void FreeRequest(TControlRequest* r) {
     --gRequestsAlive;
 }
 
-std::wstring CurrentExceptionMessage() {
-    return ExceptionMessage(std::current_exception());
+struct TRequestFree {
+    void operator()(TControlRequest* r) const { FreeRequest(r); }
+};
+// A request owned on its way from the handler to the request loop.
+using TRequestPtr = std::unique_ptr<TControlRequest, TRequestFree>;
+
+TRequestPtr NewRequest(DWORD eventType) {
+    TRequestPtr r(new TControlRequest{eventType, nullptr});
+    ++gRequestsAlive;
+    return r;
+}
+
+// The address of one thunk of a module's block, as the procedure type the system calls.
+template <class F> F ThunkAt(const TVirtualBlock& block, size_t offset) {
+    return reinterpret_cast<F>(static_cast<unsigned char*>(block.Get()) + offset);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -113,24 +121,20 @@ UINT ControlMessage() {
 long ControlRequestsAlive() { return gRequestsAlive.load(); }
 
 void TNtService::BuildThunks() {
-    void* block = VirtualAlloc(nullptr, kThunkBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    TVirtualBlock block(VirtualAlloc(nullptr, kThunkBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (!block) RaiseLastOSError();
-    auto* bytes = static_cast<unsigned char*>(block);
+    auto* bytes = static_cast<unsigned char*>(block.Get());
     FillThunk(bytes + kMainThunk, this, reinterpret_cast<const void*>(&TNtService::MainEntry));
     FillThunk(bytes + kCtrlThunk, this, reinterpret_cast<const void*>(&TNtService::ControlEntry));
     FillThunk(bytes + kConsoleThunk, this, reinterpret_cast<const void*>(&TNtService::ConsoleEntry));
     DWORD old;
-    if (!VirtualProtect(block, kThunkBlockSize, PAGE_EXECUTE, &old)) {
-        DWORD err = GetLastError();
-        VirtualFree(block, 0, MEM_RELEASE);
-        RaiseLastOSError(err);
-    }
-    FlushInstructionCache(GetCurrentProcess(), block, kThunkBlockSize);
-    FThunks = block;
+    if (!VirtualProtect(block.Get(), kThunkBlockSize, PAGE_EXECUTE, &old)) RaiseLastOSError();
+    FlushInstructionCache(GetCurrentProcess(), block.Get(), kThunkBlockSize);
+    FThunks = std::move(block);
 }
 
 LPSERVICE_MAIN_FUNCTIONW TNtService::MainThunk() const {
-    return reinterpret_cast<LPSERVICE_MAIN_FUNCTIONW>(static_cast<unsigned char*>(FThunks) + kMainThunk);
+    return ThunkAt<LPSERVICE_MAIN_FUNCTIONW>(FThunks, kMainThunk);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -139,18 +143,13 @@ LPSERVICE_MAIN_FUNCTIONW TNtService::MainThunk() const {
 void WINAPI TNtService::MainEntry(TNtService* self, DWORD argc, LPWSTR* argv) { self->Main(argc, argv); }
 
 void WINAPI TNtService::ControlEntry(TNtService* self, DWORD code) {
-    try {
-        self->Controller(code, 0, nullptr);
-    } catch (...) {
-    }
+    CatchLog([&] { self->Controller(code, 0, nullptr); }, [self](const std::wstring& m) { self->LogError(m); });
 }
 
 DWORD WINAPI TNtService::ExtendedHandler(DWORD control, DWORD eventType, void* eventData, void* context) {
     auto* self = *static_cast<TNtService**>(context);
-    try {
-        self->Controller(control, eventType, eventData);
-    } catch (...) {
-    }
+    CatchLog([&] { self->Controller(control, eventType, eventData); },
+             [self](const std::wstring& m) { self->LogError(m); });
     return NO_ERROR;
 }
 
@@ -176,14 +175,8 @@ BOOL WINAPI TNtService::ConsoleEntry(TNtService* self, DWORD ctrlType) {
         return FALSE;
     }
     bool doNotHandleNext = false;
-    try {
-        if (self->FOnConsoleEvent) self->FOnConsoleEvent(self, code, doNotHandleNext);
-    } catch (...) {
-        try {
-            self->LogError(CurrentExceptionMessage());
-        } catch (...) {
-        }
-    }
+    CatchLog([&] { if (self->FOnConsoleEvent) self->FOnConsoleEvent(self, code, doNotHandleNext); },
+             [self](const std::wstring& m) { self->LogError(m); });
     return doNotHandleNext ? TRUE : FALSE;
 }
 
@@ -191,78 +184,71 @@ BOOL WINAPI TNtService::ConsoleEntry(TNtService* self, DWORD ctrlType) {
 // Main routine
 
 void TNtService::Main(DWORD argc, LPWSTR* argv) {
+    auto logError = [this](const std::wstring& message) { LogError(message); };
     if (argc == static_cast<DWORD>(-1)) {
-        try {
-            Install();
-        } catch (...) {
-            try {
-                LogError(CurrentExceptionMessage());
-            } catch (...) {
-            }
-        }
+        CatchLog([this] { Install(); }, logError);
         return;
     }
     FInMain.store(true);
     // Requests go to this thread from now on, also those that arrive before Run sets ThreadID.
     FPostThreadID.store(GetCurrentThreadId());
     ++FRunSerial;
-    try {
-        FParams.clear();
-        for (DWORD i = 0; i < argc; ++i) FParams.emplace_back(argv[i] ? argv[i] : L"");
-        MSG probe;
-        PeekMessageW(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // the thread gets its queue
+    CatchLog(
+        [&] {
+            BeginMain(argc, argv);
+            RunLifecycle();
+        },
+        logError);
+    EndMain();
+}
 
-        if (TamrelFindCommand(L"debug") && RkDebugHandlerExAvailable()) {
-            // The debug library delivers event types too (power events): it gets the extended
-            // handler, without the note the manager's registration writes.
-            FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
-        } else if (!IsWin2000() || TamrelFindCommand(L"debug")) {
-            auto handler = reinterpret_cast<LPHANDLER_FUNCTION>(static_cast<unsigned char*>(FThunks) + kCtrlThunk);
-            FStatusHandle = RkRegisterServiceCtrlHandler(FServiceName.c_str(), handler);
-        } else {
-            EventLog()->LogMessage(L"Extended handler is registered", etInformation, 0, 0);
-            FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
-        }
-        if (!FStatusHandle) LogLastError();
+void TNtService::BeginMain(DWORD argc, LPWSTR* argv) {
+    FParams.clear();
+    for (DWORD i = 0; i < argc; ++i) FParams.emplace_back(argv[i] ? argv[i] : L"");
+    MSG probe;
+    PeekMessageW(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // the thread gets its queue
 
-        HANDLE thread = nullptr;
-        if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread,
-                             THREAD_TERMINATE | THREAD_SUSPEND_RESUME | SYNCHRONIZE, FALSE, 0))
-            LogLastError();
-        FThread = thread;
-        FSuspension.SetThread(thread);
-
-        try {
-            FStarted = Start();
-            try {
-                FThreadID.store(GetCurrentThreadId());
-                Run();
-            } catch (...) {
-                Stop();
-                FThreadID.store(0);
-                throw;
-            }
-            Stop();
-            FThreadID.store(0);
-        } catch (...) {
-            LogError(CurrentExceptionMessage());
-        }
-    } catch (...) {
-        try {
-            LogError(CurrentExceptionMessage());
-        } catch (...) {
-        }
+    if (TamrelFindCommand(L"debug") && RkDebugHandlerExAvailable()) {
+        // The debug library delivers event types too (power events): it gets the extended
+        // handler, without the note the manager's registration writes.
+        FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
+    } else if (!IsWin2000() || TamrelFindCommand(L"debug")) {
+        FStatusHandle = RkRegisterServiceCtrlHandler(FServiceName.c_str(), ThunkAt<LPHANDLER_FUNCTION>(FThunks, kCtrlThunk));
+    } else {
+        EventLog()->LogMessage(L"Extended handler is registered", etInformation, 0, 0);
+        FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
     }
+    if (!FStatusHandle) LogLastError();
+
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), FThread.Put(),
+                         THREAD_TERMINATE | THREAD_SUSPEND_RESUME | SYNCHRONIZE, FALSE, 0))
+        LogLastError();
+    FSuspension.SetThread(FThread.Get());
+}
+
+// Start, then Run; the service is stopped on every way out of Run.
+void TNtService::RunLifecycle() {
+    FStarted = Start();
+    try {
+        FThreadID.store(GetCurrentThreadId());
+        Run();
+    } catch (...) {
+        Stop();
+        FThreadID.store(0);
+        throw;
+    }
+    Stop();
+    FThreadID.store(0);
+}
+
+void TNtService::EndMain() {
     FPostThreadID.store(0);
     // Requests that arrived after the run ended are not processed by anyone: free them.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, ControlMessage(), ControlMessage(), PM_REMOVE))
         if (!msg.hwnd) FreeRequest(reinterpret_cast<TControlRequest*>(msg.lParam));
     FSuspension.SetThread(nullptr);
-    if (FThread) {
-        CloseHandle(FThread);
-        FThread = nullptr;
-    }
+    FThread.Reset();
     FInMain.store(false);
 }
 
@@ -284,8 +270,9 @@ bool TNtService::PostRequest(DWORD code, TControlRequest* request) {
 }
 
 void TNtService::Controller(DWORD code, DWORD eventType, void* /*eventData*/) {
-    TControlRequest* request = NewRequest(eventType);
-    if (!PostRequest(code, request)) FreeRequest(request);
+    TRequestPtr request = NewRequest(eventType);
+    // Once posted, the request belongs to the request loop.
+    if (PostRequest(code, request.get())) request.release();
     FSuspension.Resume();
 }
 
@@ -312,60 +299,62 @@ void TNtService::ProcessRequests(bool waitForMessage) {
             continue;
         }
         if (controlMessage && msg.message == controlMessage) {
-            auto* request = reinterpret_cast<TControlRequest*>(msg.lParam);
-            try {
-                DWORD code = static_cast<DWORD>(msg.wParam);
-                switch (code) {
-                case SERVICE_CONTROL_STOP:
-                    Stop();
-                    break;
-                case SERVICE_CONTROL_PAUSE:
-                    Pause();
-                    break;
-                case SERVICE_CONTROL_CONTINUE:
-                    Continue();
-                    break;
-                case SERVICE_CONTROL_INTERROGATE:
-                    Interrogate();
-                    break;
-                case SERVICE_CONTROL_SHUTDOWN:
-                case SERVICE_CONTROL_PRESHUTDOWN:
-                    Shutdown();
-                    break;
-                case SERVICE_CONTROL_PARAMCHANGE:
-                    ParamChange();
-                    break;
-                case SERVICE_CONTROL_NETBINDADD:
-                case SERVICE_CONTROL_NETBINDREMOVE:
-                case SERVICE_CONTROL_NETBINDENABLE:
-                case SERVICE_CONTROL_NETBINDDISABLE:
-                    if (FNetBindEventHandler) FNetBindEventHandler->HandleNetBindEvent(code);
-                    break;
-                case SERVICE_CONTROL_POWEREVENT:
-                    if (FPowerEventHandler)
-                        FPowerEventHandler->HandlePowerEvent(request ? request->EventType : 0,
-                                                             request ? request->Data : nullptr);
-                    break;
-                case SERVICE_CONTROL_SESSIONCHANGE:
-                    EventLog()->LogMessage(L"SessionChange", etInformation, 0, 0);
-                    break;
-                default:
-                    DoCustomControl(code);
-                }
-            } catch (...) {
-                LogError(Format(L"Service execution failed : \"%s\"", CurrentExceptionMessage()));
-            }
-            FreeRequest(request);
+            TRequestPtr request(reinterpret_cast<TControlRequest*>(msg.lParam));
+            CatchLog([&] { DispatchControl(static_cast<DWORD>(msg.wParam), request.get()); },
+                     [this](const std::wstring& m) { LogExecutionFailure(m); });
             continue;
         }
         // Any other thread message goes to the module's own message methods.
-        try {
-            TMessage m{msg.message, msg.wParam, msg.lParam, 0};
-            Dispatch(m);
-        } catch (...) {
-            LogError(Format(L"Service execution failed : \"%s\"", CurrentExceptionMessage()));
-        }
+        CatchLog(
+            [&] {
+                TMessage m{msg.message, msg.wParam, msg.lParam, 0};
+                Dispatch(m);
+            },
+            [this](const std::wstring& m) { LogExecutionFailure(m); });
     }
+}
+
+void TNtService::DispatchControl(DWORD code, const TControlRequest* request) {
+    switch (code) {
+    case SERVICE_CONTROL_STOP:
+        Stop();
+        break;
+    case SERVICE_CONTROL_PAUSE:
+        Pause();
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        Continue();
+        break;
+    case SERVICE_CONTROL_INTERROGATE:
+        Interrogate();
+        break;
+    case SERVICE_CONTROL_SHUTDOWN:
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        Shutdown();
+        break;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        ParamChange();
+        break;
+    case SERVICE_CONTROL_NETBINDADD:
+    case SERVICE_CONTROL_NETBINDREMOVE:
+    case SERVICE_CONTROL_NETBINDENABLE:
+    case SERVICE_CONTROL_NETBINDDISABLE:
+        if (FNetBindEventHandler) FNetBindEventHandler->HandleNetBindEvent(code);
+        break;
+    case SERVICE_CONTROL_POWEREVENT:
+        if (FPowerEventHandler)
+            FPowerEventHandler->HandlePowerEvent(request ? request->EventType : 0, request ? request->Data : nullptr);
+        break;
+    case SERVICE_CONTROL_SESSIONCHANGE:
+        EventLog()->LogMessage(L"SessionChange", etInformation, 0, 0);
+        break;
+    default:
+        DoCustomControl(code);
+    }
+}
+
+void TNtService::LogExecutionFailure(const std::wstring& message) {
+    LogError(Format(L"Service execution failed : \"%s\"", message));
 }
 
 bool TNtService::IsKeyMsg(MSG& msg) {
@@ -377,32 +366,24 @@ bool TNtService::IsKeyMsg(MSG& msg) {
     } else {
         target = msg.hwnd;
     }
-    return SendMessageW(target, msg.message + 0xBC00, msg.wParam, msg.lParam) != 0;
+    return SendMessageW(target, msg.message + CN_BASE, msg.wParam, msg.lParam) != 0;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Transitions
 
 void TNtService::CallQueue(TrkEventList* queue) {
-    for (int i = 0; i < queue->Count(); ++i) {
-        try {
-            queue->CallItem(i, this);
-        } catch (...) {
-            // A queue item's failure does not concern the service or the other items.
-        }
-    }
+    // A queue item's failure does not concern the service or the other items.
+    for (int i = 0; i < queue->Count(); ++i) IgnoreFailure([&] { queue->CallItem(i, this); });
 }
 
 bool TNtService::RunActionEvent(const TNtServiceActionEvent& event, bool onlyWhenStarted,
                                 const wchar_t* failureMessage, TrkEventList* queue) {
     bool doAction = true;
     if (event && (!onlyWhenStarted || FStarted)) {
-        try {
-            event(this, doAction);
-        } catch (...) {
-            LogError(Format(failureMessage, CurrentExceptionMessage()));
+        if (!CatchLog([&] { event(this, doAction); },
+                      [&](const std::wstring& m) { LogError(Format(failureMessage, m)); }))
             doAction = false;
-        }
     }
     if (doAction) CallQueue(queue);
     return doAction;
@@ -411,16 +392,14 @@ bool TNtService::RunActionEvent(const TNtServiceActionEvent& event, bool onlyWhe
 bool TNtService::DoStart() {
     bool doAction = RunActionEvent(FOnStart, false, L"Service starting failed : \"%s\"", FOnStartQueue.get());
     if (doAction && FOnConsoleEvent)
-        SetConsoleCtrlHandler(
-            reinterpret_cast<PHANDLER_ROUTINE>(static_cast<unsigned char*>(FThunks) + kConsoleThunk), TRUE);
+        SetConsoleCtrlHandler(ThunkAt<PHANDLER_ROUTINE>(FThunks, kConsoleThunk), TRUE);
     return doAction;
 }
 
 bool TNtService::DoStop() {
     bool doAction = RunActionEvent(FOnStop, true, L"Service stopping failed : \"%s\"", FOnStopQueue.get());
     if (doAction)
-        SetConsoleCtrlHandler(
-            reinterpret_cast<PHANDLER_ROUTINE>(static_cast<unsigned char*>(FThunks) + kConsoleThunk), FALSE);
+        SetConsoleCtrlHandler(ThunkAt<PHANDLER_ROUTINE>(FThunks, kConsoleThunk), FALSE);
     return doAction;
 }
 
@@ -501,12 +480,12 @@ void TNtService::DoCustomControl(uint32_t code) {
 }
 
 void TNtService::Run() {
-    try {
-        if (FStarted && FOnExecute) FOnExecute(this);
-        else ProcessRequests(true);
-    } catch (...) {
-        LogError(Format(L"Service execution failed : \"%s\"", CurrentExceptionMessage()));
-    }
+    CatchLog(
+        [this] {
+            if (FStarted && FOnExecute) FOnExecute(this);
+            else ProcessRequests(true);
+        },
+        [this](const std::wstring& m) { LogExecutionFailure(m); });
     ProcessRequests(false);
 }
 
@@ -591,9 +570,9 @@ TSynchronizeCall* ClaimCall(WPARAM address, const TrkSynchronizer* owner) {
 }
 } // namespace
 
-TrkSynchronizer::TrkSynchronizer() { FWindowHandle = AllocateHWnd(TWndMethod::Of<&TrkSynchronizer::WndProc>(this)); }
+TrkSynchronizer::TrkSynchronizer() : FWindowHandle(AllocateHWnd(TWndMethod::Of<&TrkSynchronizer::WndProc>(this))) {}
 
-TrkSynchronizer::~TrkSynchronizer() { DeallocateHWnd(FWindowHandle); }
+TrkSynchronizer::~TrkSynchronizer() = default;
 
 void TrkSynchronizer::Execute(TThreadMethod method) {
     TSynchronizeCall call{this, method, nullptr};
@@ -607,7 +586,7 @@ void TrkSynchronizer::Execute(TThreadMethod method) {
         calls.Calls.erase(&call);
     });
     SetLastError(ERROR_SUCCESS);
-    SendMessageW(FWindowHandle, SynchronizeMessage, reinterpret_cast<WPARAM>(&call), 0);
+    SendMessageW(FWindowHandle.Get(), SynchronizeMessage, reinterpret_cast<WPARAM>(&call), 0);
     DWORD code = GetLastError();
     // The window is gone (its thread ended) or no longer serves the synchronizer: the method
     // never ran, which the caller must not take for success.
@@ -620,14 +599,12 @@ void TrkSynchronizer::WndProc(TMessage& message) {
         message.Result = 0;
         TSynchronizeCall* call = ClaimCall(message.WParam, this);
         if (!call) return;
-        try {
-            if (call->Method) call->Method();
-        } catch (...) {
-            call->Error = std::current_exception();
-        }
+        // The method's exception goes back to the caller, which raises it again.
+        CatchLog([call] { if (call->Method) call->Method(); },
+                 [call](const std::exception_ptr& error) { call->Error = error; });
         return;
     }
-    CallDefWindowProc(FWindowHandle, message);
+    CallDefWindowProc(FWindowHandle.Get(), message);
 }
 
 } // namespace tamrel

@@ -1,11 +1,16 @@
 #include "runtime/service/Tamrel_WinSvc.h"
 
 #include "host/Handles.h"
+#include "host/SizeProbe.h"
 #include "host/SysUtils.h"
+#include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <type_traits>
+#include <vector>
 
 namespace tamrel {
 
@@ -35,6 +40,16 @@ bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value) {
 bool TamrelFindCommand(const std::wstring& Name) {
     std::wstring value;
     return TamrelFindParameter(Name, value);
+}
+
+std::wstring TamrelParameterValue(const std::wstring& Name) {
+    std::wstring value;
+    TamrelFindParameter(Name, value);
+    return value;
+}
+
+bool TamrelConfigureCommandGiven() {
+    return TamrelFindCommand(L"install") || TamrelFindCommand(L"reinstall") || TamrelFindCommand(L"uninstall");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -99,67 +114,64 @@ TWinSvcUnit& Unit() {
     return unit;
 }
 
-template <class F> void Bind(F& slot, FARPROC p) {
-    slot = ProcCast<F>(p);
-}
-
-// One entry per export, in binding order; the slot is filled as soon as the export is found.
+// What the loader does for one export: fill its slot, and read the slot back for diagnostics.
 struct TExportBinding {
-    const char* Name;
-    bool Optional;
     void (*Assign)(FARPROC);
     void* (*Read)();
 };
 
-#define TAMREL_BIND(NAME, OPTIONAL, SLOT)                                                                    \
-    TExportBinding {                                                                                         \
-        NAME, OPTIONAL, [](FARPROC p) { Bind(SLOT, p); },                                                    \
-            []() -> void* { return reinterpret_cast<void*>(SLOT); }                                          \
-    }
+template <auto& Table, auto Member> constexpr TExportBinding Binding() {
+    return {[](FARPROC p) {
+                auto& slot = Table.*Member;
+                slot = ProcCast<std::remove_reference_t<decltype(slot)>>(p);
+            },
+            []() -> void* { return reinterpret_cast<void*>(Table.*Member); }};
+}
 
+// The slot of each export of RkDebugExportNames, in that order.
 const TExportBinding GBindings[] = {
-    TAMREL_BIND("DebugRegisterServiceCtrlHandlerW", false, RkSlots.RkRegisterServiceCtrlHandler),
-    TAMREL_BIND("DebugSetServiceStatus", false, RkSlots.RkSetServiceStatus),
-    TAMREL_BIND("DebugStartServiceCtrlDispatcherW", false, RkSlots.RkStartServiceCtrlDispatcher),
-    TAMREL_BIND("DebugCreateServiceW", false, RkSlots.RkCreateService),
-    TAMREL_BIND("DebugOpenSCManagerW", false, RkSlots.RkOpenSCManager),
-    TAMREL_BIND("DebugChangeServiceConfig2W", false, RkSlots.RkChangeServiceConfig2),
-    TAMREL_BIND("DebugChangeServiceConfig2", true, RkSlots.RkChangeServiceConfig2A),
-    TAMREL_BIND("DebugCloseServiceHandle", false, RkSlots.RkCloseServiceHandle),
-    TAMREL_BIND("SendCheckpoint", false, RkDebugExports.SendCheckpointA),
-    TAMREL_BIND("SendCheckpointW", false, RkDebugExports.SendCheckpointW),
-    TAMREL_BIND("SendClearToCheckpoint", false, RkDebugExports.SendClearToCheckpoint),
-    TAMREL_BIND("SendClearAll", false, RkDebugExports.SendClearAll),
-    TAMREL_BIND("SendValue", false, RkDebugExports.SendValueA),
-    TAMREL_BIND("SendValueW", false, RkDebugExports.SendValueW),
-    TAMREL_BIND("SendMethodEnter", false, RkDebugExports.SendMethodEnterA),
-    TAMREL_BIND("SendMethodEnterW", false, RkDebugExports.SendMethodEnterW),
-    TAMREL_BIND("SendMethodLeave", false, RkDebugExports.SendMethodLeaveA),
-    TAMREL_BIND("SendMethodLeaveW", false, RkDebugExports.SendMethodLeaveW),
-    TAMREL_BIND("SendMessage", false, RkDebugExports.SendMessageA),
-    TAMREL_BIND("SendMessageW", false, RkDebugExports.SendMessageW),
-    TAMREL_BIND("DebugRegisterServiceCtrlHandlerExW", true, RkSlots.RkRegisterServiceCtrlHandlerEx),
+    Binding<RkSlots, &TRkSlots::RkRegisterServiceCtrlHandler>(),
+    Binding<RkSlots, &TRkSlots::RkSetServiceStatus>(),
+    Binding<RkSlots, &TRkSlots::RkStartServiceCtrlDispatcher>(),
+    Binding<RkSlots, &TRkSlots::RkCreateService>(),
+    Binding<RkSlots, &TRkSlots::RkOpenSCManager>(),
+    Binding<RkSlots, &TRkSlots::RkChangeServiceConfig2>(),
+    Binding<RkSlots, &TRkSlots::RkChangeServiceConfig2A>(),
+    Binding<RkSlots, &TRkSlots::RkCloseServiceHandle>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendCheckpointA>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendCheckpointW>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendClearToCheckpoint>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendClearAll>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendValueA>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendValueW>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMethodEnterA>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMethodEnterW>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMethodLeaveA>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMethodLeaveW>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMessageA>(),
+    Binding<RkDebugExports, &TRkDebugExports::SendMessageW>(),
+    Binding<RkSlots, &TRkSlots::RkRegisterServiceCtrlHandlerEx>(),
 };
-#undef TAMREL_BIND
 
 static_assert(sizeof(GBindings) / sizeof(GBindings[0]) == RkDebugExportCount);
 
 void LoadDebugLibrary() {
     // Configuring always talks to the real manager.
-    if (!TamrelFindCommand(L"debug")) return;
-    if (TamrelFindCommand(L"install") || TamrelFindCommand(L"uninstall") || TamrelFindCommand(L"reinstall"))
-        return;
+    if (!TamrelFindCommand(L"debug") || TamrelConfigureCommandGiven()) return;
 
     HMODULE library = LoadLibraryW(RkDebugLibraryName);
     if (!library) RaiseLastOSError();
     Unit().AdoptDebugLibrary(library);
-    for (const TExportBinding& binding : GBindings) {
-        FARPROC p = GetProcAddress(library, binding.Name);
+    // Each slot is filled as soon as its export is found: a stop leaves the earlier ones filled.
+    for (int i = 0; i < RkDebugExportCount; ++i) {
+        FARPROC p = GetProcAddress(library, RkDebugExportNames[i]);
         if (!p) {
-            if (binding.Optional) continue;
+            if (std::any_of(std::begin(RkOptionalDebugExports), std::end(RkOptionalDebugExports),
+                            [&](const char* name) { return std::strcmp(RkDebugExportNames[i], name) == 0; }))
+                continue;
             throw Exception(std::wstring(L"Error loading tamreldbg library"));
         }
-        binding.Assign(p);
+        GBindings[i].Assign(p);
     }
 }
 
@@ -361,28 +373,21 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
                                  LPDWORD pcbBytesNeeded) {
     DWORD localNeeded = 0;
     DWORD& needed = pcbBytesNeeded ? *pcbBytesNeeded : localNeeded;
-    DWORD wideSize = 0;
-    BOOL ok = ::QueryServiceConfig2W(hService, dwInfoLevel, nullptr, 0, &wideSize);
-    DWORD error = GetLastError();
-    if (ok || error != ERROR_INSUFFICIENT_BUFFER) {
-        needed = wideSize;
-        SetLastError(error);
-        return ok;
+    DWORD error;
+    // A system-style function: out of memory is its error code, as for the real one.
+    try {
+        std::vector<BYTE> wide;
+        DWORD wideSize = 0;
+        error = CallWithSizeProbe(wide, wideSize, [&](BYTE* buffer, DWORD& size) {
+            return ErrorOf(::QueryServiceConfig2W(hService, dwInfoLevel, buffer, size, &size));
+        });
+        if (error == ERROR_SUCCESS && !wide.empty())
+            error = ServiceConfig2ToAnsi(dwInfoLevel, wide.data(), wideSize, lpBuffer, cbBufSize, needed);
+        else if (wide.empty())
+            needed = wideSize; // the probe's answer, as it came
+    } catch (const std::bad_alloc&) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
     }
-    // 8-byte units keep the wide records aligned.
-    std::unique_ptr<uint64_t[]> wide(new (std::nothrow) uint64_t[(wideSize + 7) / 8]);
-    if (!wide) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    ok = ::QueryServiceConfig2W(hService, dwInfoLevel, reinterpret_cast<LPBYTE>(wide.get()), wideSize,
-                                &wideSize);
-    error = GetLastError();
-    if (!ok) {
-        SetLastError(error);
-        return FALSE;
-    }
-    error = ServiceConfig2ToAnsi(dwInfoLevel, wide.get(), wideSize, lpBuffer, cbBufSize, needed);
     SetLastError(error);
     return error == ERROR_SUCCESS;
 }
@@ -391,9 +396,30 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
 // Wrappers
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Every wrapper has this one shape: a filled slot takes the call, else the real function does.
+template <auto Slot, class Real, class... A> auto Redirect(Real real, A... args) {
+    if (auto slot = RkSlots.*Slot) return slot(args...);
+    return real(args...);
+}
+
+// The wrappers whose slot the debug library may fill run the loader first.
+template <auto Slot, class Real, class... A> auto RedirectAfterLoad(Real real, A... args) {
+    RkLoadDebugLibrary();
+    return Redirect<Slot>(real, args...);
+}
+
+// A debug event reaches its export when the library bound it, and goes nowhere otherwise.
+template <auto Export, class... A> void Send(A... args) {
+    RkLoadDebugLibrary();
+    if (auto send = RkDebugExports.*Export) send(args...);
+}
+
+} // namespace
+
 SC_HANDLE WINAPI RkOpenSCManager(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, DWORD dwDesiredAccess) {
-    if (auto slot = RkSlots.RkOpenSCManager) return slot(lpMachineName, lpDatabaseName, dwDesiredAccess);
-    return ::OpenSCManagerW(lpMachineName, lpDatabaseName, dwDesiredAccess);
+    return Redirect<&TRkSlots::RkOpenSCManager>(&::OpenSCManagerW, lpMachineName, lpDatabaseName, dwDesiredAccess);
 }
 
 SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
@@ -401,117 +427,95 @@ SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LP
                                  DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
                                  LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
                                  LPCWSTR lpPassword) {
-    if (auto slot = RkSlots.RkCreateService)
-        return slot(hSCManager, lpServiceName, lpDisplayName, dwDesiredAccess, dwServiceType, dwStartType,
-                    dwErrorControl, lpBinaryPathName, lpLoadOrderGroup, lpdwTagId, lpDependencies,
-                    lpServiceStartName, lpPassword);
-    return ::CreateServiceW(hSCManager, lpServiceName, lpDisplayName, dwDesiredAccess, dwServiceType,
-                            dwStartType, dwErrorControl, lpBinaryPathName, lpLoadOrderGroup, lpdwTagId,
-                            lpDependencies, lpServiceStartName, lpPassword);
+    return Redirect<&TRkSlots::RkCreateService>(&::CreateServiceW, hSCManager, lpServiceName, lpDisplayName,
+                                                dwDesiredAccess, dwServiceType, dwStartType, dwErrorControl,
+                                                lpBinaryPathName, lpLoadOrderGroup, lpdwTagId, lpDependencies,
+                                                lpServiceStartName, lpPassword);
 }
 
 BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject) {
-    if (auto slot = RkSlots.RkCloseServiceHandle) return slot(hSCObject);
-    return ::CloseServiceHandle(hSCObject);
+    return Redirect<&TRkSlots::RkCloseServiceHandle>(&::CloseServiceHandle, hSCObject);
 }
 
 BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
-    if (auto slot = RkSlots.RkChangeServiceConfig2) return slot(hService, dwInfoLevel, lpInfo);
-    return tamrel::ChangeServiceConfig2W(hService, dwInfoLevel, lpInfo);
+    return Redirect<&TRkSlots::RkChangeServiceConfig2>(&tamrel::ChangeServiceConfig2W, hService, dwInfoLevel, lpInfo);
 }
 
 BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
-    if (auto slot = RkSlots.RkChangeServiceConfig2A) return slot(hService, dwInfoLevel, lpInfo);
-    return tamrel::ChangeServiceConfig2A(hService, dwInfoLevel, lpInfo);
+    return Redirect<&TRkSlots::RkChangeServiceConfig2A>(&tamrel::ChangeServiceConfig2A, hService, dwInfoLevel,
+                                                        lpInfo);
 }
 
 SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
                                                           LPHANDLER_FUNCTION lpHandlerProc) {
-    RkLoadDebugLibrary();
-    if (auto slot = RkSlots.RkRegisterServiceCtrlHandler) return slot(lpServiceName, lpHandlerProc);
-    return ::RegisterServiceCtrlHandlerW(lpServiceName, lpHandlerProc);
+    return RedirectAfterLoad<&TRkSlots::RkRegisterServiceCtrlHandler>(&::RegisterServiceCtrlHandlerW,
+                                                                      lpServiceName, lpHandlerProc);
 }
 
 SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
                                                             LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                             LPVOID lpContext) {
-    RkLoadDebugLibrary();
-    if (auto slot = RkSlots.RkRegisterServiceCtrlHandlerEx)
-        return slot(lpServiceName, lpHandlerProc, lpContext);
-    return tamrel::RegisterServiceCtrlHandlerExW(lpServiceName, lpHandlerProc, lpContext);
+    return RedirectAfterLoad<&TRkSlots::RkRegisterServiceCtrlHandlerEx>(&tamrel::RegisterServiceCtrlHandlerExW,
+                                                                        lpServiceName, lpHandlerProc, lpContext);
 }
 
 BOOL WINAPI RkSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus) {
-    RkLoadDebugLibrary();
-    if (auto slot = RkSlots.RkSetServiceStatus) return slot(hServiceStatus, lpServiceStatus);
-    return ::SetServiceStatus(hServiceStatus, lpServiceStatus);
+    return RedirectAfterLoad<&TRkSlots::RkSetServiceStatus>(&::SetServiceStatus, hServiceStatus, lpServiceStatus);
 }
 
 BOOL WINAPI RkStartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* lpServiceStartTable) {
-    RkLoadDebugLibrary();
-    if (auto slot = RkSlots.RkStartServiceCtrlDispatcher) return slot(lpServiceStartTable);
-    return ::StartServiceCtrlDispatcherW(lpServiceStartTable);
+    return RedirectAfterLoad<&TRkSlots::RkStartServiceCtrlDispatcher>(&::StartServiceCtrlDispatcherW,
+                                                                      lpServiceStartTable);
 }
 
 BOOL WINAPI RkControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus) {
-    if (auto slot = RkSlots.RkControlService) return slot(hService, dwControl, lpServiceStatus);
-    return ::ControlService(hService, dwControl, lpServiceStatus);
+    return Redirect<&TRkSlots::RkControlService>(&::ControlService, hService, dwControl, lpServiceStatus);
 }
 
 BOOL WINAPI RkDeleteService(SC_HANDLE hService) {
-    if (auto slot = RkSlots.RkDeleteService) return slot(hService);
-    return ::DeleteService(hService);
+    return Redirect<&TRkSlots::RkDeleteService>(&::DeleteService, hService);
 }
 
 BOOL WINAPI RkEnumServicesStatus(SC_HANDLE hSCManager, DWORD dwServiceType, DWORD dwServiceState,
                                  LPENUM_SERVICE_STATUSW lpServices, DWORD cbBufSize, LPDWORD pcbBytesNeeded,
                                  LPDWORD lpServicesReturned, LPDWORD lpResumeHandle) {
-    if (auto slot = RkSlots.RkEnumServicesStatus)
-        return slot(hSCManager, dwServiceType, dwServiceState, lpServices, cbBufSize, pcbBytesNeeded,
-                    lpServicesReturned, lpResumeHandle);
-    return ::EnumServicesStatusW(hSCManager, dwServiceType, dwServiceState, lpServices, cbBufSize,
-                                 pcbBytesNeeded, lpServicesReturned, lpResumeHandle);
+    return Redirect<&TRkSlots::RkEnumServicesStatus>(&::EnumServicesStatusW, hSCManager, dwServiceType,
+                                                     dwServiceState, lpServices, cbBufSize, pcbBytesNeeded,
+                                                     lpServicesReturned, lpResumeHandle);
 }
 
 BOOL WINAPI RkGetServiceDisplayName(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPWSTR lpDisplayName,
                                     LPDWORD lpcchBuffer) {
-    if (auto slot = RkSlots.RkGetServiceDisplayName)
-        return slot(hSCManager, lpServiceName, lpDisplayName, lpcchBuffer);
-    return ::GetServiceDisplayNameW(hSCManager, lpServiceName, lpDisplayName, lpcchBuffer);
+    return Redirect<&TRkSlots::RkGetServiceDisplayName>(&::GetServiceDisplayNameW, hSCManager, lpServiceName,
+                                                        lpDisplayName, lpcchBuffer);
 }
 
 SC_HANDLE WINAPI RkOpenService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess) {
-    if (auto slot = RkSlots.RkOpenService) return slot(hSCManager, lpServiceName, dwDesiredAccess);
-    return ::OpenServiceW(hSCManager, lpServiceName, dwDesiredAccess);
+    return Redirect<&TRkSlots::RkOpenService>(&::OpenServiceW, hSCManager, lpServiceName, dwDesiredAccess);
 }
 
 BOOL WINAPI RkQueryServiceConfig(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded) {
-    if (auto slot = RkSlots.RkQueryServiceConfig)
-        return slot(hService, lpServiceConfig, cbBufSize, pcbBytesNeeded);
-    return ::QueryServiceConfigW(hService, lpServiceConfig, cbBufSize, pcbBytesNeeded);
+    return Redirect<&TRkSlots::RkQueryServiceConfig>(&::QueryServiceConfigW, hService, lpServiceConfig, cbBufSize,
+                                                     pcbBytesNeeded);
 }
 
 BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
                                   DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
                                   LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
                                   LPCWSTR lpPassword, LPCWSTR lpDisplayName) {
-    if (auto slot = RkSlots.RkChangeServiceConfig)
-        return slot(hService, dwServiceType, dwStartType, dwErrorControl, lpBinaryPathName, lpLoadOrderGroup,
-                    lpdwTagId, lpDependencies, lpServiceStartName, lpPassword, lpDisplayName);
-    return ::ChangeServiceConfigW(hService, dwServiceType, dwStartType, dwErrorControl, lpBinaryPathName,
-                                  lpLoadOrderGroup, lpdwTagId, lpDependencies, lpServiceStartName, lpPassword,
-                                  lpDisplayName);
+    return Redirect<&TRkSlots::RkChangeServiceConfig>(&::ChangeServiceConfigW, hService, dwServiceType,
+                                                      dwStartType, dwErrorControl, lpBinaryPathName,
+                                                      lpLoadOrderGroup, lpdwTagId, lpDependencies,
+                                                      lpServiceStartName, lpPassword, lpDisplayName);
 }
 
 BOOL WINAPI RkQueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
-    if (auto slot = RkSlots.RkQueryServiceStatus) return slot(hService, lpServiceStatus);
-    return ::QueryServiceStatus(hService, lpServiceStatus);
+    return Redirect<&TRkSlots::RkQueryServiceStatus>(&::QueryServiceStatus, hService, lpServiceStatus);
 }
 
 BOOL WINAPI RkStartService(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCWSTR* lpServiceArgVectors) {
-    if (auto slot = RkSlots.RkStartService) return slot(hService, dwNumServiceArgs, lpServiceArgVectors);
-    return ::StartServiceW(hService, dwNumServiceArgs, lpServiceArgVectors);
+    return Redirect<&TRkSlots::RkStartService>(&::StartServiceW, hService, dwNumServiceArgs, lpServiceArgVectors);
 }
 
 BOOL WINAPI RkQueryServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
@@ -524,63 +528,47 @@ BOOL WINAPI RkQueryServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE 
 // ---------------------------------------------------------------------------------------------
 
 void WINAPI RkSendCheckpoint(const char* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendCheckpointA) send(Text, Data);
+    Send<&TRkDebugExports::SendCheckpointA>(Text, Data);
 }
 
 void WINAPI RkSendCheckpoint(const wchar_t* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendCheckpointW) send(Text, Data);
+    Send<&TRkDebugExports::SendCheckpointW>(Text, Data);
 }
 
-void WINAPI RkSendClearToCheckpoint() {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendClearToCheckpoint) send();
-}
+void WINAPI RkSendClearToCheckpoint() { Send<&TRkDebugExports::SendClearToCheckpoint>(); }
 
-void WINAPI RkSendClearAll() {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendClearAll) send();
-}
+void WINAPI RkSendClearAll() { Send<&TRkDebugExports::SendClearAll>(); }
 
 void WINAPI RkSendValue(TDebugEventKind Kind, const char* Text, VARIANT Value, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendValueA) send(Kind, Text, Value, Data);
+    Send<&TRkDebugExports::SendValueA>(Kind, Text, Value, Data);
 }
 
 void WINAPI RkSendValue(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendValueW) send(Kind, Text, Value, Data);
+    Send<&TRkDebugExports::SendValueW>(Kind, Text, Value, Data);
 }
 
 void WINAPI RkSendMethodEnter(const char* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMethodEnterA) send(Text, Data);
+    Send<&TRkDebugExports::SendMethodEnterA>(Text, Data);
 }
 
 void WINAPI RkSendMethodEnter(const wchar_t* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMethodEnterW) send(Text, Data);
+    Send<&TRkDebugExports::SendMethodEnterW>(Text, Data);
 }
 
 void WINAPI RkSendMethodLeave(const char* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMethodLeaveA) send(Text, Data);
+    Send<&TRkDebugExports::SendMethodLeaveA>(Text, Data);
 }
 
 void WINAPI RkSendMethodLeave(const wchar_t* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMethodLeaveW) send(Text, Data);
+    Send<&TRkDebugExports::SendMethodLeaveW>(Text, Data);
 }
 
 void WINAPI RkSendMessage(TDebugEventKind Kind, const char* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMessageA) send(Kind, Text, Data);
+    Send<&TRkDebugExports::SendMessageA>(Kind, Text, Data);
 }
 
 void WINAPI RkSendMessage(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data) {
-    RkLoadDebugLibrary();
-    if (auto send = RkDebugExports.SendMessageW) send(Kind, Text, Data);
+    Send<&TRkDebugExports::SendMessageW>(Kind, Text, Data);
 }
 
 } // namespace tamrel

@@ -8,7 +8,9 @@
 #include <oleauto.h>
 #include <winsvc.h>
 
+#include "host/Api.h"
 #include "host/Handles.h"
+#include "runtime/service/Tamrel_DebugInterface.h"
 
 #include <string>
 
@@ -19,8 +21,12 @@ namespace tamrel {
 // regard to case. The process command line is read at each call.
 // ---------------------------------------------------------------------------------------------
 
-bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value);
-bool TamrelFindCommand(const std::wstring& Name);
+TAMREL_API bool TamrelFindParameter(const std::wstring& Name, std::wstring& Value);
+TAMREL_API bool TamrelFindCommand(const std::wstring& Name);
+// The value of a switch; empty when the switch is absent or has no value.
+TAMREL_API std::wstring TamrelParameterValue(const std::wstring& Name);
+// Any of the configure switches: install, uninstall, reinstall.
+TAMREL_API bool TamrelConfigureCommandGiven();
 
 // ---------------------------------------------------------------------------------------------
 // Records of the extended configuration: SERVICE_DESCRIPTIONA/W, SERVICE_FAILURE_ACTIONSA/W,
@@ -30,35 +36,12 @@ bool TamrelFindCommand(const std::wstring& Name);
 
 using THandlerExFunction = LPHANDLER_FUNCTION_EX;
 
-enum TDebugEventKind { dekInfo, dekWarning, dekError };
-
-// The last parameter of the debug events: 32 bits in the 32-bit build, pointer-sized in the
-// 64-bit one.
-using TDebugEventData = UINT_PTR;
-
 // ---------------------------------------------------------------------------------------------
-// Redirection slots: nil means the real function is called. The loader fills those that have a
-// debug export; tests may put a recorder into any of them (and must empty it again).
+// Redirection slots: one per redirectable wrapper, of the wrapped function's type; nil means the
+// real function is called. The loader fills those that have a debug export; the types of those
+// are the types of the debug library's exports (Tamrel_DebugInterface.h).
 // ---------------------------------------------------------------------------------------------
 
-using TOpenSCManagerProc = SC_HANDLE(WINAPI*)(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName,
-                                              DWORD dwDesiredAccess);
-using TCreateServiceProc = SC_HANDLE(WINAPI*)(SC_HANDLE hSCManager, LPCWSTR lpServiceName,
-                                              LPCWSTR lpDisplayName, DWORD dwDesiredAccess,
-                                              DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl,
-                                              LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
-                                              LPDWORD lpdwTagId, LPCWSTR lpDependencies,
-                                              LPCWSTR lpServiceStartName, LPCWSTR lpPassword);
-using TCloseServiceHandleProc = BOOL(WINAPI*)(SC_HANDLE hSCObject);
-using TChangeServiceConfig2Proc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-using TRegisterServiceCtrlHandlerProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
-                                                                       LPHANDLER_FUNCTION lpHandlerProc);
-using TRegisterServiceCtrlHandlerExProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
-                                                                         LPHANDLER_FUNCTION_EX lpHandlerProc,
-                                                                         LPVOID lpContext);
-using TSetServiceStatusProc = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE hServiceStatus,
-                                            LPSERVICE_STATUS lpServiceStatus);
-using TStartServiceCtrlDispatcherProc = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
 using TControlServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwControl,
                                           LPSERVICE_STATUS lpServiceStatus);
 using TDeleteServiceProc = BOOL(WINAPI*)(SC_HANDLE hService);
@@ -81,40 +64,10 @@ using TQueryServiceStatusProc = BOOL(WINAPI*)(SC_HANDLE hService, LPSERVICE_STAT
 using TStartServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwNumServiceArgs,
                                         LPCWSTR* lpServiceArgVectors);
 
-struct TRkSlots {
-    TOpenSCManagerProc RkOpenSCManager = nullptr;
-    TCreateServiceProc RkCreateService = nullptr;
-    TCloseServiceHandleProc RkCloseServiceHandle = nullptr;
-    TChangeServiceConfig2Proc RkChangeServiceConfig2 = nullptr;
-    // Takes the ANSI records (SERVICE_DESCRIPTIONA, SERVICE_FAILURE_ACTIONSA).
-    TChangeServiceConfig2Proc RkChangeServiceConfig2A = nullptr;
-    TRegisterServiceCtrlHandlerProc RkRegisterServiceCtrlHandler = nullptr;
-    TRegisterServiceCtrlHandlerExProc RkRegisterServiceCtrlHandlerEx = nullptr;
-    TSetServiceStatusProc RkSetServiceStatus = nullptr;
-    TStartServiceCtrlDispatcherProc RkStartServiceCtrlDispatcher = nullptr;
-    TControlServiceProc RkControlService = nullptr;
-    TDeleteServiceProc RkDeleteService = nullptr;
-    TEnumServicesStatusProc RkEnumServicesStatus = nullptr;
-    TGetServiceDisplayNameProc RkGetServiceDisplayName = nullptr;
-    TOpenServiceProc RkOpenService = nullptr;
-    TQueryServiceConfigProc RkQueryServiceConfig = nullptr;
-    TChangeServiceConfigProc RkChangeServiceConfig = nullptr;
-    TQueryServiceStatusProc RkQueryServiceStatus = nullptr;
-    TStartServiceProc RkStartService = nullptr;
-};
-extern TRkSlots RkSlots;
+// The slots themselves, and the guard through which tests fill them, are internal to the layer
+// (runtime/service/internal/Tamrel_WinSvcInternal.h).
 
 // The debug-event exports of the debug library; nil = not bound (the events go nowhere).
-using TSendTextA = void(WINAPI*)(const char* Text, TDebugEventData Data);
-using TSendTextW = void(WINAPI*)(const wchar_t* Text, TDebugEventData Data);
-using TSendPlain = void(WINAPI*)();
-using TSendValueA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, VARIANT Value,
-                                  TDebugEventData Data);
-using TSendValueW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value,
-                                  TDebugEventData Data);
-using TSendMessageA = void(WINAPI*)(TDebugEventKind Kind, const char* Text, TDebugEventData Data);
-using TSendMessageW = void(WINAPI*)(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data);
-
 struct TRkDebugExports {
     TSendTextA SendCheckpointA = nullptr;
     TSendTextW SendCheckpointW = nullptr;
@@ -129,81 +82,44 @@ struct TRkDebugExports {
     TSendMessageA SendMessageA = nullptr;
     TSendMessageW SendMessageW = nullptr;
 };
-extern TRkDebugExports RkDebugExports;
-
-// The file name of the debug library for this processor.
-#ifdef _WIN64
-inline constexpr wchar_t RkDebugLibraryName[] = L"tamreldbg64.dll";
-#else
-inline constexpr wchar_t RkDebugLibraryName[] = L"tamreldbg.dll";
-#endif
-
-// The export names in the order the loader binds them.
-inline constexpr const char* RkDebugExportNames[] = {"DebugRegisterServiceCtrlHandlerW",
-                                                     "DebugSetServiceStatus",
-                                                     "DebugStartServiceCtrlDispatcherW",
-                                                     "DebugCreateServiceW",
-                                                     "DebugOpenSCManagerW",
-                                                     "DebugChangeServiceConfig2W",
-                                                     "DebugChangeServiceConfig2",
-                                                     "DebugCloseServiceHandle",
-                                                     "SendCheckpoint",
-                                                     "SendCheckpointW",
-                                                     "SendClearToCheckpoint",
-                                                     "SendClearAll",
-                                                     "SendValue",
-                                                     "SendValueW",
-                                                     "SendMethodEnter",
-                                                     "SendMethodEnterW",
-                                                     "SendMethodLeave",
-                                                     "SendMethodLeaveW",
-                                                     "SendMessage",
-                                                     "SendMessageW",
-                                                     "DebugRegisterServiceCtrlHandlerExW"};
-inline constexpr int RkDebugExportCount = sizeof(RkDebugExportNames) / sizeof(RkDebugExportNames[0]);
+extern TAMREL_API TRkDebugExports RkDebugExports;
 
 // Runs the one-time loader (the wrappers that need it call it themselves). Raises EOSError when
 // the library cannot be loaded and Exception("Error loading tamreldbg library") when a required
 // export is missing; it never runs a second time, whatever happened the first time.
-void RkLoadDebugLibrary();
-bool RkDebugLoaderRan();
+TAMREL_API void RkLoadDebugLibrary();
+TAMREL_API bool RkDebugLoaderRan();
 // The debug library's module handle, nil when it was not loaded.
-HMODULE RkDebugLibraryHandle();
+TAMREL_API HMODULE RkDebugLibraryHandle();
 inline bool RkDebugLibraryLoaded() {
     return RkDebugLibraryHandle() != nullptr;
 }
-// The debug library takes the extended control handler as well (an optional export): a debug
-// run can then deliver controls with an event type, as power events need.
-bool RkDebugHandlerExAvailable();
+// The debug library was loaded and takes the extended control handler (its optional export).
+TAMREL_API bool RkDebugHandlerExAvailable();
 // The address the loader bound for an export of RkDebugExportNames, nil when not bound (for
 // diagnostics and tests).
-void* RkBoundDebugExport(int Index);
+TAMREL_API void* RkBoundDebugExport(int Index);
 
 // ---------------------------------------------------------------------------------------------
 // advapi32 functions bound at run time (older systems lack them)
 // ---------------------------------------------------------------------------------------------
 
-struct TRkAdvApi {
-    TChangeServiceConfig2Proc ChangeServiceConfig2W = nullptr;
-    TRegisterServiceCtrlHandlerExProc RegisterServiceCtrlHandlerExW = nullptr;
-};
-// The bound pointers (binding them on first use). Tests may replace one and must restore it.
-TRkAdvApi& RkAdvApi();
+// (The bound pointers are internal to the layer, like the slots.)
 
 // The bound ChangeServiceConfig2W, or error 120 (ERROR_CALL_NOT_IMPLEMENTED) when it is absent.
 // <winsvc.h> maps ChangeServiceConfig2 to this name.
-BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
+TAMREL_API BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 // The bound RegisterServiceCtrlHandlerExW, or error 120 and a zero handle. <winsvc.h> maps
 // RegisterServiceCtrlHandlerEx to this name.
-SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
+TAMREL_API SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
                                                            LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                            LPVOID lpContext);
 
 // ANSI adapters over the wide functions. The text-free records (delayed auto-start, failure
 // actions flag, service SID, preshutdown, preferred node) have one layout in both forms and are
 // passed as they are.
-BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
+TAMREL_API BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
+TAMREL_API BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded);
 
 // Lays out a record that QueryServiceConfig2W answered in its ANSI form into Buffer: the record
@@ -212,71 +128,71 @@ BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE l
 // ERROR_INSUFFICIENT_BUFFER (Buffer too small, nothing copied), ERROR_INVALID_DATA (a text has no
 // ANSI form) or ERROR_INVALID_LEVEL (a level whose records differ that this layer does not know).
 // WideSize is the size of the wide answer, needed for the text-free levels only.
-DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer,
+TAMREL_API DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSize, LPBYTE Buffer,
                            DWORD BufSize, DWORD& Needed);
 
 // ---------------------------------------------------------------------------------------------
 // The wrappers: parameters and results of the Windows functions.
 // ---------------------------------------------------------------------------------------------
 
-SC_HANDLE WINAPI RkOpenSCManager(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, DWORD dwDesiredAccess);
-SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
+TAMREL_API SC_HANDLE WINAPI RkOpenSCManager(LPCWSTR lpMachineName, LPCWSTR lpDatabaseName, DWORD dwDesiredAccess);
+TAMREL_API SC_HANDLE WINAPI RkCreateService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lpDisplayName,
                                  DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType,
                                  DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
                                  LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
                                  LPCWSTR lpPassword);
-BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject);
+TAMREL_API BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject);
 namespace detail {
 inline void RkCloseScHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
 } // namespace detail
 // A service-manager handle from the wrappers, closed through the wrappers (so that a redirected
 // manager gets its own handles back).
 using TRkScHandle = TUniqueHandle<SC_HANDLE, detail::RkCloseScHandle>;
-BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
+TAMREL_API BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 // The ANSI records; without the debug library it goes through ChangeServiceConfig2A.
-BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
+TAMREL_API BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
+TAMREL_API SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
                                                           LPHANDLER_FUNCTION lpHandlerProc);
-SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
+TAMREL_API SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
                                                             LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                             LPVOID lpContext);
-BOOL WINAPI RkSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus);
-BOOL WINAPI RkStartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
-BOOL WINAPI RkControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus);
-BOOL WINAPI RkDeleteService(SC_HANDLE hService);
-BOOL WINAPI RkEnumServicesStatus(SC_HANDLE hSCManager, DWORD dwServiceType, DWORD dwServiceState,
+TAMREL_API BOOL WINAPI RkSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus);
+TAMREL_API BOOL WINAPI RkStartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
+TAMREL_API BOOL WINAPI RkControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus);
+TAMREL_API BOOL WINAPI RkDeleteService(SC_HANDLE hService);
+TAMREL_API BOOL WINAPI RkEnumServicesStatus(SC_HANDLE hSCManager, DWORD dwServiceType, DWORD dwServiceState,
                                  LPENUM_SERVICE_STATUSW lpServices, DWORD cbBufSize, LPDWORD pcbBytesNeeded,
                                  LPDWORD lpServicesReturned, LPDWORD lpResumeHandle);
-BOOL WINAPI RkGetServiceDisplayName(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPWSTR lpDisplayName,
+TAMREL_API BOOL WINAPI RkGetServiceDisplayName(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPWSTR lpDisplayName,
                                     LPDWORD lpcchBuffer);
-SC_HANDLE WINAPI RkOpenService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess);
-BOOL WINAPI RkQueryServiceConfig(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig, DWORD cbBufSize,
+TAMREL_API SC_HANDLE WINAPI RkOpenService(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess);
+TAMREL_API BOOL WINAPI RkQueryServiceConfig(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGW lpServiceConfig, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded);
-BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
+TAMREL_API BOOL WINAPI RkChangeServiceConfig(SC_HANDLE hService, DWORD dwServiceType, DWORD dwStartType,
                                   DWORD dwErrorControl, LPCWSTR lpBinaryPathName, LPCWSTR lpLoadOrderGroup,
                                   LPDWORD lpdwTagId, LPCWSTR lpDependencies, LPCWSTR lpServiceStartName,
                                   LPCWSTR lpPassword, LPCWSTR lpDisplayName);
-BOOL WINAPI RkQueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
-BOOL WINAPI RkStartService(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCWSTR* lpServiceArgVectors);
+TAMREL_API BOOL WINAPI RkQueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
+TAMREL_API BOOL WINAPI RkStartService(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCWSTR* lpServiceArgVectors);
 // Not redirectable: the debug library has no service records to query.
-BOOL WINAPI RkQueryServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
+TAMREL_API BOOL WINAPI RkQueryServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
                                   LPDWORD pcbBytesNeeded);
 
 // ---------------------------------------------------------------------------------------------
 // Debug-event channel: reaches the debug library only; returns at once without it.
 // ---------------------------------------------------------------------------------------------
 
-void WINAPI RkSendCheckpoint(const char* Text, TDebugEventData Data);
-void WINAPI RkSendCheckpoint(const wchar_t* Text, TDebugEventData Data);
-void WINAPI RkSendClearToCheckpoint();
-void WINAPI RkSendClearAll();
-void WINAPI RkSendValue(TDebugEventKind Kind, const char* Text, VARIANT Value, TDebugEventData Data);
-void WINAPI RkSendValue(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value, TDebugEventData Data);
-void WINAPI RkSendMethodEnter(const char* Text, TDebugEventData Data);
-void WINAPI RkSendMethodEnter(const wchar_t* Text, TDebugEventData Data);
-void WINAPI RkSendMethodLeave(const char* Text, TDebugEventData Data);
-void WINAPI RkSendMethodLeave(const wchar_t* Text, TDebugEventData Data);
-void WINAPI RkSendMessage(TDebugEventKind Kind, const char* Text, TDebugEventData Data);
-void WINAPI RkSendMessage(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendCheckpoint(const char* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendCheckpoint(const wchar_t* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendClearToCheckpoint();
+TAMREL_API void WINAPI RkSendClearAll();
+TAMREL_API void WINAPI RkSendValue(TDebugEventKind Kind, const char* Text, VARIANT Value, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendValue(TDebugEventKind Kind, const wchar_t* Text, VARIANT Value, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMethodEnter(const char* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMethodEnter(const wchar_t* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMethodLeave(const char* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMethodLeave(const wchar_t* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMessage(TDebugEventKind Kind, const char* Text, TDebugEventData Data);
+TAMREL_API void WINAPI RkSendMessage(TDebugEventKind Kind, const wchar_t* Text, TDebugEventData Data);
 
 } // namespace tamrel

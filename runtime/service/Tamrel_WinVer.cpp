@@ -1,6 +1,7 @@
 #include "runtime/service/Tamrel_WinVer.h"
 
 #include "host/SysUtils.h"
+#include "runtime/service/internal/Tamrel_WinVerInternal.h"
 
 namespace tamrel {
 

@@ -30,15 +30,14 @@ public:
 private:
     void Log(const std::wstring& text) {
         std::wstring path = ChangeFileExt(ParamStr(0), L".log");
-        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_ALWAYS, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return;
+        TFileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_ALWAYS, 0, nullptr));
+        if (!file) return;
         SYSTEMTIME st;
         GetLocalTime(&st);
         std::string line = WideToUtf8(Format(L"%.2d:%.2d:%.2d %s\r\n", st.wHour, st.wMinute, st.wSecond, text));
         DWORD written;
-        WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        CloseHandle(h);
+        WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
     void ServiceStart(TNtService*, bool& doAction) {
         Log(L"started");
@@ -65,5 +64,5 @@ int wmain() {
     TFirstService* service = nullptr;
     Application->CreateForm(service);
     Application->Run();
-    return 0;
+    return Application->ExitCode(); // 0, or why the command failed: scripts can tell
 }

@@ -16,14 +16,14 @@ TComObjectWithEvents* SharedComObjectWithEvents() { return gShared; }
 
 TComObjectWithEvents::~TComObjectWithEvents() {
     if (gShared == this) gShared = nullptr;
-    Free(FConnectionPoints);
+    delete FConnectionPoints;
 }
 
 void TComObjectWithEvents::Initialize() {
     TAutoImplements::Initialize();
     if (!gShared) gShared = this;
     // The parts count their references on the object through its (possibly delegating) IUnknown.
-    FConnectionPoints = Create<TConnectionPoints>(static_cast<IComObjectWithEvents*>(this));
+    FConnectionPoints = new TConnectionPoints(static_cast<IComObjectWithEvents*>(this));
     if (AutoFactory() && AutoFactory()->EventTypeInfo())
         FConnectionPoint = FConnectionPoints->CreateConnectionPoint(AutoFactory()->EventIID(), ckMulti,
                                                                     MakeMethod<&TAutoObject::EventConnect>(this));
@@ -39,7 +39,7 @@ void* TComObjectWithEvents::GetInterface(REFIID iid) {
 
 void TComObjectWithEvents::EventSinkChanged(IUnknown* eventSink) {
     RkSendMethodEnter(L"EventSinkChanged", 0);
-    FEvents = TComPtr<IUnknown>(eventSink).Cast<IComObjectWithEventsEvents>();
+    FEvents = InterfaceCast<IComObjectWithEventsEvents>(TComPtr<IUnknown>(eventSink));
     RkSendMethodLeave(L"EventSinkChanged", 0);
 }
 
@@ -51,7 +51,7 @@ HRESULT TComObjectWithEvents::RaiseEvent(BSTR Text) {
         for (const TComPtr<IUnknown>& sink : FConnectionPoint->SinkList()) {
             if (!sink) continue;
             try {
-                TComPtr<IComObjectWithEventsEvents> events = sink.Cast<IComObjectWithEventsEvents>();
+                TComPtr<IComObjectWithEventsEvents> events = InterfaceCast<IComObjectWithEventsEvents>(sink);
                 DispatchInvoke(events.Get(), kHandleEventNotification, DISPATCH_METHOD, {message});
             } catch (...) {
                 // A dead or failing client must not silence the others.

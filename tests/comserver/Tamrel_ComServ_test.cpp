@@ -1,7 +1,7 @@
 // The program's COM server object in-process: starting and stopping the factories of one service
 // by name, the program-wide registration, and a service whose start fails part-way.
 #include "comserver/Tamrel_ComServ.h"
-#include "tests/service/ServiceRunSupport.h"
+#include "tests/runtime/service/ServiceRunSupport.h"
 #include "tests/support/ComTestObjects.h"
 #include "tests/support/ComTestSupport.h"
 

@@ -162,7 +162,7 @@ TEST_F(ComObjTest, AFailureThroughIDispatchCarriesTheDescription) {
 }
 
 TEST_F(ComObjTest, AnAggregatedObjectSendsItsReferencesToTheController) {
-    TComPtr<IPersist> outerPersist = NewInterfaced<TOuter, IPersist>();
+    TComPtr<IPersist> outerPersist = MakeInterfaced<TOuter, IPersist>();
     auto* outer = static_cast<TOuter*>(outerPersist.Get());
     TComPtr<IUnknown> inner;
     EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outerPersist.Get(), IID_ITestObject, inner.PutVoid()));
@@ -198,4 +198,34 @@ TEST(ComRegistry, CreateAndDeleteKeysAndValues) {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key));
     DeleteRegKey(key, HKEY_CURRENT_USER); // gone already: nothing happens
     EXPECT_THROW(CreateRegKey(L"", L"", L"x", reinterpret_cast<HKEY>(0x1234)), EOleRegistrationError);
+}
+
+TEST(OleValues, BStrAndVariantOwnersKeepTheText) {
+    const std::wstring withNull(L"a\0b", 3);
+    TBStr s(withNull);
+    EXPECT_EQ(3u, SysStringLen(s.Get()));
+    EXPECT_EQ(withNull, s.ToString());
+    EXPECT_EQ(L"", BStrToString(nullptr));
+    TOleVariant number(42);
+    EXPECT_EQ(L"42", number.ToString());
+    TOleVariant copy = TOleVariant(L"text");
+    EXPECT_EQ(VT_BSTR, copy.Type());
+    EXPECT_EQ(L"text", copy.ToString());
+}
+
+TEST(OleValues, OleCheckRaisesTheCodeWithItsSystemText) {
+    EXPECT_EQ(S_FALSE, OleCheck(S_FALSE));
+    try {
+        OleCheck(E_ACCESSDENIED);
+        FAIL() << "no exception";
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(E_ACCESSDENIED, e.ErrorCode());
+        EXPECT_FALSE(e.Message().empty());
+    }
+    try {
+        OleError(static_cast<HRESULT>(0x8ABC0123));
+        FAIL() << "no exception";
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(L"OLE error 8ABC0123", e.Message()) << "a code without system text";
+    }
 }

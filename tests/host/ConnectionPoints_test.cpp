@@ -38,13 +38,13 @@ public:
 };
 
 struct ConnectionPointsTest : ::testing::Test {
-    TComPtr<IPersist> controllerRef = NewInterfaced<TController, IPersist>();
+    TComPtr<IPersist> controllerRef = MakeInterfaced<TController, IPersist>();
     TController* controller = static_cast<TController*>(controllerRef.Get());
-    TConnectionPoints* points = Create<TConnectionPoints>(static_cast<IPersist*>(controller));
+    TConnectionPoints* points = new TConnectionPoints(static_cast<IPersist*>(controller));
     TConnectionPoint* multi = points->CreateConnectionPoint(IID_IDispatch, ckMulti,
                                                             MakeMethod<&TController::Connect>(controller));
     TConnectionPoint* single = points->CreateConnectionPoint(IID_IPersist, ckSingle, nullptr);
-    ~ConnectionPointsTest() override { Free(points); }
+    ~ConnectionPointsTest() override { delete points; }
 };
 
 size_t Live(const std::vector<TComPtr<IUnknown>>& sinks) {
@@ -54,8 +54,8 @@ size_t Live(const std::vector<TComPtr<IUnknown>>& sinks) {
 } // namespace
 
 TEST_F(ConnectionPointsTest, CookiesStayValidAndAHoleIsReused) {
-    TComPtr<IDispatch> a = NewInterfaced<TSink, IDispatch>(), b = NewInterfaced<TSink, IDispatch>(),
-                       c = NewInterfaced<TSink, IDispatch>();
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>(), b = MakeInterfaced<TSink, IDispatch>(),
+                       c = MakeInterfaced<TSink, IDispatch>();
     DWORD ca = 0, cb = 0, cc = 0;
     ASSERT_EQ(S_OK, multi->Advise(a.Get(), &ca));
     ASSERT_EQ(S_OK, multi->Advise(b.Get(), &cb));
@@ -76,7 +76,7 @@ TEST_F(ConnectionPointsTest, CookiesStayValidAndAHoleIsReused) {
 }
 
 TEST_F(ConnectionPointsTest, ASingleConnectionTakesOneSink) {
-    TComPtr<IDispatch> a = NewInterfaced<TSink, IDispatch>(), b = NewInterfaced<TSink, IDispatch>();
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>(), b = MakeInterfaced<TSink, IDispatch>();
     DWORD ca = 0, cb = 0;
     ASSERT_EQ(S_OK, single->Advise(a.Get(), &ca));
     EXPECT_EQ(CONNECT_E_ADVISELIMIT, single->Advise(b.Get(), &cb));
@@ -86,7 +86,7 @@ TEST_F(ConnectionPointsTest, ASingleConnectionTakesOneSink) {
 }
 
 TEST_F(ConnectionPointsTest, ARefusedConnectionKeepsNoReference) {
-    TComPtr<IDispatch> a = NewInterfaced<TSink, IDispatch>();
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>();
     auto* sink = static_cast<TSink*>(a.Get());
     controller->Refuse = true;
     DWORD cookie = 7;
@@ -115,7 +115,7 @@ TEST_F(ConnectionPointsTest, ThePartsCountTheirReferencesOnTheController) {
 }
 
 TEST_F(ConnectionPointsTest, EnumeratorsListWhatWasThereWhenTheyWereMade) {
-    TComPtr<IDispatch> a = NewInterfaced<TSink, IDispatch>(), b = NewInterfaced<TSink, IDispatch>();
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>(), b = MakeInterfaced<TSink, IDispatch>();
     DWORD ca = 0, cb = 0;
     multi->Advise(a.Get(), &ca);
     multi->Advise(b.Get(), &cb);
@@ -152,7 +152,7 @@ TEST(AutoObjectEvents, TheConnectCallbackTellsTheObjectOfEachSink) {
     ASSERT_EQ(S_OK, object.As(container));
     TComPtr<IConnectionPoint> point;
     ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID_ITestEvents, point.Put()));
-    TComPtr<IDispatch> a = NewInterfaced<TSink, IDispatch>(), b = NewInterfaced<TSink, IDispatch>();
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>(), b = MakeInterfaced<TSink, IDispatch>();
     DWORD ca = 0, cb = 0;
     ASSERT_EQ(S_OK, point->Advise(a.Get(), &ca));
     ASSERT_EQ(S_OK, point->Advise(b.Get(), &cb));

@@ -294,11 +294,22 @@ TEST_F(HostApplicationTest, QuitPostedFromAnotherThreadEndsTheHandleMessageLoop)
 TEST_F(HostApplicationTest, TerminateFromAnotherThreadEndsRun) {
     THostTestForm* form = nullptr;
     App->CreateForm(form);
+    // Should the quit go astray, a watchdog ends the run after a deadline and says so, instead of
+    // the run hanging until the test program is killed.
+    const DWORD runThread = GetCurrentThreadId();
+    TKernelHandle terminated(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> rescued{false};
     TBackground terminator([&] {
         Sleep(50);
         App->Terminate();
+        if (WaitForSingleObject(terminated.Get(), 10000) == WAIT_TIMEOUT) {
+            rescued = true;
+            PostThreadMessageW(runThread, WM_QUIT, 0, 0);
+        }
     });
     App->Run();
+    SetEvent(terminated.Get());
+    EXPECT_FALSE(rescued.load()) << "Run did not end within 10 s of Terminate from another thread";
     EXPECT_TRUE(App->Terminated());
 }
 

@@ -23,13 +23,18 @@ using Strings = std::vector<std::wstring>;
 } // namespace
 
 // Every test works below its own key under HKCU\Software\TamrelTests and deletes it afterwards
-// with the plain API, so that a fault in the class cannot leave keys behind.
+// with the plain API, so that a fault in the class cannot leave keys behind. HKCU itself is a
+// disposable key for the test's duration: a fault that deletes from the root wipes only that.
 class Registry : public ::testing::Test {
 protected:
+    TDisposableCurrentUser user;
     std::wstring base = L"Software\\TamrelTests\\Registry-" + std::to_wstring(GetCurrentProcessId());
     std::wstring abs = L"\\" + base;
 
-    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str()); }
+    void SetUp() override {
+        ASSERT_TRUE(user.Active()) << "HKEY_CURRENT_USER could not be replaced by a disposable key";
+        RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+    }
     void TearDown() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TamrelTests"); // only when empty

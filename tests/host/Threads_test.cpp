@@ -242,22 +242,30 @@ TEST(Thread, SuspendsItselfAndIsResumedFromAnotherThread) {
     EXPECT_FALSE(thread.Suspended());
 }
 
+namespace {
+
+constexpr int kSelfPauses = 2000;
+struct TSelfPauseShared {
+    TSelfSuspension Gate;
+    std::atomic<int> Rounds{0};
+};
+// A raw thread procedure: stdcall, as CreateThread calls it (the 32-bit build tells the difference).
+DWORD WINAPI SelfPauseRounds(void* p) {
+    auto* s = static_cast<TSelfPauseShared*>(p);
+    for (int i = 0; i < kSelfPauses; ++i) {
+        s->Gate.SuspendSelf();
+        ++s->Rounds;
+    }
+    return 0;
+}
+
+} // namespace
+
 TEST(SelfSuspension, RawThreadSuspendsItselfManyTimesWithoutLosingAWakeUp) {
-    constexpr int kPauses = 2000;
-    struct TShared {
-        TSelfSuspension Gate;
-        std::atomic<int> Rounds{0};
-    } shared;
-    auto proc = [](void* p) -> DWORD {
-        auto* s = static_cast<TShared*>(p);
-        for (int i = 0; i < kPauses; ++i) {
-            s->Gate.SuspendSelf();
-            ++s->Rounds;
-        }
-        return 0;
-    };
+    constexpr int kPauses = kSelfPauses;
+    TSelfPauseShared shared;
     DWORD id = 0;
-    TKernelHandle thread(CreateThread(nullptr, 0, proc, &shared, CREATE_SUSPENDED, &id));
+    TKernelHandle thread(CreateThread(nullptr, 0, SelfPauseRounds, &shared, CREATE_SUSPENDED, &id));
     ASSERT_TRUE(thread.Valid());
     shared.Gate.SetThread(thread.Get());
     EXPECT_FALSE(shared.Gate.Resume()); // nothing announced: nothing done

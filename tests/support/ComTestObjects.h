@@ -17,10 +17,10 @@ public:
     TTestObject() { ++Alive; }
     ~TTestObject() override {
         --Alive;
-        Free(FPoints);
+        delete FPoints;
     }
     void Initialize() override {
-        FPoints = Create<TConnectionPoints>(static_cast<ITestObject*>(this));
+        FPoints = new TConnectionPoints(static_cast<ITestObject*>(this));
         if (AutoFactory() && AutoFactory()->EventTypeInfo())
             FPoint = FPoints->CreateConnectionPoint(AutoFactory()->EventIID(), ckMulti,
                                                     MakeMethod<&TAutoObject::EventConnect>(this));
@@ -48,7 +48,7 @@ public:
     HRESULT STDMETHODCALLTYPE Ping(BSTR text) override {
         return SafeCall([&] {
             for (const auto& sink : FPoint->SinkList())
-                if (sink) DispatchInvoke(sink.Cast<IDispatch>().Get(), 1, DISPATCH_METHOD, {TOleVariant(BStrToString(text))});
+                if (sink) DispatchInvoke(InterfaceCast<IDispatch>(sink).Get(), 1, DISPATCH_METHOD, {TOleVariant(BStrToString(text))});
         });
     }
 

@@ -5,16 +5,13 @@
 namespace tamrel::test {
 
 namespace {
-struct TSc {
-    SC_HANDLE H = nullptr;
-    explicit TSc(SC_HANDLE h) : H(h) {}
-    ~TSc() {
-        if (H) CloseServiceHandle(H);
-    }
-    explicit operator bool() const { return H != nullptr; }
-};
+using TSc = tamrel::TScHandle;
 
 SC_HANDLE OpenManager() { return OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
+
+// Every program that runs service programs brings the desktop up before its first test, so that
+// no child of a test starts it with the test's pipes (see BringUpDesktop).
+const bool GDesktopUp = (BringUpDesktop(), true);
 
 std::wstring Tagged(const std::wstring& tag) {
     static LONG counter = 0;
@@ -25,8 +22,11 @@ std::wstring Tagged(const std::wstring& tag) {
 TServiceProgram::TServiceProgram(const std::wstring& program, const std::wstring& tag) {
     std::wstring unique = Tagged(tag);
     FUnique = unique;
-    FExe = BinDir() + L"e2e_" + unique + L".exe";
-    FIni = BinDir() + L"e2e_" + unique + L".ini";
+    // Beside the program: a program in a folder of its own keeps its own neighbours.
+    const size_t slash = program.find_last_of(L"\\/");
+    const std::wstring dir = BinDir() + (slash == std::wstring::npos ? L"" : program.substr(0, slash + 1));
+    FExe = dir + L"e2e_" + unique + L".exe";
+    FIni = dir + L"e2e_" + unique + L".ini";
     FEvidence = TempFileName(L"evidence_" + unique);
     CopyFileW((BinDir() + program).c_str(), FExe.c_str(), FALSE);
     DeleteFileW(FIni.c_str());
@@ -75,33 +75,30 @@ bool TServiceProgram::WaitEvidence(const std::string& text, DWORD timeoutMs) con
 // ---------------------------------------------------------------------------------------------
 
 TOpenService::TOpenService(const std::wstring& name) {
-    FManager = OpenManager();
-    if (FManager) FService = OpenServiceW(FManager, name.c_str(), SERVICE_ALL_ACCESS);
+    FManager.Reset(OpenManager());
+    if (FManager) FService.Reset(OpenServiceW(FManager.Get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
-TOpenService::~TOpenService() {
-    if (FService) CloseServiceHandle(FService);
-    if (FManager) CloseServiceHandle(FManager);
-}
+TOpenService::~TOpenService() = default;
 
 DWORD TOpenService::Control(DWORD code, SERVICE_STATUS* status) {
     if (!FService) return ERROR_INVALID_HANDLE;
     SERVICE_STATUS local{};
-    return ControlService(FService, code, status ? status : &local) ? 0 : GetLastError();
+    return ControlService(FService.Get(), code, status ? status : &local) ? 0 : GetLastError();
 }
 
 bool TScm::Exists(const std::wstring& name) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_QUERY_STATUS));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_QUERY_STATUS));
     return static_cast<bool>(s);
 }
 
 DWORD TScm::Start(const std::wstring& name) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_START));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_START));
     if (!s) return GetLastError();
     for (int attempt = 0; attempt < 10; ++attempt) {
-        if (StartServiceW(s.H, 0, nullptr)) return 0;
+        if (StartServiceW(s.Get(), 0, nullptr)) return 0;
         DWORD err = GetLastError();
         // Wine's manager serialises starts (1055 while another one runs) and now and then fails a
         // start of a stopped service with an internal error (1359); both pass on a new attempt.
@@ -113,18 +110,18 @@ DWORD TScm::Start(const std::wstring& name) {
 
 DWORD TScm::Control(const std::wstring& name, DWORD code, SERVICE_STATUS* status) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_ALL_ACCESS));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_ALL_ACCESS));
     if (!s) return GetLastError();
     SERVICE_STATUS local{};
-    if (!ControlService(s.H, code, status ? status : &local)) return GetLastError();
+    if (!ControlService(s.Get(), code, status ? status : &local)) return GetLastError();
     return 0;
 }
 
 SERVICE_STATUS TScm::Query(const std::wstring& name) {
     SERVICE_STATUS st{};
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_QUERY_STATUS));
-    if (s) QueryServiceStatus(s.H, &st);
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_QUERY_STATUS));
+    if (s) QueryServiceStatus(s.Get(), &st);
     return st;
 }
 
@@ -139,33 +136,33 @@ bool TScm::WaitState(const std::wstring& name, DWORD state, DWORD timeoutMs) {
 
 void TScm::Remove(const std::wstring& name) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_ALL_ACCESS));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_ALL_ACCESS));
     if (!s) return;
     SERVICE_STATUS st{};
-    if (QueryServiceStatus(s.H, &st) && st.dwCurrentState != SERVICE_STOPPED) {
-        ControlService(s.H, SERVICE_CONTROL_STOP, &st);
-        for (int i = 0; i < 200 && QueryServiceStatus(s.H, &st) && st.dwCurrentState != SERVICE_STOPPED; ++i) Sleep(25);
+    if (QueryServiceStatus(s.Get(), &st) && st.dwCurrentState != SERVICE_STOPPED) {
+        ControlService(s.Get(), SERVICE_CONTROL_STOP, &st);
+        for (int i = 0; i < 200 && QueryServiceStatus(s.Get(), &st) && st.dwCurrentState != SERVICE_STOPPED; ++i) Sleep(25);
     }
-    DeleteService(s.H);
+    DeleteService(s.Get());
 }
 
 std::vector<uint8_t> TScm::QueryConfig(const std::wstring& name) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_QUERY_CONFIG));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_QUERY_CONFIG));
     DWORD needed = 0;
-    QueryServiceConfigW(s.H, nullptr, 0, &needed);
+    QueryServiceConfigW(s.Get(), nullptr, 0, &needed);
     std::vector<uint8_t> buf(needed ? needed : 1);
-    if (!QueryServiceConfigW(s.H, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf.data()), needed, &needed)) buf.clear();
+    if (!QueryServiceConfigW(s.Get(), reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf.data()), needed, &needed)) buf.clear();
     return buf;
 }
 
 std::vector<uint8_t> TScm::QueryConfig2(const std::wstring& name, DWORD level, DWORD* error) {
     TSc m(OpenManager());
-    TSc s(OpenServiceW(m.H, name.c_str(), SERVICE_QUERY_CONFIG));
+    TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_QUERY_CONFIG));
     DWORD needed = 0;
-    QueryServiceConfig2W(s.H, level, nullptr, 0, &needed);
+    QueryServiceConfig2W(s.Get(), level, nullptr, 0, &needed);
     std::vector<uint8_t> buf(needed ? needed : 1);
-    if (!QueryServiceConfig2W(s.H, level, buf.data(), static_cast<DWORD>(buf.size()), &needed)) {
+    if (!QueryServiceConfig2W(s.Get(), level, buf.data(), static_cast<DWORD>(buf.size()), &needed)) {
         if (error) *error = GetLastError();
         buf.clear();
     } else if (error) {

@@ -3,6 +3,7 @@
 // wrappers over the service manager for querying and driving services.
 #pragma once
 
+#include "host/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -13,7 +14,8 @@
 
 namespace tamrel::test {
 
-// A copy of a service program under a name of its own, configured by "<copy>.ini". The services
+// A copy of a service program under a name of its own, beside the program (its name relative to
+// the test programs' folder), configured by "<copy>.ini". The services
 // named in the configuration are stopped and deleted, and the copy removed, when it goes.
 class TServiceProgram {
 public:
@@ -56,8 +58,8 @@ public:
     DWORD Control(DWORD code, SERVICE_STATUS* status = nullptr);
 
 private:
-    SC_HANDLE FManager = nullptr;
-    SC_HANDLE FService = nullptr;
+    TScHandle FManager; // declared first: closed last
+    TScHandle FService;
 };
 
 // Service manager helpers. Errors are answered as Win32 codes (0 = success).

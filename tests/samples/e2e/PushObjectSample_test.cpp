@@ -60,7 +60,7 @@ struct TClient {
                                 Object.PutVoid());
     }
     HRESULT Listen() {
-        auto sink = NewInterfaced<TEventSink, IDispatch>(Received.Handler(), false);
+        auto sink = MakeInterfaced<TEventSink, IDispatch>(Received.Handler(), false);
         return Connection.Connect(Object.Get(), sink.Get());
     }
     // RaiseEvent by its DISPID; answers the failure's HRESULT, S_OK on success.

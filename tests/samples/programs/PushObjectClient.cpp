@@ -79,7 +79,7 @@ int Listen(const std::wstring& file, const std::wstring& quitName, bool fail) {
         Append(file, "create failed");
         return 3;
     }
-    auto sink = NewInterfaced<test::TEventSink, IDispatch>(
+    auto sink = MakeInterfaced<test::TEventSink, IDispatch>(
         [file](const std::wstring& message) { Append(file, "event " + WideToUtf8(message)); }, fail);
     test::TSinkConnection connection;
     hr = connection.Connect(object.Get(), sink.Get());

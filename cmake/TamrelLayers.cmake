@@ -1,0 +1,266 @@
+# The layers of the run-time library, the deliverables made of them, the layer check and the
+# installed CMake package.
+#
+# Headers are included from the root of the tree ("host/Classes.h",
+# "runtime/service/Tamrel_NTService.h"), in this tree and after installation alike. That one root
+# reaches every header, so it is the layer check, not the include path, that holds a target to the
+# headers of the targets it links.
+
+set(TAMREL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tamrel)
+set(TAMREL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tamrel)
+
+# tamrel_add_layer(<name> SOURCES <unit.cpp>... HEADERS <header>... [INTERNAL_HEADERS <header>...]
+#                  [DEPENDS <layer>...] [SHARES <target>...] [LIBRARIES <system library>...]
+#                  [EXPORTS <fragment>...])
+# Declares a layer in the CMakeLists.txt of its folder (paths relative to that folder). The units
+# are compiled twice: tamrel_<name> for the static library (TAMREL_STATIC: TAMREL_API is empty)
+# and tamrel_<name>_dll for the DLL (TAMREL_BUILD_DLL: TAMREL_API exports). Both link the layers
+# of DEPENDS and nothing else. INTERNAL_HEADERS (hooks for tests) may be included by the layer's
+# own units and by targets that link tamrel_<name>_internal; they are not installed. SHARES names
+# header-only targets (tamrel_add_shared_headers) that the layer's headers include: linked by the
+# layer and provided by the deliverables. EXPORTS names the fragments of fixed-name exports
+# (cmake/Tamrel.cmake, tamrel_fixed_exports).
+function(tamrel_add_layer name)
+    cmake_parse_arguments(L "" "" "SOURCES;HEADERS;INTERNAL_HEADERS;DEPENDS;SHARES;LIBRARIES;EXPORTS" ${ARGN})
+    set(target tamrel_${name})
+    set(own ${target})
+    if(L_INTERNAL_HEADERS)
+        add_library(${target}_internal INTERFACE)
+        target_include_directories(${target}_internal INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+        _tamrel_own_headers(${target}_internal ${L_INTERNAL_HEADERS})
+        list(APPEND own ${target}_internal)
+    endif()
+    _tamrel_own_headers(${target} ${L_HEADERS})
+
+    foreach(flavour static dll)
+        if(flavour STREQUAL "static")
+            set(t ${target})
+            set(define TAMREL_STATIC)
+            set(suffix "")
+        else()
+            set(t ${target}_dll)
+            set(define TAMREL_BUILD_DLL)
+            set(suffix _dll)
+        endif()
+        add_library(${t} OBJECT ${L_SOURCES} ${L_HEADERS} ${L_INTERNAL_HEADERS})
+        target_compile_definitions(${t} PRIVATE ${define})
+        target_include_directories(${t} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+        target_compile_features(${t} PUBLIC cxx_std_20)
+        foreach(dep ${L_DEPENDS})
+            target_link_libraries(${t} PUBLIC tamrel_${dep}${suffix})
+        endforeach()
+        target_link_libraries(${t} PUBLIC ${L_SHARES})
+        set_target_properties(${t} PROPERTIES TAMREL_OWN "${own}" TAMREL_PROVIDES ${target})
+    endforeach()
+    # The DLL flavour has the same units and links as the static one: checked once.
+    set_target_properties(${target}_dll PROPERTIES TAMREL_LAYER_CHECK_SKIP ON)
+
+    set(exports "")
+    foreach(fragment ${L_EXPORTS})
+        list(APPEND exports ${CMAKE_CURRENT_SOURCE_DIR}/${fragment})
+    endforeach()
+    set_target_properties(${target} PROPERTIES TAMREL_SYSTEM_LIBRARIES "${L_LIBRARIES}"
+                                               TAMREL_FIXED_EXPORTS "${exports}" TAMREL_SHARES "${L_SHARES}")
+endfunction()
+
+# tamrel_add_shared_headers(<target> <header>...)
+# Header-only code that a layer shares with targets outside the library (the debug library, which
+# is self-contained): an interface target that owns the headers, which are installed with the
+# public ones.
+function(tamrel_add_shared_headers target)
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+    _tamrel_own_headers(${target} ${ARGN})
+endfunction()
+
+# tamrel_declare_headers(<target> <header>...)
+# Makes <target> the owner of headers that are not a layer's (shared test helpers): the layer
+# check then asks that a unit including one links <target>.
+function(tamrel_declare_headers target)
+    _tamrel_own_headers(${target} ${ARGN})
+endfunction()
+
+function(_tamrel_own_headers owner)
+    foreach(header ${ARGN})
+        cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE)
+        file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${header})
+        set_property(GLOBAL APPEND PROPERTY TAMREL_HEADER_OWNERS "${rel}|${owner}")
+        if(NOT owner MATCHES "_internal$")
+            set_property(GLOBAL APPEND PROPERTY TAMREL_PUBLIC_HEADERS "${rel}")
+        endif()
+    endforeach()
+endfunction()
+
+# tamrel_add_runtime(<name> LAYERS <layer>...)
+# The deliverables: <name> as a DLL and <name>_static as a static library, each made of the
+# layers' units, with the include root, the C++20 requirement and (static library) the system
+# libraries in their interface. Tamrel::<name> and Tamrel::<name>_static name them as the
+# installed package does.
+function(tamrel_add_runtime name)
+    cmake_parse_arguments(R "" "" "LAYERS" ${ARGN})
+    set(dll_objects "")
+    set(static_objects "")
+    set(libraries "")
+    set(exports "")
+    set(provides "")
+    foreach(layer ${R_LAYERS})
+        list(APPEND dll_objects $<TARGET_OBJECTS:tamrel_${layer}_dll>)
+        list(APPEND static_objects $<TARGET_OBJECTS:tamrel_${layer}>)
+        get_target_property(libs tamrel_${layer} TAMREL_SYSTEM_LIBRARIES)
+        get_target_property(fragments tamrel_${layer} TAMREL_FIXED_EXPORTS)
+        get_target_property(shares tamrel_${layer} TAMREL_SHARES)
+        list(APPEND libraries ${libs})
+        list(APPEND exports ${fragments})
+        list(APPEND provides tamrel_${layer} ${shares})
+    endforeach()
+    list(REMOVE_DUPLICATES libraries)
+
+    add_library(${name} SHARED ${dll_objects})
+    target_link_libraries(${name} PRIVATE ${libraries})
+    set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+    if(exports)
+        tamrel_fixed_exports(${name} ${exports})
+    endif()
+
+    add_library(${name}_static STATIC ${static_objects})
+    target_link_libraries(${name}_static PUBLIC ${libraries})
+    target_compile_definitions(${name}_static INTERFACE TAMREL_STATIC)
+
+    foreach(t ${name} ${name}_static)
+        target_include_directories(${t} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+                                                  $<INSTALL_INTERFACE:${TAMREL_INSTALL_INCLUDEDIR}>)
+        target_compile_features(${t} INTERFACE cxx_std_20)
+        set_target_properties(${t} PROPERTIES TAMREL_PROVIDES "${provides}")
+        add_library(Tamrel::${t} ALIAS ${t})
+    endforeach()
+    set_property(GLOBAL APPEND PROPERTY TAMREL_RUNTIME_TARGETS ${name} ${name}_static)
+endfunction()
+
+# The package: cmake --install puts the DLL, its import library, the static library, the debug
+# library, the public headers and TamrelConfig.cmake under the prefix; find_package(Tamrel) then
+# gives the same Tamrel:: targets as add_subdirectory of the checkout.
+function(tamrel_install_package)
+    get_property(targets GLOBAL PROPERTY TAMREL_RUNTIME_TARGETS)
+    install(TARGETS ${targets} EXPORT TamrelTargets
+            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(TARGETS ${TAMREL_DBG} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    get_property(headers GLOBAL PROPERTY TAMREL_PUBLIC_HEADERS)
+    foreach(header ${headers})
+        get_filename_component(dir ${header} DIRECTORY)
+        if(NOT header MATCHES "^tests/")
+            install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${TAMREL_INSTALL_INCLUDEDIR}/${dir})
+        endif()
+    endforeach()
+    # The compiler's run-time DLLs that the library's DLL needs beside the program.
+    get_property(runtime_dlls GLOBAL PROPERTY TAMREL_MINGW_RUNTIME_DLLS)
+    install(FILES ${runtime_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(EXPORT TamrelTargets NAMESPACE Tamrel:: DESTINATION ${TAMREL_INSTALL_CMAKEDIR})
+    include(CMakePackageConfigHelpers)
+    write_basic_package_version_file(${PROJECT_BINARY_DIR}/TamrelConfigVersion.cmake
+                                     COMPATIBILITY SameMajorVersion)
+    install(FILES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/TamrelConfig.cmake ${PROJECT_BINARY_DIR}/TamrelConfigVersion.cmake
+            DESTINATION ${TAMREL_INSTALL_CMAKEDIR})
+endfunction()
+
+# ---------------------------------------------------------------------------------------------
+# The layer check. At configure time every target of the project is written to a manifest with
+# the headers it may include: its own, and those of every target it links (through the links of
+# those targets too, as CMake passes usage requirements on). At build time
+# cmake/CheckLayers.cmake reads the quoted includes of every unit and fails the build on a header
+# that belongs to a target outside that set.
+
+function(_tamrel_targets_under dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub ${subdirs})
+        _tamrel_targets_under(${sub} more)
+        list(APPEND targets ${more})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# The owners of headers that <target> may include.
+function(_tamrel_allowed_owners target out)
+    get_target_property(own ${target} TAMREL_OWN)
+    if(NOT own)
+        set(own ${target})
+    endif()
+    set(allowed ${own})
+    get_target_property(links ${target} LINK_LIBRARIES)
+    set(seen "")
+    while(links)
+        list(POP_FRONT links item)
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+        if(item MATCHES "\\$<" OR NOT TARGET ${item} OR item IN_LIST seen)
+            continue()
+        endif()
+        list(APPEND seen ${item})
+        get_target_property(aliased ${item} ALIASED_TARGET)
+        if(aliased)
+            set(item ${aliased})
+        endif()
+        get_target_property(provides ${item} TAMREL_PROVIDES)
+        if(NOT provides)
+            set(provides ${item})
+        endif()
+        list(APPEND allowed ${provides})
+        get_target_property(more ${item} INTERFACE_LINK_LIBRARIES)
+        if(more)
+            list(APPEND links ${more})
+        endif()
+    endwhile()
+    list(REMOVE_DUPLICATES allowed)
+    set(${out} ${allowed} PARENT_SCOPE)
+endfunction()
+
+function(tamrel_add_layer_check)
+    set(manifest ${PROJECT_BINARY_DIR}/tamrel_layers.txt)
+    set(lines "")
+    set(files "")
+    get_property(owners GLOBAL PROPERTY TAMREL_HEADER_OWNERS)
+    foreach(entry ${owners})
+        string(APPEND lines "H|${entry}\n")
+        string(REGEX REPLACE "\\|.*" "" header "${entry}")
+        list(APPEND files ${PROJECT_SOURCE_DIR}/${header})
+    endforeach()
+    _tamrel_targets_under(${PROJECT_SOURCE_DIR} targets)
+    foreach(target ${targets})
+        get_target_property(type ${target} TYPE)
+        get_target_property(skip ${target} TAMREL_LAYER_CHECK_SKIP)
+        get_target_property(dir ${target} SOURCE_DIR)
+        get_target_property(sources ${target} SOURCES)
+        if(skip OR type STREQUAL "UTILITY" OR NOT sources)
+            continue()
+        endif()
+        cmake_path(IS_PREFIX PROJECT_SOURCE_DIR ${dir} NORMALIZE inside)
+        if(NOT inside)
+            continue()
+        endif()
+        _tamrel_allowed_owners(${target} allowed)
+        string(REPLACE ";" "," allowed "${allowed}")
+        foreach(source ${sources})
+            if(source MATCHES "\\$<" OR NOT source MATCHES "\\.(c|cc|cpp|h|hpp|rc)$")
+                continue()
+            endif()
+            cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} NORMALIZE)
+            cmake_path(IS_PREFIX PROJECT_SOURCE_DIR ${source} NORMALIZE in_tree)
+            if(in_tree)
+                string(APPEND lines "S|${target}|${allowed}|${source}\n")
+                list(APPEND files ${source})
+            endif()
+        endforeach()
+    endforeach()
+    file(CONFIGURE OUTPUT ${manifest} CONTENT "${lines}")
+    list(REMOVE_DUPLICATES files)
+    set(stamp ${PROJECT_BINARY_DIR}/tamrel_layers.stamp)
+    add_custom_command(OUTPUT ${stamp}
+        COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR} -DMANIFEST=${manifest}
+                -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckLayers.cmake
+        COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+        DEPENDS ${manifest} ${files} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckLayers.cmake
+        COMMENT "Checking the includes of every unit against the layers its target links"
+        VERBATIM)
+    add_custom_target(tamrel_layer_check ALL DEPENDS ${stamp})
+endfunction()

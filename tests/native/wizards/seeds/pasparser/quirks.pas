@@ -1,0 +1,5 @@
+ {open
+(*)
+//x
+class a class
+<=<>>=:=

@@ -1,0 +1,36 @@
+# cmake -DMARKDOWN=<file.md> -DHEADING=<heading line> -DOUTPUT=<file.cpp> -P ExtractCodeBlock.cmake
+# Writes the first ```cpp block after HEADING to OUTPUT, behind a #line directive so that the
+# compiler's messages name the Markdown file and its lines. OUTPUT is only rewritten when the
+# code changed.
+cmake_minimum_required(VERSION 3.25)
+file(READ ${MARKDOWN} text)
+string(FIND "${text}" "${HEADING}\n" at)
+if(at EQUAL -1)
+    message(FATAL_ERROR "${MARKDOWN} has no heading \"${HEADING}\"")
+endif()
+string(SUBSTRING "${text}" ${at} -1 rest)
+string(FIND "${rest}" "```cpp\n" open)
+if(open EQUAL -1)
+    message(FATAL_ERROR "${MARKDOWN}: no ```cpp block after \"${HEADING}\"")
+endif()
+math(EXPR begin "${at} + ${open} + 7")
+string(SUBSTRING "${text}" ${begin} -1 rest)
+string(FIND "${rest}" "```" close)
+if(close EQUAL -1)
+    message(FATAL_ERROR "${MARKDOWN}: the ```cpp block after \"${HEADING}\" is not closed")
+endif()
+string(SUBSTRING "${rest}" 0 ${close} code)
+
+string(SUBSTRING "${text}" 0 ${begin} before)
+string(REGEX MATCHALL "\n" newlines "${before}")
+list(LENGTH newlines line)
+math(EXPR line "${line} + 1")
+set(content "#line ${line} \"${MARKDOWN}\"\n${code}")
+
+if(EXISTS ${OUTPUT})
+    file(READ ${OUTPUT} old)
+    if(old STREQUAL content)
+        return()
+    endif()
+endif()
+file(WRITE ${OUTPUT} "${content}")

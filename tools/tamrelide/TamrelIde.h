@@ -1,0 +1,130 @@
+// tamrelide: our stand-in for the development environment that add-ins are written for. It
+// offers the add-in services of ide/framework/IdeServices.h over real files in a work folder,
+// loads packages and expert libraries, drives their wizards, and records every call an add-in
+// makes of it and every fault it finds (an index removed that is not live, an interface left
+// registered when its library is unloaded, an exception out of a wizard).
+//
+// Records are kept in memory and written as they happen, one line each, to stderr and, when the
+// environment variable TAMRELIDE_LOG names a file, appended to that file (UTF-8, CR LF). A line
+// is "tamrelide: AREA CALL field=value ... result=RESULT"; texts are double-quoted with \" \\ \r
+// \n \t and \xNN escapes. Results: ok, fault (the add-in did something wrong), exception (an
+// exception came out of the add-in), refused (the environment said no); callbacks into an add-in
+// carry no result.
+//
+// Module creation asks a creator in this order (every answer is recorded):
+//   all creators: GetCreatorType, GetExisting, GetFileSystem, GetOwner, GetUnnamed
+//   project: GetFileName, GetOptionFileName, GetShowSource, GetProjectPersonality (80),
+//     NewProjectSource(name); the project is opened, joins the project group (made with the
+//     first project) and becomes the active project; NewOptionSource(name),
+//     NewDefaultProjectModule(project) (80), NewDefaultModule() (it may create modules: the
+//     project is active by then), NewProjectResource(project).
+//   module: GetAncestorName, GetImplFileName, GetIntfFileName, GetFormName, GetMainForm,
+//     GetShowForm, GetShowSource; the environment names what is unnamed (a "Form" creator's
+//     ancestor class is looked up here); NewFormFile(form, ancestor),
+//     NewImplSource(unit, form, ancestor), NewIntfSource(unit, form, ancestor); the unit is
+//     opened and joins its owner project (else the active project); a "Form" creator's root
+//     component is created designing from the ancestor's class and FormCreated(form editor)
+//     is called.
+// An exception from a creator passes to the caller of CreateModule; what was opened by then
+// stays open.
+#pragma once
+
+#include "ide/framework/IdeServices.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tamrel {
+
+class TIdeHostImpl;
+
+struct TIdeField {
+    std::wstring Name;
+    std::wstring Value; // as given: texts unquoted
+    bool Text = false;  // written quoted
+};
+
+struct TAMRELIDE_API TIdeRecord {
+    std::wstring Area;
+    std::wstring Call;
+    std::vector<TIdeField> Fields;
+    std::wstring Result;
+
+    // The value of a field, empty when the record has none.
+    std::wstring Field(const std::wstring& name) const;
+    bool Fault() const { return Result == L"fault"; }
+    // The log line, without the "tamrelide: " prefix.
+    std::wstring Line() const;
+};
+
+struct TWizardRun {
+    bool Found = false;
+    bool Succeeded = false;
+    std::wstring Error; // the message of the exception that came out of Execute
+};
+
+class TAMRELIDE_API TIdeHost {
+public:
+    struct TOptions {
+        // The folder of new files; empty: a new folder under the temporary directory.
+        std::wstring WorkFolder;
+        // Whether GetNewModuleAndClassName proposes a class name.
+        bool ProposeClassNames = true;
+    };
+
+    // Installs this environment as BorlandIDEServices; a second one while one is installed
+    // raises.
+    TIdeHost();
+    explicit TIdeHost(TOptions options);
+    // Unloads every library (leftovers are recorded), closes every module, uninstalls.
+    ~TIdeHost();
+    TIdeHost(const TIdeHost&) = delete;
+    TIdeHost& operator=(const TIdeHost&) = delete;
+
+    const std::wstring& WorkFolder() const;
+    void SetProposeClassNames(bool value);
+
+    // Loads a package and calls its Register; an expert library and calls its INITWIZARD0001.
+    // False (recorded, with the reason) when the library does not load, lacks its entry, or the
+    // entry fails; the library is then unloaded again.
+    bool LoadPackage(const std::wstring& path);
+    bool LoadExpert(const std::wstring& path);
+    // Every expert library named under HKEY_CURRENT_USER\Software\Embarcadero\BDS\12.0\Experts;
+    // answers how many loaded.
+    int LoadRegisteredExperts();
+    // Terminate procedure, the package's Finalize, the check that everything the library added
+    // is removed (leftovers are faults, and are removed), FreeLibrary. False when it is not
+    // loaded.
+    bool Unload(const std::wstring& path);
+    void UnloadAll();
+    std::vector<std::wstring> Libraries() const;
+
+    // Calls Execute of the live wizard with that identifier (or name) in a guard; an exception
+    // that comes out is recorded and answered.
+    TWizardRun RunWizard(const std::wstring& name);
+    // The identifiers of the live wizards, in index order.
+    std::vector<std::wstring> WizardIds() const;
+
+    // Source buffers by file name (8-bit text); raise EInvalidOperation for a file not open.
+    std::string Buffer(const std::wstring& fileName) const;
+    int UndoDepth(const std::wstring& fileName) const;
+    // Takes back the last undo step; false when there is none.
+    bool Undo(const std::wstring& fileName);
+    // Writes every open module to its file.
+    void SaveAll();
+
+    // The components a package put on a palette page, in order; the class names registered as
+    // custom modules.
+    std::vector<std::wstring> PaletteComponents(const std::wstring& page) const;
+    std::vector<std::wstring> CustomModules() const;
+
+    std::vector<TIdeRecord> Records() const;
+    std::vector<TIdeRecord> Faults() const;
+    void ClearRecords();
+
+private:
+    std::unique_ptr<TIdeHostImpl> FImpl;
+};
+
+} // namespace tamrel
