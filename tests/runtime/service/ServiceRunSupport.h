@@ -51,8 +51,8 @@ public:
     explicit TServiceSlots(TStatusLog* log) {
         Current() = log;
         FSlots->RkSetServiceStatus = &Record;
-        FSlots->RkRegisterServiceCtrlHandler = [](LPCWSTR, LPHANDLER_FUNCTION) { return FakeHandle(); };
-        FSlots->RkRegisterServiceCtrlHandlerEx = [](LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID) { return FakeHandle(); };
+        FSlots->RkRegisterServiceCtrlHandler = &FakeRegister;
+        FSlots->RkRegisterServiceCtrlHandlerEx = &FakeRegisterEx;
     }
     ~TServiceSlots() { Current() = nullptr; }
     TServiceSlots(const TServiceSlots&) = delete;
@@ -63,7 +63,12 @@ private:
         static TStatusLog* log = nullptr;
         return log;
     }
-    static SERVICE_STATUS_HANDLE FakeHandle() { return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77); }
+    static SERVICE_STATUS_HANDLE WINAPI FakeRegister(LPCWSTR, LPHANDLER_FUNCTION) {
+        return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
+    }
+    static SERVICE_STATUS_HANDLE WINAPI FakeRegisterEx(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
+        return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
+    }
     static BOOL WINAPI Record(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS s) {
         if (Current()) Current()->Add(*s);
         return TRUE;
