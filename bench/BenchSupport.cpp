@@ -143,6 +143,38 @@ DWORD RunProgram(const std::wstring& exe, const std::wstring& args) {
 
 
 
+void RemoveQuietly(const std::wstring& libExe, const std::wstring& libName, const std::wstring& rawName) {
+    const std::wstring program = ExtractFileName(ChangeFileExt(ParamStr(0), L""));
+    try {
+        if (Installed(libName)) RunProgram(libExe, L"/uninstall");
+    } catch (const Exception& e) {
+        Print(program + L": " + e.Message() + L"\n");
+    }
+    for (const std::wstring& name : {libName, rawName}) {
+        try {
+            DeleteIfPresent(name);
+        } catch (const Exception& e) {
+            Print(program + L": removing " + name + L": " + e.Message() + L"\n");
+        }
+    }
+}
+
+TScHandle CreateRawService(const std::wstring& name, const std::wstring& displayName, const std::wstring& exe) {
+    TScHandle manager = OpenManager();
+    TScHandle created(CreateServiceW(manager.Get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                     (L"\"" + exe + L"\"").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (!created) Fail(L"CreateService(" + name + L")");
+    return created;
+}
+
+void PrintTableHeading() {
+    Print(L"\n" + Pad(L"times in ms", 34, true) + Pad(L"n", 5) + Pad(L"library", 10) + Pad(L"", 9) +
+          Pad(L"raw", 10) + Pad(L"", 9) + Pad(L"library / raw", 15) + L"\n");
+    Print(Pad(L"", 34, true) + Pad(L"", 5) + Pad(L"median", 10) + Pad(L"p99", 9) + Pad(L"median", 10) +
+          Pad(L"p99", 9) + Pad(L"median", 8) + Pad(L"p99", 7) + L"\n");
+}
+
 std::wstring Fixed(double value, int decimals) {
     wchar_t text[32];
     std::swprintf(text, 32, L"%.*f", decimals, value);

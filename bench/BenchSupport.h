@@ -34,6 +34,12 @@ bool Installed(const std::wstring& name);
 // Runs a program with arguments and waits for it; its output goes to ours.
 DWORD RunProgram(const std::wstring& exe, const std::wstring& args);
 
+// Removes what a run installed, printing each failure and going on: the library's service with
+// its program's own /uninstall, then both services through the manager.
+void RemoveQuietly(const std::wstring& libExe, const std::wstring& libName, const std::wstring& rawName);
+// Installs a raw Win32 service (own process, manual start) and answers it open.
+TScHandle CreateRawService(const std::wstring& name, const std::wstring& displayName, const std::wstring& exe);
+
 struct TSeries {
     std::vector<double> Ms;
     void Add(double ms) { Ms.push_back(ms); }
@@ -45,6 +51,21 @@ struct TSeries {
 
 std::wstring Fixed(double value, int decimals);
 std::wstring Pad(const std::wstring& text, size_t width, bool left = false);
+
+// Count measurements of each side in blocks of Block, the two sides taking turns and the first
+// of each pair of blocks changing sides, so that a drift of the machine favours neither.
+template <class T, class F> void Interleave(T& a, T& b, int count, int block, F measure) {
+    for (int done = 0, round = 0; done < count; done += block, ++round) {
+        const int n = count - done < block ? count - done : block;
+        T& first = round % 2 == 0 ? a : b;
+        T& second = round % 2 == 0 ? b : a;
+        for (int i = 0; i < n; ++i) measure(first);
+        for (int i = 0; i < n; ++i) measure(second);
+    }
+}
+
+// The two heading lines of the figures' table.
+void PrintTableHeading();
 
 struct TVerdict {
     int Missed = 0;

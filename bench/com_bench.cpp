@@ -19,7 +19,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
 
 using namespace tamrel;
 using namespace tamrel::bench;
@@ -59,15 +58,6 @@ void MeasureCold(TServer& s) {
     s.Cold.Add(Activate(s));
 }
 
-void Interleave(TServer& a, TServer& b, int count, int block, const std::function<void(TServer&)>& measure) {
-    for (int done = 0, round = 0; done < count; done += block, ++round) {
-        const int n = std::min(block, count - done);
-        TServer& first = round % 2 == 0 ? a : b;
-        TServer& second = round % 2 == 0 ? b : a;
-        for (int i = 0; i < n; ++i) measure(first);
-        for (int i = 0; i < n; ++i) measure(second);
-    }
-}
 
 // The registry entries that let COM start the raw server's service for its class.
 void RegisterRaw(bool doRegister) {
@@ -114,34 +104,22 @@ int RunBench() {
     TScopeExit removeBoth([&] {
         lib.Handle.Reset();
         raw.Handle.Reset();
+        RemoveQuietly(libExe, kLibName, kRawName);
         try {
-            if (Installed(kLibName)) RunProgram(libExe, L"/uninstall");
             RegisterRaw(false);
         } catch (const Exception& e) {
             Print(L"com_bench: " + e.Message() + L"\n");
-        }
-        for (const wchar_t* name : {kLibName, kRawName}) {
-            try {
-                DeleteIfPresent(name);
-            } catch (const Exception& e) {
-                Print(L"com_bench: removing " + std::wstring(name) + L": " + e.Message() + L"\n");
-            }
         }
     });
 
     RunProgram(libExe, L"/install");
     if (!Installed(kLibName)) throw Exception(L"%s /install did not install %s", libExe, kLibName);
+    raw.Handle = CreateRawService(kRawName, L"Tamrel benchmark COM server (raw Win32)", rawExe);
+    RegisterRaw(true);
     {
         TScHandle manager = OpenManager();
-        TScHandle created(CreateServiceW(manager.Get(), kRawName, L"Tamrel benchmark COM server (raw Win32)",
-                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, (L"\"" + rawExe + L"\"").c_str(), nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
-        if (!created) Fail(L"CreateService(" + std::wstring(kRawName) + L")");
-        RegisterRaw(true);
         lib.Handle.Reset(OpenServiceW(manager.Get(), kLibName, SERVICE_ALL_ACCESS));
         if (!lib.Handle) Fail(L"OpenService(" + std::wstring(kLibName) + L")");
-        raw.Handle = std::move(created);
     }
 
     HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -161,10 +139,7 @@ int RunBench() {
     for (TServer* s : {&lib, &raw}) StopAndWait(s->Handle.Get(), s->Name);
 
     TVerdict verdict;
-    Print(L"\n" + Pad(L"times in ms", 34, true) + Pad(L"n", 5) + Pad(L"library", 10) + Pad(L"", 9) +
-          Pad(L"raw", 10) + Pad(L"", 9) + Pad(L"library / raw", 15) + L"\n");
-    Print(Pad(L"", 34, true) + Pad(L"", 5) + Pad(L"median", 10) + Pad(L"p99", 9) + Pad(L"median", 10) +
-          Pad(L"p99", 9) + Pad(L"median", 8) + Pad(L"p99", 7) + L"\n");
+    PrintTableHeading();
     Report(L"warm activation + call", lib.Warm, raw.Warm, true, verdict);
     Report(L"cold activation + call", lib.Cold, raw.Cold, false, verdict);
     Print(Format(L"\ntarget: the warm ratios at or below %s: %s\n", Fixed(kTarget, 2),

@@ -47,16 +47,6 @@ struct TService {
     int RefusedStarts = 0;
 };
 
-// Count measurements of each service in blocks of Block, the two sides taking turns.
-void Interleave(TService& a, TService& b, int count, int block, const std::function<void(TService&)>& measure) {
-    for (int done = 0, round = 0; done < count; done += block, ++round) {
-        const int n = std::min(block, count - done);
-        TService& first = round % 2 == 0 ? a : b;
-        TService& second = round % 2 == 0 ? b : a;
-        for (int i = 0; i < n; ++i) measure(first);
-        for (int i = 0; i < n; ++i) measure(second);
-    }
-}
 
 void MeasureInterrogate(TService& s) {
     SERVICE_STATUS status;
@@ -124,32 +114,16 @@ int RunBench() {
     TScopeExit removeBoth([&] {
         lib.Handle.Reset();
         raw.Handle.Reset();
-        try {
-            if (Installed(kLibName)) RunProgram(libExe, L"/uninstall");
-        } catch (const Exception& e) {
-            Print(L"service_bench: " + e.Message() + L"\n");
-        }
-        for (const wchar_t* name : {kLibName, kRawName}) {
-            try {
-                DeleteIfPresent(name);
-            } catch (const Exception& e) {
-                Print(L"service_bench: removing " + std::wstring(name) + L": " + e.Message() + L"\n");
-            }
-        }
+        RemoveQuietly(libExe, kLibName, kRawName);
     });
 
     RunProgram(libExe, L"/install");
     if (!Installed(kLibName)) throw Exception(L"%s /install did not install %s", libExe, kLibName);
+    raw.Handle = CreateRawService(kRawName, L"Tamrel benchmark service (raw Win32)", rawExe);
     {
         TScHandle manager = OpenManager();
-        TScHandle created(CreateServiceW(manager.Get(), kRawName, L"Tamrel benchmark service (raw Win32)",
-                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, (L"\"" + rawExe + L"\"").c_str(), nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
-        if (!created) Fail(L"CreateService(" + std::wstring(kRawName) + L")");
         lib.Handle.Reset(OpenServiceW(manager.Get(), kLibName, SERVICE_ALL_ACCESS));
         if (!lib.Handle) Fail(L"OpenService(" + std::wstring(kLibName) + L")");
-        raw.Handle = std::move(created);
     }
 
     Print(Format(L"service_bench: %s (library) against %s (raw Win32), %d requests and %d starts each\n", kLibName,
@@ -173,10 +147,7 @@ int RunBench() {
     for (TService* s : {&lib, &raw}) StopAndWait(s->Handle.Get(), s->Name);
 
     TVerdict verdict;
-    Print(L"\n" + Pad(L"times in ms", 34, true) + Pad(L"n", 5) + Pad(L"library", 10) + Pad(L"", 9) +
-          Pad(L"raw", 10) + Pad(L"", 9) + Pad(L"library / raw", 15) + L"\n");
-    Print(Pad(L"", 34, true) + Pad(L"", 5) + Pad(L"median", 10) + Pad(L"p99", 9) + Pad(L"median", 10) +
-          Pad(L"p99", 9) + Pad(L"median", 8) + Pad(L"p99", 7) + L"\n");
+    PrintTableHeading();
     Report(L"ControlService(INTERROGATE)", lib.Interrogate, raw.Interrogate, true, verdict);
     Report(L"pause request -> paused", lib.Paused, raw.Paused, true, verdict);
     Report(L"  of which ControlService(PAUSE)", lib.PauseCall, raw.PauseCall, false, verdict);

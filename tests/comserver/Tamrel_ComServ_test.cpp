@@ -1,6 +1,7 @@
 // The program's COM server object in-process: starting and stopping the factories of one service
 // by name, the program-wide registration, and a service whose start fails part-way.
 #include "comserver/Tamrel_ComServ.h"
+#include "tests/comserver/programs/FailingOnceFactory.h"
 #include "tests/runtime/service/ServiceRunSupport.h"
 #include "tests/support/ComTestObjects.h"
 #include "tests/support/ComTestSupport.h"
@@ -23,20 +24,6 @@ TComService* NewModule(const std::wstring& name, const std::wstring& appid = kAp
     service->SetAppID(appid);
     return service;
 }
-
-// A factory whose first registration fails, as one that COM refuses.
-class TFailingOnceFactory : public TSvcComObjectFactory {
-public:
-    using TSvcComObjectFactory::TSvcComObjectFactory;
-    void RegisterClassObject() override {
-        if (FailNext) {
-            FailNext = false;
-            throw EOleSysError(L"registration refused", E_ACCESSDENIED);
-        }
-        TSvcComObjectFactory::RegisterClassObject();
-    }
-    bool FailNext = true;
-};
 
 // Whether another apartment of this process reaches the class object through COM. The service
 // registers its factories right after it reported running: the answer is awaited that long.
@@ -80,7 +67,7 @@ TEST_F(ComServTest, AStartThatFailedPartWayLeavesNoClassBehindAndTheNextStartReg
     TComService* service = NewModule(L"ComTwoStarts");
     service->SetWaitHint(100);
     TSvcComObjectFactory first(server, ComClassOf<TTestObject>(), kClassA, L"A", L"", ciMultiInstance, L"ComTwoStarts");
-    TFailingOnceFactory second(server, ComClassOf<TTestObject>(), kClassB, L"B", L"", ciMultiInstance, L"ComTwoStarts");
+    TFailingOnceFactory<TSvcComObjectFactory> second(server, ComClassOf<TTestObject>(), kClassB, L"B", L"", ciMultiInstance, L"ComTwoStarts");
     {
         TServiceRun run(service);
         run.Start();

@@ -3,27 +3,13 @@
 // serves an untyped class. With TAMREL_TEST_FAIL_REGISTRATION set in its environment, the first
 // registration of TestObject's class object fails.
 #include "comserver/Tamrel_ComServ.h"
+#include "tests/comserver/programs/FailingOnceFactory.h"
 #include "tests/support/ComTestObjects.h"
 
 using namespace tamrel;
 using namespace tamrel::test;
 
 namespace {
-
-class TFailingOnceFactory : public TSvcAutoObjectFactory {
-public:
-    using TSvcAutoObjectFactory::TSvcAutoObjectFactory;
-    void RegisterClassObject() override {
-        if (FFail) {
-            FFail = false;
-            throw EOleSysError(L"forced registration failure", E_ACCESSDENIED);
-        }
-        TSvcAutoObjectFactory::RegisterClassObject();
-    }
-
-private:
-    bool FFail = GetEnvironmentVariableW(L"TAMREL_TEST_FAIL_REGISTRATION", nullptr, 0) > 0;
-};
 
 void MakeModule(const wchar_t* name, const wchar_t* appid) {
     TComService* service = nullptr;
@@ -37,8 +23,9 @@ void MakeModule(const wchar_t* name, const wchar_t* appid) {
 } // namespace
 
 int wmain() {
-    new TFailingOnceFactory(InitializeComServ(), ComClassOf<TTestObject>(), CLSID_TestObject, ciMultiInstance,
-                            L"TamrelComTestA");
+    auto* testObject = new TFailingOnceFactory<TSvcAutoObjectFactory>(
+        InitializeComServ(), ComClassOf<TTestObject>(), CLSID_TestObject, ciMultiInstance, L"TamrelComTestA");
+    testObject->FailNext = GetEnvironmentVariableW(L"TAMREL_TEST_FAIL_REGISTRATION", nullptr, 0) > 0;
     new TSvcComObjectFactory(InitializeComServ(), ComClassOf<TTestObject>(), CLSID_TestQuiet, L"Quiet",
                              L"Untyped test class", ciSingleInstance, L"TamrelComTestB");
     Application->Initialize();

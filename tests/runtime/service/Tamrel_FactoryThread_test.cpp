@@ -2,6 +2,7 @@
 // object's marshalled interface, and every thread ends once its object has no client left.
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_FactoryThread.h"
+#include "tests/runtime/service/programs/FactoryThreadObjects.h"
 #include "tests/support/ComTestSupport.h"
 #include "tests/support/DebugRunSupport.h"
 
@@ -13,31 +14,6 @@ using namespace tamrel;
 using namespace tamrel::test;
 
 namespace {
-
-// The object each successful creation makes: it says on which thread it lives.
-class TThreadObject : public TImplements<TInterfacedObject, IPersist> {
-public:
-    TThreadObject() { ++Alive; }
-    ~TThreadObject() override { --Alive; }
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
-        *id = GUID_NULL;
-        id->Data1 = GetCurrentThreadId();
-        return S_OK;
-    }
-    static inline std::atomic<int> Alive{0};
-};
-
-// The class factory's creation routine; every fifth call fails with a code of its own.
-struct TCreator {
-    std::atomic<int> Calls{0};
-    HRESULT Create(IUnknown*, const GUID& iid, void** obj) {
-        const int call = ++Calls;
-        if (call % 5 == 0) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, call & 0xFFFF);
-        if (call % 7 == 0) throw Exception(L"creation raised");
-        TComPtr<IPersist> object = MakeInterfaced<TThreadObject, IPersist>();
-        return object->QueryInterface(iid, obj);
-    }
-};
 
 // A thread class of its own: the creator's choice of class reaches the creation.
 class TCountedThread : public TSvcFactoryThread {
@@ -94,7 +70,7 @@ TEST(FactoryThread, TheHandOffOutlivesTheThreadThatFreedItself) {
     std::shared_ptr<TSvcFactoryHandOff> handOff = thread->HandOff();
     thread->AfterConstruction(); // runs and frees itself
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(handOff->Semaphore.Get(), 10000));
-    EXPECT_EQ(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 5), handOff->CreateResult);
+    EXPECT_EQ(CreationFailure(5), handOff->CreateResult);
     EXPECT_EQ(nullptr, handOff->Stream);
     handOff.reset();
     // Once the thread is gone too, nothing holds the hand-off any more.

@@ -12,6 +12,7 @@
 // endpoint that the RPC layer keeps waiting on), so the tests run the cycles in batches.
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_FactoryThread.h"
+#include "tests/runtime/service/programs/FactoryThreadObjects.h"
 
 #include <tlhelp32.h>
 
@@ -21,32 +22,9 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
-
-class TThreadObject : public TImplements<TInterfacedObject, IPersist> {
-public:
-    TThreadObject() { ++Alive; }
-    ~TThreadObject() override { --Alive; }
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
-        *id = GUID_NULL;
-        id->Data1 = GetCurrentThreadId();
-        return S_OK;
-    }
-    static inline std::atomic<int> Alive{0};
-};
-
-HRESULT FailureOf(int cycle) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, cycle & 0xFFFF); }
-
-struct TCreator {
-    int Cycle = 0;
-    HRESULT Create(IUnknown*, const GUID& iid, void** obj) {
-        if (Cycle % 5 == 0) return FailureOf(Cycle);
-        if (Cycle % 7 == 0) throw Exception(L"creation raised");
-        TComPtr<IPersist> object = MakeInterfaced<TThreadObject, IPersist>();
-        return object->QueryInterface(iid, obj);
-    }
-};
 
 // Every factory thread of the cycles, by a handle of our own that tells when it has ended.
 std::vector<HANDLE> gThreads;
@@ -94,7 +72,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto create = TSvcFactoryCreateInstance::Of<&TCreator::Create>(&creator);
     const TSvcFactoryThreadClass threadClass = &NewFactoryThread<TTrackedThread>;
     // COM starts helper threads with the first object that crosses threads: count after it.
-    creator.Cycle = 1;
+    creator.Calls = 0; // the warm-up is creation 1
     {
         TComPtr<IPersist> warm;
         CreateInstanceInFactory(create, threadClass, nullptr, IID_IPersist, warm.PutVoid(), 0);
@@ -106,10 +84,10 @@ int wmain(int argc, wchar_t** argv) {
     const int baseline = ProcessThreads();
     int failures = 0, raised = 0;
     for (int i = first; i < first + count; ++i) {
-        creator.Cycle = i;
+        creator.Calls = i - 1;
         TComPtr<IPersist> object;
         const HRESULT hr = CreateInstanceInFactory(create, threadClass, nullptr, IID_IPersist, object.PutVoid(), 0);
-        HRESULT expected = i % 5 == 0 ? FailureOf(i) : i % 7 == 0 ? E_UNEXPECTED : S_OK;
+        HRESULT expected = i % 5 == 0 ? CreationFailure(i) : i % 7 == 0 ? E_UNEXPECTED : S_OK;
         CLSID id{};
         if (hr != expected || (hr == S_OK && (!object || object->GetClassID(&id) != S_OK ||
                                               id.Data1 == GetCurrentThreadId())) ||
