@@ -1,5 +1,6 @@
 #include "host/Classes.h"
 #include "host/Streaming.h"
+#include "host/Streams.h"
 
 #include <algorithm>
 
@@ -338,6 +339,19 @@ void TStrings::SetText(std::wstring_view text) {
         if (i < text.size() && text[i] == L'\r') ++i;
         if (i < text.size() && text[i] == L'\n') ++i;
     }
+}
+
+void TStrings::SaveToFile(const std::wstring& fileName, TTextEncoding encoding) const {
+    const std::wstring text = Text();
+    std::string bytes;
+    if (encoding == TTextEncoding::Ansi) {
+        bytes = WideToAnsi(text);
+    } else {
+        bytes = "\xFF\xFE";
+        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    }
+    TFileStream file(fileName, fmCreate);
+    file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 std::wstring TStrings::CommaText() const {

@@ -186,6 +186,12 @@ TAMREL_API bool IsValidIdent(std::wstring_view ident);
 
 TAMREL_ENUM(TDuplicates, dupIgnore, dupAccept, dupError);
 
+// How a string list is written to a file.
+enum class TTextEncoding {
+    Ansi,    // the system's ANSI code page; characters it lacks are lost
+    Utf16LE, // UTF-16 little-endian behind the byte-order mark FF FE
+};
+
 class TAMREL_API TStrings : public TPersistent {
     TAMREL_CLASS(TStrings, TPersistent)
 public:
@@ -224,6 +230,9 @@ public:
     std::wstring Values(const std::wstring& name) const;
     void SetValues(const std::wstring& name, const std::wstring& value);
     std::vector<std::wstring> ToVector() const;
+    // Writes Text() to the file, created anew (an existing one is replaced); file errors raise
+    // the stream's exceptions.
+    void SaveToFile(const std::wstring& fileName, TTextEncoding encoding = TTextEncoding::Ansi) const;
 
     void BeginUpdate();
     void EndUpdate();

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
+
 namespace tamrel {
 
 namespace {
@@ -20,6 +23,22 @@ std::wstring ProfileString(const wchar_t* section, const wchar_t* key, const wch
             return buffer;
         }
         buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
+// GetPrivateProfileSectionW, grown the same way; it says "too small" with size - 2. A section
+// is never longer than the file, so a buffer of the file's size takes it in one call (left
+// uninitialised: the system fills what it answers).
+std::wstring ProfileSection(const std::wstring& section, const std::wstring& fileName) {
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    size_t size = 4096;
+    if (GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &info) && info.nFileSizeHigh == 0)
+        size = std::max<size_t>(size, info.nFileSizeLow + 2);
+    for (;;) {
+        std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
+        DWORD n = GetPrivateProfileSectionW(section.c_str(), buffer.get(), static_cast<DWORD>(size), fileName.c_str());
+        if (n < size - 2) return std::wstring(buffer.get(), n);
+        size *= 2;
     }
 }
 
@@ -76,6 +95,10 @@ std::vector<std::wstring> TIniFile::ReadSectionValues(const std::wstring& sectio
     std::vector<std::wstring> values;
     for (const std::wstring& key : ReadSection(section)) values.push_back(key + L"=" + ReadString(section, key, L""));
     return values;
+}
+
+std::vector<std::wstring> TIniFile::ReadSectionLines(const std::wstring& section) const {
+    return SplitNames(ProfileSection(section, FFileName));
 }
 
 bool TIniFile::SectionExists(const std::wstring& section) const { return !ReadSection(section).empty(); }

@@ -500,6 +500,8 @@ std::wstring AnsiToWide(std::string_view s, UINT codePage) {
     return r;
 }
 
+bool FitsCodePage(std::wstring_view s, UINT codePage) { return AnsiToWide(WideToAnsi(s, codePage), codePage) == s; }
+
 std::string WideToUtf8(std::wstring_view s) { return WideToAnsi(s, CP_UTF8); }
 std::wstring Utf8ToWide(std::string_view s) { return AnsiToWide(s, CP_UTF8); }
 

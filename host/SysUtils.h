@@ -179,6 +179,8 @@ TAMREL_API TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
 // Text in the system's ANSI code page.
 TAMREL_API std::string WideToAnsi(std::wstring_view s, UINT codePage = CP_ACP);
 TAMREL_API std::wstring AnsiToWide(std::string_view s, UINT codePage = CP_ACP);
+// Whether the code page holds every character of the text (no default character, no best fit).
+TAMREL_API bool FitsCodePage(std::wstring_view s, UINT codePage = CP_ACP);
 TAMREL_API std::string WideToUtf8(std::wstring_view s);
 TAMREL_API std::wstring Utf8ToWide(std::string_view s);
 

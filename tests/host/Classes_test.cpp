@@ -690,3 +690,30 @@ TEST_F(ComponentTest, DataModuleEventsAtCreationAndDestruction) {
     Free(m);
     EXPECT_EQ((std::vector<std::wstring>{L"destroy StoredModule1"}), watcher.Seen);
 }
+
+TEST(StringsFile, SavesInTheAnsiCodePageOrAsUtf16WithByteOrderMark) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"tamrel_strings_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    TStringList lines;
+    lines.Add(L"caf\u00e9");
+    lines.Add(L"");
+    auto read = [&] {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        char buffer[256];
+        DWORD n = 0;
+        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
+        CloseHandle(h);
+        return std::string(buffer, n);
+    };
+    lines.SaveToFile(path);
+    EXPECT_EQ(std::string("caf\xE9\r\n\r\n"), read()) << "code page 1252";
+    lines.Add(L"\u0416");
+    lines.SaveToFile(path, TTextEncoding::Utf16LE);
+    EXPECT_EQ(std::string("\xFF\xFE" "c\0a\0f\0\xE9\0\r\0\n\0\r\0\n\0\x16\x04\r\0\n\0", 24), read());
+    lines.Delete(2);
+    lines.SaveToFile(path);
+    EXPECT_EQ(std::string("caf\xE9\r\n\r\n"), read()) << "an existing file is replaced";
+    DeleteFileW(path.c_str());
+    EXPECT_THROW(lines.SaveToFile(L"Z:\\no\\such\\dir\\x.txt"), EFCreateError);
+}

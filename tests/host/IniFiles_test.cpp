@@ -128,3 +128,23 @@ TEST_F(IniFile, WriteToAnUnwritableFileRaises) {
         EXPECT_EQ(L"Unable to write to " + bad, e.Message());
     }
 }
+
+TEST_F(IniFile, ReadSectionLinesGivesTheWholeSectionInOneRead) {
+    WriteFileBytes(path, "[Main]\r\n"
+                         "  one  =  first value  \r\n"
+                         "two=\"  quoted  \"\r\n"
+                         ";comment=1\r\n"
+                         "bare\r\n"
+                         "[Other]\r\n"
+                         "k=v\r\n");
+    TIniFile ini(path);
+    EXPECT_EQ((Strings{L"one=first value", L"two=\"  quoted  \"", L"bare"}), ini.ReadSectionLines(L"MAIN"));
+    EXPECT_TRUE(ini.ReadSectionLines(L"Nowhere").empty());
+
+    std::string big = "[Big]\r\n";
+    for (int i = 0; i < 3000; ++i) big += std::to_string(i) + "=value number " + std::to_string(i) + "\r\n";
+    WriteFileBytes(path, big);
+    const Strings lines = ini.ReadSectionLines(L"Big");
+    ASSERT_EQ(3000u, lines.size()) << "a section larger than the first buffer";
+    EXPECT_EQ(L"2999=value number 2999", lines.back());
+}

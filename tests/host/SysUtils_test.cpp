@@ -114,3 +114,12 @@ TEST(DateTime, NowIsTheHostValue) {
     EXPECT_DOUBLE_EQ(36526.5, SystemTimeToDateTime(st));
     EXPECT_GT(Now(), 40000.0);
 }
+
+TEST(Text, FitsCodePageSeesCharactersTheCodePageLacks) {
+    EXPECT_TRUE(FitsCodePage(L""));
+    EXPECT_TRUE(FitsCodePage(L"plain # text\r\n"));
+    EXPECT_TRUE(FitsCodePage(L"caf\u00e9 \u20ac"));
+    EXPECT_FALSE(FitsCodePage(L"\u0416"));
+    EXPECT_FALSE(FitsCodePage(L"a\u0101")) << "no best-fit 'a' for a-macron";
+    EXPECT_TRUE(FitsCodePage(L"\u0416", 1251));
+}
