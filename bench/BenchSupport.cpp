@@ -202,6 +202,18 @@ void Report(const std::wstring& what, const TSeries& lib, const TSeries& raw, bo
     Print(line + L"\n");
 }
 
+int RunBenchProgram(int (*run)()) {
+    const std::wstring program = ExtractFileName(ChangeFileExt(ParamStr(0), L""));
+    try {
+        return run();
+    } catch (const Exception& e) {
+        Print(program + L": " + e.Message() + L"\n");
+    } catch (const std::exception& e) {
+        Print(program + L": " + Utf8ToWide(e.what()) + L"\n");
+    }
+    return 1;
+}
+
 int PositiveSwitch(const wchar_t* name, int fallback) {
     std::wstring value;
     if (!TamrelFindParameter(name, value) || value.empty()) return fallback;

@@ -72,6 +72,8 @@ struct TVerdict {
 };
 // One table line; Judged lines count towards the target, the others explain them.
 void Report(const std::wstring& what, const TSeries& lib, const TSeries& raw, bool judged, TVerdict& verdict);
+// Runs a benchmark program's body: a failure is printed with the program's name and ends it with 1.
+int RunBenchProgram(int (*run)());
 // The value of /Name:N, or Fallback; raises for anything but a positive number.
 int PositiveSwitch(const wchar_t* name, int fallback);
 

@@ -149,13 +149,4 @@ int RunBench() {
 
 } // namespace
 
-int main() {
-    try {
-        return RunBench();
-    } catch (const Exception& e) {
-        Print(L"com_bench: " + e.Message() + L"\n");
-    } catch (const std::exception& e) {
-        Print(L"com_bench: " + Utf8ToWide(e.what()) + L"\n");
-    }
-    return 1;
-}
+int main() { return RunBenchProgram(&RunBench); }

@@ -162,13 +162,4 @@ int RunBench() {
 
 } // namespace
 
-int main() {
-    try {
-        return RunBench();
-    } catch (const Exception& e) {
-        Print(L"service_bench: " + e.Message() + L"\n");
-    } catch (const std::exception& e) {
-        Print(L"service_bench: " + Utf8ToWide(e.what()) + L"\n");
-    }
-    return 1;
-}
+int main() { return RunBenchProgram(&RunBench); }
