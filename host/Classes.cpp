@@ -23,6 +23,12 @@ void TObject::Dispatch(TMessage& message) {
 
 void TObject::DefaultHandler(TMessage&) {}
 
+void TObject::InheritedDispatch(const TClassInfo& cls, TMessage& message) {
+    const TMessageHandlerInfo* h = cls.Parent() ? cls.Parent()->FindMessageHandler(message.Msg) : nullptr;
+    if (h) h->Handler(this, message);
+    else DefaultHandler(message);
+}
+
 void Free(TObject* object) {
     if (!object) return;
     object->BeforeDestruction();

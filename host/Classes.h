@@ -34,6 +34,9 @@ public:
     // Calls the message method the class declares for Message.Msg, else DefaultHandler.
     virtual void Dispatch(TMessage& message);
     virtual void DefaultHandler(TMessage& message);
+    // "inherited" of a message method declared by class Cls: the handler of Cls's nearest
+    // ancestor that declares one for the message, else DefaultHandler.
+    void InheritedDispatch(const TClassInfo& cls, TMessage& message);
 
     // Run by the creation functions after the constructors, and before the destructors by Free.
     virtual void AfterConstruction() {}
@@ -61,6 +64,12 @@ template <class T> void FreeAndNil(T*& object) {
     object = nullptr;
     Free(o);
 }
+
+// Frees an object made with Create<T>: the deleter of an owning pointer to one.
+struct TFreeComponent {
+    void operator()(TObject* o) const { Free(o); }
+};
+template <class T> using TOwnedPtr = std::unique_ptr<T, TFreeComponent>;
 
 // ---------------------------------------------------------------------------------------------
 // TPersistent
@@ -154,6 +163,12 @@ public:
     void SetDesigning(bool value, bool setChildren = true);
 
     TPersistent* GetOwner() override { return FOwner; }
+
+    // Components that sit inside another one in a stored form (controls in their parent):
+    // the reader hands each the component it is nested in, the writer nests it there.
+    virtual bool HasParent() const { return false; }
+    virtual TComponent* GetParentComponent() const { return nullptr; }
+    virtual void SetParentComponent(TComponent* /*parent*/) {}
 
     // Used by the reader and the writer.
     void SetState(TComponentStateFlag flag) { FComponentState.Include(flag); }

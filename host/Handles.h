@@ -56,6 +56,10 @@ inline void CloseEventSource(HANDLE h) { DeregisterEventSource(h); }
 inline void DestroyWindowHandle(HWND h) { DestroyWindow(h); }
 inline void FreeSidHandle(PSID h) { FreeSid(h); }
 inline void CloseFindHandle(HANDLE h) { FindClose(h); }
+inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
+inline void DeleteDcHandle(HDC h) { DeleteDC(h); }
+inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
+inline void UnhookHook(HHOOK h) { UnhookWindowsHookEx(h); }
 inline void ReleaseVirtualBlock(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
 } // namespace detail
 
@@ -70,6 +74,28 @@ using TEventSourceHandle = TUniqueHandle<HANDLE, detail::CloseEventSource>;
 using TWindowHandle = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
 using TAllocatedSid = TUniqueHandle<PSID, detail::FreeSidHandle>;
 using TFindHandle = TUniqueHandle<HANDLE, detail::CloseFindHandle, -1>;
+// GDI objects (fonts, brushes, pens, bitmaps), memory device contexts, icons, windows hooks.
+template <class T> using TGdiHandle = TUniqueHandle<T, detail::DeleteGdiObject>;
+using TMemoryDc = TUniqueHandle<HDC, detail::DeleteDcHandle>;
+using TIconHandle = TUniqueHandle<HICON, detail::DestroyIconHandle>;
+using THookHandle = TUniqueHandle<HHOOK, detail::UnhookHook>;
+
+// A device context obtained with GetDC/GetWindowDC, released with ReleaseDC.
+class TWindowDc {
+public:
+    explicit TWindowDc(HWND wnd, bool wholeWindow = false)
+        : FWnd(wnd), FDc(wholeWindow ? GetWindowDC(wnd) : GetDC(wnd)) {}
+    ~TWindowDc() {
+        if (FDc) ReleaseDC(FWnd, FDc);
+    }
+    TWindowDc(const TWindowDc&) = delete;
+    TWindowDc& operator=(const TWindowDc&) = delete;
+    HDC Get() const { return FDc; }
+
+private:
+    HWND FWnd;
+    HDC FDc;
+};
 // A block of VirtualAlloc (reserved and committed as one).
 using TVirtualBlock = TUniqueHandle<void*, detail::ReleaseVirtualBlock>;
 

@@ -79,6 +79,12 @@ void ReportToHandler(const std::exception_ptr& error) {
     else ReportToDebugger(L"Window method failed: " + ExceptionMessage(error));
 }
 
+} // namespace
+
+void ReportWindowException(const std::exception_ptr& error) { ReportToHandler(error); }
+
+namespace {
+
 // Posted by DeallocateHWnd on another thread: the window's own thread destroys the window.
 UINT DestroyRequestMessage() {
     static const UINT message = [] {

@@ -52,6 +52,10 @@ TAMREL_API LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message);
 using THiddenWindowExceptionHandler = std::function<void(std::exception_ptr Error)>;
 TAMREL_API THiddenWindowExceptionHandler SetHiddenWindowExceptionHandler(THiddenWindowExceptionHandler Handler);
 
+// The report of a window procedure's exception boundary (CatchLog): that handler, or the debugger
+// output when there is none. The window procedures of the controls and forms report here too.
+TAMREL_API void ReportWindowException(const std::exception_ptr& Error);
+
 namespace detail {
 inline void DeallocateWindow(HWND h) { DeallocateHWnd(h); }
 } // namespace detail

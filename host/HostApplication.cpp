@@ -2,6 +2,7 @@
 
 #include "host/Globals.h"
 #include "host/HiddenWindow.h"
+#include "host/MessageBox.h"
 #include "host/Threads.h"
 
 #include <algorithm>
@@ -85,6 +86,7 @@ bool THostApplication::ProcessMessage(MSG& msg) {
         FTerminated = true;
         return true;
     }
+    if (FMessageFilter && FMessageFilter(msg)) return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
@@ -165,7 +167,7 @@ void THostApplication::ShowException(const Exception& e) {
         WriteStdErr(std::wstring(e.ClassName()) + L": " + text);
         return;
     }
-    MessageBoxW(FHandle.Get(), text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+    ShowMessageBox(FHandle.Get(), text, FTitle, MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel

@@ -70,6 +70,10 @@ public:
     // The hidden top-level application window (null when none could be made).
     HWND Handle() const { return FHandle.Get(); }
     void HookMainWindow(TWindowHook hook);
+    // A filter sees each message the pump takes, before it is translated and dispatched, and
+    // answers true when it has handled it (the forms layer lets dialog keys through here).
+    using TMessageFilter = bool (*)(MSG& msg);
+    void SetMessageFilter(TMessageFilter filter) { FMessageFilter = filter; }
     void UnhookMainWindow(TWindowHook hook);
 
     TComponent* MainForm() const { return FMainForm; }
@@ -98,6 +102,7 @@ private:
     TComponent* FMainForm = nullptr;
     TExceptionEvent FOnException;
     std::vector<TWindowHook> FHooks;
+    TMessageFilter FMessageFilter = nullptr;
 };
 
 // The one host application object: created on first use, once per process.

@@ -1,5 +1,7 @@
 #include "host/MessageBox.h"
 
+#include "host/ModalHook.h"
+
 #include <atomic>
 
 namespace tamrel {
@@ -7,7 +9,11 @@ namespace tamrel {
 namespace {
 
 int SystemMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
-    return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+    TModalWindow box;
+    box.Kind = TModalKind::mkMessageBox;
+    box.Text = text;
+    box.Caption = caption;
+    return static_cast<int>(RunSystemModal(box, [&] { return MessageBoxW(owner, text.c_str(), caption.c_str(), flags); }));
 }
 
 std::atomic<TMessageBoxFunc> GMessageBoxFunc{SystemMessageBox};

@@ -681,12 +681,15 @@ TObjectNode ComponentNode(TComponent* c, TComponent* root) {
     c->SetState(csWriting);
     TScopeExit clear([c] { c->ClearState(csWriting); });
     CollectProps(c, root, L"", node.Props);
-    if (c == root)
-        for (TComponent* child : c->ComponentList()) {
-            // Only classes that can be created by name come back from a stored form.
-            if (!child->ClassInfo().ComponentFactory() || child->Name().empty()) continue;
-            node.Children.push_back(ComponentNode(child, root));
-        }
+    // The root's components, each nested in the component it sits in (its parent), or in the
+    // root when it has none there.
+    for (TComponent* child : root->ComponentList()) {
+        // Only classes that can be created by name come back from a stored form.
+        if (!child->ClassInfo().ComponentFactory() || child->Name().empty()) continue;
+        TComponent* parent = child->HasParent() ? child->GetParentComponent() : nullptr;
+        bool nestedHere = parent == c || ((!parent || parent->Owner() != root) && c == root);
+        if (child != c && nestedHere) node.Children.push_back(ComponentNode(child, root));
+    }
     return node;
 }
 
@@ -879,7 +882,7 @@ void ApplyProps(TObject* obj, const std::vector<TPropNode>& props, TReadContext&
     for (const auto& node : props) ApplyOne(obj, node, ctx, true);
 }
 
-void ReadChild(const TObjectNode& node, TReadContext& ctx) {
+void ReadChild(const TObjectNode& node, TComponent* parent, TReadContext& ctx) {
     TComponent* root = ctx.Root;
     TComponent* child = node.Name.empty() ? nullptr : root->FindComponent(node.Name);
     try {
@@ -902,8 +905,15 @@ void ReadChild(const TObjectNode& node, TReadContext& ctx) {
     child->SetState(csReading);
     ctx.Loaded.push_back(child);
     if (const TFieldInfo* f = root->ClassInfo().FindField(node.Name)) f->Set(root, child);
+    if (child->HasParent()) {
+        try {
+            child->SetParentComponent(parent);
+        } catch (const Exception& e) {
+            ReadError(node.Line, e.Message());
+        }
+    }
     ApplyProps(child, node.Props, ctx);
-    for (const auto& grandChild : node.Children) ReadChild(grandChild, ctx);
+    for (const auto& grandChild : node.Children) ReadChild(grandChild, child, ctx);
 }
 
 void ResolveFixups(TReadContext& ctx) {
@@ -954,7 +964,7 @@ void ReadRoot(TComponent* root, const TObjectNode& node) {
             }
         }
         ApplyProps(root, node.Props, ctx);
-        for (const auto& child : node.Children) ReadChild(child, ctx);
+        for (const auto& child : node.Children) ReadChild(child, root, ctx);
         ResolveFixups(ctx);
     } catch (...) {
         clearStates();

@@ -58,6 +58,8 @@ tamrel_wine_env() {
     export WINEARCH=win64
 }
 
+# Raise when the prefix's set-up changes: existing prefixes are then made anew.
+TAMREL_PREFIX_VERSION=2
 TAMREL_XVFB_PID=""
 TAMREL_WINESERVER_STARTED=""
 
@@ -79,14 +81,19 @@ tamrel_start_wine() {
     # A server left over from an earlier run belongs to another display: end it first.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
-    if [ ! -f "$WINEPREFIX/.tamrel-ready" ]; then
+    # The marker holds the prefix's version: a prefix made by an older set-up is made anew.
+    if [ "$(cat "$WINEPREFIX/.tamrel-ready" 2>/dev/null)" != "$TAMREL_PREFIX_VERSION" ]; then
         rm -rf "$WINEPREFIX"
         echo "wine: creating the prefix $WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
         # wineboot returns while set-up goes on; the first service start fails with 1055
         # unless we wait for it to finish.
         wineserver -w
-        touch "$WINEPREFIX/.tamrel-ready"
+        # Without a window manager, hiding a top-level window waits 2 s (every modal form and
+        # message box would end 2 s late); unmanaged windows hide at once.
+        wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        wineserver -w
+        echo "$TAMREL_PREFIX_VERSION" >"$WINEPREFIX/.tamrel-ready"
     fi
     # A persistent server for the whole run: the default one exits shortly after the last
     # process and kills running services without a stop request.
@@ -104,6 +111,8 @@ tamrel_stop_all() {
     if [ -n "$TAMREL_XVFB_PID" ]; then
         kill "$TAMREL_XVFB_PID" >/dev/null 2>&1 || true
         wait "$TAMREL_XVFB_PID" 2>/dev/null || true
-        TAMREL_XVFB_PID=""
+        # Raise when the prefix's set-up changes: existing prefixes are then made anew.
+TAMREL_PREFIX_VERSION=2
+TAMREL_XVFB_PID=""
     fi
 }

@@ -20,6 +20,8 @@ void CenterFreeMem(void* p) { std::free(p); }
 
 namespace {
 
+constexpr wchar_t SInvalidLsaString[] = L"Invalid LSA string (Length %u, MaximumLength %u)";
+
 // A size probe of the descriptor conversions (several sizes at once, which CallWithSizeProbe does
 // not take) must fail for want of room; any other outcome is a failed call.
 void CheckSizeProbe(BOOL probeResult) {
@@ -92,14 +94,16 @@ void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, ui
     P = nullptr;
     Size = 0;
     if (!S) return;
+    // A record that describes more text than its storage holds, half a character, or text
+    // without a buffer would have the copy read memory that is not the string's.
+    if (S->Length > S->MaximumLength || S->Length % 2 != 0 || (S->Length && !S->Buffer))
+        throw Exception(SInvalidLsaString, static_cast<unsigned>(S->Length), static_cast<unsigned>(S->MaximumLength));
     uint32_t size = sizeof(LSA_UNICODE_STRING) + S->MaximumLength;
     auto* copy = static_cast<PLSA_UNICODE_STRING>(CenterGetMem(size));
     copy->Length = S->Length;
     copy->MaximumLength = S->MaximumLength;
     copy->Buffer = reinterpret_cast<PWSTR>(reinterpret_cast<BYTE*>(copy) + sizeof(LSA_UNICODE_STRING));
-    // Only the used part is copied (never more than the storage holds).
-    uint32_t used = S->Length <= S->MaximumLength ? S->Length : S->MaximumLength;
-    if (used && S->Buffer) std::memcpy(copy->Buffer, S->Buffer, used);
+    if (S->Length) std::memcpy(copy->Buffer, S->Buffer, S->Length);
     P = copy;
     Size = size;
 }

@@ -37,6 +37,8 @@ TAMREL_API void DuplicatePACL(PACL Acl, PACL& P, uint32_t& Size);
 TAMREL_API void DuplicateSDRelativeToAbsolute(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
 TAMREL_API void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& Size);
 // One block: the string header immediately followed by MaximumLength bytes of text storage.
+// A record whose Length is odd, exceeds MaximumLength, or has text but no buffer is refused
+// with an exception (P stays nil).
 TAMREL_API void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size);
 
 // The text of GetLastError: the host's unknown-error text for 0, else the host's OS-error text

@@ -135,10 +135,6 @@ private:
     std::unique_ptr<TStringList> FErrors;
 };
 
-// Frees a component made with Create<T>.
-struct TFreeComponent {
-    void operator()(TObject* o) const { Free(o); }
-};
 using TSidCenterPtr = std::unique_ptr<TrkSidCenter, TFreeComponent>;
 
 // Dest gets Source's 32 bytes and a trustee SID of its own: a name trustee is resolved on the

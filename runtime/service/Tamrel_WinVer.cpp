@@ -37,7 +37,21 @@ int32_t VersionNumber() {
     return static_cast<int32_t>(v.dwMajorVersion * 10 + v.dwMinorVersion);
 }
 
-bool IsWinNT() { return VersionRecord().dwPlatformId == VER_PLATFORM_WIN32_NT; }
+namespace {
+// Set only by tests, between their own steps.
+std::atomic<DWORD> GPlatformOverride{0};
+} // namespace
+
+namespace detail {
+void SetPlatformOverride(DWORD platformId) { GPlatformOverride.store(platformId, std::memory_order_relaxed); }
+DWORD PlatformOverride() { return GPlatformOverride.load(std::memory_order_relaxed); }
+} // namespace detail
+
+bool IsWinNT() {
+    DWORD platform = VersionRecord().dwPlatformId;
+    if (DWORD replaced = detail::PlatformOverride()) platform = replaced;
+    return platform == VER_PLATFORM_WIN32_NT;
+}
 bool IsWin2000() { return IsWinNT() && VersionNumber() >= 50; }
 bool IsWinXP() { return IsWinNT() && VersionNumber() >= 51; }
 bool IsVista() { return IsWinNT() && VersionNumber() >= 60; }

@@ -1,8 +1,15 @@
+// Message boxes: the replaceable function, the real box answered through a CBT hook, the modal
+// hook and its watchdog.
 #include "host/MessageBox.h"
+
+#include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
 
@@ -20,9 +27,8 @@ int Answer(HWND owner, const std::wstring& text, const std::wstring& caption, UI
 
 int Other(HWND, const std::wstring&, const std::wstring&, UINT) { return IDABORT; }
 
-} // namespace
 
-TEST(MessageBox, ATestFunctionTakesEveryBoxUntilItIsPutBack) {
+TEST(MessageBoxes, ATestFunctionTakesEveryBoxUntilItIsPutBack) {
     gBoxes.clear();
     TMessageBoxFunc system = SetMessageBoxFunc(Answer);
     ASSERT_NE(nullptr, system);
@@ -38,3 +44,44 @@ TEST(MessageBox, ATestFunctionTakesEveryBoxUntilItIsPutBack) {
     EXPECT_EQ(system, SetMessageBoxFunc(system)) << "the system's box is the one in place again";
     EXPECT_EQ(1u, gBoxes.size());
 }
+
+TEST(MessageBoxes, RealBoxAnsweredNoThroughACbtHook) {
+    TCbtDialogDriver driver([](HWND box) { SendMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0); });
+    EXPECT_EQ(ShowMessageBox(nullptr, L"Delete it?", L"Tamrel test", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_NE(driver.Dialog(), nullptr);
+}
+
+TEST(MessageBoxes, ModalHookSeesTheBoxVisibleAndAnswersIt) {
+    std::vector<std::wstring> seen;
+    TModalHookScope hook([&](const TModalWindow& m) {
+        EXPECT_EQ(m.Kind, TModalKind::mkMessageBox);
+        EXPECT_TRUE(IsWindowVisible(m.Window));
+        EXPECT_EQ(m.Depth, 1);
+        seen.push_back(m.Caption + L"|" + m.Text);
+        EXPECT_TRUE(ClickDialogButton(m.Window, IDRETRY));
+    });
+    EXPECT_EQ(ShowMessageBox(nullptr, L"Try again?", L"Tamrel test", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(seen, std::vector<std::wstring>{L"Tamrel test|Try again?"});
+}
+
+TEST(MessageBoxes, WatchdogEndsABoxNobodyAnswers) {
+    TModalHookScope hook([](const TModalWindow&) {}, 300, false);
+    EXPECT_EQ(ShowMessageBox(nullptr, L"Nobody reads this", L"Tamrel test", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(hook.Fired(), 1);
+}
+
+int FakeBox(HWND, const std::wstring& text, const std::wstring&, UINT flags) {
+    return text == L"fake" && (flags & MB_YESNO) ? IDYES : -1;
+}
+
+TEST(MessageBoxes, NullPutsBackTheSystemBoxUnderTheHook) {
+    TMessageBoxFunc system = SetMessageBoxFunc(&FakeBox);
+    EXPECT_EQ(ShowMessageBox(nullptr, L"fake", L"", MB_YESNO), IDYES);
+    EXPECT_EQ(SetMessageBoxFunc(nullptr), &FakeBox);
+    TCbtDialogDriver driver([](HWND box) { SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); });
+    EXPECT_EQ(ShowMessageBox(nullptr, L"real again", L"Tamrel test", MB_OK), IDOK);
+    EXPECT_NE(driver.Dialog(), nullptr);
+    EXPECT_EQ(SetMessageBoxFunc(system), system);
+}
+
+} // namespace

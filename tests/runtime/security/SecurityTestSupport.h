@@ -1,7 +1,9 @@
 // Security objects made by the system itself, as references for the centers' tests.
 #pragma once
 
+#include "host/Classes.h"
 #include "host/Handles.h"
+#include "host/Streaming.h"
 #include "host/SysUtils.h"
 
 #include <windows.h>
@@ -51,6 +53,26 @@ inline std::wstring SidText(const void* sid) {
     if (!ConvertSidToStringSidW(const_cast<void*>(sid), &text)) return L"<invalid>";
     TLocalMem owner(text);
     return text;
+}
+
+// The root of a form-text round trip: a data module named Holder that owns the centers.
+inline TOwnedPtr<TDataModule> NewHolder() {
+    TOwnedPtr<TDataModule> root(Create<TDataModule>(nullptr));
+    root->SetName(L"Holder");
+    return root;
+}
+
+// A new holder read from Text. The form written from it again is Text, word for word.
+inline TOwnedPtr<TDataModule> ReadBack(const std::wstring& text) {
+    TOwnedPtr<TDataModule> copy(Create<TDataModule>(nullptr));
+    ReadComponentFromText(copy.get(), text);
+    if (ComponentToText(copy.get()) != text) throw Exception(L"The form read back writes another text");
+    return copy;
+}
+
+// The component of that name and class in a holder read back; nil when there is none.
+template <class T> T* Part(TComponent& holder, const wchar_t* name) {
+    return dynamic_cast<T*>(holder.FindComponent(name));
 }
 
 } // namespace tamrel::test

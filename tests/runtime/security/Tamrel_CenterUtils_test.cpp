@@ -171,6 +171,35 @@ TEST(CenterUtils, LsaStringCopyKeepsItsStorageAndCopiesOnlyTheUsedText) {
     EXPECT_EQ(std::wstring(L"abc"), std::wstring(copy->Buffer, 3));
 }
 
+TEST(CenterUtils, LsaStringCopyRefusesRecordsThatDescribeMoreThanTheirText) {
+    wchar_t text[] = L"abcdefgh";
+    struct Case {
+        USHORT length;
+        USHORT maximum;
+        bool buffer;
+    } cases[] = {
+        {18, 16, true}, // more text than storage
+        {3, 16, true},  // half a character
+        {65535, 65535, true},
+        {4, 4, false},  // text without a buffer
+    };
+    for (const Case& c : cases) {
+        LSA_UNICODE_STRING s{c.length, c.maximum, c.buffer ? text : nullptr};
+        PLSA_UNICODE_STRING copy = nullptr;
+        uint32_t size = 7;
+        EXPECT_THROW(DuplicateLsaUnicodeString(&s, copy, size), Exception) << c.length << "/" << c.maximum;
+        EXPECT_EQ(nullptr, copy);
+        EXPECT_EQ(0u, size);
+    }
+    // An empty record without a buffer is a valid empty string.
+    LSA_UNICODE_STRING empty{0, 0, nullptr};
+    uint32_t size = 0;
+    TCenterBlock copy = OwnedDuplicate<LSA_UNICODE_STRING>(
+        [&empty](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaUnicodeString(&empty, p, s); }, size);
+    ASSERT_NE(nullptr, copy);
+    EXPECT_EQ(0, static_cast<PLSA_UNICODE_STRING>(copy.get())->Length);
+}
+
 TEST(CenterUtils, LastWin32ErrorText) {
     SetLastError(0);
     EXPECT_EQ(std::wstring(SUnkOSError), RkLastWin32Error());

@@ -47,6 +47,23 @@ TEST(WinVer, PredicatesFollowTheReportedWindowsVersion) {
     for (const auto& c : cases) EXPECT_EQ(c.expected, ProbeUnder(c.wine)) << ToUtf8(c.wine);
 }
 
+TEST(WinVer, ReplacedPlatformHoldsForItsScopeOnly) {
+    ASSERT_TRUE(IsWinNT());
+    {
+        TPlatformOverride older(VER_PLATFORM_WIN32_WINDOWS);
+        EXPECT_FALSE(IsWinNT());
+        EXPECT_FALSE(IsWin2000());
+        EXPECT_FALSE(IsVista());
+        {
+            TPlatformOverride nt(VER_PLATFORM_WIN32_NT);
+            EXPECT_TRUE(IsWinNT());
+        }
+        EXPECT_FALSE(IsWinNT());
+    }
+    EXPECT_TRUE(IsWinNT());
+    EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_NT), VersionRecord().dwPlatformId);
+}
+
 TEST(WinVer, RecordIsTheSystemsAnswer) {
     OSVERSIONINFOW direct{};
     direct.dwOSVersionInfoSize = sizeof direct;

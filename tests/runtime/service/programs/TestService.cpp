@@ -18,6 +18,8 @@
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
+#include "tests/support/EvidenceFile.h"
+
 #include <windows.h>
 
 using namespace tamrel;
@@ -26,16 +28,7 @@ namespace {
 
 std::wstring gEvidence;
 
-void Evidence(const std::wstring& line) {
-    if (gEvidence.empty()) return;
-    HANDLE h = CreateFileW(gEvidence.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    std::string bytes = WideToUtf8(line + L"\r\n");
-    DWORD written;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-}
+void Evidence(const std::wstring& line) { test::AppendEvidence(gEvidence, line); }
 
 // Committed private memory of the process: a walk over the address space.
 uint64_t CommittedPrivateBytes() {

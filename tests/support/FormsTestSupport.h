@@ -1,0 +1,74 @@
+// Helpers of the tests that show forms: the modal hook for the scope of a test (its watchdog
+// fails the test), pumping the thread's messages until something happened, captures saved as
+// evidence, and comparing a glyph with the pixels a capture shows.
+#pragma once
+
+#include "host/Graphics.h"
+#include "host/ModalHook.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tamrel {
+class TWinControl;
+}
+
+namespace tamrel::test {
+
+// Components and forms that a test makes and frees.
+struct TFreeObject {
+    void operator()(TObject* o) const { Free(o); }
+};
+template <class T> using TOwned = std::unique_ptr<T, TFreeObject>;
+
+// The test's own driver of a system dialog, without the library's modal hook: a thread CBT hook
+// sees the dialog activated and a thread timer then runs Action on it from inside its loop.
+class TCbtDialogDriver {
+public:
+    explicit TCbtDialogDriver(std::function<void(HWND Dialog)> action, UINT delayMs = 100);
+    ~TCbtDialogDriver();
+    TCbtDialogDriver(const TCbtDialogDriver&) = delete;
+    TCbtDialogDriver& operator=(const TCbtDialogDriver&) = delete;
+    // The dialog that was driven, or null.
+    HWND Dialog() const;
+};
+
+// Installs a modal hook for its lifetime. The watchdog ends a forgotten modal window after
+// WatchdogMs and fails the test (unless the test counts the firings itself with Fired()).
+class TModalHookScope {
+public:
+    explicit TModalHookScope(TModalHook hook, DWORD watchdogMs = 10000, bool failOnWatchdog = true);
+    ~TModalHookScope();
+    TModalHookScope(const TModalHookScope&) = delete;
+    TModalHookScope& operator=(const TModalHookScope&) = delete;
+    int Fired() const { return FFired; }
+    const std::wstring& LastWatchdogText() const { return FText; }
+
+private:
+    TModalHook FOldHook;
+    DWORD FOldLimit;
+    TModalWatchdogHandler FOldHandler;
+    int FFired = 0;
+    std::wstring FText;
+};
+
+// Handles the thread's messages until Done answers true; false when TimeoutMs passed first
+// (a guard against hanging, not a measurement).
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Handles every message waiting now, and the painting they cause.
+void PumpPending();
+
+// The folder the tests save their captures in (made when missing), with a trailing backslash.
+std::wstring TestOutputDir();
+// Saves a capture as <TestOutputDir><name>.bmp.
+void SaveCapture(TBitmap& capture, const std::wstring& name);
+
+// Whether Capture shows Glyph with its top-left corner at (X, Y): every pixel of the glyph that is
+// not its transparent colour must be there. Only the glyph's own pixels count, so fonts and
+// backgrounds do not matter.
+bool ShowsGlyph(TBitmap& capture, int x, int y, TBitmap& glyph);
+// The colour of a pixel of a bitmap as RGB.
+COLORREF PixelOf(TBitmap& bitmap, int x, int y);
+
+} // namespace tamrel::test
