@@ -77,8 +77,9 @@ TEST_F(ComServTest, AStartThatFailedPartWayLeavesNoClassBehindAndTheNextStartReg
     EXPECT_EQ(0u, first.Registered()) << "revoked with the apartment it was registered from";
     {
         TServiceRun run(service);
+        const size_t reports = log.Count();
         run.Start();
-        ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, log.Count() + 1));
+        ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, reports + 1));
         EXPECT_EQ(S_OK, ReachClass(kClassA));
         EXPECT_EQ(S_OK, ReachClass(kClassB));
         run.StopAndJoin();
