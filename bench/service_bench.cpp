@@ -19,6 +19,7 @@
 // The library service is installed with its own /install and removed with its own /uninstall;
 // the raw ones with CreateServiceW and DeleteService. All are removed on every way out, and a
 // run first removes what an interrupted run left behind.
+#include "bench/BenchSupport.h"
 #include "host/Handles.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_WinSvc.h"
@@ -32,137 +33,13 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::bench;
 
 namespace {
 
 constexpr wchar_t kLibName[] = L"TamrelBenchLib";
 constexpr wchar_t kRawName[] = L"TamrelBenchRaw";
 constexpr wchar_t kQueueName[] = L"TamrelBenchRawQueue";
-constexpr DWORD kStateTimeoutMs = 20000;
-
-double NowMs() {
-    static const double msPerTick = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1000.0 / double(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * msPerTick;
-}
-
-void Print(const std::wstring& text) {
-    std::fputs(WideToUtf8(text).c_str(), stdout);
-    std::fflush(stdout);
-}
-
-// Raises for the last error (or the given one), naming the call that failed.
-[[noreturn]] void Fail(const std::wstring& what, DWORD error = GetLastError()) {
-    throw Exception(L"%s failed: %s (%d)", what, SysErrorMessage(error), int(error));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The service manager
-
-TScHandle OpenManager() {
-    TScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) Fail(L"OpenSCManager");
-    return manager;
-}
-
-SERVICE_STATUS_PROCESS QueryProcess(SC_HANDLE service) {
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                              &needed))
-        Fail(L"QueryServiceStatusEx");
-    return status;
-}
-
-// Polls without sleeping, so that the figure is not rounded up to the scheduler's tick; both
-// services are polled alike.
-void WaitState(SC_HANDLE service, const std::wstring& name, DWORD state) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        SERVICE_STATUS status{};
-        if (!QueryServiceStatus(service, &status)) Fail(L"QueryServiceStatus(" + name + L")");
-        if (status.dwCurrentState == state) return;
-        if (TicksSince(start) > kStateTimeoutMs)
-            throw Exception(L"%s did not reach state %d within %d ms (state %d)", name, int(state),
-                            int(kStateTimeoutMs), int(status.dwCurrentState));
-    }
-}
-
-// Stops the service when it runs and waits for its process to end, so that the next start does
-// not share the machine with a process on its way out.
-void StopAndWait(SC_HANDLE service, const std::wstring& name) {
-    SERVICE_STATUS_PROCESS status = QueryProcess(service);
-    if (status.dwCurrentState == SERVICE_STOPPED) return;
-    TKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId));
-    if (status.dwCurrentState == SERVICE_PAUSED || status.dwCurrentState == SERVICE_PAUSE_PENDING) {
-        SERVICE_STATUS ignored;
-        ControlService(service, SERVICE_CONTROL_CONTINUE, &ignored);
-    }
-    SERVICE_STATUS ignored;
-    if (!ControlService(service, SERVICE_CONTROL_STOP, &ignored)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_SERVICE_NOT_ACTIVE) Fail(L"ControlService(" + name + L", STOP)", error);
-    }
-    WaitState(service, name, SERVICE_STOPPED);
-    if (process && WaitForSingleObject(process.Get(), kStateTimeoutMs) != WAIT_OBJECT_0)
-        throw Exception(L"The process of %s did not end after the stop", name);
-}
-
-// Stops and deletes a service, then waits until the manager has forgotten it (it removes a
-// deleted service when the last handle to it closes).
-void DeleteIfPresent(const std::wstring& name) {
-    TScHandle manager = OpenManager();
-    {
-        TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_ALL_ACCESS));
-        if (!service) return;
-        try {
-            StopAndWait(service.Get(), name);
-        } catch (const Exception& e) {
-            // A service whose process died stays "running" for the manager: delete it all the same.
-            Print(L"service_bench: stopping " + name + L": " + e.Message() + L"\n");
-        }
-        if (!DeleteService(service.Get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
-            Fail(L"DeleteService(" + name + L")");
-    }
-    const DWORD start = GetTickCount();
-    for (;;) {
-        TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
-        if (!service) return;
-        if (TicksSince(start) > kStateTimeoutMs) throw Exception(L"%s is still installed after its deletion", name);
-        service.Reset();
-        Sleep(20);
-    }
-}
-
-bool Installed(const std::wstring& name) {
-    TScHandle manager = OpenManager();
-    TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service);
-}
-
-// Runs a program of this folder with arguments and waits for it; its output goes to ours.
-DWORD RunProgram(const std::wstring& exe, const std::wstring& args) {
-    std::wstring commandLine = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        Fail(L"CreateProcess(" + exe + L")");
-    TKernelHandle process(info.hProcess), thread(info.hThread);
-    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.Get(), 1);
-        throw Exception(L"%s %s did not finish within a minute", exe, args);
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Figures
@@ -175,7 +52,7 @@ double Median(std::vector<double> values) {
 }
 
 // The samples of one measurement of one service, kept per round.
-struct TSeries {
+struct TRoundSeries {
     std::vector<std::vector<double>> Rounds;
     void Add(size_t round, double ms) {
         if (Rounds.size() <= round) Rounds.resize(round + 1);
@@ -204,7 +81,7 @@ struct TSeries {
 };
 
 // Median of the rounds' ratios A / B.
-double Ratio(const TSeries& a, const TSeries& b) {
+double Ratio(const TRoundSeries& a, const TRoundSeries& b) {
     const auto ma = a.RoundMedians(), mb = b.RoundMedians();
     std::vector<double> ratios;
     for (size_t i = 0; i < ma.size() && i < mb.size(); ++i)
@@ -216,7 +93,7 @@ struct TService {
     explicit TService(std::wstring name) : Name(std::move(name)) {}
     std::wstring Name;
     TScHandle Handle;
-    TSeries Interrogate, Paused, PauseCall, Running, StartCall;
+    TRoundSeries Interrogate, Paused, PauseCall, Running, StartCall;
     int RefusedStarts = 0;
 };
 
@@ -278,20 +155,8 @@ void MeasureStart(TService& s, size_t round) {
     StopAndWait(s.Handle.Get(), s.Name);
 }
 
-std::wstring Fixed(double value, int decimals) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%.*f", decimals, value);
-    return text;
-}
-
-std::wstring Pad(const std::wstring& text, size_t width, bool left = false) {
-    if (text.size() >= width) return text;
-    std::wstring fill(width - text.size(), L' ');
-    return left ? text + fill : fill + text;
-}
-
 // One table line: the three services' figures and the library's two ratios.
-void Line(const std::wstring& what, TSeries TService::*series, const TService& lib, const TService& raw,
+void Line(const std::wstring& what, TRoundSeries TService::*series, const TService& lib, const TService& raw,
           const TService& queue) {
     std::wstring line = Pad(what, 34, true) + Pad(std::to_wstring((lib.*series).Count()), 5);
     for (const TService* s : {&lib, &raw, &queue})
@@ -303,26 +168,10 @@ void Line(const std::wstring& what, TSeries TService::*series, const TService& l
 // The targets: a ratio of the library's medians to one of the raw services'.
 struct TTarget {
     const wchar_t* What;
-    TSeries TService::*Series;
+    TRoundSeries TService::*Series;
     bool AgainstQueue; // else against the plain raw service
     double Limit;
 };
-
-int PositiveSwitch(const wchar_t* name, int fallback) {
-    std::wstring value;
-    if (!TamrelFindParameter(name, value) || value.empty()) return fallback;
-    int32_t n = 0;
-    if (!TryStrToInt(value, n) || n <= 0) throw Exception(L"/%s needs a positive number, not \"%s\"", name, value);
-    return n;
-}
-
-TScHandle CreateRawService(SC_HANDLE manager, const wchar_t* name, const wchar_t* display, const std::wstring& exe) {
-    TScHandle created(CreateServiceW(manager, name, display, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, (L"\"" + exe + L"\"").c_str(), nullptr,
-                                     nullptr, nullptr, nullptr, nullptr));
-    if (!created) Fail(L"CreateService(" + std::wstring(name) + L")");
-    return created;
-}
 
 int RunBench() {
     const int rounds = PositiveSwitch(L"rounds", 8);
@@ -342,27 +191,20 @@ int RunBench() {
     // Handles go first: the manager removes a deleted service only when the last one closes.
     TScopeExit removeAll([&] {
         for (TService* s : all) s->Handle.Reset();
+        RemoveQuietly(libExe, kLibName, kRawName);
         try {
-            if (Installed(kLibName)) RunProgram(libExe, L"/uninstall");
+            DeleteIfPresent(kQueueName);
         } catch (const Exception& e) {
-            Print(L"service_bench: " + e.Message() + L"\n");
-        }
-        for (const wchar_t* name : {kLibName, kRawName, kQueueName}) {
-            try {
-                DeleteIfPresent(name);
-            } catch (const Exception& e) {
-                Print(L"service_bench: removing " + std::wstring(name) + L": " + e.Message() + L"\n");
-            }
+            Print(L"service_bench: removing " + std::wstring(kQueueName) + L": " + e.Message() + L"\n");
         }
     });
 
     RunProgram(libExe, L"/install");
     if (!Installed(kLibName)) throw Exception(L"%s /install did not install %s", libExe, kLibName);
+    raw.Handle = CreateRawService(kRawName, L"Tamrel benchmark service (raw Win32)", rawExe);
+    queue.Handle = CreateRawService(kQueueName, L"Tamrel benchmark service (raw Win32, queue)", queueExe);
     {
         TScHandle manager = OpenManager();
-        raw.Handle = CreateRawService(manager.Get(), kRawName, L"Tamrel benchmark service (raw Win32)", rawExe);
-        queue.Handle =
-            CreateRawService(manager.Get(), kQueueName, L"Tamrel benchmark service (raw Win32, queue)", queueExe);
         lib.Handle.Reset(OpenServiceW(manager.Get(), kLibName, SERVICE_ALL_ACCESS));
         if (!lib.Handle) Fail(L"OpenService(" + std::wstring(kLibName) + L")");
     }
@@ -420,13 +262,4 @@ int RunBench() {
 
 } // namespace
 
-int main() {
-    try {
-        return RunBench();
-    } catch (const Exception& e) {
-        Print(L"service_bench: " + e.Message() + L"\n");
-    } catch (const std::exception& e) {
-        Print(L"service_bench: " + Utf8ToWide(e.what()) + L"\n");
-    }
-    return 1;
-}
+int main() { return RunBenchProgram(&RunBench); }
