@@ -179,6 +179,9 @@ struct TClassRegistry {
         std::erase(list, &info);
         list.push_back(&info);
         const_cast<TClassInfo&>(info).FRegistered = true;
+        // The classes of its component fields, each once (two forms may name each other).
+        for (const auto& field : info.FFields)
+            if (field.Class && !field.Class().FRegistered) Enter(field.Class());
     }
 
     // Under the lock. By address only: the information may be gone already.

@@ -166,6 +166,7 @@ struct TMessageHandlerInfo {
 struct TFieldInfo {
     std::wstring Name;
     std::function<void(TObject*, TComponent*)> Set;
+    const TClassInfo& (*Class)() = nullptr; // the field's class, registered with the owner's
 };
 
 class TAMREL_API TClassInfo {
@@ -424,12 +425,14 @@ public:
         return *this;
     }
     // A component field set by name when a stored form is read. The field's class is registered
-    // too, so that the reader finds it by name even when nothing else of the program names it.
+    // too, when the owner's class enters the registry, so that the reader finds it by name even
+    // when nothing else of the program names it. (Not from here: a description runs while the
+    // registry makes the information of the classes that wait for it.)
     template <class C> TClassBuilder& Field(const wchar_t* name, C* T::*field) {
-        RegisterClass(C::StaticClassInfo());
         TFieldInfo f;
         f.Name = name;
         f.Set = [field](TObject* o, TComponent* c) { Self(o)->*field = dynamic_cast<C*>(c); };
+        f.Class = &C::StaticClassInfo;
         FInfo.FFields.push_back(std::move(f));
         return *this;
     }
