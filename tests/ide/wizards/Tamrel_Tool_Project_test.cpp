@@ -47,6 +47,12 @@ struct TProjectSource {
     std::wstring Get(TObject*, const std::wstring&) { return Text; }
 };
 
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 std::wstring MakeProject(TProjectSource& source) {
     TDataModule* root = Create<TDataModule>(nullptr);
     auto* creator = Create<TWQProjectCreator>(root);
@@ -306,35 +312,122 @@ TEST(ToolsLibrary, ClassesAddedOneAfterAnotherKeepEveryGuidAndADuplicateLeavesTh
     SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", nullptr);
 }
 
-TEST(ProjectTools, WholeRoundWithoutAnImporterWarnsAndLeavesTheClassInTheLibrary) {
+namespace {
+
+// The GUID texts a unit declares, as "NAME=GUID" in order.
+std::vector<std::string> DeclaredGuids(const std::string& unit) {
+    std::vector<std::string> guids;
+    for (size_t at = unit.find(": TGUID = '"); at != std::string::npos; at = unit.find(": TGUID = '", at + 1)) {
+        const size_t start = unit.rfind("  ", at) + 2;
+        guids.push_back(unit.substr(start, at - start) + "=" + unit.substr(at + 11, 38));
+    }
+    return guids;
+}
+
+std::string GuidAnsi(const GUID& guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return WideToAnsi(text);
+}
+
+struct TBoxes {
+    std::vector<std::wstring> Texts;
+    explicit TBoxes(TIdeHost& host) {
+        host.AnswerDialog(L"Tamrel", [this](const TModalWindow& box) {
+            Texts.push_back(box.Text);
+            ClickDialogButton(box.Window, IDOK);
+        });
+    }
+};
+
+} // namespace
+
+TEST(ProjectTools, WholeRoundAddsTheClassAndTheImporterWritesItsUnit) {
     TIdeHost host;
+    TBoxes boxes(host);
+    const std::wstring log = host.WorkFolder() + L"\\tools.log";
+    SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", log.c_str());
     TProjectSource source{L"program Project1;\r\nuses\r\n  Forms;\r\nbegin\r\nend.\r\n"};
     const std::wstring project = MakeProject(source);
-    std::vector<std::wstring> boxes;
-    host.AnswerDialog(L"Tamrel", [&boxes](const TModalWindow& box) {
-        boxes.push_back(box.Text);
-        ClickDialogButton(box.Window, IDOK);
-    });
     UpdateProjectTypeLibrary("Foo", true, false, AutoObjectLibraryId);
+    UpdateProjectTypeLibrary("Bar", false, false, AutoObjectLibraryId);
+    SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", nullptr);
+    EXPECT_TRUE(boxes.Texts.empty()) << boxes.Texts.front();
     const std::wstring library = ChangeFileExt(project, L".tlb");
     const auto types = ReadTypeLibrary(library);
-    ASSERT_EQ(3u, types.size());
-    EXPECT_EQ(L"Foo", types[2].Name);
-    EXPECT_NE(std::string::npos, host.Buffer(project).find("{$R *.TLB}"));
-    // No importer beside this program: said so, and the round went on.
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find(L"The type library importer could not be started")) << boxes[0];
+    ASSERT_EQ(5u, types.size());
+    EXPECT_EQ(1u, CountOf(host.Buffer(project), "{$R *.TLB}"));
 
-    // A bad identifier: the library stays as it was and the wizard is told.
-    boxes.clear();
+    // One new library, two classes, two importer runs with the exact command line.
+    const std::string folder = WideToAnsi(host.WorkFolder());
+    const std::string importer = "tlibimp " + WideToAnsi(ExtractFilePath(ParamStr(0))) + "tlibimp.exe -P \"-d" + folder +
+                                 "\\\" \"" + folder + "\\Project1.tlb\"\r\n";
+    const std::string lines = ReadFileBytes(log);
+    EXPECT_EQ(1u, CountOf(lines, "CreateNewTypeLibrary "));
+    EXPECT_EQ(2u, CountOf(lines, "DuplicateTypeLibraryAndAddNewObject "));
+    EXPECT_EQ(2u, CountOf(lines, importer)) << lines;
+
+    // The unit's GUIDs are the library's.
+    TComPtr<ITypeLib> lib;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(library.c_str(), REGKIND_NONE, lib.Put()));
+    TLIBATTR* attr = nullptr;
+    lib->GetLibAttr(&attr);
+    const std::string libId = GuidAnsi(attr->guid);
+    lib->ReleaseTLibAttr(attr);
+    lib = nullptr;
+    const std::vector<std::string> expected = {"LIBID_Project1=" + libId, "IID_IFoo=" + GuidAnsi(types[0].Guid),
+                                               "DIID_IFooEvents=" + GuidAnsi(types[1].Guid),
+                                               "CLASS_Foo=" + GuidAnsi(types[2].Guid), "IID_IBar=" + GuidAnsi(types[3].Guid),
+                                               "CLASS_Bar=" + GuidAnsi(types[4].Guid)};
+    const std::string unit = ReadFileBytes(host.WorkFolder() + L"\\Project1_TLB.pas");
+    EXPECT_EQ(expected, DeclaredGuids(unit));
+    for (const char* declaration : {"  IFoo = interface(IDispatch)\r\n", "  IFooEvents = dispinterface\r\n",
+                                    "  Foo = IFoo;\r\n", "  CoBar = class\r\n", "    class function Create: IBar;\r\n"})
+        EXPECT_NE(std::string::npos, unit.find(declaration)) << declaration;
+    EXPECT_TRUE(host.Faults().empty());
+}
+
+TEST(ProjectTools, ImporterFailuresAreShownAndTheRoundGoesOn) {
+    TIdeHost host;
+    TBoxes boxes(host);
+    const std::wstring here = ExtractFilePath(ParamStr(0));
+    RunTypeLibraryImporter(ImporterCommandLine(host.WorkFolder() + L"\\nowhere", host.WorkFolder(), L"x.tlb"));
+    RunTypeLibraryImporter(ImporterCommandLine(here, host.WorkFolder(), host.WorkFolder() + L"\\missing.tlb"));
+    ASSERT_EQ(2u, boxes.Texts.size());
+    EXPECT_EQ(0u, boxes.Texts[0].find(L"The type library importer could not be started (")) << boxes.Texts[0];
+    EXPECT_EQ(L"The type library importer failed (exit code 2): the Pascal unit of the type library may be out of date.",
+              boxes.Texts[1]);
+}
+
+TEST(ProjectTools, NoProjectNoRoundAndAClassTheToolsCouldNotAddIsShown) {
+    TIdeHost host;
+    TBoxes boxes(host);
+    UpdateProjectTypeLibrary("Foo", true, false, AutoObjectLibraryId);
+    EXPECT_FALSE(FileExists(L".tlb"));
+    EXPECT_TRUE(boxes.Texts.empty());
+
+    TProjectSource source{L"program Project1;\r\nuses\r\n  Forms;\r\nbegin\r\nend.\r\n"};
+    const std::wstring library = ChangeFileExt(MakeProject(source), L".tlb");
+    CreateNewTypeLibrary(WideToAnsi(library).c_str());
     AddObjectToTypeLibrary(WideToAnsi(library), "Bar", false, false, AutoObjectLibraryId);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(boxes.Texts.empty());
     const std::string before = ReadFileBytes(library);
     AddObjectToTypeLibrary(WideToAnsi(library), "Qux", false, false, reinterpret_cast<const uint8_t*>("\x02{}"));
-    ASSERT_EQ(1u, boxes.size());
+    ASSERT_EQ(1u, boxes.Texts.size());
     EXPECT_EQ(L"The class \"Qux\" could not be added to the type library \"" + library +
                   L"\": the project goes on without it.",
-              boxes[0]);
+              boxes.Texts[0]);
     EXPECT_EQ(before, ReadFileBytes(library));
-    EXPECT_TRUE(host.Faults().empty());
+}
+
+TEST(ProjectTools, ALibraryOpenWithChangesIsSavedBeforeItIsClosed) {
+    TIdeHost host;
+    const std::wstring path = host.WorkFolder() + L"\\Open.txt";
+    WriteFileBytes(path, "old");
+    ASSERT_TRUE(host.OpenFile(path));
+    ToolServices()->CreateEditWriter(path)->Insert("new ");
+    ASSERT_TRUE(host.Modified(path));
+    CloseFileInIde(path);
+    EXPECT_EQ("new old", ReadFileBytes(path));
+    EXPECT_FALSE(IdeService<IOTAModuleServices>()->FindModule(path));
 }
