@@ -1,4 +1,5 @@
 #include "ide/wizards/Tamrel_Tool_Project.h"
+#include "ide/wizards/internal/Tamrel_Tool_ProjectInternal.h"
 
 #include "host/Handles.h"
 #include "host/HostApplication.h"
@@ -19,6 +20,7 @@ const uint8_t RemoteDataModuleLibraryId[40] = "\x26{83F57D68-CA9A-11D2-9088-00C0
 namespace {
 
 std::atomic<DWORD> ImporterTimeout{60000};
+TImporterHandles LastHandles;
 
 const wchar_t WarningCaption[] = L"Tamrel";
 
@@ -91,6 +93,7 @@ bool TypeLibraryHolds(const std::wstring& path, const std::wstring& name) {
 } // namespace
 
 void SetImporterTimeout(DWORD milliseconds) { ImporterTimeout = milliseconds; }
+TImporterHandles LastImporterHandles() { return LastHandles; }
 
 std::string ReadProjectSource() {
     TComPtr<IOTAEditorContent> content = ProjectSourceEditor(ActiveProject()).As<IOTAEditorContent>();
@@ -234,6 +237,7 @@ void RunTypeLibraryImporter(const std::wstring& commandLine) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
+    LastHandles = {};
     std::wstring line = commandLine;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr,
                         &startup, &info)) {
@@ -242,6 +246,7 @@ void RunTypeLibraryImporter(const std::wstring& commandLine) {
                     SysErrorMessage(GetLastError())));
         return;
     }
+    LastHandles = {info.hProcess, info.hThread};
     TKernelHandle process(info.hProcess);
     TKernelHandle thread(info.hThread);
     const DWORD timeout = ImporterTimeout;

@@ -81,10 +81,8 @@ void UpdateProjectTypeLibrary(const std::string& className, bool events, bool gl
 // The importer's command line for a host program folder, a project folder and a type library.
 std::wstring ImporterCommandLine(const std::wstring& programFolder, const std::wstring& projectFolder,
                                  const std::wstring& typeLibraryPath);
-// Runs the importer hidden and waits for it; a start failure, a time-out or a non-zero exit
-// code shows a warning box and the caller goes on.
+// Runs the importer hidden and waits for it (at most 60 s); a start failure, a time-out or a
+// non-zero exit code shows a warning box and the caller goes on.
 void RunTypeLibraryImporter(const std::wstring& commandLine);
-// How long the importer may run (milliseconds); tests shorten it.
-void SetImporterTimeout(DWORD milliseconds);
 
 } // namespace tamrel

@@ -2,6 +2,7 @@
 // project source byte-exact from the environment stand-in's buffer, a random sweep over project
 // sources, and the tools library building a type library read back through ITypeLib.
 #include "ide/wizards/Tamrel_Tool_Project.h"
+#include "ide/wizards/internal/Tamrel_Tool_ProjectInternal.h"
 
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "tests/support/TestSupport.h"
@@ -393,10 +394,25 @@ TEST(ProjectTools, ImporterFailuresAreShownAndTheRoundGoesOn) {
     const std::wstring here = ExtractFilePath(ParamStr(0));
     RunTypeLibraryImporter(ImporterCommandLine(host.WorkFolder() + L"\\nowhere", host.WorkFolder(), L"x.tlb"));
     RunTypeLibraryImporter(ImporterCommandLine(here, host.WorkFolder(), host.WorkFolder() + L"\\missing.tlb"));
-    ASSERT_EQ(2u, boxes.Texts.size());
+    // Both handles of the run are let go.
+    const TImporterHandles handles = LastImporterHandles();
+    ASSERT_NE(nullptr, handles.Process);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(handles.Process, &flags));
+    EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(GetHandleInformation(handles.Thread, &flags));
+    EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
+    // A process cannot have ended the moment it was started: no time at all is a time-out.
+    SetImporterTimeout(0);
+    RunTypeLibraryImporter(ImporterCommandLine(here, host.WorkFolder(), host.WorkFolder() + L"\\missing.tlb"));
+    SetImporterTimeout(60000);
+    ASSERT_EQ(3u, boxes.Texts.size());
     EXPECT_EQ(0u, boxes.Texts[0].find(L"The type library importer could not be started (")) << boxes.Texts[0];
     EXPECT_EQ(L"The type library importer failed (exit code 2): the Pascal unit of the type library may be out of date.",
               boxes.Texts[1]);
+    EXPECT_EQ(L"The type library importer did not finish within 0 seconds: the Pascal unit of the type library may be "
+              L"out of date.",
+              boxes.Texts[2]);
 }
 
 TEST(ProjectTools, NoProjectNoRoundAndAClassTheToolsCouldNotAddIsShown) {
