@@ -16,6 +16,7 @@
 
 #include "RemoteDataModule.h"
 #include "tools/tamreltools/TypeLibraryFile.h"
+#include "tools/tamreltools/ToolsLog.h"
 
 #include <cstdint>
 #include <cstring>
@@ -57,33 +58,12 @@ struct TBstr {
     std::wstring Text() const { return S ? std::wstring(S, SysStringLen(S)) : std::wstring(); }
 };
 
-std::string Utf8(const std::wstring& s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring Wide(const char* s) {
     if (!s || !*s) return {};
     const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
     std::wstring out(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
     if (n > 1) MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
     return out;
-}
-
-void Log(const std::wstring& line) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    HANDLE f = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::string text = Utf8(line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
 }
 
 std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
@@ -312,7 +292,7 @@ extern "C" {
 
 __declspec(dllexport) void __stdcall CreateNewTypeLibrary(const char* typeLibraryPath) {
     const std::wstring path = Wide(typeLibraryPath);
-    Log(L"CreateNewTypeLibrary " + Quoted(path));
+    tamrel::AppendToolsLog(L"CreateNewTypeLibrary " + Quoted(path));
     TComScope com;
     TRef<ICreateTypeLib2> created;
     GUID libId{};
@@ -338,7 +318,7 @@ __declspec(dllexport) void __stdcall DuplicateTypeLibraryAndAddNewObject(const c
         StringFromGUID2(baseLibId, text, 40);
         idText = text;
     }
-    Log(L"DuplicateTypeLibraryAndAddNewObject " + Quoted(path) + L" " + Quoted(cls) + L" " +
+    tamrel::AppendToolsLog(L"DuplicateTypeLibraryAndAddNewObject " + Quoted(path) + L" " + Quoted(cls) + L" " +
         std::to_wstring(events) + L" " + std::to_wstring(globalEvents) + L" " + idText);
     if (!identified || path.empty() || cls.empty()) return;
     TComScope com;
@@ -351,7 +331,7 @@ __declspec(dllexport) void __stdcall DuplicateTypeLibraryAndAddNewObject(const c
 }
 
 __declspec(dllexport) void __stdcall ShowAboutForm() {
-    Log(L"ShowAboutForm");
+    tamrel::AppendToolsLog(L"ShowAboutForm");
     MessageBoxW(nullptr, L"About Tamrel", L"Tamrel", MB_OK | MB_ICONINFORMATION);
 }
 

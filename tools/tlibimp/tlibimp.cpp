@@ -11,6 +11,7 @@
 // Exit codes: 0 written; 1 bad arguments; 2 the library could not be read; 3 the unit could not
 // be written. Each failure says why on stderr.
 #include "host/SysUtils.h"
+#include "tools/tamreltools/ToolsLog.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -154,19 +155,6 @@ std::wstring UnitText(const std::wstring& library, const std::wstring& libId, WO
     return t;
 }
 
-void Log(const std::wstring& line) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    HANDLE f = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::string text = WideToAnsi(line, CP_UTF8) + "\r\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
-}
-
 int Fail(int code, const std::wstring& message) {
     fwprintf(stderr, L"tlibimp: %ls\n", message.c_str());
     return code;
@@ -175,7 +163,7 @@ int Fail(int code, const std::wstring& message) {
 } // namespace
 
 int wmain() {
-    Log(L"tlibimp " + std::wstring(GetCommandLineW()));
+    AppendToolsLog(L"tlibimp " + std::wstring(GetCommandLineW()));
     std::wstring folder, libraryPath;
     for (int i = 1; i <= ParamCount(); ++i) {
         const std::wstring arg = ParamStr(i);
