@@ -69,6 +69,10 @@ public:
 
     TExceptionEvent OnException() const { return FOnException; }
     void SetOnException(TExceptionEvent e) { FOnException = e; }
+    // Told with the application when the program becomes the active one again (a user comes
+    // back, or code that changed files behind the program's back asks it to look again).
+    TNotifyEvent OnActivate() const { return FOnActivate; }
+    void SetOnActivate(TNotifyEvent e) { FOnActivate = e; }
 
     // The hidden top-level application window, made at the first call on the thread that made the
     // application (null when none could be made). Another thread gets the window once that thread
@@ -110,6 +114,7 @@ private:
     std::wstring FTitle;
     TComponent* FMainForm = nullptr;
     TExceptionEvent FOnException;
+    TNotifyEvent FOnActivate;
     std::vector<TWindowHook> FHooks;
     TMessageFilter FMessageFilter = nullptr;
 };
