@@ -2,7 +2,8 @@
 //   1. SID string -> binary -> string through two SID centers (the second one is given the
 //      binary SID, so no string set by the caller comes back) against ConvertStringSidToSidW /
 //      ConvertSidToStringSidW;
-//   2. an ACL built from 64 explicit entries by the ACL center against SetEntriesInAclW.
+//   2. ACLs built from 16, 64, 256 and 1,024 explicit entries by the ACL center against
+//      SetEntriesInAclW, with and without MergeMasks.
 // Prints the time per operation of each side and their ratio (center / raw).
 #include "runtime/security/Tamrel_AclCenter.h"
 #include "runtime/security/Tamrel_SidCenter.h"
@@ -66,7 +67,7 @@ TFigures Compare(int calls, const std::function<void()>& center, const std::func
 }
 
 void Report(const char* what, const TFigures& f) {
-    std::printf("%-40s center %8.0f ns   raw %8.0f ns   ratio %5.2f\n", what, f.Center, f.Raw, f.Ratio);
+    std::printf("%-40s center %10.0f ns   raw %10.0f ns   ratio %5.2f\n", what, f.Center, f.Raw, f.Ratio);
 }
 
 } // namespace
@@ -99,15 +100,16 @@ int main() {
         });
     Report("SID string -> binary -> string", sidFigures);
 
-    // --- ACL from 64 entries ----------------------------------------------------------------
+    // --- ACLs from 16 to 1,024 entries ---------------------------------------------------------
+    // Every entry names a SID of its own: grants, every fifth a denial, half of them inheritable.
     std::vector<TLocalMem> sids;
-    std::vector<EXPLICIT_ACCESS_W> entries(64);
-    for (int i = 0; i < 64; ++i) {
+    std::vector<EXPLICIT_ACCESS_W> all(1024);
+    for (size_t i = 0; i < all.size(); ++i) {
         PSID sid = nullptr;
         ConvertStringSidToSidW((L"S-1-5-21-1004336348-1177238915-682003330-" + std::to_wstring(1000 + i)).c_str(),
                                &sid);
         sids.emplace_back(sid);
-        EXPLICIT_ACCESS_W& e = entries[i];
+        EXPLICIT_ACCESS_W& e = all[i];
         e = {};
         e.grfAccessPermissions = GENERIC_READ | (i % 3 ? 0 : GENERIC_WRITE);
         e.grfAccessMode = i % 5 == 4 ? DENY_ACCESS : GRANT_ACCESS;
@@ -116,23 +118,33 @@ int main() {
         e.Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
         e.Trustee.ptstrName = static_cast<LPWSTR>(sid);
     }
-    for (bool merge : {true, false}) {
-        std::unique_ptr<TrkAclCenter, TFreeComponent> acl(Create<TrkAclCenter>(nullptr));
-        acl->SetMergeMasks(merge);
-        for (const auto& e : entries) *acl->AddEntry() = e;
-        const TFigures figures = Compare(
-            1000,
-            [&] {
-                acl->SetIsEntries(true); // the entries are the form to build from again
-                check += acl->GetACL()->AceCount;
-            },
-            [&] {
-                PACL result = nullptr;
-                SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), nullptr, &result);
-                TLocalMem owner(result);
-                check += result->AceCount;
-            });
-        Report(merge ? "ACL from 64 entries (MergeMasks)" : "ACL from 64 entries (no MergeMasks)", figures);
+    struct TSize {
+        size_t Entries;
+        int Calls;
+    };
+    for (const TSize size : {TSize{16, 2000}, TSize{64, 500}, TSize{256, 60}, TSize{1024, 8}}) {
+        const std::vector<EXPLICIT_ACCESS_W> entries(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(size.Entries));
+        for (bool merge : {true, false}) {
+            std::unique_ptr<TrkAclCenter, TFreeComponent> acl(Create<TrkAclCenter>(nullptr));
+            acl->SetMergeMasks(merge);
+            for (const auto& e : entries) *acl->AddEntry() = e;
+            const TFigures figures = Compare(
+                size.Calls,
+                [&] {
+                    acl->SetIsEntries(true); // the entries are the form to build from again
+                    check += acl->GetACL()->AceCount;
+                },
+                [&] {
+                    PACL result = nullptr;
+                    SetEntriesInAclW(static_cast<ULONG>(entries.size()), const_cast<EXPLICIT_ACCESS_W*>(entries.data()),
+                                     nullptr, &result);
+                    TLocalMem owner(result);
+                    check += result->AceCount;
+                });
+            const std::string what = "ACL from " + std::to_string(size.Entries) + " entries" +
+                                     (merge ? " (MergeMasks)" : " (no MergeMasks)");
+            Report(what.c_str(), figures);
+        }
     }
     std::printf("(check %zu)\n", check);
     return 0;

@@ -20,6 +20,22 @@ function(tamrel_copy_mingw_runtime)
     endforeach()
 endfunction()
 
+# tamrel_split_debug_info(<target>)
+# Moves the debug information of a DLL into <file>.debug beside it, which the DLL names (a GNU
+# debug link) for the debugger. Wine reads every section of a DLL it loads, debug sections
+# included: the run-time DLL with its debug information took about 16 ms longer to load, at every
+# start of every service.
+function(tamrel_split_debug_info target)
+    if(NOT CMAKE_OBJCOPY)
+        return()
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+        COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug
+                $<TARGET_FILE:${target}>
+        VERBATIM)
+endfunction()
+
 # tamrel_add_test(NAME <name> COMMAND <target> [ARGS ...] [TIMEOUT s] [LOCK] [LABELS ...])
 # Registers a ctest entry run under the cross-compiling emulator. LOCK marks tests that start
 # services: Wine's service manager serialises starts, so these never run side by side.

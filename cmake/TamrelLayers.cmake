@@ -91,6 +91,56 @@ function(_tamrel_own_headers owner)
     endforeach()
 endfunction()
 
+# System libraries that no service start calls: the deliverables bind them when one of their
+# functions is first called (delay-loaded imports), not when the program is loaded. Loading a
+# library costs a service start time whether or not it is used; a layer that names one of these in
+# its LIBRARIES needs nothing else. A library a new unit uses only off the start path joins the
+# list with its name. Not for libraries with data exports (a delay-loaded import binds functions
+# only) or static-only ones (uuid).
+set(TAMREL_DELAY_LOADED mpr netapi32 wtsapi32 userenv ole32 oleaut32 comctl32 comdlg32 msimg32 shell32 version)
+
+# The delay-load import library of system library <lib>, made at configure time from the
+# toolchain's own import library (its functions become a module definition that dlltool turns into
+# delay-load stubs; the 32-bit names keep their @N and import the plain name, as the system exports
+# them). Sets <out> to the library's path.
+function(_tamrel_delay_import_library lib out)
+    set(path ${PROJECT_BINARY_DIR}/delayimp/libtamrel_${lib}_delay.a)
+    if(NOT EXISTS ${path})
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=lib${lib}.a
+                        OUTPUT_VARIABLE import OUTPUT_STRIP_TRAILING_WHITESPACE)
+        if(NOT EXISTS "${import}")
+            message(FATAL_ERROR "No import library for ${lib} to delay-load")
+        endif()
+        execute_process(COMMAND ${CMAKE_NM} --defined-only ${import} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "${CMAKE_NM} cannot read ${import}")
+        endif()
+        string(REGEX MATCHALL "[^\n]* T [^\n]*" lines "${symbols}")
+        set(names "")
+        foreach(line ${lines})
+            string(REGEX REPLACE "^.* T " "" name "${line}")
+            if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+                string(REGEX REPLACE "^_" "" name "${name}")
+            endif()
+            list(APPEND names "${name}")
+        endforeach()
+        list(REMOVE_DUPLICATES names)
+        list(JOIN names "\n" exports)
+        file(WRITE ${PROJECT_BINARY_DIR}/delayimp/${lib}.def "LIBRARY ${lib}.dll\nEXPORTS\n${exports}\n")
+        set(kill "")
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+            set(kill --kill-at)
+        endif()
+        execute_process(COMMAND ${CMAKE_DLLTOOL} ${kill} --input-def ${PROJECT_BINARY_DIR}/delayimp/${lib}.def
+                                --dllname ${lib}.dll --output-delaylib ${path}
+                        RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "${CMAKE_DLLTOOL} cannot make the delay-load library of ${lib}")
+        endif()
+    endif()
+    set(${out} ${path} PARENT_SCOPE)
+endfunction()
+
 # tamrel_add_runtime(<name> LAYERS <layer>...)
 # The deliverables: <name> as a DLL and <name>_static as a static library, each made of the
 # layers' units, with the include root, the C++20 requirement and (static library) the system
@@ -114,16 +164,33 @@ function(tamrel_add_runtime name)
         list(APPEND provides tamrel_${layer} ${shares})
     endforeach()
     list(REMOVE_DUPLICATES libraries)
+    # The delay-loaded ones, for the DLL and for the programs that link the static library.
+    set(dll_libraries "")
+    set(static_libraries "")
+    foreach(lib ${libraries})
+        if(lib IN_LIST TAMREL_DELAY_LOADED)
+            _tamrel_delay_import_library(${lib} delayed)
+            get_filename_component(file ${delayed} NAME)
+            list(APPEND dll_libraries ${delayed})
+            list(APPEND static_libraries "$<BUILD_INTERFACE:${delayed}>"
+                                         "$<INSTALL_INTERFACE:$<INSTALL_PREFIX>/${CMAKE_INSTALL_LIBDIR}/${file}>")
+            set_property(GLOBAL APPEND PROPERTY TAMREL_DELAY_LIBRARIES ${delayed})
+        else()
+            list(APPEND dll_libraries ${lib})
+            list(APPEND static_libraries ${lib})
+        endif()
+    endforeach()
 
     add_library(${name} SHARED ${dll_objects})
-    target_link_libraries(${name} PRIVATE ${libraries})
+    target_link_libraries(${name} PRIVATE ${dll_libraries})
     set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
     if(exports)
         tamrel_fixed_exports(${name} ${exports})
     endif()
+    tamrel_split_debug_info(${name})
 
     add_library(${name}_static STATIC ${static_objects})
-    target_link_libraries(${name}_static PUBLIC ${libraries})
+    target_link_libraries(${name}_static PUBLIC ${static_libraries})
     target_compile_definitions(${name}_static INTERFACE TAMREL_STATIC)
 
     foreach(t ${name} ${name}_static)
@@ -146,6 +213,18 @@ function(tamrel_install_package)
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
     install(TARGETS ${TAMREL_DBG} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The delay-load import libraries the static library links, and the DLL's debug information.
+    get_property(delayed GLOBAL PROPERTY TAMREL_DELAY_LIBRARIES)
+    if(delayed)
+        list(REMOVE_DUPLICATES delayed)
+        install(FILES ${delayed} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    endif()
+    foreach(t ${targets})
+        get_target_property(type ${t} TYPE)
+        if(type STREQUAL "SHARED_LIBRARY")
+            install(FILES $<TARGET_FILE:${t}>.debug DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
+        endif()
+    endforeach()
     get_property(headers GLOBAL PROPERTY TAMREL_PUBLIC_HEADERS)
     foreach(header ${headers})
         get_filename_component(dir ${header} DIRECTORY)

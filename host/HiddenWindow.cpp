@@ -4,6 +4,7 @@
 #include "host/Handles.h"
 #include "host/SysUtils.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -198,6 +199,131 @@ void DeallocateHWnd(HWND Wnd) {
     // the end): only the record is left to drop. A window that still exists keeps its record.
     if (!asked && !IsWindow(Wnd)) ForgetRecord(Wnd, record.get());
 }
+
+// ---------------------------------------------------------------------------------------------
+// TDeferredWindow
+
+// Shared with the asynchronous procedure call that asks the owner thread for the window, which
+// may run after the object is gone.
+struct TDeferredWindow::TState {
+    TWndMethod Method;
+    DWORD Owner = GetCurrentThreadId();
+    TKernelHandle OwnerThread; // for the call and for seeing the thread end
+    std::atomic<HWND> Wnd{nullptr};
+    std::mutex Lock;           // the fields below
+    DWORD Error = 0;           // why the window could not be made
+    bool Asked = false;        // a call is on its way to the owner thread
+    bool Closed = false;       // the object is gone: no window is made any more
+    TKernelHandle Settled;     // set once the window is made, could not be made, or is closed
+
+    // On the owner thread.
+    HWND Make() {
+        if (HWND wnd = Wnd.load()) return wnd;
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            if (Closed) RaiseLastOSError(ERROR_INVALID_WINDOW_HANDLE);
+            if (Error) RaiseLastOSError(Error);
+        }
+        HWND wnd = nullptr;
+        DWORD error = 0;
+        try {
+            wnd = AllocateHWnd(Method);
+        } catch (const EOSError& e) {
+            error = e.ErrorCode() ? e.ErrorCode() : static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE);
+        }
+        bool closed;
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            closed = Closed;
+            if (!closed) {
+                Wnd.store(wnd);
+                Error = error;
+            }
+            if (Settled) SetEvent(Settled.Get());
+        }
+        if (closed) {
+            DeallocateHWnd(wnd);
+            RaiseLastOSError(ERROR_INVALID_WINDOW_HANDLE);
+        }
+        if (error) RaiseLastOSError(error);
+        return wnd;
+    }
+
+    static void CALLBACK MakeCall(ULONG_PTR parameter) {
+        std::unique_ptr<std::shared_ptr<TState>> state(reinterpret_cast<std::shared_ptr<TState>*>(parameter));
+        // The waiting thread reads the outcome from the state.
+        try {
+            (*state)->Make();
+        } catch (...) {
+        }
+    }
+};
+
+TDeferredWindow::TDeferredWindow(TWndMethod Method) : FState(std::make_shared<TState>()) {
+    FState->Method = Method;
+    HANDLE thread = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread,
+                        THREAD_SET_CONTEXT | SYNCHRONIZE, FALSE, 0))
+        FState->OwnerThread.Reset(thread);
+}
+
+TDeferredWindow::~TDeferredWindow() {
+    HWND wnd;
+    {
+        std::lock_guard<std::mutex> guard(FState->Lock);
+        FState->Closed = true;
+        wnd = FState->Wnd.exchange(nullptr);
+        if (FState->Settled) SetEvent(FState->Settled.Get());
+    }
+    DeallocateHWnd(wnd);
+}
+
+HWND TDeferredWindow::Handle() const { return FState->Wnd.load(); }
+
+DWORD TDeferredWindow::OwnerThread() const { return FState->Owner; }
+
+HWND TDeferredWindow::Require() {
+    if (HWND wnd = FState->Wnd.load()) return wnd;
+    if (GetCurrentThreadId() == FState->Owner) return FState->Make();
+
+    std::shared_ptr<TState> state = FState; // the outcome outlives this object
+    HANDLE settled;
+    {
+        std::lock_guard<std::mutex> guard(state->Lock);
+        if (HWND wnd = state->Wnd.load()) return wnd;
+        if (state->Closed || !state->OwnerThread) RaiseLastOSError(ERROR_INVALID_WINDOW_HANDLE);
+        if (state->Error) RaiseLastOSError(state->Error);
+        if (!state->Settled) {
+            state->Settled.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            if (!state->Settled) RaiseLastOSError();
+        }
+        if (!state->Asked) {
+            auto parameter = std::make_unique<std::shared_ptr<TState>>(state);
+            if (!QueueUserAPC(&TState::MakeCall, state->OwnerThread.Get(), reinterpret_cast<ULONG_PTR>(parameter.get()))) {
+                const DWORD code = GetLastError();
+                const bool ended = WaitForSingleObject(state->OwnerThread.Get(), 0) == WAIT_OBJECT_0;
+                RaiseLastOSError(ended ? static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE) : code);
+            }
+            parameter.release(); // the call frees it
+            state->Asked = true;
+        }
+        settled = state->Settled.Get();
+    }
+    // The owner thread may be sending to a window of this thread meanwhile: serve those.
+    const HANDLE handles[] = {settled, state->OwnerThread.Get()};
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0 || r == WAIT_OBJECT_0 + 1) break;
+        if (r == WAIT_FAILED) RaiseLastOSError();
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (HWND wnd = state->Wnd.load()) return wnd;
+    std::lock_guard<std::mutex> guard(state->Lock);
+    RaiseLastOSError(state->Error ? state->Error : static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+// ---------------------------------------------------------------------------------------------
 
 LRESULT CallDefWindowProc(HWND Wnd, TMessage& Message) {
     Message.Result = DefWindowProcW(Wnd, Message.Msg, Message.WParam, Message.LParam);

@@ -22,6 +22,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 
 namespace tamrel {
 
@@ -61,5 +62,34 @@ inline void DeallocateWindow(HWND h) { DeallocateHWnd(h); }
 } // namespace detail
 // A window of AllocateHWnd, given back with DeallocateHWnd.
 using TAllocatedWindow = TUniqueHandle<HWND, detail::DeallocateWindow>;
+
+// A hidden window of AllocateHWnd made when it is first needed, never before: the first window of
+// a process is costly (the window subsystem is set up with it), and a process that never needs
+// the window never pays for it. The window always belongs to the thread that made this object,
+// the owner thread, whichever thread needs it first.
+class TAMREL_API TDeferredWindow {
+public:
+    explicit TDeferredWindow(TWndMethod Method);
+    // The window goes as with DeallocateHWnd; a request from another thread still on its way
+    // makes none.
+    ~TDeferredWindow();
+    TDeferredWindow(const TDeferredWindow&) = delete;
+    TDeferredWindow& operator=(const TDeferredWindow&) = delete;
+
+    // The window when it has been made, else null; never makes it.
+    HWND Handle() const;
+    // The window, made now when it is still to be made. On the owner thread it is made at once.
+    // Another thread asks the owner thread and waits, serving the messages sent to its own
+    // windows meanwhile; the owner thread makes the window in its next alertable wait (the host
+    // application's message pump is one). Raises EOSError when the window cannot be made, and
+    // with ERROR_INVALID_WINDOW_HANDLE when the owner thread has ended or this object goes first.
+    // A failure is kept: later calls raise it again without trying anew.
+    HWND Require();
+    DWORD OwnerThread() const;
+
+private:
+    struct TState;
+    std::shared_ptr<TState> FState;
+};
 
 } // namespace tamrel

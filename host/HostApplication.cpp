@@ -23,35 +23,39 @@ THostApplicationHolder& Holder() {
 THostApplication* THostApplicationRef::Get() const { return Holder().Get(); }
 bool THostApplicationRef::Exists() const { return THostApplicationHolder::Alive(); }
 
-THostApplication::THostApplication(TComponent* owner) : TComponent(owner) {
+THostApplication::THostApplication(TComponent* owner)
+    : TComponent(owner), FHandle(TWndMethod::Of<&THostApplication::WndProc>(this)) {
     FTitle = ChangeFileExt(ExtractFileName(ParamStr(0)), L"");
     FThreadID = GetCurrentThreadId();
     // Exceptions that escape a window method on this thread end up here, never in the system.
     SetHiddenWindowExceptionHandler([](std::exception_ptr error) {
         if (HostApplication.Exists()) HostApplication->HandleException(nullptr, error);
     });
-    Initialize();
 }
 
 THostApplication::~THostApplication() {
-    DestroyComponents();
-    FHandle.Reset(); // the window goes after the forms, before the rest of the application
+    DestroyComponents(); // the forms go before the application window
 }
 
-void THostApplication::Initialize() {
-    if (FHandle) return;
+void THostApplication::Initialize() {}
+
+HWND THostApplication::Handle() const {
+    if (HWND wnd = FHandle.Handle()) return wnd;
+    if (GetCurrentThreadId() != FThreadID) return nullptr;
     try {
-        FHandle.Reset(AllocateHWnd(TWndMethod::Of<&THostApplication::WndProc>(this)));
-        SetWindowTextW(FHandle.Get(), FTitle.c_str());
+        HWND wnd = FHandle.Require();
+        SetWindowTextW(wnd, FTitle.c_str());
+        return wnd;
     } catch (const EOSError&) {
         // No desktop to make windows on (a display-less session): the pump still works on thread
         // messages.
+        return nullptr;
     }
 }
 
 void THostApplication::SetTitle(const std::wstring& value) {
     FTitle = value;
-    if (FHandle) SetWindowTextW(FHandle.Get(), FTitle.c_str());
+    if (HWND wnd = FHandle.Handle()) SetWindowTextW(wnd, FTitle.c_str());
 }
 
 TComponent* THostApplication::CreateForm(const TClassInfo& instanceClass) {
@@ -67,6 +71,7 @@ void THostApplication::Notification(TComponent* component, TOperation operation)
 
 void THostApplication::Run() {
     if (!FMainForm) return;
+    Handle(); // the pump serves the application window from here on
     if (FShowMainForm) dynamic_cast<IMainForm*>(FMainForm)->ShowMainForm();
     while (!FTerminated)
         CatchLog([this] { HandleMessage(); }, [this](const std::exception_ptr& error) { HandleException(this, error); });
@@ -94,7 +99,7 @@ bool THostApplication::ProcessMessage(MSG& msg) {
 
 void THostApplication::HandleMessage() {
     MSG msg;
-    if (!ProcessMessage(msg)) WaitMessage();
+    if (!ProcessMessage(msg)) MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
 }
 
 void THostApplication::ProcessMessages() {
@@ -118,7 +123,7 @@ void THostApplication::WndProc(TMessage& message) {
     for (const auto& hook : hooks)
         if (hook(message)) return;
     if (message.Msg == WM_ACTIVATEAPP && message.WParam && FOnActivate) FOnActivate(this);
-    CallDefWindowProc(FHandle.Get(), message);
+    CallDefWindowProc(FHandle.Handle(), message);
 }
 
 void THostApplication::HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
@@ -168,7 +173,7 @@ void THostApplication::ShowException(const Exception& e) {
         WriteStdErr(std::wstring(e.ClassName()) + L": " + text);
         return;
     }
-    ShowMessageBox(FHandle.Get(), text, FTitle, MB_OK | MB_ICONSTOP);
+    ShowMessageBox(Handle(), text, FTitle, MB_OK | MB_ICONSTOP);
 }
 
 } // namespace tamrel

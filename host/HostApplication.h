@@ -34,7 +34,8 @@ public:
     explicit THostApplication(TComponent* owner);
     ~THostApplication() override;
 
-    // Makes the application window when there is none yet.
+    // Readies the application for its run. The application window is not made here: it is made
+    // when first needed (Handle, Run).
     void Initialize();
     // Creates a component owned by this application; the first one that is a form becomes the
     // main form. A failure leaves Reference null and passes the exception on.
@@ -49,7 +50,9 @@ public:
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void SetTerminated(bool value) { FTerminated = value; }
-    // Handles one message, or waits for one when the queue is empty.
+    // Handles one message, or waits for one when the queue is empty. The wait is alertable:
+    // asynchronous procedure calls queued to the thread run in it (another thread's request for a
+    // window of this thread, TDeferredWindow).
     void HandleMessage();
     // Handles every waiting message.
     void ProcessMessages();
@@ -71,14 +74,20 @@ public:
     TNotifyEvent OnActivate() const { return FOnActivate; }
     void SetOnActivate(TNotifyEvent e) { FOnActivate = e; }
 
-    // The hidden top-level application window (null when none could be made).
-    HWND Handle() const { return FHandle.Get(); }
+    // The hidden top-level application window, made at the first call on the thread that made the
+    // application (null when none could be made). Another thread gets the window once that thread
+    // has made it, null before: the window belongs to the application's thread.
+    HWND Handle() const;
+    // Whether the window has been made; never makes it.
+    bool HandleAllocated() const { return FHandle.Handle() != nullptr; }
+    // A hook sees the window's messages once the window is made; hooking does not make it.
     void HookMainWindow(TWindowHook hook);
     // A filter sees each message the pump takes, before it is translated and dispatched, and
     // answers true when it has handled it (the forms layer lets dialog keys through here).
     using TMessageFilter = bool (*)(MSG& msg);
     void SetMessageFilter(TMessageFilter filter) { FMessageFilter = filter; }
     void UnhookMainWindow(TWindowHook hook);
+    size_t HookCount() const { return FHooks.size(); }
 
     TComponent* MainForm() const { return FMainForm; }
     bool ShowMainForm() const { return FShowMainForm; }
@@ -97,7 +106,7 @@ private:
     // OnException when assigned, else ShowException.
     void DeliverException(TObject* sender, Exception& e);
     void WndProc(TMessage& message);
-    TAllocatedWindow FHandle;
+    mutable TDeferredWindow FHandle;
     DWORD FThreadID = 0;
     bool FTerminated = false;
     bool FShowMainForm = true;

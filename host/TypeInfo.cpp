@@ -108,6 +108,12 @@ const TMessageHandlerInfo* TClassInfo::FindMessageHandler(UINT msg) const {
     return nullptr;
 }
 
+bool TClassInfo::HasMessageHandlers() const {
+    for (const TClassInfo* c = this; c; c = c->FParent)
+        if (!c->FMessages.empty()) return true;
+    return false;
+}
+
 const TFieldInfo* TClassInfo::FindField(std::wstring_view name) const {
     for (const TClassInfo* c = this; c; c = c->FParent)
         for (const auto& f : c->FFields)
@@ -131,26 +137,101 @@ TComponent* TClassInfo::CreateComponent(TComponent* owner, bool designing) const
 // ---------------------------------------------------------------------------------------------
 // Class registry
 
-namespace {
+namespace detail {
+
 // Each name keeps its registrations in order; the last one is in force. A DLL that registers a
 // class of a name already known (two add-ins that carry the same unit) shadows it until the DLL
-// is unloaded, and the earlier registration is in force again.
-struct TRegistryData {
-    std::mutex Lock;
-    std::map<std::wstring, std::vector<const TClassInfo*>> Classes; // upper-case name
+// is unloaded, and the earlier registration is in force again. Registrations of loaded images
+// wait on a list until the registry is first used, and then go in, in the order they were made.
+//
+// Everything is under one slim lock, which needs no constructor: images enlist their classes
+// while they load, before any constructor of this unit may have run. The registry is never
+// released: classes leave it during the static destruction of their images.
+struct TClassRegistry {
+    static inline constinit SRWLOCK Lock = SRWLOCK_INIT;
+    static inline constinit TClassRegistration* Waiting = nullptr; // the newest first
+    static inline std::map<std::wstring, std::vector<const TClassInfo*>>* Classes = nullptr; // upper-case name
+
+    struct TGuard {
+        TGuard() { AcquireSRWLockExclusive(&Lock); }
+        ~TGuard() { ReleaseSRWLockExclusive(&Lock); }
+        TGuard(const TGuard&) = delete;
+        TGuard& operator=(const TGuard&) = delete;
+    };
+
+    // Under the lock: the registry, with every waiting registration entered.
+    static std::map<std::wstring, std::vector<const TClassInfo*>>& Entered() {
+        if (!Classes) Classes = new std::map<std::wstring, std::vector<const TClassInfo*>>;
+        std::vector<TClassRegistration*> waiting;
+        for (TClassRegistration* r = Waiting; r; r = r->FNext) waiting.push_back(r);
+        Waiting = nullptr;
+        for (auto it = waiting.rbegin(); it != waiting.rend(); ++it) {
+            TClassRegistration& r = **it;
+            r.FNext = nullptr;
+            r.FEntered = &r.FInfo();
+            Enter(*r.FEntered);
+        }
+        return *Classes;
+    }
+
+    static void Enter(const TClassInfo& info) {
+        auto& list = (*Classes)[UpperCase(info.Name())];
+        std::erase(list, &info);
+        list.push_back(&info);
+        const_cast<TClassInfo&>(info).FRegistered = true;
+        // The classes of its component fields, each once (two forms may name each other).
+        for (const auto& field : info.FFields)
+            if (field.Class && !field.Class().FRegistered) Enter(field.Class());
+    }
+
+    // Under the lock. By address only: the information may be gone already.
+    static void Forget(const TClassInfo* info) {
+        if (!Classes) return;
+        for (auto it = Classes->begin(); it != Classes->end();) {
+            std::erase(it->second, info);
+            it = it->second.empty() ? Classes->erase(it) : std::next(it);
+        }
+    }
+
+    static void Enlist(TClassRegistration& registration) {
+        registration.FNext = Waiting;
+        Waiting = &registration;
+    }
+
+    static void Delist(TClassRegistration& registration) {
+        for (TClassRegistration** p = &Waiting; *p; p = &(*p)->FNext)
+            if (*p == &registration) {
+                *p = registration.FNext;
+                return;
+            }
+        if (registration.FEntered) Forget(registration.FEntered);
+    }
 };
-TRegistryData& Registry() {
-    static TRegistryData data;
-    return data;
+
+void EnlistClass(TClassRegistration& registration) noexcept {
+    TClassRegistry::TGuard guard;
+    TClassRegistry::Enlist(registration);
 }
-} // namespace
+
+void DelistClass(TClassRegistration& registration) noexcept {
+    TClassRegistry::TGuard guard;
+    TClassRegistry::Delist(registration);
+}
+
+} // namespace detail
+
+using detail::TClassRegistry;
+
+TClassInfo::~TClassInfo() {
+    if (!FRegistered) return;
+    TClassRegistry::TGuard guard;
+    TClassRegistry::Forget(this);
+}
 
 void RegisterClass(const TClassInfo& info) {
-    auto& r = Registry();
-    std::lock_guard<std::mutex> lock(r.Lock);
-    auto& list = r.Classes[UpperCase(info.Name())];
-    std::erase(list, &info);
-    list.push_back(&info);
+    TClassRegistry::TGuard guard;
+    TClassRegistry::Entered();
+    TClassRegistry::Enter(info);
 }
 
 void RegisterClasses(std::initializer_list<const TClassInfo*> infos) {
@@ -158,19 +239,19 @@ void RegisterClasses(std::initializer_list<const TClassInfo*> infos) {
 }
 
 void UnRegisterClass(const TClassInfo& info) {
-    auto& r = Registry();
-    std::lock_guard<std::mutex> lock(r.Lock);
-    auto it = r.Classes.find(UpperCase(info.Name()));
-    if (it == r.Classes.end()) return;
+    TClassRegistry::TGuard guard;
+    auto& classes = TClassRegistry::Entered();
+    auto it = classes.find(UpperCase(info.Name()));
+    if (it == classes.end()) return;
     std::erase(it->second, &info);
-    if (it->second.empty()) r.Classes.erase(it);
+    if (it->second.empty()) classes.erase(it);
 }
 
 const TClassInfo* GetClass(std::wstring_view name) {
-    auto& r = Registry();
-    std::lock_guard<std::mutex> lock(r.Lock);
-    auto it = r.Classes.find(UpperCase(name));
-    return it == r.Classes.end() ? nullptr : it->second.back();
+    TClassRegistry::TGuard guard;
+    auto& classes = TClassRegistry::Entered();
+    auto it = classes.find(UpperCase(name));
+    return it == classes.end() ? nullptr : it->second.back();
 }
 
 const TClassInfo& FindClass(std::wstring_view name) {

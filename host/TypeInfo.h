@@ -41,6 +41,9 @@ class TComponent;
 class TCollection;
 class TCollectionItem;
 class TClassInfo;
+namespace detail {
+struct TClassRegistry;
+} // namespace detail
 template <class T> class TClassBuilder;
 
 // ---------------------------------------------------------------------------------------------
@@ -163,6 +166,7 @@ struct TMessageHandlerInfo {
 struct TFieldInfo {
     std::wstring Name;
     std::function<void(TObject*, TComponent*)> Set;
+    const TClassInfo& (*Class)() = nullptr; // the field's class, registered with the owner's
 };
 
 class TAMREL_API TClassInfo {
@@ -180,6 +184,8 @@ public:
     const TMethodInfo* FindMethod(std::wstring_view name) const;
     const TMethodInfo* FindMethodByCode(const void* code) const;
     const TMessageHandlerInfo* FindMessageHandler(UINT msg) const;
+    // The class or one of its ancestors declares a message method.
+    bool HasMessageHandlers() const;
     const TFieldInfo* FindField(std::wstring_view name) const;
 
     // Creation through the virtual constructor: components with an owner, collection items with
@@ -195,7 +201,15 @@ public:
     template <class T>
     static TClassInfo Make(const wchar_t* name, const TClassInfo* parent, void (*describe)(TClassBuilder<T>&));
 
+    TClassInfo() = default;
+    TClassInfo(const TClassInfo&) = default;
+    TClassInfo(TClassInfo&&) = default;
+    // A registered class leaves the registry first.
+    ~TClassInfo();
+
 private:
+    friend struct detail::TClassRegistry;
+    bool FRegistered = false; // under the registry's lock
     template <class T> friend class TClassBuilder;
     std::wstring FName;
     const TClassInfo* FParent = nullptr;
@@ -234,17 +248,27 @@ private:                                                                        
 private:
 
 namespace detail {
-// Registers a class while its image is loaded: a DLL that is unloaded (an add-in) takes its
-// classes out of the registry before their information goes.
+class TClassRegistration;
+TAMREL_API void EnlistClass(TClassRegistration& registration) noexcept;
+TAMREL_API void DelistClass(TClassRegistration& registration) noexcept;
+
+// Registers a class while its image is loaded. Loading only puts the registration on a list (a
+// few instructions, no allocation); the class information is made and entered in the registry
+// when a class is first looked up by name, so that a program that never does so never pays for
+// it. A DLL that is unloaded (an add-in) takes its classes out of the registry before their
+// information goes.
 class TClassRegistration {
 public:
-    explicit TClassRegistration(const TClassInfo& info) : FInfo(info) { RegisterClass(info); }
-    ~TClassRegistration() { UnRegisterClass(FInfo); }
+    explicit TClassRegistration(const TClassInfo& (*info)()) noexcept : FInfo(info) { EnlistClass(*this); }
+    ~TClassRegistration() { DelistClass(*this); }
     TClassRegistration(const TClassRegistration&) = delete;
     TClassRegistration& operator=(const TClassRegistration&) = delete;
 
 private:
-    const TClassInfo& FInfo;
+    friend struct TClassRegistry;
+    const TClassInfo& (*const FInfo)();
+    const TClassInfo* FEntered = nullptr; // once in the registry
+    TClassRegistration* FNext = nullptr;  // while on the list
 };
 } // namespace detail
 
@@ -256,7 +280,7 @@ private:
             L## #Class, &Class::inherited::StaticClassInfo(), &Class::DescribeClass);              \
         return info;                                                                               \
     }                                                                                              \
-    static const ::tamrel::detail::TClassRegistration Class##_registered_(Class::StaticClassInfo()); \
+    static const ::tamrel::detail::TClassRegistration Class##_registered_(&Class::StaticClassInfo);   \
     void Class::DescribeClass([[maybe_unused]] ::tamrel::TClassBuilder<Class>& b)
 
 // ---------------------------------------------------------------------------------------------
@@ -403,12 +427,14 @@ public:
         return *this;
     }
     // A component field set by name when a stored form is read. The field's class is registered
-    // too, so that the reader finds it by name even when nothing else of the program names it.
+    // too, when the owner's class enters the registry, so that the reader finds it by name even
+    // when nothing else of the program names it. (Not from here: a description runs while the
+    // registry makes the information of the classes that wait for it.)
     template <class C> TClassBuilder& Field(const wchar_t* name, C* T::*field) {
-        RegisterClass(C::StaticClassInfo());
         TFieldInfo f;
         f.Name = name;
         f.Set = [field](TObject* o, TComponent* c) { Self(o)->*field = dynamic_cast<C*>(c); };
+        f.Class = &C::StaticClassInfo;
         FInfo.FFields.push_back(std::move(f));
         return *this;
     }

@@ -1,7 +1,10 @@
 // The yardstick of service_bench: a service written the plain Win32 way, without the library.
 // The service main registers an extended handler, reports start pending and then running, and
 // waits for its stop event; the handler answers every request on the dispatcher thread and
-// reports the new status itself before it returns. service_bench installs it as TamrelBenchRaw.
+// reports the new status itself before it returns, a pause (and a continue) with the same two
+// reports as the library, pending then done. service_bench installs it as TamrelBenchRaw.
+#include "RawServiceStatus.h"
+
 #include <windows.h>
 
 namespace {
@@ -13,16 +16,7 @@ HANDLE gStopEvent = nullptr;
 
 // Called from the service main and from the handler; the manager serialises the handler, and the
 // main thread only reports before the handler is registered and after the stop event fired.
-void Report(DWORD state, DWORD checkpoint = 0) {
-    gStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    gStatus.dwCurrentState = state;
-    gStatus.dwControlsAccepted =
-        state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN;
-    gStatus.dwWin32ExitCode = NO_ERROR;
-    gStatus.dwCheckPoint = checkpoint;
-    gStatus.dwWaitHint = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING ? 3000 : 0;
-    SetServiceStatus(gStatusHandle, &gStatus);
-}
+void Report(DWORD state, DWORD checkpoint = 0) { ReportRawStatus(gStatusHandle, gStatus, state, checkpoint); }
 
 DWORD WINAPI Handler(DWORD control, DWORD /*eventType*/, void* /*eventData*/, void* /*context*/) {
     switch (control) {
@@ -32,9 +26,11 @@ DWORD WINAPI Handler(DWORD control, DWORD /*eventType*/, void* /*eventData*/, vo
         SetEvent(gStopEvent);
         return NO_ERROR;
     case SERVICE_CONTROL_PAUSE:
+        Report(SERVICE_PAUSE_PENDING);
         Report(SERVICE_PAUSED);
         return NO_ERROR;
     case SERVICE_CONTROL_CONTINUE:
+        Report(SERVICE_CONTINUE_PENDING);
         Report(SERVICE_RUNNING);
         return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 namespace tamrel {
 
@@ -18,17 +20,134 @@ constexpr uint32_t AceRoomPerEntry = 128;
 
 [[noreturn]] void RaiseInvalidAcl() { RaiseLastOSError(ERROR_INVALID_ACL); }
 
-// EqualSid's answer without the call: both SIDs valid (revision 1, at most 15 sub-authorities)
-// and byte for byte the same. The merge compares every pair of items of a build.
-bool SameSid(PSID A, PSID B) {
-    const auto* a = static_cast<const BYTE*>(A);
-    const auto* b = static_cast<const BYTE*>(B);
-    if (!a || !b) return false;
-    if (a[0] != SID_REVISION || a[1] > SID_MAX_SUB_AUTHORITIES || b[0] != SID_REVISION || b[1] != a[1]) return false;
-    return std::memcmp(a, b, 8u + 4u * a[1]) == 0;
+// What the merge compares of a SID: its bytes, when it is valid (revision 1, at most 15
+// sub-authorities); two SIDs are the same for EqualSid exactly when these are equal. An invalid
+// SID has no key and is the same as no other.
+std::string_view SidKey(PSID Sid) {
+    const auto* b = static_cast<const char*>(Sid);
+    if (!b || b[0] != SID_REVISION || static_cast<BYTE>(b[1]) > SID_MAX_SUB_AUTHORITIES) return {};
+    return std::string_view(b, 8u + 4u * static_cast<BYTE>(b[1]));
 }
 
 } // namespace
+
+// The items of a build in the order they were made, a removed one leaving its place empty: the
+// ACL lists them newest first. The merge finds an item's earlier matches through an index
+// instead of walking the list, so that a build takes time in proportion to its entries:
+// - per SID, a list of the items that grant or deny and one of the audit items (a removed item
+//   stays on its list until a SET or REVOKE empties the list);
+// - with MergeMasks, per SID and inheritance, the one allowing item, the one denying item and the
+//   one auditing item of each kind: a merge leaves at most one of each, since it takes the earlier
+//   one into the new one, or adds to it. A place is never used again, so a slot that names a
+//   removed item reads as empty.
+// Each entry adds at most one item, one SID and one slot: everything is allocated once, for the
+// number of entries, and the index is two open-addressing tables.
+class TrkAclCenter::TWorkList {
+public:
+    static constexpr uint32_t None = UINT32_MAX;
+    struct TItem {
+        PSID Sid;
+        uint32_t Mask, Inheritance;
+        TAccessEntryType EntryType;
+        bool AuditSuccess, AuditFailure;
+        bool Live;
+        uint32_t Next; // on its SID's list
+    };
+    struct TSidItems {
+        std::string_view Key;
+        uint32_t Rights = None, Audits = None; // the lists' newest items
+    };
+    struct TSlots {
+        uint32_t Sid, Inheritance;
+        uint32_t Allow = None, Deny = None, AuditSuccess = None, AuditFailure = None;
+    };
+
+    explicit TWorkList(size_t entries) {
+        FItems.reserve(entries);
+        FSids.reserve(entries);
+        FSlots.reserve(entries);
+        size_t size = 16;
+        while (size < 2 * entries) size *= 2;
+        FSidTable.assign(size, None);
+        FSlotTable.assign(size, None);
+    }
+
+    // The index entry of a SID, null for an invalid SID.
+    TSidItems* ItemsOf(PSID sid) {
+        const std::string_view key = SidKey(sid);
+        if (key.empty()) return nullptr;
+        for (size_t at = Hash(key);; ++at) {
+            uint32_t& cell = FSidTable[at & (FSidTable.size() - 1)];
+            if (cell == None) {
+                cell = static_cast<uint32_t>(FSids.size());
+                return &FSids.emplace_back(TSidItems{key});
+            }
+            if (FSids[cell].Key == key) return &FSids[cell];
+        }
+    }
+    TSlots& SlotsFor(const TSidItems& items, uint32_t inheritance) {
+        const auto sid = static_cast<uint32_t>(&items - FSids.data());
+        for (size_t at = (sid * 0x9E3779B1u) ^ (inheritance * 0x85EBCA77u);; ++at) {
+            uint32_t& cell = FSlotTable[at & (FSlotTable.size() - 1)];
+            if (cell == None) {
+                cell = static_cast<uint32_t>(FSlots.size());
+                return FSlots.emplace_back(TSlots{sid, inheritance});
+            }
+            if (FSlots[cell].Sid == sid && FSlots[cell].Inheritance == inheritance) return FSlots[cell];
+        }
+    }
+    TItem* At(uint32_t index) { return index != None && FItems[index].Live ? &FItems[index] : nullptr; }
+    // GRANT or DENY with MergeMasks: the earlier item of the same kind is taken into the new one,
+    // the other kind loses the new bits and goes when none are left.
+    void AddMergedRight(TSidItems& bySid, TAccessEntryType type, PSID sid, uint32_t inheritance, uint32_t mask) {
+        TSlots& slots = SlotsFor(bySid, inheritance);
+        uint32_t& same = type == etAllow ? slots.Allow : slots.Deny;
+        const uint32_t other = type == etAllow ? slots.Deny : slots.Allow;
+        uint32_t collected = 0;
+        if (TItem* item = At(same)) {
+            collected = item->Mask;
+            Remove(same);
+        }
+        if (TItem* item = At(other); item && (item->Mask &= ~mask) == 0) Remove(other);
+        same = Add(&bySid, type, sid, inheritance, mask | collected);
+    }
+    void Remove(uint32_t index) { FItems[index].Live = false; }
+    // Removes every item of a list and empties it.
+    void RemoveAll(uint32_t& list) {
+        for (uint32_t i = list; i != None; i = FItems[i].Next) FItems[i].Live = false;
+        list = None;
+    }
+    uint32_t Add(TSidItems* bySid, TAccessEntryType type, PSID sid, uint32_t inheritance, uint32_t mask,
+                 bool auditSuccess = false, bool auditFailure = false) {
+        const auto index = static_cast<uint32_t>(FItems.size());
+        uint32_t* list = bySid ? (type == etAudit ? &bySid->Audits : &bySid->Rights) : nullptr;
+        FItems.push_back({sid, mask, inheritance, type, auditSuccess, auditFailure, true, list ? *list : None});
+        if (list) *list = index;
+        return index;
+    }
+    size_t Count() const {
+        size_t n = 0;
+        for (const auto& item : FItems) n += item.Live;
+        return n;
+    }
+    // The items of one kind in the order of the ACL.
+    template <class F> void ForEachNewestFirst(TAccessEntryType type, F f) const {
+        for (size_t i = FItems.size(); i-- > 0;)
+            if (FItems[i].Live && FItems[i].EntryType == type) f(FItems[i]);
+    }
+
+private:
+    static size_t Hash(std::string_view key) {
+        uint64_t h = 14695981039346656037ull; // FNV-1a
+        for (char c : key) h = (h ^ static_cast<BYTE>(c)) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+
+    std::vector<TItem> FItems;
+    std::vector<TSidItems> FSids;
+    std::vector<TSlots> FSlots;
+    std::vector<uint32_t> FSidTable, FSlotTable;
+};
 
 TrkAclCenter::TrkAclCenter(TComponent* AOwner)
     : TComponent(AOwner), FSidCenter(Create<TrkSidCenter>(nullptr)) {}
@@ -292,82 +411,46 @@ PSID TrkAclCenter::ToolTrusteeToSid(EXPLICIT_ACCESS_W& E) {
     }
 }
 
-void TrkAclCenter::ToolDeleteEntry(TWorkList& Work, size_t Index) { Work.erase(Work.begin() + Index); }
-
-void TrkAclCenter::ToolInsertFront(TWorkList& Work, TAccessEntryType Type, PSID Sid, uint32_t Inheritance,
-                                   uint32_t Mask, bool AuditSuccess, bool AuditFailure) {
-    auto item = std::make_unique<TAccessEntry>();
-    item->EntryType = Type;
-    item->Sid = Sid;
-    item->Inheritance = Inheritance;
-    item->Mask = Mask;
-    item->AuditSuccess = AuditSuccess;
-    item->AuditFailure = AuditFailure;
-    Work.insert(Work.begin(), std::move(item));
-}
-
 void TrkAclCenter::ToolGrantAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
-    uint32_t collected = 0;
-    if (FMergeMasks) {
-        for (size_t i = Work.size(); i-- > 0;) {
-            TAccessEntry& item = *Work[i];
-            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
-            if (item.EntryType == etAllow) {
-                collected |= item.Mask;
-                ToolDeleteEntry(Work, i);
-            } else {
-                item.Mask &= ~Mask;
-                if (item.Mask == 0) ToolDeleteEntry(Work, i);
-            }
-        }
-    }
-    ToolInsertFront(Work, etAllow, Sid, Inheritance, Mask | collected);
-}
-
-void TrkAclCenter::ToolSetAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
-    for (size_t i = Work.size(); i-- > 0;) {
-        const TAccessEntry& item = *Work[i];
-        if (item.EntryType != etAudit && SameSid(item.Sid, Sid)) ToolDeleteEntry(Work, i);
-    }
-    ToolInsertFront(Work, etAllow, Sid, Inheritance, Mask);
+    TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
+    if (FMergeMasks && bySid) Work.AddMergedRight(*bySid, etAllow, Sid, Inheritance, Mask);
+    else Work.Add(bySid, etAllow, Sid, Inheritance, Mask);
 }
 
 void TrkAclCenter::ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
-    uint32_t collected = 0;
-    if (FMergeMasks) {
-        for (size_t i = Work.size(); i-- > 0;) {
-            TAccessEntry& item = *Work[i];
-            if (item.EntryType == etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
-            if (item.EntryType == etDeny) {
-                collected |= item.Mask;
-                ToolDeleteEntry(Work, i);
-            } else {
-                item.Mask &= ~Mask;
-                if (item.Mask == 0) ToolDeleteEntry(Work, i);
-            }
-        }
-    }
-    ToolInsertFront(Work, etDeny, Sid, Inheritance, Mask | collected);
+    TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
+    if (FMergeMasks && bySid) Work.AddMergedRight(*bySid, etDeny, Sid, Inheritance, Mask);
+    else Work.Add(bySid, etDeny, Sid, Inheritance, Mask);
+}
+
+void TrkAclCenter::ToolSetAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask) {
+    TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
+    if (bySid) Work.RemoveAll(bySid->Rights);
+    const uint32_t added = Work.Add(bySid, etAllow, Sid, Inheritance, Mask);
+    if (FMergeMasks && bySid) Work.SlotsFor(*bySid, Inheritance).Allow = added;
 }
 
 void TrkAclCenter::ToolRevokeAccess(TWorkList& Work, PSID Sid) {
-    for (size_t i = Work.size(); i-- > 0;)
-        if (SameSid(Work[i]->Sid, Sid)) ToolDeleteEntry(Work, i);
+    if (TWorkList::TSidItems* bySid = Work.ItemsOf(Sid)) {
+        Work.RemoveAll(bySid->Rights);
+        Work.RemoveAll(bySid->Audits);
+    }
 }
 
 void TrkAclCenter::ToolAudit(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask, bool Success) {
-    if (FMergeMasks) {
-        for (size_t i = Work.size(); i-- > 0;) {
-            TAccessEntry& item = *Work[i];
-            if (item.EntryType != etAudit || item.Inheritance != Inheritance || !SameSid(item.Sid, Sid)) continue;
-            // Only an item auditing the same single kind takes the bits.
-            const bool sameKind = Success ? !item.AuditFailure : !item.AuditSuccess;
-            if (!sameKind) continue;
-            item.Mask |= Mask;
-            return;
-        }
+    TWorkList::TSidItems* bySid = Work.ItemsOf(Sid);
+    if (!FMergeMasks || !bySid) {
+        Work.Add(bySid, etAudit, Sid, Inheritance, Mask, Success, !Success);
+        return;
     }
-    ToolInsertFront(Work, etAudit, Sid, Inheritance, Mask, Success, !Success);
+    // Only an item auditing the same single kind takes the bits.
+    TWorkList::TSlots& slots = Work.SlotsFor(*bySid, Inheritance);
+    uint32_t& same = Success ? slots.AuditSuccess : slots.AuditFailure;
+    if (auto* item = Work.At(same)) {
+        item->Mask |= Mask;
+        return;
+    }
+    same = Work.Add(bySid, etAudit, Sid, Inheritance, Mask, Success, !Success);
 }
 
 void TrkAclCenter::ToolAddAccessEntry(TWorkList& Work, const EXPLICIT_ACCESS_W& E) {
@@ -405,7 +488,7 @@ void TrkAclCenter::ExplicitToACL() {
         FIsACL = true;
         return;
     }
-    TWorkList work;
+    TWorkList work(FEntries.size());
     for (const auto& entry : FEntries) {
         // The center's own entries stay as they are: name trustees are resolved in a copy.
         EXPLICIT_ACCESS_W copy = *entry;
@@ -418,7 +501,7 @@ void TrkAclCenter::ExplicitToACL() {
         ToolAddAccessEntry(work, copy);
     }
 
-    const uint64_t wanted = sizeof(::ACL) + uint64_t(AceRoomPerEntry) * work.size();
+    const uint64_t wanted = sizeof(::ACL) + uint64_t(AceRoomPerEntry) * work.Count();
     uint32_t size = wanted > MaxAclSize ? MaxAclSize : static_cast<uint32_t>(wanted);
     TCenterBlock acl(CenterGetMem(size));
     if (!InitializeAcl(static_cast<PACL>(acl.get()), size, ACL_REVISION)) RaiseLastOSError();
@@ -428,22 +511,19 @@ void TrkAclCenter::ExplicitToACL() {
             ToolIncreaseAclSize(acl, size);
         }
     };
-    for (const auto& item : work) {
-        if (item->EntryType != etAudit) continue;
+    work.ForEachNewestFirst(etAudit, [&](const TWorkList::TItem& item) {
         // Only the inheritance bits go into the ACE flags; success and failure are set apart.
         add([&](PACL a) {
-            return AddAuditAccessAceEx(a, ACL_REVISION, item->Inheritance & VALID_INHERIT_FLAGS, item->Mask,
-                                       item->Sid, item->AuditSuccess, item->AuditFailure);
+            return AddAuditAccessAceEx(a, ACL_REVISION, item.Inheritance & VALID_INHERIT_FLAGS, item.Mask, item.Sid,
+                                       item.AuditSuccess, item.AuditFailure);
         });
-    }
-    for (const auto& item : work) {
-        if (item->EntryType != etDeny) continue;
-        add([&](PACL a) { return AddAccessDeniedAceEx(a, ACL_REVISION, item->Inheritance, item->Mask, item->Sid); });
-    }
-    for (const auto& item : work) {
-        if (item->EntryType != etAllow) continue;
-        add([&](PACL a) { return AddAccessAllowedAceEx(a, ACL_REVISION, item->Inheritance, item->Mask, item->Sid); });
-    }
+    });
+    work.ForEachNewestFirst(etDeny, [&](const TWorkList::TItem& item) {
+        add([&](PACL a) { return AddAccessDeniedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
+    });
+    work.ForEachNewestFirst(etAllow, [&](const TWorkList::TItem& item) {
+        add([&](PACL a) { return AddAccessAllowedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
+    });
     FACL = std::move(acl);
     FAclSize = size;
     FIsACL = true;

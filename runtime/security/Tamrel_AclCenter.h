@@ -70,7 +70,8 @@ public:
     static constexpr uint32_t MaxAclSize = 65532;
 
 private:
-    using TWorkList = std::vector<std::unique_ptr<TAccessEntry>>;
+    // The working list of a build, with an index of its items by what the merge compares.
+    class TWorkList;
 
     void ACLToExplicit();
     void ExplicitToACL();
@@ -85,9 +86,6 @@ private:
     void ToolDenyAccess(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask);
     void ToolRevokeAccess(TWorkList& Work, PSID Sid);
     void ToolAudit(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask, bool Success);
-    static void ToolDeleteEntry(TWorkList& Work, size_t Index);
-    static void ToolInsertFront(TWorkList& Work, TAccessEntryType Type, PSID Sid, uint32_t Inheritance,
-                                uint32_t Mask, bool AuditSuccess = false, bool AuditFailure = false);
     static void ToolIncreaseAclSize(TCenterBlock& Acl, uint32_t& Size);
     // Gives a record its own copy of its trustee (SID through the owned SID center, or name).
     void OwnTrustee(EXPLICIT_ACCESS_W& E);

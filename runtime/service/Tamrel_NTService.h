@@ -114,16 +114,25 @@ public:
 class TAMREL_API TrkSynchronizer {
 public:
     static constexpr UINT SynchronizeMessage = 0x8FFF;
+    // Makes the window on the calling thread; raises EOSError when it cannot be made.
     TrkSynchronizer();
     ~TrkSynchronizer();
     TrkSynchronizer(const TrkSynchronizer&) = delete;
     TrkSynchronizer& operator=(const TrkSynchronizer&) = delete;
     void Execute(TThreadMethod method);
-    HWND WindowHandle() const { return FWindowHandle.Get(); }
+    // The window (see the application's synchronizer below for when it is null).
+    HWND WindowHandle() const;
 
 private:
+    friend class TNtServiceApplication;
+    // The application's synchronizer makes its window on the first call that needs it (Execute,
+    // or WindowHandle on the creating thread; WindowHandle on another thread answers null until
+    // then). Execute from another thread then asks the creating thread for the window and waits
+    // until that thread's message pump has made it.
+    struct TOnFirstUse {};
+    explicit TrkSynchronizer(TOnFirstUse);
     void WndProc(TMessage& message);
-    TAllocatedWindow FWindowHandle;
+    mutable TDeferredWindow FWindowHandle;
 };
 
 // The control request that the control handler posts to a service thread.

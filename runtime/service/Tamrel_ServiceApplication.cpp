@@ -26,7 +26,7 @@ TApplicationHolder& Holder() {
 // At program end: the host's forms go first, then the service modules.
 void ServiceApplicationExitProc() {
     if (HostApplication.Exists()) {
-        if (HWND h = HostApplication->Handle()) ShowOwnedPopups(h, FALSE);
+        if (HostApplication->HandleAllocated()) ShowOwnedPopups(HostApplication->Handle(), FALSE);
         HostApplication->SetShowHint(false);
         HostApplication->DestroyComponents();
     }
@@ -60,11 +60,8 @@ TNtServiceApplication::TNtServiceApplication(TComponent* owner) : TComponent(own
     FEventLog = std::make_unique<TNTEventLog>(ExtractFileName(ParamStr(0)));
     FThreaded = true;
     FDualMode = true;
-    try {
-        FSynchronizer = std::make_unique<TrkSynchronizer>();
-    } catch (const EOSError&) {
-        // No desktop for the main thread's window: Synchronizer reports itself unavailable.
-    }
+    // Its window is made when a first call needs it: most service programs never synchronize.
+    FSynchronizer.reset(new TrkSynchronizer(TrkSynchronizer::TOnFirstUse{}));
 }
 
 TNtServiceApplication::~TNtServiceApplication() {
@@ -321,7 +318,7 @@ protected:
     void DoTerminate() override {
         TThread::DoTerminate();
         // Ends the main thread's pumping.
-        if (Application->Threaded() && HostApplication->Handle())
+        if (Application->Threaded() && HostApplication->HandleAllocated())
             PostMessageW(HostApplication->Handle(), WM_QUIT, 0, 0);
         else
             PostThreadMessageW(Application->FMainThreadID, WM_QUIT, 0, 0);
@@ -376,6 +373,11 @@ void TNtServiceApplication::ExecuteService() {
     FMainThreadID = GetCurrentThreadId();
 
     if (FThreaded) {
+        // The main window hands what it receives (broadcasts) to the modules' message methods
+        // and to the program's own hooks; without either it is not made at all.
+        bool windowWanted = HostApplication->HookCount() > 1; // HookEndSession is one
+        for (TNtService* s : services) windowWanted = windowWanted || s->ClassInfo().HasMessageHandlers();
+        if (windowWanted) HostApplication->Handle();
         auto* thread = new TNtServiceApplicationThread(FServiceTable.data());
         thread->Start();
         while (!HostApplication->Terminated()) HostApplication->HandleMessage();

@@ -570,9 +570,20 @@ TSynchronizeCall* ClaimCall(WPARAM address, const TrkSynchronizer* owner) {
 }
 } // namespace
 
-TrkSynchronizer::TrkSynchronizer() : FWindowHandle(AllocateHWnd(TWndMethod::Of<&TrkSynchronizer::WndProc>(this))) {}
+TrkSynchronizer::TrkSynchronizer() : TrkSynchronizer(TOnFirstUse{}) { FWindowHandle.Require(); }
+
+TrkSynchronizer::TrkSynchronizer(TOnFirstUse) : FWindowHandle(TWndMethod::Of<&TrkSynchronizer::WndProc>(this)) {}
 
 TrkSynchronizer::~TrkSynchronizer() = default;
+
+HWND TrkSynchronizer::WindowHandle() const {
+    if (GetCurrentThreadId() != FWindowHandle.OwnerThread()) return FWindowHandle.Handle();
+    try {
+        return FWindowHandle.Require();
+    } catch (const EOSError&) {
+        return nullptr;
+    }
+}
 
 void TrkSynchronizer::Execute(TThreadMethod method) {
     TSynchronizeCall call{this, method, nullptr};
@@ -585,8 +596,9 @@ void TrkSynchronizer::Execute(TThreadMethod method) {
         std::lock_guard<std::mutex> guard(calls.Lock);
         calls.Calls.erase(&call);
     });
+    HWND window = FWindowHandle.Require();
     SetLastError(ERROR_SUCCESS);
-    SendMessageW(FWindowHandle.Get(), SynchronizeMessage, reinterpret_cast<WPARAM>(&call), 0);
+    SendMessageW(window, SynchronizeMessage, reinterpret_cast<WPARAM>(&call), 0);
     DWORD code = GetLastError();
     // The window is gone (its thread ended) or no longer serves the synchronizer: the method
     // never ran, which the caller must not take for success.
@@ -604,7 +616,7 @@ void TrkSynchronizer::WndProc(TMessage& message) {
                  [call](const std::exception_ptr& error) { call->Error = error; });
         return;
     }
-    CallDefWindowProc(FWindowHandle.Get(), message);
+    CallDefWindowProc(FWindowHandle.Handle(), message);
 }
 
 } // namespace tamrel

@@ -46,13 +46,19 @@ private:
     void ServiceStop(TNtService*, bool&) { Log(L"stopped"); }
     void ServicePause(TNtService*, bool&) { Log(L"paused"); }
     void ServiceContinue(TNtService*, bool&) { Log(L"continued"); }
-    // The service's work: a loop that serves control requests between heartbeats.
+    // The service's work: a heartbeat every second. Between two beats the thread waits for its
+    // message queue, so that a stop, pause or continue is served the moment it arrives, not when
+    // the next beat is due.
     void ServiceExecute(TObject*) {
-        int beat = 0;
+        DWORD due = GetTickCount() + 1000;
         while (!Terminated()) {
+            const auto left = static_cast<int32_t>(due - GetTickCount());
+            MsgWaitForMultipleObjectsEx(0, nullptr, left > 0 ? DWORD(left) : 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             ProcessRequests(false);
-            if (CurrentStatus() == csRunning && ++beat % 10 == 0) Log(L"heartbeat");
-            Sleep(100);
+            if (static_cast<int32_t>(GetTickCount() - due) >= 0) {
+                if (CurrentStatus() == csRunning) Log(L"heartbeat");
+                due += 1000;
+            }
         }
     }
 };

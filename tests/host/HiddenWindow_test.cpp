@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tamrel;
@@ -346,4 +348,122 @@ TEST(HiddenWindow, OneClassPerModule) {
     DeallocateHWnd(first);
     DeallocateHWnd(second);
     EXPECT_FALSE(IsWindow(second));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows made when first needed
+
+namespace {
+
+// Serves this thread's queue in alertable waits until Done: the way the host application's pump
+// serves another thread's request for a window of this thread.
+bool ServeAlertably(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (TicksSince(start) > timeoutMs) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
+    }
+    return true;
+}
+
+BOOL CALLBACK CountHiddenWindow(HWND wnd, LPARAM count) {
+    if (ClassNameOf(wnd) == L"TamrelHiddenWindow") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int HiddenWindowsOfThisThread() {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), &CountHiddenWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+DWORD ErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const EOSError& e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(DeferredWindow, IsMadeOnTheOwnerThreadAtTheFirstRequireOnly) {
+    TReceiver receiver;
+    TDeferredWindow window(receiver.Method());
+    const int before = HiddenWindowsOfThisThread();
+    EXPECT_EQ(nullptr, window.Handle());
+    EXPECT_EQ(before, HiddenWindowsOfThisThread());
+
+    HWND wnd = window.Require();
+    receiver.Wnd = wnd;
+    ASSERT_TRUE(IsWindow(wnd));
+    EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(wnd, nullptr));
+    EXPECT_EQ(wnd, window.Handle());
+    EXPECT_EQ(wnd, window.Require());
+    EXPECT_EQ(before + 1, HiddenWindowsOfThisThread());
+    SendMessageW(wnd, WM_APP + 1, 0, 0);
+    EXPECT_TRUE(receiver.Saw(WM_APP + 1));
+}
+
+TEST(DeferredWindow, OtherThreadsGetTheOneWindowTheOwnerMakesInItsAlertableWait) {
+    TReceiver receiver;
+    TDeferredWindow window(receiver.Method());
+    std::atomic<int> done{0};
+    HWND got[3] = {};
+    DWORD errors[3] = {};
+    std::vector<std::thread> requesters;
+    for (int i = 0; i < 3; ++i)
+        requesters.emplace_back([&, i] {
+            errors[i] = ErrorOf([&] { got[i] = window.Require(); });
+            ++done;
+        });
+    const bool served = ServeAlertably([&] { return done.load() == 3; });
+    for (auto& t : requesters) t.join();
+    ASSERT_TRUE(served);
+    ASSERT_NE(nullptr, window.Handle());
+    EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(window.Handle(), nullptr));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(0u, errors[i]) << i;
+        EXPECT_EQ(window.Handle(), got[i]) << i;
+    }
+}
+
+TEST(DeferredWindow, ARequestAfterTheOwnerThreadEndedFails) {
+    TReceiver receiver;
+    std::unique_ptr<TDeferredWindow> window;
+    std::thread([&] { window = std::make_unique<TDeferredWindow>(receiver.Method()); }).join();
+    EXPECT_EQ(DWORD(ERROR_INVALID_WINDOW_HANDLE), ErrorOf([&] { window->Require(); }));
+    EXPECT_EQ(nullptr, window->Handle());
+}
+
+TEST(DeferredWindow, GoingAwayWhileARequestWaitsFailsTheRequestAndMakesNoWindow) {
+    TReceiver receiver;
+    auto window = std::make_unique<TDeferredWindow>(receiver.Method());
+    const int before = HiddenWindowsOfThisThread();
+    // The requester serves messages sent to its own window while it waits in Require: once a
+    // message sent to that window comes back, the request is on its way to this thread.
+    TReceiver requesterReceiver;
+    std::atomic<HWND> requesterWindow{nullptr};
+    std::atomic<DWORD> error{0};
+    std::atomic<bool> done{false};
+    std::thread requester([&] {
+        HWND own = AllocateHWnd(requesterReceiver.Method());
+        requesterReceiver.Wnd = own;
+        requesterWindow = own;
+        error = ErrorOf([&] { window->Require(); });
+        DeallocateHWnd(own);
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return requesterWindow.load() != nullptr; }));
+    SendMessageW(requesterWindow, WM_APP + 2, 0, 0);
+    window.reset();
+    requester.join();
+    EXPECT_TRUE(requesterReceiver.Saw(WM_APP + 2));
+    EXPECT_EQ(DWORD(ERROR_INVALID_WINDOW_HANDLE), error.load());
+    // The request reaches this thread now and finds the object gone.
+    EXPECT_EQ(DWORD(WAIT_IO_COMPLETION), SleepEx(0, TRUE));
+    EXPECT_EQ(before, HiddenWindowsOfThisThread());
 }

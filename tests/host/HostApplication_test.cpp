@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -570,4 +571,72 @@ TEST(HostApplicationProgram, ExitProceduresFindTheApplicationAlive) {
     EXPECT_TRUE(err.empty());
     EXPECT_EQ((std::vector<std::string>{"main end", "exit proc: application 1 window 1 forms 1", "form destroyed"}),
               SplitLines(out));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The application window is made when first needed
+
+namespace {
+// Applications of their own, beside the process's one.
+struct TFreeApplication {
+    void operator()(THostApplication* app) const { Free(app); }
+};
+using THostApplicationPtr = std::unique_ptr<THostApplication, TFreeApplication>;
+
+void CALLBACK SetFlag(ULONG_PTR flag) { reinterpret_cast<std::atomic<bool>*>(flag)->store(true); }
+} // namespace
+
+TEST(HostApplicationWindow, IsMadeAtTheFirstUseOnTheApplicationsThreadAndNeverByHooking) {
+    THostApplicationPtr app(Create<THostApplication>(nullptr));
+    app->Initialize();
+    THookRecorder hook(app.get());
+    EXPECT_FALSE(app->HandleAllocated());
+    // Another thread cannot make a window for this one.
+    HWND seen = reinterpret_cast<HWND>(1);
+    std::thread([&] { seen = app->Handle(); }).join();
+    EXPECT_EQ(nullptr, seen);
+    EXPECT_FALSE(app->HandleAllocated());
+
+    HWND wnd = app->Handle();
+    ASSERT_NE(nullptr, wnd) << "the application window needs the display";
+    EXPECT_TRUE(app->HandleAllocated());
+    EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(wnd, nullptr));
+    wchar_t text[64] = {};
+    GetWindowTextW(wnd, text, 64);
+    EXPECT_STREQ(L"host_tests", text); // the title set before the window existed
+    std::thread([&] { seen = app->Handle(); }).join();
+    EXPECT_EQ(wnd, seen);
+    // The hook set before the window existed sees its messages.
+    ASSERT_TRUE(PostMessageW(wnd, WM_APP + 3, 0, 0));
+    app->ProcessMessages();
+    EXPECT_TRUE(hook.Saw(WM_APP + 3));
+}
+
+TEST(HostApplicationWindow, RunMakesItBeforeTheMainFormShows) {
+    THostApplicationPtr app(Create<THostApplication>(nullptr));
+    THostTestForm* form = nullptr;
+    app->CreateForm(form);
+    ASSERT_NE(nullptr, form);
+    bool madeBeforeShowing = false;
+    form->OnShow = [&] {
+        madeBeforeShowing = app->HandleAllocated();
+        app->Terminate();
+    };
+    EXPECT_FALSE(app->HandleAllocated());
+    app->Run();
+    EXPECT_EQ(1, form->Shown);
+    EXPECT_TRUE(madeBeforeShowing);
+}
+
+TEST_F(HostApplicationTest, HandleMessageRunsCallsQueuedToTheThreadWhileItWaits) {
+    // Another thread's request for a window of this thread arrives this way (TDeferredWindow).
+    HANDLE self = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self,
+                                THREAD_SET_CONTEXT, FALSE, 0));
+    TKernelHandle owner(self);
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(QueueUserAPC(&SetFlag, owner.Get(), reinterpret_cast<ULONG_PTR>(&ran)));
+    // With an empty queue the wait ends with the call; a message that came first is handled first.
+    for (int i = 0; i < 100 && !ran; ++i) App->HandleMessage();
+    EXPECT_TRUE(ran);
 }

@@ -93,6 +93,19 @@ bool TScm::Exists(const std::wstring& name) {
     return static_cast<bool>(s);
 }
 
+bool TScm::WaitGone(const std::wstring& name, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        {
+            TSc m(OpenManager());
+            TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_QUERY_STATUS));
+            if (!s && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) return true;
+        }
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
 DWORD TScm::Start(const std::wstring& name) {
     TSc m(OpenManager());
     TSc s(OpenServiceW(m.Get(), name.c_str(), SERVICE_START));

@@ -65,6 +65,9 @@ private:
 // Service manager helpers. Errors are answered as Win32 codes (0 = success).
 struct TScm {
     static bool Exists(const std::wstring& name);
+    // A deleted service stays until the last handle to it is closed, the one its own process
+    // holds included: waits until it is gone.
+    static bool WaitGone(const std::wstring& name, DWORD timeoutMs = 20000);
     static DWORD Start(const std::wstring& name); // retries while another start holds the manager (1055)
     static DWORD Control(const std::wstring& name, DWORD code, SERVICE_STATUS* status = nullptr);
     static SERVICE_STATUS Query(const std::wstring& name);

@@ -423,3 +423,12 @@ TEST_F(ModuleTest, StoredModuleKeepsTokenAndEventsWinOverStoredFlags) {
     // Written back, the stored token comes out unchanged.
     EXPECT_NE(std::wstring::npos, ComponentToText(copy.get()).find(L"StartedByScm = '45F438C3-40E29052'"));
 }
+
+// The network library is bound at the first call (a delay-loaded import): the call works, and a
+// path on a local drive has no network name.
+TEST(UniversalName, ALocalPathHasNoNetworkName) {
+    std::wstring unc = L"unchanged";
+    EXPECT_FALSE(GetUniversalName(L"C:\\windows", unc));
+    EXPECT_EQ(L"unchanged", unc);
+    EXPECT_NE(nullptr, GetModuleHandleW(L"mpr.dll"));
+}

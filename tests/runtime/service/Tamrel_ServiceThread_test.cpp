@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -89,12 +90,21 @@ struct ServiceThreadTest : ::testing::Test {
 
 TEST_F(ServiceThreadTest, RunsTheLifecycleOnItsOwnThreadAndFreesEveryRequest) {
     long before = ControlRequestsAlive();
+    // ThreadID is set while Run executes, which begins after the running report: read it where
+    // Run serves a request, on the thread that serves it.
+    std::atomic<DWORD> idInPause{0}, threadOfPause{0};
+    service->PauseFn = [&](TProbeService* s, bool&) {
+        idInPause = s->ThreadID();
+        threadOfPause = GetCurrentThreadId();
+    };
     RunMain();
     ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
-    EXPECT_NE(0u, service->ThreadID());
-    EXPECT_NE(GetCurrentThreadId(), service->ThreadID());
     service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
     ASSERT_TRUE(log.WaitFor(SERVICE_PAUSED, 5000));
+    EXPECT_NE(0u, idInPause.load());
+    EXPECT_EQ(threadOfPause.load(), idInPause.load());
+    EXPECT_NE(GetCurrentThreadId(), idInPause.load());
+    EXPECT_EQ(idInPause.load(), service->ThreadID());
     const size_t pausedReports = log.Count(); // before the requests: their reports may come at once
     service->Controller(SERVICE_CONTROL_INTERROGATE, 0, nullptr); // resumes the suspended thread
     service->Controller(SERVICE_CONTROL_CONTINUE, 0, nullptr);

@@ -49,10 +49,11 @@ public:
 
     bool Connect() { return FClient.Connect(L"\\\\.\\pipe\\" + FPipeName, 30000); }
     std::string Send(const std::string& command) { return FClient.Send(command); }
-    // Waits for the program to end.
+    // Waits for the program to end, then lets go of the pipe: a record the pipe's thread logged
+    // while the process ended could reach stderr and not the log file.
     const TProcessResult& Finish() {
-        FClient.Close();
         if (FThread.joinable()) FThread.join();
+        FClient.Close();
         return FResult;
     }
     std::vector<std::string> Log() const { return LogRecords(ReadFileBytes(FLog)); }

@@ -142,7 +142,7 @@ TEST(ServiceUninstall, StopsARunningServiceAndDeletesIt) {
     auto r = p.Run(L"/uninstall");
     EXPECT_EQ(0u, r.ExitCode) << r.Err;
     EXPECT_TRUE(p.WaitEvidence("Svc1 stop"));
-    EXPECT_FALSE(TScm::Exists(p.ServiceName()));
+    EXPECT_TRUE(TScm::WaitGone(p.ServiceName()));
 }
 
 TEST(ServiceUninstall, FailsForAServiceThatNeverStops) {

@@ -28,5 +28,5 @@ TEST(ServiceLifecycle, InstallsStartsPausesContinuesStopsAndUninstallsFromItsCom
 
     r = p.Run(L"/uninstall");
     EXPECT_EQ(0u, r.ExitCode) << r.Err;
-    EXPECT_FALSE(TScm::Exists(name));
+    EXPECT_TRUE(TScm::WaitGone(name));
 }

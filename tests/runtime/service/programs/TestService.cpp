@@ -2,7 +2,8 @@
 // (the program file name with ".ini"), so that each test copies the program under a name of its
 // own and configures it without touching the command line the service manager uses.
 //
-// [Program]  Modules=1|2  Threaded=1  DualMode=1  Evidence=<file>
+// [Program]  Modules=1|2  Threaded=1  DualMode=1  Evidence=<file>  Messages=1 (0: modules without
+//            message methods)
 // [Svc1]...  Name, ServiceName, DisplayName, StartType (ordinal), SuspendOnPause, WaitHint,
 //            StartAnswer, StopAnswer, Throw (start|stop|pause|continue|execute|custom|shutdown),
 //            UseExecute, Tag, PreshutdownTimeout, ShareProcess, Interactive, Description,
@@ -11,6 +12,7 @@
 //
 // Evidence lines are appended to the evidence file, one per event: "<Name> <event> <details>".
 // Service processes have no stdout or stderr under Wine's manager: the file is the only witness.
+#include "host/HostApplication.h"
 #include "host/IniFiles.h"
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_NetBindEvents.h"
@@ -30,6 +32,24 @@ std::wstring gEvidence;
 
 void Evidence(const std::wstring& line) { test::AppendEvidence(gEvidence, line); }
 
+DWORD gMainThread = 0;
+
+BOOL CALLBACK CountHiddenWindow(HWND wnd, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    wchar_t name[64] = {};
+    GetClassNameW(wnd, name, 64);
+    if (pid == GetCurrentProcessId() && std::wstring(name) == L"TamrelHiddenWindow") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The library's hidden windows in this process.
+int HiddenWindows() {
+    int n = 0;
+    EnumWindows(&CountHiddenWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
 // Committed private memory of the process: a walk over the address space.
 uint64_t CommittedPrivateBytes() {
     uint64_t total = 0;
@@ -46,8 +66,9 @@ uint64_t CommittedPrivateBytes() {
 
 } // namespace
 
-class TTestService : public TNtService {
-    TAMREL_CLASS(TTestService, TNtService)
+// The module without message methods (Messages=0): its process makes no main window.
+class TPlainTestService : public TNtService {
+    TAMREL_CLASS(TPlainTestService, TNtService)
 public:
     using TNtService::TNtService;
 
@@ -75,28 +96,29 @@ public:
         StartAnswer = ini.ReadBool(section, L"StartAnswer", true);
         StopAnswer = ini.ReadBool(section, L"StopAnswer", true);
         Throw = ini.ReadString(section, L"Throw", L"");
-        SetOnStart(MakeMethod<&TTestService::ServiceStart>(this));
-        SetOnStop(MakeMethod<&TTestService::ServiceStop>(this));
-        SetOnPause(MakeMethod<&TTestService::ServicePause>(this));
-        SetOnContinue(MakeMethod<&TTestService::ServiceContinue>(this));
-        SetOnShutdown(MakeMethod<&TTestService::ServiceShutdown>(this));
-        SetOnCustomControl(MakeMethod<&TTestService::ServiceCustom>(this));
-        SetOnParamChange(MakeMethod<&TTestService::ServiceParamChange>(this));
-        if (ini.ReadBool(section, L"UseExecute", false)) SetOnExecute(MakeMethod<&TTestService::ServiceExecute>(this));
+        SetOnStart(MakeMethod<&TPlainTestService::ServiceStart>(this));
+        SetOnStop(MakeMethod<&TPlainTestService::ServiceStop>(this));
+        SetOnPause(MakeMethod<&TPlainTestService::ServicePause>(this));
+        SetOnContinue(MakeMethod<&TPlainTestService::ServiceContinue>(this));
+        SetOnShutdown(MakeMethod<&TPlainTestService::ServiceShutdown>(this));
+        SetOnCustomControl(MakeMethod<&TPlainTestService::ServiceCustom>(this));
+        SetOnParamChange(MakeMethod<&TPlainTestService::ServiceParamChange>(this));
+        if (ini.ReadBool(section, L"UseExecute", false))
+            SetOnExecute(MakeMethod<&TPlainTestService::ServiceExecute>(this));
         if (ini.ReadBool(section, L"RefuseInstall", false))
-            SetBeforeInstall(MakeMethod<&TTestService::RefuseInstall>(this));
-        SetAfterInstall(MakeMethod<&TTestService::Installed>(this));
+            SetBeforeInstall(MakeMethod<&TPlainTestService::RefuseInstall>(this));
+        SetAfterInstall(MakeMethod<&TPlainTestService::Installed>(this));
         if (ini.ReadBool(section, L"NetBind", false)) {
             auto* h = Create<TRkNetBindEventHandler>(this);
-            h->SetOnNetBindAdd(MakeMethod<&TTestService::NetBindAdd>(this));
-            h->SetOnNetBindRemove(MakeMethod<&TTestService::NetBindRemove>(this));
-            h->SetOnNetBindEnable(MakeMethod<&TTestService::NetBindEnable>(this));
-            h->SetOnNetBindDisable(MakeMethod<&TTestService::NetBindDisable>(this));
+            h->SetOnNetBindAdd(MakeMethod<&TPlainTestService::NetBindAdd>(this));
+            h->SetOnNetBindRemove(MakeMethod<&TPlainTestService::NetBindRemove>(this));
+            h->SetOnNetBindEnable(MakeMethod<&TPlainTestService::NetBindEnable>(this));
+            h->SetOnNetBindDisable(MakeMethod<&TPlainTestService::NetBindDisable>(this));
         }
         if (ini.ReadBool(section, L"Power", false)) {
             auto* h = Create<TRkPowerEventHandler>(this);
-            h->SetOnSuspend(MakeMethod<&TTestService::PowerSuspend>(this));
-            h->SetOnResumeAutomatic(MakeMethod<&TTestService::PowerResumeAutomatic>(this));
+            h->SetOnSuspend(MakeMethod<&TPlainTestService::PowerSuspend>(this));
+            h->SetOnResumeAutomatic(MakeMethod<&TPlainTestService::PowerResumeAutomatic>(this));
         }
     }
 
@@ -148,6 +170,25 @@ public:
             PostThreadMessageW(GetCurrentThreadId(), WM_USER + 7, 7, 0);
             return;
         }
+        if (code == 202) {
+            Say(L"windows=" + IntToStr(HiddenWindows()));
+            return;
+        }
+        if (code == 203) {
+            // A method run on the main thread through the application's synchronizer.
+            DWORD ranOn = 0;
+            TSynchronized call{&ranOn};
+            Synchronize(MakeMethod<&TSynchronized::Run>(&call));
+            Say(L"synchronized main=" + IntToStr(ranOn == gMainThread));
+            return;
+        }
+        if (code == 204) {
+            // A message to the main window, which hands it to the running modules.
+            HWND main = HostApplication->Handle();
+            Say(main ? L"posted to the main window" : L"no main window");
+            if (main) PostMessageW(main, WM_USER + 7, 9, 0);
+            return;
+        }
         Say(L"custom " + IntToStr(code) + L" status=" + IntToStr(static_cast<int>(CurrentStatus())));
         MaybeThrow(L"custom");
     }
@@ -168,6 +209,19 @@ public:
     void NetBindDisable(TObject*) { SayOnThread(L"netbind disable"); }
     void PowerSuspend(TObject*) { SayOnThread(L"power suspend"); }
     void PowerResumeAutomatic(TObject*) { SayOnThread(L"power resumeautomatic"); }
+    struct TSynchronized {
+        DWORD* RanOn;
+        void Run() { *RanOn = GetCurrentThreadId(); }
+    };
+};
+
+TAMREL_IMPLEMENT_CLASS(TPlainTestService) {}
+
+// The module with a message method (the default).
+class TTestService : public TPlainTestService {
+    TAMREL_CLASS(TTestService, TPlainTestService)
+public:
+    using TPlainTestService::TPlainTestService;
     void WMUser7(TMessage& m) { Say(L"message " + IntToStr(static_cast<int64_t>(m.WParam))); }
 };
 
@@ -178,13 +232,21 @@ int wmain() {
     TIniFile ini(iniPath);
     gEvidence = ini.ReadString(L"Program", L"Evidence", L"");
     Evidence(L"process " + std::wstring(GetCommandLineW()));
+    gMainThread = GetCurrentThreadId();
     Application->Initialize();
     Application->SetThreaded(ini.ReadBool(L"Program", L"Threaded", true));
     Application->SetDualMode(ini.ReadBool(L"Program", L"DualMode", true));
     int modules = ini.ReadInteger(L"Program", L"Modules", 1);
+    const bool messages = ini.ReadBool(L"Program", L"Messages", true);
     for (int i = 1; i <= modules; ++i) {
-        TTestService* s = nullptr;
-        Application->CreateForm(s);
+        TPlainTestService* s = nullptr;
+        if (messages) {
+            TTestService* m = nullptr;
+            Application->CreateForm(m);
+            s = m;
+        } else {
+            Application->CreateForm(s);
+        }
         std::wstring section = L"Svc" + IntToStr(i);
         if (s->Name().empty()) s->SetName(ini.ReadString(section, L"Name", section));
         s->Configure(ini, section);

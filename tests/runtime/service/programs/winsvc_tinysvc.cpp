@@ -7,8 +7,8 @@
 //                     of /names (the last one for the rest; default 0x7)
 //   /evidence:FILE    where it writes what happened, one line each (a service started by the
 //                     manager has no stdout or stderr)
-//   /ctrlc            takes a console of its own and presses Ctrl+C in it once every service
-//                     runs
+//   /ctrlc            takes a console of its own and presses Ctrl+C in it once the manager has
+//                     taken every service's running report
 //
 // Evidence lines: "dispatcher start", "main NAME argc=N argv0=NAME", "register NAME ok=1",
 // "handler NAME code=N ondispatcher=0|1", "main NAME returns", "dispatcher returned ok=1 error=0".
@@ -30,6 +30,7 @@ struct TTinyService {
     DWORD Accept = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN;
     SERVICE_STATUS_HANDLE StatusHandle = nullptr;
     SERVICE_STATUS Status{};
+    DWORD Reported = 0; // the last state the manager took: it refuses a stop while starting
     HANDLE StopEvent = nullptr;
 };
 
@@ -72,8 +73,13 @@ void Report(TTinyService& s, DWORD state, DWORD accepted, DWORD checkpoint) {
         state == SERVICE_RUNNING || state == SERVICE_STOPPED || state == SERVICE_PAUSED ? 0 : 3000;
     SERVICE_STATUS copy = s.Status;
     LeaveCriticalSection(&GLock);
-    if (!RkSetServiceStatus(s.StatusHandle, &copy))
+    if (!RkSetServiceStatus(s.StatusHandle, &copy)) {
         Evidence(L"status " + s.Name + L" failed error=" + IntToStr(GetLastError()));
+        return;
+    }
+    EnterCriticalSection(&GLock);
+    s.Reported = state;
+    LeaveCriticalSection(&GLock);
 }
 
 void Handle(int index, DWORD code) {
@@ -131,7 +137,7 @@ DWORD WINAPI PressCtrlC(LPVOID) {
         bool running = true;
         EnterCriticalSection(&GLock);
         for (const auto& s : GServices)
-            running = running && s.Status.dwCurrentState == SERVICE_RUNNING;
+            running = running && s.Reported == SERVICE_RUNNING;
         LeaveCriticalSection(&GLock);
         if (running) break;
         Sleep(20);

@@ -1,0 +1,21 @@
+# cmake -DOBJDUMP=<objdump> -DFILE=<image> "-DALLOWED=<dll>;..." -P CheckImports.cmake
+# Fails when the image imports at load time a DLL outside ALLOWED (names compared without case):
+# whatever a service start does not call is bound at its first call instead (delay-loaded).
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "${OBJDUMP} cannot read ${FILE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+string(TOLOWER "${ALLOWED}" allowed)
+set(found "")
+foreach(line ${lines})
+    string(REGEX REPLACE "^DLL Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" dll)
+    list(APPEND found ${dll})
+    if(NOT dll IN_LIST allowed)
+        message(SEND_ERROR "${FILE} imports ${dll} at load time")
+    endif()
+endforeach()
+message(STATUS "${FILE} imports at load time: ${found}")
