@@ -547,6 +547,8 @@ TAMREL_IMPLEMENT_CLASS(TCheckBox) {
     b.Enum(L"Alignment", &TCheckBox::Alignment, &TCheckBox::SetAlignment, taRightJustify);
     b.Boolean(L"AllowGrayed", &TCheckBox::AllowGrayed, &TCheckBox::SetAllowGrayed, false);
     b.Enum(L"State", &TCheckBox::State, &TCheckBox::SetState, cbUnchecked);
+    // Checked reads and writes State: State alone is written.
+    b.Boolean(L"Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false).NotStored();
     b.Message<&TCheckBox::CNCommand>(CN_COMMAND);
 }
 
