@@ -557,6 +557,7 @@ void TIcon::SetHandle(HICON icon) {
         if (info.hbmColor) DeleteObject(info.hbmColor);
         if (info.hbmMask) DeleteObject(info.hbmMask);
     }
+    if (FOnChange) FOnChange(this);
 }
 
 void TIcon::LoadFromResourceName(HMODULE module, const std::wstring& name) {

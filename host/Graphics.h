@@ -282,10 +282,14 @@ public:
     // Raises EResNotFound when the module has no such icon.
     void LoadFromResourceName(HMODULE module, const std::wstring& name);
     void Assign(TPersistent* source) override;
+    // Told after every change of the icon.
+    TNotifyEvent OnChange() const { return FOnChange; }
+    void SetOnChange(TNotifyEvent e) { FOnChange = e; }
 
 private:
     TIconHandle FHandle;
     int32_t FWidth = 0, FHeight = 0;
+    TNotifyEvent FOnChange;
 };
 
 // What an image control shows: a bitmap (stored in forms as "Picture.Data") or an icon.
