@@ -199,11 +199,13 @@ TEST_F(SecurityDescriptorDialogTest, DenyRowAddedEntryDeletedByKeyAndOwnerChosen
             Click(f.BnAccessAddEntry);
             ASSERT_EQ(f.AeAccess->EntryCount(), 2);
             EXPECT_EQ(f.AeAccess->Entries(1)->grfAccessMode, DENY_ACCESS);
-            // The first row selected and deleted with the Delete key.
+            // The first row selected and deleted with the Delete key (sent to the grid's window:
+            // real input would go to whichever window is in front on a shared display).
             f.AeAccess->SetSelectedIndex(0);
             f.AeAccess->SetFocus();
-            ASSERT_TRUE(PressKey(VK_DELETE));
-            ASSERT_TRUE(PumpUntil([&] { return f.AeAccess->EntryCount() == 1; }));
+            SendMessageW(f.AeAccess->Handle(), WM_KEYDOWN, VK_DELETE, 0);
+            ASSERT_EQ(f.AeAccess->EntryCount(), 1);
+            EXPECT_EQ(f.AeAccess->Entries(0)->grfAccessMode, DENY_ACCESS);
             // The owner: Administrators.
             f.PgSD->SetActivePage(f.TShOwner);
             const int i = IndexOfUser(f.CBxOwner, L"Administrators");
