@@ -13,13 +13,6 @@ namespace {
 
 constexpr UINT_PTR kWatchdogTimer = 0x7A31;
 
-HMODULE ModuleOfClass(const TClassInfo& info) {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&info), &module);
-    return module;
-}
-
 wchar_t UpperChar(wchar_t c) {
     wchar_t s[1] = {c};
     CharUpperBuffW(s, 1);

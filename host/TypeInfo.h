@@ -215,6 +215,8 @@ TAMREL_API void UnRegisterClass(const TClassInfo& info);
 TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 // Null when the name is unknown.
 TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
+// The image (program or DLL) that defines the class: where its stored form lies.
+TAMREL_API HMODULE ModuleOfClass(const TClassInfo& info);
 
 // ---------------------------------------------------------------------------------------------
 // The class macros.

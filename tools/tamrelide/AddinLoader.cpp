@@ -128,6 +128,8 @@ void TIdeHostImpl::UnloadLibrary(size_t index) {
     RemoveLeftovers(handle, path);
     CloseDesignersOf(handle, path);
     library.Handle.Reset();
+    // Libraries it loaded went with it: what they left in the menus is theirs.
+    RemoveMenuLeftovers(path);
     Record(L"addin", L"freed", {TextField(L"path", path)}, L"ok");
 }
 

@@ -101,6 +101,9 @@ TIdeHostImpl::TIdeHostImpl(TIdeHost::TOptions options)
     AddService(IidOf<IOTAWizardServices>(), NewWizardServices(Link));
     AddService(IidOf<IOTAModuleServices>(), NewModuleServices(Link));
     AddService(IidOf<IToolServices>(), MakeInterfaced<TToolServices, IUnknown>(Link));
+    AddService(IidOf<IOTAActionServices>(), NewActionServices(Link));
+    MakeAppBuilder();
+    InstallDialogDriver();
 }
 
 TIdeHostImpl::~TIdeHostImpl() {
@@ -111,6 +114,8 @@ TIdeHostImpl::~TIdeHostImpl() {
         if (TIdeModuleState* m = ModuleState(it->Get())) m->Close();
     Modules.clear();
     ProjectGroup.Reset();
+    RemoveDialogDriver();
+    FreeAppBuilder();
     *Link = nullptr;
 }
 
