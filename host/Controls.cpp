@@ -599,7 +599,8 @@ RECT TWinControl::ClientRect() {
     TCreateParams params;
     CreateParams(params);
     RECT frame = {0, 0, 0, 0};
-    AdjustWindowRectEx(&frame, params.Style, FALSE, params.ExStyle);
+    // A top-level window's id is its menu bar (one row of it).
+    AdjustWindowRectEx(&frame, params.Style, !(params.Style & WS_CHILD) && params.Id, params.ExStyle);
     return RECT{0, 0, std::max(0, FWidth - RectWidth(frame)), std::max(0, FHeight - RectHeight(frame))};
 }
 

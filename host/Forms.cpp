@@ -2,6 +2,7 @@
 
 #include "host/Globals.h"
 #include "host/ModalHook.h"
+#include "host/StdCtrls.h"
 #include "host/Streaming.h"
 
 #include <algorithm>
@@ -12,12 +13,50 @@ namespace {
 
 constexpr UINT_PTR kWatchdogTimer = 0x7A31;
 
+wchar_t UpperChar(wchar_t c) {
+    wchar_t s[1] = {c};
+    CharUpperBuffW(s, 1);
+    return s[0];
+}
+
+// The character after the single '&' of a caption ("&&" is a plain '&'), upper case; 0 for none.
+wchar_t AcceleratorOf(const std::wstring& caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != L'&') continue;
+        if (caption[i + 1] != L'&') return UpperChar(caption[i + 1]);
+        ++i;
+    }
+    return 0;
+}
+
+// Alt and a label's accelerator focus the label's FocusControl (the system's own dialog
+// handling would move to the window after the label instead).
+bool FocusByLabel(TWinControl* parent, wchar_t key) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* c = parent->Controls(i);
+        if (!c->Showing()) continue;
+        if (auto* label = dynamic_cast<TCustomLabel*>(c)) {
+            TWinControl* target = label->FocusControl();
+            if (target && label->Enabled() && target->CanFocus() && AcceleratorOf(label->GetText()) == key) {
+                target->SetFocus();
+                return true;
+            }
+        } else if (auto* w = dynamic_cast<TWinControl*>(c); w && FocusByLabel(w, key)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The pump's filter: keys for a form go through the system's dialog handling.
 bool FormMessageFilter(MSG& msg) {
     if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     auto* form = dynamic_cast<TCustomForm*>(TWinControl::FindControl(root));
     if (!form) return false;
+    if (msg.message == WM_SYSCHAR) {
+        if (FocusByLabel(form, UpperChar(static_cast<wchar_t>(msg.wParam)))) return true;
+    }
     if (root != msg.hwnd && form->PreviewKey(msg)) return true;
     return IsDialogMessageW(root, &msg) != 0;
 }
@@ -94,6 +133,7 @@ TAMREL_IMPLEMENT_CLASS(TCustomForm) {
     b.Integer(L"ClientWidth", &TCustomForm::StoredClientWidth, &TCustomForm::SetClientWidth).StoredAlways();
     b.Integer(L"ClientHeight", &TCustomForm::StoredClientHeight, &TCustomForm::SetClientHeight).StoredAlways();
     b.Boolean(L"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false);
+    b.Component(L"Menu", &TCustomForm::Menu, &TCustomForm::SetMenu);
     b.Component(L"ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl);
     b.Event(L"OnCreate", &TCustomForm::OnCreate, &TCustomForm::SetOnCreate);
     b.Event(L"OnDestroy", &TCustomForm::OnDestroy, &TCustomForm::SetOnDestroy);
@@ -183,6 +223,35 @@ void TCustomForm::CreateParams(TCreateParams& params) {
     params.WndParent = HostApplication->Handle();
     params.WinClassName = L"TamrelForm";
     params.ClassStyle = CS_DBLCLKS;
+    // A top-level window's id is its menu bar.
+    if (FMenu && !(params.Style & WS_CHILD)) params.Id = FMenu->Handle();
+}
+
+void TCustomForm::CreateWnd() {
+    TWinControl::CreateWnd();
+    if (FMenu) FMenu->SetWindow(Handle());
+}
+
+void TCustomForm::DestroyWnd() {
+    // The window would destroy its menu bar with it.
+    if (FMenu && HandleAllocated()) {
+        ::SetMenu(Handle(), nullptr);
+        FMenu->SetWindow(nullptr);
+    }
+    TWinControl::DestroyWnd();
+}
+
+void TCustomForm::SetMenu(TMainMenu* value) {
+    if (value == FMenu) return;
+    if (FMenu) {
+        FMenu->RemoveFreeNotification(this);
+        if (HandleAllocated()) FMenu->SetWindow(nullptr);
+    }
+    FMenu = value;
+    if (value) value->FreeNotification(this);
+    if (!HandleAllocated()) return;
+    if (!::SetMenu(Handle(), value ? value->Handle() : nullptr)) RaiseLastOSError();
+    if (value) value->SetWindow(Handle());
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
@@ -213,6 +282,10 @@ void TCustomForm::Loaded() {
 void TCustomForm::Notification(TComponent* component, TOperation operation) {
     TWinControl::Notification(component, operation);
     if (operation == opRemove && component == FActiveControl) FActiveControl = nullptr;
+    if (operation == opRemove && component == FMenu) {
+        if (HandleAllocated()) ::SetMenu(Handle(), nullptr);
+        FMenu = nullptr;
+    }
 }
 
 void TCustomForm::SetActiveControl(TWinControl* value) {
@@ -332,7 +405,15 @@ void TCustomForm::WndProc(TMessage& m) {
             return;
         }
         break;
+    case WM_INITMENUPOPUP:
+        if (FMenu && !HIWORD(m.LParam) && FMenu->DispatchPopup(reinterpret_cast<HMENU>(m.WParam))) {
+            m.Result = 0;
+            return;
+        }
+        break;
     case WM_COMMAND:
+        // A command of the menu bar.
+        if (FMenu && m.LParam == 0 && HIWORD(m.WParam) == 0 && FMenu->DispatchCommand(LOWORD(m.WParam))) return;
         // Enter and Esc as the system's dialog handling reports them.
         if (m.LParam == 0 || !FindControl(reinterpret_cast<HWND>(m.LParam))) {
             if (LOWORD(m.WParam) == IDOK || LOWORD(m.WParam) == IDCANCEL) {

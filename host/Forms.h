@@ -19,6 +19,7 @@
 
 #include "host/Controls.h"
 #include "host/HostApplication.h"
+#include "host/Menus.h"
 
 namespace tamrel {
 
@@ -53,6 +54,9 @@ public:
     void SetActiveControl(TWinControl* value);
     bool KeyPreview() const { return FKeyPreview; }
     void SetKeyPreview(bool value) { FKeyPreview = value; }
+    // The menu bar; not owned. Its commands and the opening of its sub-menus reach the items.
+    TMainMenu* Menu() const { return FMenu; }
+    void SetMenu(TMainMenu* value);
 
     // Shows the form and waits until ModalResult is set (by a button, Close, the hook...);
     // answers it. Raises EInvalidOperation for a visible or disabled form.
@@ -98,6 +102,8 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void CreateWnd() override;
+    void DestroyWnd() override;
     void PropertyChanged(UINT cm) override;
     bool StoredSize() const override { return false; }
     virtual void DoCreate();
@@ -119,6 +125,7 @@ private:
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
     TWinControl* FActiveControl = nullptr;
+    TMainMenu* FMenu = nullptr;
     bool FKeyPreview = false;
     TModalResult FModalResult = mrNone;
     bool FModal = false;

@@ -592,6 +592,7 @@ void TIcon::LoadFromBytes(std::string bytes) {
     FWidth = e->Width ? e->Width : 256;
     FHeight = e->Height ? e->Height : 256;
     FData = std::move(bytes);
+    if (FOnChange) FOnChange(this);
 }
 
 void TIcon::LoadFromStream(TStream& stream) {
@@ -628,6 +629,7 @@ void TIcon::SetHandle(HICON icon) {
         if (info.hbmColor) DeleteObject(info.hbmColor);
         if (info.hbmMask) DeleteObject(info.hbmMask);
     }
+    if (FOnChange) FOnChange(this);
 }
 
 void TIcon::LoadFromResourceName(HMODULE module, const std::wstring& name) {
@@ -647,6 +649,7 @@ void TIcon::Assign(TPersistent* source) {
         FData = i->FData;
         FWidth = i->FWidth;
         FHeight = i->FHeight;
+        if (FOnChange) FOnChange(this);
         return;
     }
     SetHandle(i->Handle() ? CopyIcon(i->Handle()) : nullptr);

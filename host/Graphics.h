@@ -297,12 +297,16 @@ public:
     void SaveToStream(TStream& stream) const;
     void Assign(TPersistent* source) override;
     void DefineProperties(TFiler& filer) override;
+    // Told after every change of the icon.
+    TNotifyEvent OnChange() const { return FOnChange; }
+    void SetOnChange(TNotifyEvent e) { FOnChange = e; }
 
 private:
     void LoadFromBytes(std::string bytes);
     mutable TIconHandle FHandle;
     std::string FData;
     int32_t FWidth = 0, FHeight = 0;
+    TNotifyEvent FOnChange;
 };
 
 // What an image control shows: a bitmap (stored in forms as "Picture.Data") or an icon.

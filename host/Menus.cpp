@@ -5,6 +5,7 @@
 #include "host/SysUtils.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace tamrel {
 
@@ -13,29 +14,12 @@ namespace {
 void CloseMenu(HMENU m) { DestroyMenu(m); }
 using TMenuHandle = TUniqueHandle<HMENU, CloseMenu>;
 
-// A menu of the item's sub-items; Commands gets the item of each command id (id = index + 1).
-HMENU BuildMenu(const TMenuItem& parent, std::vector<TMenuItem*>& commands) {
-    TMenuHandle menu(CreatePopupMenu());
-    if (!menu) RaiseLastOSError();
-    for (int i = 0; i < parent.Count(); ++i) {
-        TMenuItem* item = parent.Items(i);
-        UINT flags = item->Enabled() ? MF_ENABLED : MF_GRAYED;
-        BOOL ok;
-        if (item->Caption() == L"-") {
-            ok = AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
-        } else if (item->Count() > 0) {
-            TMenuHandle sub(BuildMenu(*item, commands));
-            ok = AppendMenuW(menu.Get(), flags | MF_POPUP, reinterpret_cast<UINT_PTR>(sub.Get()), item->Caption().c_str());
-            if (ok) sub.Release(); // destroyed with its parent menu
-        } else {
-            commands.push_back(item);
-            UINT id = static_cast<UINT>(commands.size());
-            ok = AppendMenuW(menu.Get(), flags | MF_STRING, id, item->Caption().c_str());
-            if (ok && item->Default()) SetMenuDefaultItem(menu.Get(), id, FALSE);
-        }
-        if (!ok) RaiseLastOSError();
-    }
-    return menu.Release();
+// Command ids lie above the ids of child controls (0x100..0x7EFF) and of the dialog keys, so
+// that a form tells a menu's WM_COMMAND from theirs. One counter for the process: an item
+// keeps its id when it moves to another menu.
+UINT NextCommand() {
+    static std::atomic<unsigned> next{0};
+    return 0x8000 + next++ % 0x8000;
 }
 
 bool Contains(const TMenuItem& parent, const TMenuItem* item) {
@@ -43,6 +27,17 @@ bool Contains(const TMenuItem& parent, const TMenuItem* item) {
         if (parent.Items(i) == item || Contains(*parent.Items(i), item)) return true;
     return false;
 }
+
+template <class Pred> TMenuItem* FindItem(const TMenuItem& parent, const Pred& pred) {
+    for (int i = 0; i < parent.Count(); ++i) {
+        TMenuItem* item = parent.Items(i);
+        if (pred(*item)) return item;
+        if (TMenuItem* found = FindItem(*item, pred)) return found;
+    }
+    return nullptr;
+}
+
+bool IsDestroying(const TComponent& c) { return c.ComponentState().Contains(csDestroying); }
 
 } // namespace
 
@@ -54,6 +49,24 @@ TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
 TMenuItem::~TMenuItem() {
     Clear();
     if (FParent) FParent->Remove(this);
+}
+
+void TMenuItem::SetCaption(const std::wstring& Value) {
+    if (Value == FCaption) return;
+    FCaption = Value;
+    Changed(FParent);
+}
+
+void TMenuItem::SetDefault(bool Value) {
+    if (Value == FDefault) return;
+    FDefault = Value;
+    Changed(FParent);
+}
+
+void TMenuItem::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    Changed(FParent);
 }
 
 void TMenuItem::Click() {
@@ -74,6 +87,7 @@ void TMenuItem::Insert(int Index, TMenuItem* Item) {
     if (Item->FParent) Item->FParent->Remove(Item);
     FItems.insert(FItems.begin() + Index, Item);
     Item->FParent = this;
+    Changed(this);
 }
 
 void TMenuItem::Remove(TMenuItem* Item) {
@@ -81,6 +95,7 @@ void TMenuItem::Remove(TMenuItem* Item) {
     if (it == FItems.end()) return;
     FItems.erase(it);
     Item->FParent = nullptr;
+    if (!IsDestroying(*this)) Changed(this);
 }
 
 int TMenuItem::IndexOf(const TMenuItem* Item) const {
@@ -92,6 +107,29 @@ void TMenuItem::Clear() {
     while (!FItems.empty()) Free(FItems.back()); // each one takes itself out
 }
 
+TMenu* TMenuItem::GetMenu() const {
+    const TMenuItem* root = this;
+    while (root->FParent) root = root->FParent;
+    return root->FMenu;
+}
+
+TComponent* TMenuItem::GetParentComponent() const {
+    if (FParent && FParent->FMenu) return FParent->FMenu;
+    return FParent;
+}
+
+void TMenuItem::SetParentComponent(TComponent* AParent) {
+    if (auto* menu = dynamic_cast<TMenu*>(AParent)) menu->Items()->Add(this);
+    else if (auto* item = dynamic_cast<TMenuItem*>(AParent)) item->Add(this);
+    else if (AParent) throw EInvalidOperation(L"Menu item '%s' cannot sit in '%s'", Name(), AParent->Name());
+    else if (FParent) FParent->Remove(this);
+}
+
+void TMenuItem::Changed(TMenuItem* Parent) {
+    if (!Parent) return;
+    if (TMenu* menu = Parent->GetMenu()) menu->Refill(*Parent);
+}
+
 TAMREL_IMPLEMENT_CLASS(TMenuItem) {
     b.String(L"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption);
     b.Boolean(L"Default", &TMenuItem::Default, &TMenuItem::SetDefault, false);
@@ -100,23 +138,141 @@ TAMREL_IMPLEMENT_CLASS(TMenuItem) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TMenu
+
+TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(Create<TMenuItem>(nullptr)) { FItems->FMenu = this; }
+
+TMenu::~TMenu() {
+    DestroyHandle();
+    FItems->FMenu = nullptr;
+    Free(FItems);
+}
+
+HMENU TMenu::Handle() {
+    if (FHandle) return FHandle;
+    TMenuHandle menu(CreateMenuHandle());
+    if (!menu) RaiseLastOSError();
+    try {
+        AppendEntries(menu.Get(), *FItems);
+    } catch (...) {
+        ForgetHandles(*FItems);
+        throw;
+    }
+    FHandle = menu.Release();
+    return FHandle;
+}
+
+void TMenu::DestroyHandle() {
+    if (!FHandle) return;
+    ForgetHandles(*FItems);
+    DestroyMenu(FHandle);
+    FHandle = nullptr;
+}
+
+void TMenu::ForgetHandles(TMenuItem& Parent) {
+    for (TMenuItem* item : Parent.FItems) {
+        item->FHandle = nullptr;
+        ForgetHandles(*item);
+    }
+}
+
+void TMenu::AppendEntries(HMENU Menu, TMenuItem& Parent) {
+    for (int i = 0; i < Parent.Count(); ++i) {
+        TMenuItem* item = Parent.Items(i);
+        const UINT flags = item->Enabled() ? MF_ENABLED : MF_GRAYED;
+        BOOL ok;
+        if (item->Caption() == L"-") {
+            ok = AppendMenuW(Menu, MF_SEPARATOR, 0, nullptr);
+        } else if (item->Count() > 0) {
+            TMenuHandle sub(CreatePopupMenu());
+            if (!sub) RaiseLastOSError();
+            AppendEntries(sub.Get(), *item);
+            ok = AppendMenuW(Menu, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(sub.Get()), item->Caption().c_str());
+            if (ok) item->FHandle = sub.Release(); // destroyed with its parent menu
+        } else {
+            if (!item->FCommand) item->FCommand = NextCommand();
+            ok = AppendMenuW(Menu, flags | MF_STRING, item->FCommand, item->Caption().c_str());
+        }
+        if (!ok) RaiseLastOSError();
+        if (item->Default()) SetMenuDefaultItem(Menu, static_cast<UINT>(i), TRUE);
+    }
+}
+
+void TMenu::Refill(TMenuItem& Parent) {
+    if (!FHandle) return;
+    // An item that turns from a command into a sub-menu, or back, changes its parent's entry.
+    TMenuItem* parent = &Parent;
+    while (parent != FItems && parent->FParent && (parent->FHandle == nullptr) != (parent->Count() == 0))
+        parent = parent->FParent;
+    HMENU menu = parent == FItems ? FHandle : parent->FHandle;
+    if (!menu) return;
+    ForgetHandles(*parent);
+    while (GetMenuItemCount(menu) > 0)
+        if (!DeleteMenu(menu, 0, MF_BYPOSITION)) RaiseLastOSError();
+    AppendEntries(menu, *parent);
+    if (parent == FItems) RootChanged();
+}
+
+bool TMenu::DispatchCommand(UINT Command) {
+    TMenuItem* item = FindItem(*FItems, [Command](const TMenuItem& i) { return i.FCommand == Command && i.Count() == 0; });
+    if (!item) return false;
+    item->Click();
+    return true;
+}
+
+bool TMenu::DispatchPopup(HMENU Menu) {
+    if (!Menu) return false;
+    TMenuItem* item = FindItem(*FItems, [Menu](const TMenuItem& i) { return i.FHandle == Menu; });
+    if (!item) return false;
+    item->Click();
+    return true;
+}
+
+TAMREL_IMPLEMENT_CLASS(TMenu) {}
+
+// ---------------------------------------------------------------------------------------------
+// TMainMenu
+
+TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {}
+
+TMainMenu::~TMainMenu() {
+    // A window destroys the menu it shows: take it back first.
+    if (HandleAllocated() && FWindow && IsWindow(FWindow) && ::GetMenu(FWindow) == Handle()) ::SetMenu(FWindow, nullptr);
+}
+
+HMENU TMainMenu::CreateMenuHandle() { return CreateMenu(); }
+
+void TMainMenu::RootChanged() {
+    if (FWindow && IsWindow(FWindow)) DrawMenuBar(FWindow);
+}
+
+TAMREL_IMPLEMENT_CLASS(TMainMenu) {}
+
+// ---------------------------------------------------------------------------------------------
 // TPopupMenu
 
-TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner), FItems(Create<TMenuItem>(nullptr)) {}
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {}
 
-TPopupMenu::~TPopupMenu() { Free(FItems); }
+HMENU TPopupMenu::CreateMenuHandle() { return CreatePopupMenu(); }
+
+void TPopupMenu::OwnerMessage(TMessage& Message) {
+    if (Message.Msg == WM_INITMENUPOPUP && !HIWORD(Message.LParam)) {
+        DispatchPopup(reinterpret_cast<HMENU>(Message.WParam));
+        Message.Result = 0;
+        return;
+    }
+    CallDefWindowProc(FOwner, Message);
+}
 
 void TPopupMenu::Popup(int X, int Y) {
-    std::vector<TMenuItem*> commands;
-    TMenuHandle menu(BuildMenu(*FItems, commands));
-    HWND owner = AllocateHWnd(TWndMethod());
-    TScopeExit dropOwner([owner] { DeallocateHWnd(owner); });
-    UINT command = static_cast<UINT>(TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
-                                                    X, Y, 0, owner, nullptr));
-    if (command == 0 || command > commands.size()) return;
-    // Messages served while the menu was up may have freed the item.
-    TMenuItem* chosen = commands[command - 1];
-    if (Contains(*FItems, chosen)) chosen->Click();
+    HMENU menu = Handle();
+    TAllocatedWindow owner(AllocateHWnd(TWndMethod::Of<&TPopupMenu::OwnerMessage>(this)));
+    FOwner = owner.Get();
+    TScopeExit forget([this] { FOwner = nullptr; });
+    const UINT command = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y, 0, owner.Get(), nullptr));
+    // Messages served while the menu was up may have freed the item: it is looked up now.
+    if (command) DispatchCommand(command);
 }
 
 TAMREL_IMPLEMENT_CLASS(TPopupMenu) {}

@@ -184,40 +184,61 @@ void MeasureOwnerDrawnItem(TMessage& m, int height, bool variable, const std::fu
     m.Result = TRUE;
 }
 
-// The memo's lines: the window text split at line breaks.
+// The memo's lines: the window text split at line breaks. Inside an update bracket the lines
+// are kept here and the window, which does not redraw meanwhile, gets them once at the end.
 class TMemoStrings : public TStrings {
 public:
     explicit TMemoStrings(TCustomMemo* memo) : FMemo(memo) {}
     int Count() const override { return static_cast<int>(Lines().size()); }
     std::wstring Get(int index) const override {
-        auto lines = Lines();
+        const auto& lines = Lines();
         if (index < 0 || index >= static_cast<int>(lines.size())) Error(SListIndexError, index);
         return lines[static_cast<size_t>(index)];
     }
     void Put(int index, const std::wstring& s) override {
-        auto lines = Lines();
+        auto& lines = Edit();
         if (index < 0 || index >= static_cast<int>(lines.size())) Error(SListIndexError, index);
         lines[static_cast<size_t>(index)] = s;
-        Store(lines);
+        Store();
     }
     void Insert(int index, const std::wstring& s) override {
-        auto lines = Lines();
+        auto& lines = Edit();
         if (index < 0 || index > static_cast<int>(lines.size())) Error(SListIndexError, index);
         lines.insert(lines.begin() + index, s);
-        Store(lines);
+        Store();
     }
     void Delete(int index) override {
-        auto lines = Lines();
+        auto& lines = Edit();
         if (index < 0 || index >= static_cast<int>(lines.size())) Error(SListIndexError, index);
         lines.erase(lines.begin() + index);
-        Store(lines);
+        Store();
     }
-    void Clear() override { FMemo->SetText(L""); }
+    void Clear() override {
+        if (FUpdating) FLines.clear();
+        else FMemo->SetText(L"");
+    }
+
+protected:
+    void SetUpdateState(bool updating) override {
+        const bool redraw = FMemo->HandleAllocated();
+        if (updating) {
+            FLines = Split(FMemo->GetText());
+            FUpdating = true;
+            if (redraw) SendMessageW(FMemo->Handle(), WM_SETREDRAW, FALSE, 0);
+            return;
+        }
+        FUpdating = false;
+        FMemo->SetText(Join(FLines));
+        FLines.clear();
+        if (redraw) {
+            SendMessageW(FMemo->Handle(), WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(FMemo->Handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+    }
 
 private:
-    std::vector<std::wstring> Lines() const {
+    static std::vector<std::wstring> Split(const std::wstring& text) {
         std::vector<std::wstring> lines;
-        std::wstring text = FMemo->GetText();
         if (text.empty()) return lines;
         size_t start = 0;
         for (;;) {
@@ -232,15 +253,28 @@ private:
         }
         return lines;
     }
-    void Store(const std::vector<std::wstring>& lines) {
+    static std::wstring Join(const std::vector<std::wstring>& lines) {
         std::wstring text;
         for (size_t i = 0; i < lines.size(); ++i) {
             if (i) text += L"\r\n";
             text += lines[i];
         }
-        FMemo->SetText(text);
+        return text;
+    }
+    const std::vector<std::wstring>& Lines() const {
+        if (!FUpdating) FLines = Split(FMemo->GetText());
+        return FLines;
+    }
+    std::vector<std::wstring>& Edit() {
+        if (!FUpdating) FLines = Split(FMemo->GetText());
+        return FLines;
+    }
+    void Store() {
+        if (!FUpdating) FMemo->SetText(Join(FLines));
     }
     TCustomMemo* FMemo;
+    bool FUpdating = false;
+    mutable std::vector<std::wstring> FLines;
 };
 
 } // namespace
@@ -320,8 +354,10 @@ void TCustomLabel::AdjustBounds() {
     DrawTextW(screen.Get(), text.c_str(), static_cast<int>(text.size()), &r,
               DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
     SelectObject(screen.Get(), old);
-    int left = FAlignment == taRightJustify ? Left() + Width() - RectWidth(r) : Left();
-    SetBounds(left, Top(), RectWidth(r), RectHeight(r));
+    // A wrapping label keeps its width and takes the height of its lines.
+    const int width = FWordWrap ? Width() : RectWidth(r);
+    int left = FAlignment == taRightJustify ? Left() + Width() - width : Left();
+    SetBounds(left, Top(), width, RectHeight(r));
 }
 
 void TCustomLabel::CNCommand(TMessage& m) {
@@ -419,6 +455,12 @@ void TCustomMemo::CreateParams(TCreateParams& params) {
     if (FScrollBars == scVertical || FScrollBars == scBoth) params.Style |= WS_VSCROLL;
 }
 
+void TCustomMemo::PropertyChanged(UINT cm) {
+    TCustomEdit::PropertyChanged(cm);
+    // A multi-line edit window reports no change for text set from code: the memo does.
+    if (cm == CM_TEXTCHANGED) Change();
+}
+
 void TCustomMemo::SetWordWrap(bool value) {
     if (value == FWordWrap) return;
     FWordWrap = value;
@@ -505,6 +547,8 @@ TAMREL_IMPLEMENT_CLASS(TCheckBox) {
     b.Enum(L"Alignment", &TCheckBox::Alignment, &TCheckBox::SetAlignment, taRightJustify);
     b.Boolean(L"AllowGrayed", &TCheckBox::AllowGrayed, &TCheckBox::SetAllowGrayed, false);
     b.Enum(L"State", &TCheckBox::State, &TCheckBox::SetState, cbUnchecked);
+    // Checked reads and writes State: State alone is written.
+    b.Boolean(L"Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false).NotStored();
     b.Message<&TCheckBox::CNCommand>(CN_COMMAND);
 }
 

@@ -112,6 +112,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void PropertyChanged(UINT cm) override;
     void WMGetDlgCode(TMessage& m);
 
 private:

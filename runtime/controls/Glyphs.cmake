@@ -33,7 +33,7 @@ add_custom_command(OUTPUT ${glyph_files}
 add_custom_target(tamrel_glyph_files DEPENDS ${glyph_files})
 
 # The stored forms of the library's dialogs, one RCDATA per form class.
-set(TAMREL_FORM_CLASSES TRkExplicitAccessEditorForm)
+set(TAMREL_FORM_CLASSES TRkExplicitAccessEditorForm TRkSecurityDescriptorEditorForm)
 set(form_files "")
 set(forms_rc "// Generated: the stored forms of the library's dialogs.\n")
 foreach(form ${TAMREL_FORM_CLASSES})

@@ -1,4 +1,9 @@
+// Menus: the item tree, clicks, the popup menu chosen by keys, and the main menu of a form whose
+// entries follow the items and whose sub-menus run their item's OnClick when they open.
 #include "host/Menus.h"
+
+#include "host/Forms.h"
+#include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +11,7 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
 
@@ -96,4 +102,120 @@ TEST(HostMenus, PopupRunsTheChosenItemAfterTheMenuCloses) {
     SetTimer(nullptr, 0, 50, PressKeys);
     popup->Popup(10, 10);
     EXPECT_EQ(1u, clicks.Seen.size());
+}
+
+namespace {
+
+std::wstring EntryText(HMENU menu, int position) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 64, MF_BYPOSITION);
+    return text;
+}
+
+bool EntryGrayed(HMENU menu, int position) {
+    return (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_GRAYED) != 0;
+}
+
+// A form with the bar "&File" (Open, separator, Save disabled) and "&Help".
+struct TMenuForm {
+    TClicks Clicks;
+    TOwned<TForm> Form{Create<TForm>(nullptr)};
+    TMainMenu* Menu = Create<TMainMenu>(Form.get());
+    TMenuItem* File = Item(Menu->Items(), L"&File", &Clicks);
+    TMenuItem* Open = Item(File, L"&Open", &Clicks);
+    TMenuItem* Line = Item(File, L"-", &Clicks);
+    TMenuItem* Save = Item(File, L"&Save", &Clicks);
+    TMenuItem* Help = Item(Menu->Items(), L"&Help", &Clicks);
+    TMenuForm() {
+        Save->SetEnabled(false);
+        Form->SetBounds(100, 100, 300, 200);
+        Form->SetMenu(Menu);
+    }
+    HMENU Bar() { return GetMenu(Form->Handle()); }
+    HMENU FileMenu() { return GetSubMenu(Bar(), 0); }
+    // The File menu enables Save when it opens, as a program does for commands that depend on
+    // its state.
+    void EnableSaveOnOpen() {
+        File->SetOnClick(TNotifyEvent::Of<&TMenuForm::FileOpening>(this));
+    }
+    void FileOpening(TObject* sender) {
+        Clicks.Click(sender);
+        Save->SetEnabled(true);
+    }
+};
+
+} // namespace
+
+TEST(HostMainMenu, TheFormShowsTheBarAndKeepsItsClientSize) {
+    TMenuForm f;
+    f.Form->SetClientHeight(150);
+    f.Form->Show();
+    ASSERT_NE(f.Bar(), nullptr);
+    EXPECT_EQ(f.Bar(), f.Menu->Handle());
+    EXPECT_EQ(GetMenuItemCount(f.Bar()), 2);
+    EXPECT_EQ(EntryText(f.Bar(), 0), L"&File");
+    EXPECT_EQ(GetMenuItemCount(f.FileMenu()), 3);
+    EXPECT_EQ(GetMenuState(f.FileMenu(), 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_TRUE(EntryGrayed(f.FileMenu(), 2));
+    EXPECT_EQ(f.Form->ClientHeight(), 150);
+    // A form whose size is given before its window exists counts the bar in the frame.
+    TMenuForm g;
+    g.Form->SetClientHeight(120);
+    g.Form->SetClientWidth(260);
+    g.Form->Show();
+    RECT client = {};
+    GetClientRect(g.Form->Handle(), &client);
+    EXPECT_EQ(client.bottom, 120);
+    EXPECT_EQ(client.right, 260);
+}
+
+TEST(HostMainMenu, EntriesFollowTheItemsWhileTheBarShows) {
+    TMenuForm f;
+    f.Form->Show();
+    f.Save->SetEnabled(true);
+    EXPECT_FALSE(EntryGrayed(f.FileMenu(), 2));
+    f.Open->SetCaption(L"&Open...");
+    EXPECT_EQ(EntryText(f.FileMenu(), 0), L"&Open...");
+    TClicks clicks;
+    Item(f.Help, L"&About", &clicks); // Help turns from a command into a sub-menu
+    ASSERT_NE(GetSubMenu(f.Bar(), 1), nullptr);
+    EXPECT_EQ(EntryText(GetSubMenu(f.Bar(), 1), 0), L"&About");
+    Free(f.Line);
+    EXPECT_EQ(GetMenuItemCount(f.FileMenu()), 2);
+    // Commands reach their items through the form.
+    SendMessageW(f.Form->Handle(), WM_COMMAND, MAKEWPARAM(GetMenuItemID(f.FileMenu(), 1), 0), 0);
+    EXPECT_EQ(f.Clicks.Seen, std::vector<std::wstring>{L"&Save"});
+}
+
+TEST(HostMainMenu, AltAndTheAcceleratorOpenTheMenuWhoseOnClickEnablesTheCommandChosen) {
+    TMenuForm f;
+    f.EnableSaveOnOpen();
+    f.Form->Show();
+    PumpPending();
+    // Alt+F opens File: its OnClick runs first and enables Save; Up wraps to Save, Enter runs it.
+    // The menu's own loop reads the keys that follow, so they are all queued before it opens.
+    ASSERT_TRUE(PressKey('F', {VK_MENU}));
+    ASSERT_TRUE(PressKey(VK_UP));
+    ASSERT_TRUE(PressKey(VK_RETURN));
+    ASSERT_TRUE(PumpUntil([&] { return f.Clicks.Seen.size() == 2; }));
+    EXPECT_EQ(f.Clicks.Seen, (std::vector<std::wstring>{L"&File", L"&Save"}));
+}
+
+TEST(HostMainMenu, AMenuFreedBeforeItsFormLeavesTheFormWithoutABar) {
+    TMenuForm f;
+    f.Form->Show();
+    Free(f.Menu);
+    EXPECT_EQ(f.Form->Menu(), nullptr);
+    EXPECT_EQ(f.Bar(), nullptr);
+    // The window made anew has no bar either, and a new menu attaches.
+    f.Form->SetBorderStyle(bsSingle);
+    EXPECT_EQ(f.Bar(), nullptr);
+    auto* other = Create<TMainMenu>(f.Form.get());
+    TClicks clicks;
+    Item(other->Items(), L"&Other", &clicks);
+    f.Form->SetMenu(other);
+    EXPECT_EQ(EntryText(f.Bar(), 0), L"&Other");
+    // Made anew, the window shows the same bar again.
+    f.Form->SetBorderStyle(bsSizeable);
+    EXPECT_EQ(f.Bar(), other->Handle());
 }

@@ -122,6 +122,52 @@ TEST_F(StdCtrlsTest, MemoLinesAreTheTextsLines) {
     EXPECT_STREQ(text, L"first\r\nmiddle\r\nsecond");
 }
 
+TEST_F(StdCtrlsTest, MemoLinesInsideAnUpdateBracketReachTheWindowOnceAtItsEnd) {
+    TMemo* memo = Add<TMemo>(8, 8);
+    memo->SetScrollBars(scBoth);
+    memo->Lines()->Add(L"old");
+    Form->Show();
+    TClicks changes;
+    memo->SetOnChange(changes.Event());
+    memo->Lines()->BeginUpdate();
+    memo->Lines()->Clear();
+    for (const wchar_t* line : {L"one", L"two", L"three"}) memo->Lines()->Add(line);
+    memo->Lines()->Delete(1);
+    memo->Lines()->Put(0, L"first");
+    // The lines are there for the code that fills them, the window still shows the old text.
+    EXPECT_EQ(memo->Lines()->Count(), 2);
+    EXPECT_EQ(memo->Lines()->Get(1), L"three");
+    wchar_t text[64] = {};
+    GetWindowTextW(memo->Handle(), text, 64);
+    EXPECT_STREQ(text, L"old");
+    EXPECT_TRUE(changes.Senders.empty());
+    memo->Lines()->EndUpdate();
+    GetWindowTextW(memo->Handle(), text, 64);
+    EXPECT_STREQ(text, L"first\r\nthree");
+    EXPECT_EQ(changes.Senders.size(), 1u); // one change for the whole bracket
+    const LONG_PTR style = GetWindowLongPtrW(memo->Handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_HSCROLL | WS_VSCROLL), WS_HSCROLL | WS_VSCROLL);
+}
+
+TEST_F(StdCtrlsTest, AltAndALabelsAcceleratorFocusItsFocusControl) {
+    TEdit* start = Add<TEdit>(100, 8);
+    TLabel* label = Add<TLabel>(8, 40);
+    label->SetCaption(L"Na&me && more");
+    TEdit* target = Add<TEdit>(100, 100);
+    // The window after the label is another control: only FocusControl says where to go.
+    TEdit* next = Add<TEdit>(100, 40);
+    label->SetFocusControl(target);
+    Form->Show();
+    start->SetFocus();
+    PumpPending();
+    ASSERT_TRUE(PressKey('M', {VK_MENU}));
+    EXPECT_TRUE(PumpUntil([&] { return target->Focused(); }));
+    EXPECT_FALSE(next->Focused());
+    // Without its control the label no longer takes the key; a freed control unlinks itself.
+    Free(target);
+    EXPECT_EQ(label->FocusControl(), nullptr);
+}
+
 TEST_F(StdCtrlsTest, LabelTakesTheSizeOfItsText) {
     TLabel* label = Add<TLabel>(8, 8);
     label->SetCaption(L"x");
@@ -129,6 +175,12 @@ TEST_F(StdCtrlsTest, LabelTakesTheSizeOfItsText) {
     label->SetCaption(L"a much longer caption");
     EXPECT_GT(label->Width(), narrow);
     EXPECT_GT(label->Height(), 0);
+    // Word wrap keeps the width and grows the label downwards.
+    const int oneLine = label->Height();
+    label->SetWidth(60);
+    label->SetWordWrap(true);
+    EXPECT_EQ(label->Width(), 60);
+    EXPECT_GT(label->Height(), oneLine);
 }
 
 } // namespace

@@ -2,7 +2,12 @@
 
 #include "tests/support/TestSupport.h"
 
+#include "host/HostApplication.h"
+
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <vector>
 
 namespace tamrel::test {
 
@@ -62,15 +67,28 @@ TModalHookScope::~TModalHookScope() {
     SetModalWatchdogHandler(std::move(FOldHandler));
 }
 
+namespace {
+// The waiting messages handled as the host application's own loop would (keys for a form go through
+// its dialog handling); false when none was waiting.
+bool PumpOne() {
+    MSG msg;
+    if (HostApplication.Exists()) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+        HostApplication->ProcessMessages();
+        return true;
+    }
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+} // namespace
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (!done()) {
         if (GetTickCount() - start > timeoutMs) return false;
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        } else {
+        if (!PumpOne()) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
     }
@@ -78,11 +96,44 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 }
 
 void PumpPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    while (PumpOne()) {
     }
+}
+
+bool ClickScreen(POINT screen, bool right, bool twice) {
+    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    std::vector<INPUT> in;
+    auto add = [&](DWORD flags) {
+        INPUT i = {};
+        i.type = INPUT_MOUSE;
+        i.mi.dx = MulDiv(screen.x, 65535, cx);
+        i.mi.dy = MulDiv(screen.y, 65535, cy);
+        i.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        in.push_back(i);
+    };
+    add(MOUSEEVENTF_MOVE);
+    for (int n = twice ? 2 : 1; n > 0; --n) {
+        add(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+        add(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    }
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
+
+bool PressKey(WORD key, std::initializer_list<WORD> modifiers) {
+    std::vector<INPUT> in;
+    auto add = [&](WORD vk, bool up) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    for (WORD m : modifiers) add(m, false);
+    add(key, false);
+    add(key, true);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) add(*it, true);
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
 }
 
 std::wstring TestOutputDir() {

@@ -7,6 +7,7 @@
 #include "host/ModalHook.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,13 @@ private:
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Handles every message waiting now, and the painting they cause.
 void PumpPending();
+
+// Real input, as the system's input queue gets it from a person (it reaches the foreground
+// window; answers false when the system took not all of it).
+// A click at a point of the screen: left or right button, once or twice.
+bool ClickScreen(POINT screen, bool right = false, bool twice = false);
+// The key pressed and released while the modifiers (VK_MENU, VK_CONTROL, VK_SHIFT) are held.
+bool PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
 
 // The folder the tests save their captures in (made when missing), with a trailing backslash.
 std::wstring TestOutputDir();

@@ -236,17 +236,7 @@ TEST_F(CheckListTest, ARealMouseClickOnTheStripToggles) {
     RECT r = List->ItemRect(3);
     POINT p = List->ClientToScreen(POINT{r.left + 8, r.top + RectHeight(r) / 2});
     ASSERT_EQ(WindowFromPoint(p), List->Handle()) << "another window covers the list";
-    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT in[3] = {};
-    for (auto& i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = MulDiv(p.x, 65535, cx);
-        i.mi.dy = MulDiv(p.y, 65535, cy);
-    }
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    ASSERT_EQ(SendInput(3, in, sizeof(INPUT)), 3u);
+    ASSERT_TRUE(ClickScreen(p));
     EXPECT_TRUE(PumpUntil([&] { return List->States[3] == gsOn; }));
     EXPECT_EQ(List->ClickChecks, 1);
 }
