@@ -17,6 +17,7 @@
 namespace tamrel {
 
 class TIdeHostImpl;
+struct TDesignState;
 using THostLink = std::shared_ptr<TIdeHostImpl*>;
 
 // ---------------------------------------------------------------------------------------------
@@ -193,6 +194,7 @@ public:
     std::vector<TLoadedLibrary> Libraries;
     std::vector<std::pair<const TClassInfo*, std::wstring>> CustomModules;
     std::vector<std::pair<std::wstring, std::wstring>> Palette; // page, class name
+    std::shared_ptr<TDesignState> Design; // DesignState.h
 
 private:
     void UnloadLibrary(size_t index);
