@@ -7,6 +7,7 @@
 #include "host/ModalHook.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,15 @@ private:
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Handles every message waiting now, and the painting they cause.
 void PumpPending();
+
+// Real input through SendInput, as a user gives it: keys pressed and released in turn (with
+// Shift held for the ones in Shifted), text typed as characters, a left click at a screen point,
+// and a drag with the left button from one screen point to another in small steps. Each pumps the
+// thread's messages afterwards, so that the input has arrived when it returns.
+void PressKeys(std::initializer_list<WORD> keys);
+void TypeText(const std::wstring& text);
+void ClickAt(POINT screen);
+void DragWithMouse(POINT from, POINT to);
 
 // The folder the tests save their captures in (made when missing), with a trailing backslash.
 std::wstring TestOutputDir();
