@@ -3,6 +3,7 @@
 namespace tamrel {
 
 TAMREL_IMPLEMENT_CLASS(TSpeedButton) {
+    b.String(L"Caption", &TSpeedButton::GetText, &TSpeedButton::SetText);
     b.Boolean(L"Flat", &TSpeedButton::Flat, &TSpeedButton::SetFlat, false);
     b.Component(L"Action", &TSpeedButton::Action, &TSpeedButton::SetAction);
     b.Message<&TSpeedButton::WMMouseActivate>(WM_MOUSEACTIVATE);

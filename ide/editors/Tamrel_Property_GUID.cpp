@@ -27,6 +27,7 @@ TServiceAppIDEditorForm::TServiceAppIDEditorForm(TComponent* AOwner) : TForm(AOw
 void TServiceAppIDEditorForm::SetGUID(const GUID& value) {
     FGUID = value;
     EdGUID->SetText(GUIDToString(value));
+    EdGUIDChange(EdGUID); // the text is valid: OK is enabled whether or not the edit told of it
 }
 
 void TServiceAppIDEditorForm::EdGUIDChange(TObject*) {
