@@ -810,8 +810,14 @@ void TDataModule::BeforeDestruction() {
 
 bool TDataModule::ReadStoredForm() {
     std::wstring name = UpperCase(ClassName());
-    HMODULE module = ResourceModule();
-    HRSRC res = FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    // The image that defines the class carries its stored form (an add-in's modules live in the
+    // add-in's library); else the resource module.
+    HMODULE module = ModuleOfClass(ClassInfo());
+    HRSRC res = module ? FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */) : nullptr;
+    if (!res) {
+        module = ResourceModule();
+        res = FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    }
     if (!res) return false;
     HGLOBAL data = LoadResource(module, res);
     const void* bytes = data ? LockResource(data) : nullptr;

@@ -12,13 +12,6 @@ namespace {
 
 constexpr UINT_PTR kWatchdogTimer = 0x7A31;
 
-HMODULE ModuleOfClass(const TClassInfo& info) {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&info), &module);
-    return module;
-}
-
 // The pump's filter: keys for a form go through the system's dialog handling.
 bool FormMessageFilter(MSG& msg) {
     if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;

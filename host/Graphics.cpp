@@ -1,6 +1,7 @@
 #include "host/Graphics.h"
 
 #include "host/Streaming.h"
+#include "host/Streams.h"
 
 #include <cstring>
 
@@ -541,8 +542,78 @@ void TBitmap::Assign(TPersistent* source) {
 // ---------------------------------------------------------------------------------------------
 // Icon
 
+namespace {
+
+#pragma pack(push, 1)
+struct TIconDir {
+    uint16_t Reserved, Type, Count;
+};
+struct TIconDirEntry {
+    uint8_t Width, Height, ColorCount, Reserved;
+    uint16_t Planes, BitCount;
+    uint32_t BytesInRes, ImageOffset;
+};
+#pragma pack(pop)
+
+// The directory entry of an icon file's first image; null when the directory does not fit the
+// bytes.
+const TIconDirEntry* FirstIconEntry(const std::string& bytes) {
+    if (bytes.size() < sizeof(TIconDir)) return nullptr;
+    TIconDir dir;
+    std::memcpy(&dir, bytes.data(), sizeof dir);
+    if (dir.Reserved != 0 || dir.Type != 1 || dir.Count == 0) return nullptr;
+    if (bytes.size() < sizeof(TIconDir) + size_t(dir.Count) * sizeof(TIconDirEntry)) return nullptr;
+    return reinterpret_cast<const TIconDirEntry*>(bytes.data() + sizeof(TIconDir));
+}
+
+} // namespace
+
+HICON TIcon::Handle() const {
+    if (!FHandle && !FData.empty()) {
+        const TIconDirEntry* e = FirstIconEntry(FData);
+        // The image must lie inside the bytes; a damaged one gives no handle.
+        if (e && e->ImageOffset < FData.size() && e->BytesInRes > 0 && e->BytesInRes <= FData.size() - e->ImageOffset) {
+            auto* image = reinterpret_cast<BYTE*>(const_cast<char*>(FData.data()) + e->ImageOffset);
+            FHandle.Reset(CreateIconFromResourceEx(image, e->BytesInRes, TRUE, 0x00030000, FWidth, FHeight, LR_DEFAULTCOLOR));
+        }
+    }
+    return FHandle.Get();
+}
+
+HICON TIcon::ReleaseHandle() {
+    Handle();
+    return FHandle.Release();
+}
+
+void TIcon::LoadFromBytes(std::string bytes) {
+    const TIconDirEntry* e = FirstIconEntry(bytes);
+    if (!e) throw EInvalidOperation(L"Invalid icon");
+    FHandle.Reset();
+    FWidth = e->Width ? e->Width : 256;
+    FHeight = e->Height ? e->Height : 256;
+    FData = std::move(bytes);
+}
+
+void TIcon::LoadFromStream(TStream& stream) {
+    const int64_t size = stream.Size() - stream.Position();
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (!bytes.empty()) stream.ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    LoadFromBytes(std::move(bytes));
+}
+
+void TIcon::SaveToStream(TStream& stream) const {
+    if (!FData.empty()) stream.WriteBuffer(FData.data(), static_cast<int32_t>(FData.size()));
+}
+
+void TIcon::DefineProperties(TFiler& filer) {
+    filer.DefineBinaryProperty(
+        L"Data", [this](const std::vector<uint8_t>& data) { LoadFromBytes(std::string(data.begin(), data.end())); },
+        [this] { return std::vector<uint8_t>(FData.begin(), FData.end()); }, !FData.empty());
+}
+
 void TIcon::SetHandle(HICON icon) {
     FHandle.Reset(icon);
+    FData.clear();
     FWidth = FHeight = 0;
     ICONINFO info = {};
     if (icon && GetIconInfo(icon, &info)) {
@@ -571,6 +642,13 @@ void TIcon::Assign(TPersistent* source) {
     auto* i = dynamic_cast<TIcon*>(source);
     if (!i) return TPersistent::Assign(source);
     if (i == this) return;
+    if (!i->FData.empty()) {
+        FHandle.Reset();
+        FData = i->FData;
+        FWidth = i->FWidth;
+        FHeight = i->FHeight;
+        return;
+    }
     SetHandle(i->Handle() ? CopyIcon(i->Handle()) : nullptr);
 }
 

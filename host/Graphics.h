@@ -20,6 +20,8 @@
 
 namespace tamrel {
 
+class TStream;
+
 // ---------------------------------------------------------------------------------------------
 // Colours: $00BBGGRR, or a system colour (clSystemColor plus the COLOR_ index).
 
@@ -270,21 +272,36 @@ private:
     TColor FTransparentColor = clDefault;
 };
 
+// An icon: a handle, or the bytes of an .ico file (what streams and stored forms carry, as
+// "Data") from which the handle is made when it is first asked for.
 class TAMREL_API TIcon : public TPersistent {
     TAMREL_CLASS(TIcon, TPersistent)
 public:
     TIcon() = default;
-    HICON Handle() const { return FHandle.Get(); }
+    // Made from the file bytes on first use; null when there is neither.
+    HICON Handle() const;
+    // Takes the handle over; the file bytes go.
     void SetHandle(HICON icon);
-    bool Empty() const { return !FHandle; }
+    // Gives the handle away (the caller destroys it); the icon keeps its file bytes, so that the
+    // next Handle makes a new one from them.
+    HICON ReleaseHandle();
+    bool Empty() const { return !FHandle && FData.empty(); }
     int32_t Width() const { return FWidth; }
     int32_t Height() const { return FHeight; }
     // Raises EResNotFound when the module has no such icon.
     void LoadFromResourceName(HMODULE module, const std::wstring& name);
+    // The rest of the stream as an .ico file: its directory is checked (EInvalidOperation
+    // "Invalid icon"), its images are taken as they are.
+    void LoadFromStream(TStream& stream);
+    // The .ico file bytes it was loaded from; nothing for an icon made from a handle.
+    void SaveToStream(TStream& stream) const;
     void Assign(TPersistent* source) override;
+    void DefineProperties(TFiler& filer) override;
 
 private:
-    TIconHandle FHandle;
+    void LoadFromBytes(std::string bytes);
+    mutable TIconHandle FHandle;
+    std::string FData;
     int32_t FWidth = 0, FHeight = 0;
 };
 

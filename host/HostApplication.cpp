@@ -117,6 +117,7 @@ void THostApplication::WndProc(TMessage& message) {
     auto hooks = FHooks;
     for (const auto& hook : hooks)
         if (hook(message)) return;
+    if (message.Msg == WM_ACTIVATEAPP && message.WParam && FOnActivate) FOnActivate(this);
     CallDefWindowProc(FHandle.Get(), message);
 }
 

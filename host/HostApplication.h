@@ -66,6 +66,10 @@ public:
 
     TExceptionEvent OnException() const { return FOnException; }
     void SetOnException(TExceptionEvent e) { FOnException = e; }
+    // Told with the application when the program becomes the active one again (a user comes
+    // back, or code that changed files behind the program's back asks it to look again).
+    TNotifyEvent OnActivate() const { return FOnActivate; }
+    void SetOnActivate(TNotifyEvent e) { FOnActivate = e; }
 
     // The hidden top-level application window (null when none could be made).
     HWND Handle() const { return FHandle.Get(); }
@@ -101,6 +105,7 @@ private:
     std::wstring FTitle;
     TComponent* FMainForm = nullptr;
     TExceptionEvent FOnException;
+    TNotifyEvent FOnActivate;
     std::vector<TWindowHook> FHooks;
     TMessageFilter FMessageFilter = nullptr;
 };

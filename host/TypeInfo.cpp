@@ -198,4 +198,11 @@ const TClassInfo& FindClass(std::wstring_view name) {
     return *c;
 }
 
+HMODULE ModuleOfClass(const TClassInfo& info) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&info), &module);
+    return module;
+}
+
 } // namespace tamrel

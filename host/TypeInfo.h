@@ -220,6 +220,8 @@ TAMREL_API void UnRegisterClass(const TClassInfo& info);
 TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 // Null when the name is unknown.
 TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
+// The image (program or DLL) that defines the class: where its stored form lies.
+TAMREL_API HMODULE ModuleOfClass(const TClassInfo& info);
 
 // Design-time registration. A component library offers its classes to a form designer through
 // these; they do nothing until a design environment installs its procedure (our stand-in for the

@@ -41,6 +41,16 @@ struct IOTAFormEditor;
 TAMREL_ENUM(TWizardStateFlag, wsEnabled, wsChecked);
 using TWizardState = TSet<TWizardStateFlag>;
 
+// Types of the environment's older expert and creation interfaces that add-ins still store.
+TAMREL_ENUM(TExpertStyle, esStandard, esForm, esProject, esAddIn);
+TAMREL_ENUM(TExpertStateFlag, esEnabled, esChecked);
+using TExpertState = TSet<TExpertStateFlag>;
+TAMREL_ENUM(TCreateModuleFlag, cmAddToProject, cmShowSource, cmShowForm, cmUnNamed, cmNewUnit, cmNewForm, cmMainForm,
+            cmMarkModified, cmNewFile, cmExisting);
+using TCreateModuleFlags = TSet<TCreateModuleFlag>;
+TAMREL_ENUM(TCreateProjectFlag, cpCustom, cpApplication, cpLibrary, cpCanShowSource, cpExisting, cpConsole);
+using TCreateProjectFlags = TSet<TCreateProjectFlag>;
+
 // ---------------------------------------------------------------------------------------------
 // The services object
 
@@ -197,6 +207,8 @@ TAMREL_INTERFACE_ID(INTACustomEditorSubView, IUnknown, 0x655AA26C, 0x5898, 0x4DB
 struct IOTAEditor : IUnknown {
     virtual std::wstring GetFileName() = 0;
     virtual TComPtr<IOTAModule> GetModule() = 0;
+    // Whether the buffer was changed since it was opened or last saved.
+    virtual bool GetModified() = 0;
 };
 TAMREL_INTERFACE_ID(IOTAEditor, IUnknown, 0x3067601D, 0xADD7, 0x4E42, 0xBB, 0xB8, 0x74, 0xBD, 0x20, 0xCC, 0xC3, 0x64)
 

@@ -136,6 +136,8 @@ void TIdeHostImpl::UnloadLibrary(size_t index) {
     CloseDesignersOf(handle, path);
     ForgetRegistrations(*this, handle);
     library.Handle.Reset();
+    // Libraries it loaded went with it: what they left in the menus is theirs.
+    RemoveMenuLeftovers(path);
     Record(L"addin", L"freed", {TextField(L"path", path)}, L"ok");
 }
 

@@ -84,6 +84,8 @@ public:
 
     std::wstring GetFileName() override { return FFile; }
     TComPtr<IOTAModule> GetModule() override { return FModule; }
+    // Properties set through the editor go straight to the designing root, which is not saved.
+    bool GetModified() override { return false; }
     TComPtr<IOTAComponent> GetRootComponent() override {
         TIdeModuleState* module = ModuleState(FModule.Get());
         if (module->Closed() || !module->FormRoot) return {};

@@ -102,6 +102,9 @@ TIdeHostImpl::TIdeHostImpl(TIdeHost::TOptions options)
     AddService(IidOf<IOTAWizardServices>(), NewWizardServices(Link));
     AddService(IidOf<IOTAModuleServices>(), NewModuleServices(Link));
     AddService(IidOf<IToolServices>(), MakeInterfaced<TToolServices, IUnknown>(Link));
+    AddService(IidOf<IOTAActionServices>(), NewActionServices(Link));
+    MakeAppBuilder();
+    InstallDialogDriver();
 }
 
 TIdeHostImpl::~TIdeHostImpl() {
@@ -113,6 +116,8 @@ TIdeHostImpl::~TIdeHostImpl() {
     Modules.clear();
     ProjectGroup.Reset();
     ReleaseDesignState(*Design);
+    RemoveDialogDriver();
+    FreeAppBuilder();
     *Link = nullptr;
 }
 

@@ -11,6 +11,7 @@ namespace tamrel {
 bool TSourceBuffer::Replace(std::string text) {
     if (text == Text) return false;
     UndoSteps.push_back(std::exchange(Text, std::move(text)));
+    Modified = true;
     return true;
 }
 
@@ -18,6 +19,7 @@ bool TSourceBuffer::Undo() {
     if (UndoSteps.empty()) return false;
     Text = std::move(UndoSteps.back());
     UndoSteps.pop_back();
+    Modified = true;
     return true;
 }
 
@@ -121,6 +123,7 @@ bool TIdeModuleState::SaveFiles() {
         Notify(host, FileName, L"BeforeSave", [&] { n.Notifier->BeforeSave(); });
     TFileStream file(FileName, fmCreate);
     file.WriteBuffer(Source->Text.data(), static_cast<int32_t>(Source->Text.size()));
+    Source->Modified = false;
     host->Record(L"module", L"save", {TextField(L"file", FileName), NumField(L"bytes", static_cast<int64_t>(Source->Text.size()))},
                  L"ok");
     for (const TNotifierEntry& n : std::vector<TNotifierEntry>(FNotifiers))

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/Classes.h"
+#include "host/Menus.h"
 #include "tools/tamrelide/IdeRecorder.h"
 #include "tools/tamrelide/TamrelIde.h"
 
@@ -27,6 +28,7 @@ struct TSourceBuffer {
     std::string Text; // 8-bit, as the file holds it
     std::vector<std::string> UndoSteps;
     bool WriterOpen = false;
+    bool Modified = false; // changed since opened or saved
     // Replaces the text as one undo step; nothing happens when the text stays the same.
     bool Replace(std::string text);
     bool Undo();
@@ -196,6 +198,21 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> Palette; // page, class name
     std::shared_ptr<TDesignState> Design; // DesignState.h
 
+    // Dialogs (IdeDialogs.cpp): the answers by caption, and the hooks in place before ours.
+    void InstallDialogDriver();
+    void RemoveDialogDriver();
+    std::vector<std::pair<std::wstring, TIdeHost::TDialogAnswer>> DialogAnswers;
+    TModalHook FormerModalHook;
+    TModalWatchdogHandler FormerWatchdogHandler;
+
+    // The host application's "AppBuilder" and its "HelpMenu" (IdeAppBuilder.cpp).
+    void MakeAppBuilder();
+    void FreeAppBuilder();
+    TMenuItem* HelpMenu() const;
+    // Menu items whose click handler lies in no loaded image any more: faults, removed.
+    void RemoveMenuLeftovers(const std::wstring& path);
+    TComponent* AppBuilder = nullptr;
+
 private:
     void UnloadLibrary(size_t index);
     void RemoveLeftovers(HMODULE library, const std::wstring& path);
@@ -208,6 +225,7 @@ TIdeHostImpl* CurrentHost();
 // Service objects (their own files).
 TComPtr<IUnknown> NewWizardServices(const THostLink& host);
 TComPtr<IUnknown> NewModuleServices(const THostLink& host);
+TComPtr<IUnknown> NewActionServices(const THostLink& host);
 
 // Whether a polymorphic object's code lies in a library's image: how leftovers of a library are
 // found.

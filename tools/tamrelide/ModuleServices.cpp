@@ -62,13 +62,17 @@ void CheckNotOpen(TIdeHostImpl& host, const std::wstring& fileName) {
 }
 
 // The class a form's root is made of: registered as a custom module or known to the class
-// registry, named with or without its T.
-const TClassInfo& AncestorClass(const TIdeHostImpl& host, const std::wstring& ancestor) {
+// registry, named with or without its T; else one of the environment's own ancestors. Null for
+// an ancestor whose units have no designer (automation objects are code only).
+const TClassInfo* AncestorClass(const TIdeHostImpl& host, const std::wstring& ancestor) {
     for (const std::wstring& name : {L"T" + ancestor, ancestor}) {
         for (const auto& [cls, kind] : host.CustomModules)
-            if (SameText(cls->Name(), name)) return *cls;
-        if (const TClassInfo* cls = GetClass(name)) return *cls;
+            if (SameText(cls->Name(), name)) return cls;
+        if (const TClassInfo* cls = GetClass(name)) return cls;
     }
+    if (SameText(ancestor, L"AutoObject")) return nullptr;
+    // A remote data module is designed as a data module.
+    if (SameText(ancestor, L"RemoteDataModule")) return &TDataModule::StaticClassInfo();
     throw EClassNotFound(L"No class is registered for the ancestor '%s'", ancestor);
 }
 
@@ -131,9 +135,9 @@ TComPtr<IOTAModule> CreateUnit(TIdeHostImpl& host, IOTAModuleCreator& creator) {
         implFile.empty() ? host.FileInWorkFolder(host.NewUnitIdent(L"Unit") + L".pas") : FullFileName(host, implFile);
     CheckNotOpen(host, path);
     const std::wstring unitIdent = BaseName(path);
-    const bool isForm = SameText(common.Type, L"Form");
-    const TClassInfo* rootClass = isForm ? &AncestorClass(host, ancestor) : nullptr;
-    const std::wstring formIdent = !isForm ? std::wstring() : !formName.empty() ? formName : NewFormIdent(host);
+    const TClassInfo* rootClass = SameText(common.Type, L"Form") ? AncestorClass(host, ancestor) : nullptr;
+    const bool isForm = rootClass != nullptr;
+    const std::wstring formIdent = !isForm ? formName : !formName.empty() ? formName : NewFormIdent(host);
 
     // The environment builds the form from the ancestor: a form file the creator makes is not used.
     Ask(host, L"NewFormFile", [&] { return creator.NewFormFile(formIdent, ancestor); });

@@ -97,6 +97,7 @@ public:
 
     std::wstring GetFileName() override { return FFile; }
     TComPtr<IOTAModule> GetModule() override { return FModule; }
+    bool GetModified() override { return FBuffer->Modified; }
 
     TComPtr<IOTAEditReader> CreateReader() override {
         RecordEditor(FLink, L"CreateReader", {TextField(L"file", FFile)});

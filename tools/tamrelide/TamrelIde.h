@@ -27,10 +27,18 @@
 //     is called.
 // An exception from a creator passes to the caller of CreateModule; what was opened by then
 // stays open.
+//
+// Dialogs: while an environment is installed it answers every modal form and message box shown
+// through the host layer (host/ModalHook.h), by caption. Each one is recorded ("dialog shown");
+// an answer given with AnswerDialog runs on the dialog's thread from inside its modal loop; a
+// dialog nobody answers is cancelled and recorded as a fault, and so is one the watchdog ends.
 #pragma once
 
+#include "host/ModalHook.h"
 #include "ide/framework/DesignEditors.h"
+#include "ide/framework/IdeServices.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,7 +91,13 @@ public:
         std::wstring WorkFolder;
         // Whether GetNewModuleAndClassName proposes a class name.
         bool ProposeClassNames = true;
+        // Whether the host application holds the component "AppBuilder" with its menu item
+        // "HelpMenu" (where add-ins put their entries).
+        bool AppBuilder = true;
     };
+    // Answers a dialog: may set controls, click buttons (a click that opens another dialog
+    // returns once that one is answered), set a form's ModalResult or press a box's button.
+    using TDialogAnswer = std::function<void(const TModalWindow& dialog)>;
 
     // Installs this environment as BorlandIDEServices; a second one while one is installed
     // raises.
@@ -117,6 +131,23 @@ public:
     TWizardRun RunWizard(const std::wstring& name);
     // The identifiers of the live wizards, in index order.
     std::vector<std::wstring> WizardIds() const;
+
+    // Answers every dialog shown with that caption (a form's Caption, a box's title) from now
+    // on; a second answer for a caption replaces the first.
+    void AnswerDialog(const std::wstring& caption, TDialogAnswer answer);
+    void ClearDialogAnswers();
+
+    // Opens a file of the work folder or elsewhere in a buffer of its own (a module that is
+    // neither unit nor project, as the environment opens a type library); false when the file
+    // cannot be read or is open already.
+    bool OpenFile(const std::wstring& fileName);
+    // Whether a buffer was changed since it was opened or last saved.
+    bool Modified(const std::wstring& fileName) const;
+
+    // The captions of the items of the Help menu of "AppBuilder", in order (empty without it).
+    std::vector<std::wstring> HelpMenuItems() const;
+    // Clicks the Help menu item with that caption; false when there is none.
+    bool ClickHelpMenuItem(const std::wstring& caption);
 
     // Source buffers by file name (8-bit text); raise EInvalidOperation for a file not open.
     std::string Buffer(const std::wstring& fileName) const;

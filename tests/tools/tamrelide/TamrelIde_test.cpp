@@ -95,7 +95,7 @@ TEST(IdeHost, NothingIsAvailableWithoutAnEnvironment) {
         EXPECT_TRUE(IdeService<IOTAWizardServices>());
         EXPECT_NE(nullptr, ToolServices());
         // A service the environment does not offer is a failed query, not an error.
-        EXPECT_FALSE(IdeService<IOTAActionServices>());
+        EXPECT_FALSE(IdeService<IOTAEditorViewServices>());
         EXPECT_TRUE(host.PaletteComponents(L"Nowhere").empty());
         EXPECT_THROW(TIdeHost second, EInvalidOperation);
     }
