@@ -205,7 +205,10 @@ TRkManageAccessBitsTemplateForm::TRkManageAccessBitsTemplateForm(TComponent* AOw
 }
 
 TRkManageAccessBitsTemplateForm::~TRkManageAccessBitsTemplateForm() {
-    // The items go (with their bit sets) while the form is whole.
+    // The items go (with their bit sets) while the form is whole: its components are freed last
+    // first, the preview grid before the list.
+    if (LvTemplates) LvTemplates->Items()->Clear();
+    FGrid.reset();
     DestroyComponents();
     if (FMenuHandle) DestroyMenu(FMenuHandle);
     if (gManager == this) gManager = nullptr;
@@ -285,7 +288,7 @@ void TRkManageAccessBitsTemplateForm::FormClose(TObject*, TCloseAction& Action) 
 
 void TRkManageAccessBitsTemplateForm::ShowCurrent() {
     TListItem* selected = LvTemplates->Selected();
-    FGrid->Show(BitsOf(selected));
+    if (FGrid) FGrid->Show(BitsOf(selected));
 }
 
 void TRkManageAccessBitsTemplateForm::ActAddExecute(TObject*) {
