@@ -14,6 +14,14 @@ using namespace tamrel::test;
 
 namespace {
 
+// Counts the visible windows captioned as the manager.
+BOOL CALLBACK CountManagerWindow(HWND window, LPARAM counter) {
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    if (IsWindowVisible(window) && std::wstring(text) == L"Access bits templates manager") ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
 class TemplateManager : public testing::Test {
 protected:
     void SetUp() override {
@@ -29,15 +37,7 @@ protected:
     }
     static int ManagerWindows() {
         int count = 0;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM counter) -> BOOL {
-                wchar_t text[64] = {};
-                GetWindowTextW(window, text, 64);
-                if (IsWindowVisible(window) && std::wstring(text) == L"Access bits templates manager") ++*reinterpret_cast<int*>(counter);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
+        EnumThreadWindows(GetCurrentThreadId(), CountManagerWindow, reinterpret_cast<LPARAM>(&count));
         return count;
     }
     std::wstring File;
