@@ -47,6 +47,7 @@ bool IsDestroying(const TComponent& c) { return c.ComponentState().Contains(csDe
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
 
 TMenuItem::~TMenuItem() {
+    SetAction(nullptr);
     Clear();
     if (FParent) FParent->Remove(this);
 }
@@ -69,8 +70,47 @@ void TMenuItem::SetEnabled(bool Value) {
     Changed(FParent);
 }
 
+void TMenuItem::SetChecked(bool Value) {
+    if (Value == FChecked) return;
+    FChecked = Value;
+    if (Value && FRadioItem && FParent)
+        for (TMenuItem* other : FParent->FItems)
+            if (other != this && other->FRadioItem && other->FGroupIndex == FGroupIndex) other->FChecked = false;
+    Changed(FParent);
+}
+
+void TMenuItem::SetRadioItem(bool Value) {
+    if (Value == FRadioItem) return;
+    FRadioItem = Value;
+    Changed(FParent);
+}
+
+void TMenuItem::SetAction(TBasicAction* Value) {
+    if (Value == FAction) return;
+    if (FAction) FAction->UnRegisterClient(this);
+    FAction = Value;
+    if (FAction) {
+        FAction->RegisterClient(this);
+        ActionChanged(FAction);
+    }
+}
+
+void TMenuItem::ActionChanged(TBasicAction* Action) {
+    if (!Action) {
+        FAction = nullptr;
+        return;
+    }
+    if (auto* action = dynamic_cast<TAction*>(Action)) {
+        SetCaption(action->Caption());
+        SetEnabled(action->Enabled());
+        SetChecked(action->Checked());
+    }
+}
+
 void TMenuItem::Click() {
-    if (FEnabled && FOnClick) FOnClick(this);
+    if (!FEnabled) return;
+    if (FAction) FAction->Execute();
+    else if (FOnClick) FOnClick(this);
 }
 
 TMenuItem* TMenuItem::Items(int Index) const {
@@ -135,6 +175,10 @@ TAMREL_IMPLEMENT_CLASS(TMenuItem) {
     b.Boolean(L"Default", &TMenuItem::Default, &TMenuItem::SetDefault, false);
     b.Boolean(L"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled, true);
     b.Event(L"OnClick", &TMenuItem::OnClick, &TMenuItem::SetOnClick);
+    b.Boolean(L"Checked", &TMenuItem::Checked, &TMenuItem::SetChecked, false);
+    b.Boolean(L"RadioItem", &TMenuItem::RadioItem, &TMenuItem::SetRadioItem, false);
+    b.Integer(L"GroupIndex", &TMenuItem::GroupIndex, &TMenuItem::SetGroupIndex, 0);
+    b.Component(L"Action", &TMenuItem::Action, &TMenuItem::SetAction);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -191,7 +235,15 @@ void TMenu::AppendEntries(HMENU Menu, TMenuItem& Parent) {
             if (ok) item->FHandle = sub.Release(); // destroyed with its parent menu
         } else {
             if (!item->FCommand) item->FCommand = NextCommand();
-            ok = AppendMenuW(Menu, flags | MF_STRING, item->FCommand, item->Caption().c_str());
+            ok = AppendMenuW(Menu, flags | (item->Checked() ? MF_CHECKED : 0) | MF_STRING, item->FCommand,
+                             item->Caption().c_str());
+            if (ok && item->RadioItem()) {
+                MENUITEMINFOW info = {};
+                info.cbSize = sizeof info;
+                info.fMask = MIIM_FTYPE;
+                info.fType = MFT_STRING | MFT_RADIOCHECK;
+                ok = SetMenuItemInfoW(Menu, item->FCommand, FALSE, &info);
+            }
         }
         if (!ok) RaiseLastOSError();
         if (item->Default()) SetMenuDefaultItem(Menu, static_cast<UINT>(i), TRUE);
@@ -265,6 +317,7 @@ void TPopupMenu::OwnerMessage(TMessage& Message) {
 }
 
 void TPopupMenu::Popup(int X, int Y) {
+    if (FOnPopup) FOnPopup(this);
     HMENU menu = Handle();
     TAllocatedWindow owner(AllocateHWnd(TWndMethod::Of<&TPopupMenu::OwnerMessage>(this)));
     FOwner = owner.Get();
@@ -275,6 +328,6 @@ void TPopupMenu::Popup(int X, int Y) {
     if (command) DispatchCommand(command);
 }
 
-TAMREL_IMPLEMENT_CLASS(TPopupMenu) {}
+TAMREL_IMPLEMENT_CLASS(TPopupMenu) { b.Event(L"OnPopup", &TPopupMenu::OnPopup, &TPopupMenu::SetOnPopup); }
 
 } // namespace tamrel

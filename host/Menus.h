@@ -1,5 +1,8 @@
 // Menus of the host framework: menu items with sub-items, the main menu of a form and the
-// popup menu that shows them with TrackPopupMenu.
+// popup menu that shows them with TrackPopupMenu. An item may show a check mark (a round one for
+// a radio item: checking one unchecks the radio items of its group beside it) and may be linked
+// to an action, whose caption, enabled and checked state it then shows and which it runs when
+// clicked.
 //
 // A menu's window-side entries are made from its items when it is first shown and follow every
 // later change of an item (caption, state, sub-items). Opening an item's sub-menu runs that
@@ -7,6 +10,7 @@
 // they show; choosing a command runs its Click.
 #pragma once
 
+#include "host/ActnList.h"
 #include "host/Classes.h"
 #include "host/Messages.h"
 
@@ -19,7 +23,7 @@ namespace tamrel {
 
 class TMenu;
 
-class TAMREL_API TMenuItem : public TComponent {
+class TAMREL_API TMenuItem : public TComponent, public TActionClient {
     TAMREL_CLASS(TMenuItem, TComponent)
 public:
     explicit TMenuItem(TComponent* AOwner);
@@ -36,9 +40,18 @@ public:
     void SetEnabled(bool Value);
     TNotifyEvent OnClick() const { return FOnClick; }
     void SetOnClick(TNotifyEvent Value) { FOnClick = Value; }
+    bool Checked() const { return FChecked; }
+    void SetChecked(bool Value);
+    bool RadioItem() const { return FRadioItem; }
+    void SetRadioItem(bool Value);
+    uint8_t GroupIndex() const { return FGroupIndex; }
+    void SetGroupIndex(uint8_t Value) { FGroupIndex = Value; }
+    TBasicAction* Action() const { return FAction; }
+    void SetAction(TBasicAction* Value);
 
-    // Runs OnClick when the item is enabled.
+    // Runs the action, else OnClick, when the item is enabled.
     virtual void Click();
+    void ActionChanged(TBasicAction* Action) override;
 
     // Sub-items, owned by this item: freeing the item frees them.
     int Count() const { return static_cast<int>(FItems.size()); }
@@ -68,6 +81,10 @@ private:
     std::wstring FCaption;
     bool FDefault = false;
     bool FEnabled = true;
+    bool FChecked = false;
+    bool FRadioItem = false;
+    uint8_t FGroupIndex = 0;
+    TBasicAction* FAction = nullptr;
     TNotifyEvent FOnClick;
     TMenuItem* FParent = nullptr;
     std::vector<TMenuItem*> FItems;
@@ -137,7 +154,10 @@ public:
 
     // Shows the menu at the screen point and waits until it closes; the chosen item's Click runs
     // afterwards, on this thread. The menu belongs to a hidden window of the calling thread.
+    // OnPopup runs first, so that it can set the items up.
     virtual void Popup(int X, int Y);
+    TNotifyEvent OnPopup() const { return FOnPopup; }
+    void SetOnPopup(TNotifyEvent Value) { FOnPopup = Value; }
 
 protected:
     HMENU CreateMenuHandle() override;
@@ -145,6 +165,7 @@ protected:
 private:
     void OwnerMessage(TMessage& Message);
     HWND FOwner = nullptr;
+    TNotifyEvent FOnPopup;
 };
 
 } // namespace tamrel

@@ -294,6 +294,42 @@ TEST(ModalForm, HookSeesAMessageBoxShownByAModalForm) {
     EXPECT_EQ(kinds, (std::vector<TModalKind>{TModalKind::mkForm, TModalKind::mkMessageBox}));
 }
 
+struct TShowBeside {
+    TForm* Beside = nullptr;
+    static void Show(void* ctx, TObject*) { static_cast<TShowBeside*>(ctx)->Beside->Show(); }
+};
+
+TEST(ModalForm, AFormShownBesideAModalOneReachesTheHookFromTheModalLoop) {
+    TShowBeside beside;
+    TOwned<TForm> form(Create<TForm>(nullptr));
+    form->SetCaption(L"Modal");
+    TOwned<TForm> modeless(Create<TForm>(nullptr));
+    modeless->SetCaption(L"Beside");
+    beside.Beside = modeless.get();
+    TButton* open = Create<TButton>(form.get());
+    open->SetParent(form.get());
+    open->SetOnClick(TNotifyEvent::FromFunction(&TShowBeside::Show, &beside));
+    std::vector<std::pair<TModalKind, std::wstring>> seen;
+    TModalHookScope hook([&](const TModalWindow& m) {
+        seen.emplace_back(m.Kind, m.Caption);
+        if (m.Kind == TModalKind::mkForm) {
+            SendMessageW(open->Handle(), BM_CLICK, 0, 0);
+            return;
+        }
+        // Beside the modal form and usable: the modal loop did not disable it.
+        EXPECT_EQ(m.Form, modeless.get());
+        EXPECT_TRUE(IsWindowEnabled(m.Window));
+        form->SetModalResult(mrOk);
+    });
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_EQ(seen, (std::vector<std::pair<TModalKind, std::wstring>>{{TModalKind::mkForm, L"Modal"},
+                                                                        {TModalKind::mkModelessForm, L"Beside"}}));
+    // Shown again later: reported again, from whichever loop runs.
+    modeless->Hide();
+    modeless->Show();
+    EXPECT_TRUE(PumpUntil([&] { return seen.size() == 3; }, 3000));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Release and close
 

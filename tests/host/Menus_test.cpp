@@ -218,4 +218,85 @@ TEST(HostMainMenu, AMenuFreedBeforeItsFormLeavesTheFormWithoutABar) {
     // Made anew, the window shows the same bar again.
     f.Form->SetBorderStyle(bsSizeable);
     EXPECT_EQ(f.Bar(), other->Handle());
+TEST(HostMenus, CheckingARadioItemUnchecksItsGroupOnly) {
+    TClicks clicks;
+    TOwnedPtr<TMenuItem> root(Create<TMenuItem>(nullptr));
+    TMenuItem* a = Item(root.get(), L"A", &clicks);
+    TMenuItem* b = Item(root.get(), L"B", &clicks);
+    TMenuItem* other = Item(root.get(), L"Other group", &clicks);
+    TMenuItem* plain = Item(root.get(), L"Plain", &clicks);
+    for (TMenuItem* i : {a, b, other}) i->SetRadioItem(true);
+    other->SetGroupIndex(1);
+    for (TMenuItem* i : {a, other, plain}) i->SetChecked(true);
+    b->SetChecked(true);
+    EXPECT_FALSE(a->Checked());
+    EXPECT_TRUE(b->Checked());
+    EXPECT_TRUE(other->Checked());
+    EXPECT_TRUE(plain->Checked());
+}
+
+namespace {
+// Reads the check state of the first item of the open popup menu, then closes the menu.
+bool gPopupFirstChecked = false;
+void CALLBACK ReadOpenPopup(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    if (!menu) return;
+    KillTimer(nullptr, id);
+    HMENU handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE | MIIM_FTYPE;
+    gPopupFirstChecked =
+        GetMenuItemInfoW(handle, 0, TRUE, &info) && (info.fState & MFS_CHECKED) && (info.fType & MFT_RADIOCHECK);
+    EndMenu();
+}
+} // namespace
+
+TEST(HostMenus, OnPopupRunsBeforeTheMenuShowsWhatItSetUp) {
+    struct TSetUp {
+        TMenuItem* Item = nullptr;
+        int Calls = 0;
+        void Popup(TObject*) {
+            ++Calls;
+            Item->SetChecked(true);
+        }
+    } setUp;
+    TClicks clicks;
+    TOwnedPtr<TPopupMenu> popup(Create<TPopupMenu>(nullptr));
+    setUp.Item = Item(popup->Items(), L"Radio", &clicks);
+    setUp.Item->SetRadioItem(true);
+    popup->SetOnPopup(TNotifyEvent::Of<&TSetUp::Popup>(&setUp));
+    gPopupFirstChecked = false;
+    GKeys.clear();
+    SetTimer(nullptr, 0, 50, ReadOpenPopup);
+    popup->Popup(10, 10);
+    EXPECT_EQ(setUp.Calls, 1);
+    EXPECT_TRUE(gPopupFirstChecked);
+}
+
+TEST(HostMenus, AnItemLinkedToAnActionShowsItAndRunsIt) {
+    struct TRuns {
+        int Count = 0;
+        void Run(TObject*) { ++Count; }
+    } runs;
+    TClicks clicks;
+    TOwnedPtr<TAction> action(Create<TAction>(nullptr));
+    action->SetCaption(L"&Save");
+    action->SetOnExecute(TNotifyEvent::Of<&TRuns::Run>(&runs));
+    TOwnedPtr<TMenuItem> root(Create<TMenuItem>(nullptr));
+    TMenuItem* item = Item(root.get(), L"", &clicks);
+    item->SetAction(action.get());
+    EXPECT_EQ(item->Caption(), L"&Save");
+    item->Click();
+    EXPECT_EQ(runs.Count, 1);
+    EXPECT_TRUE(clicks.Seen.empty()); // the action, not OnClick
+    action->SetEnabled(false);
+    EXPECT_FALSE(item->Enabled());
+    action->SetEnabled(true);
+    action->SetCaption(L"Save &all");
+    EXPECT_EQ(item->Caption(), L"Save &all");
+    action.reset();
+    EXPECT_EQ(item->Action(), nullptr);
+    item->Click();
+    EXPECT_EQ(clicks.Seen, std::vector<std::wstring>{L"Save &all"});
 }

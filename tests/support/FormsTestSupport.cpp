@@ -134,6 +134,71 @@ bool PressKey(WORD key, std::initializer_list<WORD> modifiers) {
     add(key, true);
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) add(*it, true);
     return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+namespace {
+
+INPUT MouseInput(POINT screen, DWORD flags) {
+    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(screen.x, 65535, cx);
+    in.mi.dy = MulDiv(screen.y, 65535, cy);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+void Send(std::vector<INPUT>& inputs) {
+    ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+    // The input reaches the queue asynchronously: let it arrive, then serve it.
+    for (int i = 0; i < 3; ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpPending();
+    }
+}
+
+} // namespace
+
+void PressKeys(std::initializer_list<WORD> keys) {
+    for (WORD key : keys) {
+        std::vector<INPUT> inputs(2);
+        for (auto& in : inputs) {
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = key;
+        }
+        inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        Send(inputs);
+    }
+}
+
+void TypeText(const std::wstring& text) {
+    for (wchar_t c : text) {
+        std::vector<INPUT> inputs(2);
+        for (auto& in : inputs) {
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = c;
+            in.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        Send(inputs);
+    }
+}
+
+void ClickAt(POINT screen) {
+    std::vector<INPUT> inputs = {MouseInput(screen, MOUSEEVENTF_MOVE), MouseInput(screen, MOUSEEVENTF_LEFTDOWN),
+                                 MouseInput(screen, MOUSEEVENTF_LEFTUP)};
+    Send(inputs);
+}
+
+void DragWithMouse(POINT from, POINT to) {
+    std::vector<INPUT> down = {MouseInput(from, MOUSEEVENTF_MOVE), MouseInput(from, MOUSEEVENTF_LEFTDOWN)};
+    Send(down);
+    constexpr int steps = 12;
+    for (int i = 1; i <= steps; ++i) {
+        POINT p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+        std::vector<INPUT> move = {MouseInput(p, MOUSEEVENTF_MOVE)};
+        Send(move);
+    }
+    std::vector<INPUT> up = {MouseInput(to, MOUSEEVENTF_LEFTUP)};
+    Send(up);
 }
 
 std::wstring TestOutputDir() {

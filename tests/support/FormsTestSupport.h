@@ -66,6 +66,14 @@ void PumpPending();
 bool ClickScreen(POINT screen, bool right = false, bool twice = false);
 // The key pressed and released while the modifiers (VK_MENU, VK_CONTROL, VK_SHIFT) are held.
 bool PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
+// Real input through SendInput, as a user gives it: keys pressed and released in turn (with
+// Shift held for the ones in Shifted), text typed as characters, a left click at a screen point,
+// and a drag with the left button from one screen point to another in small steps. Each pumps the
+// thread's messages afterwards, so that the input has arrived when it returns.
+void PressKeys(std::initializer_list<WORD> keys);
+void TypeText(const std::wstring& text);
+void ClickAt(POINT screen);
+void DragWithMouse(POINT from, POINT to);
 
 // The folder the tests save their captures in (made when missing), with a trailing backslash.
 std::wstring TestOutputDir();

@@ -14,6 +14,7 @@ const wchar_t* KindName(TModalKind kind) {
     case TModalKind::mkForm: return L"form";
     case TModalKind::mkMessageBox: return L"box";
     case TModalKind::mkFileDialog: return L"file";
+    case TModalKind::mkModelessForm: return L"modeless";
     }
     return L"?";
 }
@@ -36,7 +37,8 @@ void Cancel(const TModalWindow& dialog) {
 
 void Answer(const THostLink& link, const TModalWindow& dialog) {
     TIdeHostImpl* host = *link;
-    if (!host) return;
+    // A window shown without a modal loop waits for nobody: it is no dialog to answer.
+    if (!host || dialog.Kind == TModalKind::mkModelessForm) return;
     const std::wstring caption = CaptionOf(dialog);
     host->Record(L"dialog", L"shown",
                  {TextField(L"kind", KindName(dialog.Kind)), TextField(L"caption", caption), TextField(L"text", dialog.Text),
