@@ -271,7 +271,7 @@ void TRkManageAccessBitsTemplateForm::BuildMenu() {
         }
         AppendMenuW(FMenuHandle, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), item->Caption().c_str());
     }
-    SetMenu(Handle(), FMenuHandle);
+    ::SetMenu(Handle(), FMenuHandle);
 }
 
 void TRkManageAccessBitsTemplateForm::WndProc(TMessage& message) {

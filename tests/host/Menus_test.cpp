@@ -218,6 +218,8 @@ TEST(HostMainMenu, AMenuFreedBeforeItsFormLeavesTheFormWithoutABar) {
     // Made anew, the window shows the same bar again.
     f.Form->SetBorderStyle(bsSizeable);
     EXPECT_EQ(f.Bar(), other->Handle());
+}
+
 TEST(HostMenus, CheckingARadioItemUnchecksItsGroupOnly) {
     TClicks clicks;
     TOwnedPtr<TMenuItem> root(Create<TMenuItem>(nullptr));

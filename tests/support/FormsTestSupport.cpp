@@ -134,6 +134,8 @@ bool PressKey(WORD key, std::initializer_list<WORD> modifiers) {
     add(key, true);
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) add(*it, true);
     return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
+
 namespace {
 
 INPUT MouseInput(POINT screen, DWORD flags) {
