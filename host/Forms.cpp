@@ -255,6 +255,8 @@ void TCustomForm::ShowNow() {
     ShowWindow(wnd, SW_SHOW);
     SetForegroundWindow(wnd);
     FocusFirst();
+    // A modeless form is reported to the hook too (WParam 1), from the loop that serves it.
+    if (!FModal && ModalHookInstalled()) PostMessageW(wnd, CM_MODALSHOWN, 1, 0);
 }
 
 void TCustomForm::HideNow() {
@@ -374,12 +376,13 @@ void TCustomForm::Release() {
     else Free(this);
 }
 
-void TCustomForm::CMModalShown(TMessage&) {
-    if (!FModal) return;
+void TCustomForm::CMModalShown(TMessage& m) {
+    const bool modeless = m.WParam == 1;
+    if (modeless ? FModal || !IsWindowVisible(Handle()) : !FModal) return;
     // The hook sees the form as a user would: painted.
     RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     TModalWindow modal;
-    modal.Kind = TModalKind::mkForm;
+    modal.Kind = modeless ? TModalKind::mkModelessForm : TModalKind::mkForm;
     modal.Window = Handle();
     modal.Form = this;
     modal.Caption = GetText();

@@ -30,8 +30,16 @@ HMENU BuildMenu(const TMenuItem& parent, std::vector<TMenuItem*>& commands) {
         } else {
             commands.push_back(item);
             UINT id = static_cast<UINT>(commands.size());
+            if (item->Checked()) flags |= MF_CHECKED;
             ok = AppendMenuW(menu.Get(), flags | MF_STRING, id, item->Caption().c_str());
             if (ok && item->Default()) SetMenuDefaultItem(menu.Get(), id, FALSE);
+            if (ok && item->RadioItem()) {
+                MENUITEMINFOW info = {};
+                info.cbSize = sizeof info;
+                info.fMask = MIIM_FTYPE;
+                info.fType = MFT_STRING | MFT_RADIOCHECK;
+                ok = SetMenuItemInfoW(menu.Get(), id, FALSE, &info);
+            }
         }
         if (!ok) RaiseLastOSError();
     }
@@ -52,12 +60,44 @@ bool Contains(const TMenuItem& parent, const TMenuItem* item) {
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
 
 TMenuItem::~TMenuItem() {
+    SetAction(nullptr);
     Clear();
     if (FParent) FParent->Remove(this);
 }
 
 void TMenuItem::Click() {
-    if (FEnabled && FOnClick) FOnClick(this);
+    if (!FEnabled) return;
+    if (FAction) FAction->Execute();
+    else if (FOnClick) FOnClick(this);
+}
+
+void TMenuItem::SetChecked(bool Value) {
+    FChecked = Value;
+    if (!Value || !FRadioItem || !FParent) return;
+    for (TMenuItem* other : FParent->FItems)
+        if (other != this && other->FRadioItem && other->FGroupIndex == FGroupIndex) other->FChecked = false;
+}
+
+void TMenuItem::SetAction(TBasicAction* Value) {
+    if (Value == FAction) return;
+    if (FAction) FAction->UnRegisterClient(this);
+    FAction = Value;
+    if (FAction) {
+        FAction->RegisterClient(this);
+        ActionChanged(FAction);
+    }
+}
+
+void TMenuItem::ActionChanged(TBasicAction* Action) {
+    if (!Action) {
+        FAction = nullptr;
+        return;
+    }
+    if (auto* action = dynamic_cast<TAction*>(Action)) {
+        FCaption = action->Caption();
+        FEnabled = action->Enabled();
+        SetChecked(action->Checked());
+    }
 }
 
 TMenuItem* TMenuItem::Items(int Index) const {
@@ -97,6 +137,10 @@ TAMREL_IMPLEMENT_CLASS(TMenuItem) {
     b.Boolean(L"Default", &TMenuItem::Default, &TMenuItem::SetDefault, false);
     b.Boolean(L"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled, true);
     b.Event(L"OnClick", &TMenuItem::OnClick, &TMenuItem::SetOnClick);
+    b.Boolean(L"Checked", &TMenuItem::Checked, &TMenuItem::SetChecked, false);
+    b.Boolean(L"RadioItem", &TMenuItem::RadioItem, &TMenuItem::SetRadioItem, false);
+    b.Integer(L"GroupIndex", &TMenuItem::GroupIndex, &TMenuItem::SetGroupIndex, 0);
+    b.Component(L"Action", &TMenuItem::Action, &TMenuItem::SetAction);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -107,6 +151,7 @@ TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner), FItems(Create<T
 TPopupMenu::~TPopupMenu() { Free(FItems); }
 
 void TPopupMenu::Popup(int X, int Y) {
+    if (FOnPopup) FOnPopup(this);
     std::vector<TMenuItem*> commands;
     TMenuHandle menu(BuildMenu(*FItems, commands));
     HWND owner = AllocateHWnd(TWndMethod());
@@ -119,6 +164,6 @@ void TPopupMenu::Popup(int X, int Y) {
     if (Contains(*FItems, chosen)) chosen->Click();
 }
 
-TAMREL_IMPLEMENT_CLASS(TPopupMenu) {}
+TAMREL_IMPLEMENT_CLASS(TPopupMenu) { b.Event(L"OnPopup", &TPopupMenu::OnPopup, &TPopupMenu::SetOnPopup); }
 
 } // namespace tamrel

@@ -1,7 +1,10 @@
 // Menus of the host framework: menu items with sub-items, and the popup menu that shows them
-// with TrackPopupMenu.
+// with TrackPopupMenu. An item may show a check mark (a round one for a radio item: checking one
+// unchecks the radio items of its group beside it) and may be linked to an action, whose caption,
+// enabled and checked state it then shows and which it runs when clicked.
 #pragma once
 
+#include "host/ActnList.h"
 #include "host/Classes.h"
 
 #include <windows.h>
@@ -11,7 +14,7 @@
 
 namespace tamrel {
 
-class TAMREL_API TMenuItem : public TComponent {
+class TAMREL_API TMenuItem : public TComponent, public TActionClient {
     TAMREL_CLASS(TMenuItem, TComponent)
 public:
     explicit TMenuItem(TComponent* AOwner);
@@ -27,9 +30,18 @@ public:
     void SetEnabled(bool Value) { FEnabled = Value; }
     TNotifyEvent OnClick() const { return FOnClick; }
     void SetOnClick(TNotifyEvent Value) { FOnClick = Value; }
+    bool Checked() const { return FChecked; }
+    void SetChecked(bool Value);
+    bool RadioItem() const { return FRadioItem; }
+    void SetRadioItem(bool Value) { FRadioItem = Value; }
+    uint8_t GroupIndex() const { return FGroupIndex; }
+    void SetGroupIndex(uint8_t Value) { FGroupIndex = Value; }
+    TBasicAction* Action() const { return FAction; }
+    void SetAction(TBasicAction* Value);
 
-    // Runs OnClick when the item is enabled.
+    // Runs the action, else OnClick, when the item is enabled.
     virtual void Click();
+    void ActionChanged(TBasicAction* Action) override;
 
     // Sub-items, owned by this item: freeing the item frees them.
     int Count() const { return static_cast<int>(FItems.size()); }
@@ -48,6 +60,10 @@ private:
     std::wstring FCaption;
     bool FDefault = false;
     bool FEnabled = true;
+    bool FChecked = false;
+    bool FRadioItem = false;
+    uint8_t FGroupIndex = 0;
+    TBasicAction* FAction = nullptr;
     TNotifyEvent FOnClick;
     TMenuItem* FParent = nullptr;
     std::vector<TMenuItem*> FItems;
@@ -64,10 +80,14 @@ public:
 
     // Shows the menu at the screen point and waits until it closes; the chosen item's Click runs
     // afterwards, on this thread. The menu belongs to a hidden window of the calling thread.
+    // OnPopup runs first, so that it can set the items up.
     virtual void Popup(int X, int Y);
+    TNotifyEvent OnPopup() const { return FOnPopup; }
+    void SetOnPopup(TNotifyEvent Value) { FOnPopup = Value; }
 
 private:
     TMenuItem* FItems;
+    TNotifyEvent FOnPopup;
 };
 
 } // namespace tamrel

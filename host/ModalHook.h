@@ -29,12 +29,15 @@ namespace tamrel {
 
 class TComponent;
 
-enum class TModalKind { mkForm, mkMessageBox, mkFileDialog };
+// mkModelessForm: a form shown without a modal loop (Show), reported once it is visible, from the
+// message loop that runs then (a modal one beneath it, or the application's), so that a hook can
+// drive a window a modal form opened beside itself. No watchdog guards it.
+enum class TModalKind { mkForm, mkMessageBox, mkFileDialog, mkModelessForm };
 
 struct TModalWindow {
     TModalKind Kind = TModalKind::mkForm;
     HWND Window = nullptr;
-    TComponent* Form = nullptr; // mkForm: the form (a TCustomForm of host/Forms.h)
+    TComponent* Form = nullptr; // mkForm, mkModelessForm: the form (a TCustomForm of host/Forms.h)
     std::wstring Text;          // mkMessageBox: the text
     std::wstring Caption;       // mkMessageBox: the caption
     int Depth = 0;              // modal windows open on this thread, this one included

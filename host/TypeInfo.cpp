@@ -1,6 +1,7 @@
 #include "host/TypeInfo.h"
 #include "host/Classes.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -145,12 +146,30 @@ TRegistryData& Registry() {
 }
 } // namespace
 
+namespace {
+std::atomic<TRegisterComponentsProc> gRegisterComponentsProc{nullptr};
+std::atomic<TClassRegisteredProc> gClassRegisteredProc{nullptr};
+} // namespace
+
 void RegisterClass(const TClassInfo& info) {
-    auto& r = Registry();
-    std::lock_guard<std::mutex> lock(r.Lock);
-    auto& list = r.Classes[UpperCase(info.Name())];
-    std::erase(list, &info);
-    list.push_back(&info);
+    {
+        auto& r = Registry();
+        std::lock_guard<std::mutex> lock(r.Lock);
+        auto& list = r.Classes[UpperCase(info.Name())];
+        std::erase(list, &info);
+        list.push_back(&info);
+    }
+    if (TClassRegisteredProc proc = gClassRegisteredProc.load()) proc(info);
+}
+
+TClassRegisteredProc SetClassRegisteredProc(TClassRegisteredProc proc) { return gClassRegisteredProc.exchange(proc); }
+
+void RegisterComponents(const std::wstring& page, std::initializer_list<const TClassInfo*> classes) {
+    if (TRegisterComponentsProc proc = gRegisterComponentsProc.load()) proc(page, std::vector<const TClassInfo*>(classes));
+}
+
+TRegisterComponentsProc SetRegisterComponentsProc(TRegisterComponentsProc proc) {
+    return gRegisterComponentsProc.exchange(proc);
 }
 
 void RegisterClasses(std::initializer_list<const TClassInfo*> infos) {

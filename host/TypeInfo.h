@@ -125,6 +125,9 @@ public:
     TTypeKind Kind = TTypeKind::Integer;
     const TEnumInfo* Enum = nullptr;   // Enumeration, Set
     const std::type_info* MethodType = nullptr; // Method: the closure type
+    // Class and Component: the class the property is declared with (its value may be of a
+    // descendant). A function, so that the information of a class is made only when asked for.
+    const TClassInfo& (*DeclaredClass)() = nullptr;
     bool HasDefault = false;
     int64_t Default = 0; // ordinal kinds: the value that is not written
     std::function<int64_t(TObject*)> GetOrd;
@@ -134,7 +137,9 @@ public:
     std::function<std::wstring(TObject*)> GetStr;
     std::function<void(TObject*, const std::wstring&)> SetStr;
     std::function<TObject*(TObject*)> GetObj;        // Class, Component
-    std::function<void(TObject*, TObject*)> SetObj;  // Component (Class kinds are filled in place)
+    // Component; Class when the class declares a setter (an editor may call it; the stored form
+    // still fills the object in place).
+    std::function<void(TObject*, TObject*)> SetObj;
     std::function<TRawMethod(TObject*)> GetMethod;
     std::function<void(TObject*, TRawMethod)> SetMethod;
     std::function<bool(TObject*)> StoredFn; // empty: the default rule
@@ -217,6 +222,17 @@ TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
 // The image (program or DLL) that defines the class: where its stored form lies.
 TAMREL_API HMODULE ModuleOfClass(const TClassInfo& info);
+
+// Design-time registration. A component library offers its classes to a form designer through
+// these; they do nothing until a design environment installs its procedure (our stand-in for the
+// environment does). Each setter answers the former procedure.
+using TRegisterComponentsProc = void (*)(const std::wstring& page, const std::vector<const TClassInfo*>& classes);
+TAMREL_API void RegisterComponents(const std::wstring& page, std::initializer_list<const TClassInfo*> classes);
+TAMREL_API TRegisterComponentsProc SetRegisterComponentsProc(TRegisterComponentsProc proc);
+// Told of every RegisterClass, after the class is in force (the environment notes the ones a
+// package registers while it registers).
+using TClassRegisteredProc = void (*)(const TClassInfo& info);
+TAMREL_API TClassRegisteredProc SetClassRegisteredProc(TClassRegisteredProc proc);
 
 // ---------------------------------------------------------------------------------------------
 // The class macros.
@@ -335,11 +351,25 @@ public:
     // An object the instance owns (a sub-object, a string list, a collection): the stored form
     // fills it in place; the getter answers it.
     template <class G> TClassBuilder& Object(const wchar_t* name, G get) {
+        using C = std::remove_pointer_t<typename detail::GetterResult<G>::Type>;
         TPropInfo p;
         p.Name = name;
         p.Kind = TTypeKind::Class;
+        p.DeclaredClass = &C::StaticClassInfo;
         p.GetObj = [get](TObject* o) -> TObject* { return std::invoke(get, Self(o)); };
         FInfo.FProps.push_back(std::move(p));
+        return *this;
+    }
+    // The same with a setter, which takes an object of the declared class (a copy to assign
+    // from); another class raises EPropertyError.
+    template <class G, class S> TClassBuilder& Object(const wchar_t* name, G get, S set) {
+        using C = std::remove_pointer_t<typename detail::GetterResult<G>::Type>;
+        Object(name, get);
+        Last().SetObj = [set](TObject* o, TObject* v) {
+            C* c = v ? dynamic_cast<C*>(v) : nullptr;
+            if (v && !c) throw EPropertyError(L"Invalid property value");
+            std::invoke(set, Self(o), c);
+        };
         return *this;
     }
     // A reference to another component, stored by name.
@@ -348,6 +378,7 @@ public:
         TPropInfo p;
         p.Name = name;
         p.Kind = TTypeKind::Component;
+        p.DeclaredClass = &C::StaticClassInfo;
         p.GetObj = [get](TObject* o) -> TObject* { return std::invoke(get, Self(o)); };
         p.SetObj = [set](TObject* o, TObject* v) {
             C* c = v ? dynamic_cast<C*>(v) : nullptr;

@@ -384,7 +384,8 @@ inline constexpr char PackageFinalizeEntry[] = "Finalize";
 // custom-module kind.
 TAMRELIDE_API void RegisterCustomModule(const TClassInfo& componentBaseClass,
                                         const std::wstring& customModuleClass = L"TCustomModule");
-// Puts components on a page of the palette.
-TAMRELIDE_API void RegisterComponents(const std::wstring& page, std::initializer_list<const TClassInfo*> classes);
+// Components go on a page of the palette through the host's RegisterComponents
+// (host/TypeInfo.h), which the environment serves while it is installed; property editors are
+// registered through ide/framework/DesignEditors.h.
 
 } // namespace tamrel

@@ -74,8 +74,8 @@ TAMREL_IMPLEMENT_CLASS(TNtService) {
     b.Boolean(L"AllowPause", &T::AllowPause, &T::SetAllowPause, true);
     b.Cardinal(L"PreshutdownTimeout", &T::PreshutdownTimeout, &T::SetPreshutdownTimeout, 0);
     b.Boolean(L"SuspendOnPause", &T::SuspendOnPause, &T::SetSuspendOnPause, true);
-    b.Object(L"DependsOnServices", &T::DependsOnServices);
-    b.Object(L"DependsOnGroups", &T::DependsOnGroups);
+    b.Object(L"DependsOnServices", &T::DependsOnServices, &T::SetDependsOnServices);
+    b.Object(L"DependsOnGroups", &T::DependsOnGroups, &T::SetDependsOnGroups);
     b.String(L"DisplayName", &T::StoredDisplayName, &T::SetDisplayName);
     b.Enum(L"ErrorSeverity", &T::ErrorSeverity, &T::SetErrorSeverity, esNormal);
     b.Boolean(L"Interactive", &T::Interactive, &T::SetInteractive, false);

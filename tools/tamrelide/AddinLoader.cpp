@@ -1,6 +1,6 @@
 // Packages and expert libraries: loading, their entries, and unloading with the check that
 // everything a library added to the environment is gone again.
-#include "tools/tamrelide/IdeState.h"
+#include "tools/tamrelide/DesignState.h"
 
 #include "host/SysUtils.h"
 
@@ -67,6 +67,13 @@ bool TIdeHostImpl::Load(const std::wstring& path, bool expert) {
         started = true; // a package without a Register routine registers nothing
         Record(L"addin", L"register", {TextField(L"path", full), TextField(L"entry", L"none")}, L"ok");
     } else {
+        // What the entry registers belongs to this library.
+        Design->Registering = handle;
+        Design->RegisteringPath = full;
+        TScopeExit registered([this] {
+            Design->Registering = nullptr;
+            Design->RegisteringPath.clear();
+        });
         try {
             if (expert) {
                 started = init(Services.Get(), &RegisterWizardProc, &terminate);
@@ -127,6 +134,7 @@ void TIdeHostImpl::UnloadLibrary(size_t index) {
     for (int32_t index : owned) RemoveWizard(index);
     RemoveLeftovers(handle, path);
     CloseDesignersOf(handle, path);
+    ForgetRegistrations(*this, handle);
     library.Handle.Reset();
     // Libraries it loaded went with it: what they left in the menus is theirs.
     RemoveMenuLeftovers(path);

@@ -1,5 +1,5 @@
 // The environment object, its services object and the globals add-ins reach it through.
-#include "tools/tamrelide/IdeState.h"
+#include "tools/tamrelide/DesignState.h"
 
 #include "host/SysUtils.h"
 
@@ -98,6 +98,7 @@ TIdeHostImpl::TIdeHostImpl(TIdeHost::TOptions options)
     else if (!DirectoryExists(Options.WorkFolder) && !CreateDirectoryW(Options.WorkFolder.c_str(), nullptr))
         RaiseLastOSError();
     Services = MakeInterfaced<TIdeServices, IBorlandIDEServices>(Link);
+    Design = NewDesignState();
     AddService(IidOf<IOTAWizardServices>(), NewWizardServices(Link));
     AddService(IidOf<IOTAModuleServices>(), NewModuleServices(Link));
     AddService(IidOf<IToolServices>(), MakeInterfaced<TToolServices, IUnknown>(Link));
@@ -116,6 +117,7 @@ TIdeHostImpl::~TIdeHostImpl() {
     ProjectGroup.Reset();
     RemoveDialogDriver();
     FreeAppBuilder();
+    ReleaseDesignState(*Design);
     *Link = nullptr;
 }
 
@@ -316,19 +318,6 @@ void TIdeHost::SaveAll() {
     for (const auto& m : std::vector<TComPtr<IOTAModule>>(FImpl->Modules)) m->Save(false, true);
 }
 
-std::vector<std::wstring> TIdeHost::PaletteComponents(const std::wstring& page) const {
-    std::vector<std::wstring> names;
-    for (const auto& [p, name] : FImpl->Palette)
-        if (SameText(p, page)) names.push_back(name);
-    return names;
-}
-
-std::vector<std::wstring> TIdeHost::CustomModules() const {
-    std::vector<std::wstring> names;
-    for (const auto& [cls, kind] : FImpl->CustomModules) names.push_back(cls->Name());
-    return names;
-}
-
 std::vector<TIdeRecord> TIdeHost::Records() const { return FImpl->Recorder.Records(); }
 
 std::vector<TIdeRecord> TIdeHost::Faults() const {
@@ -339,25 +328,5 @@ std::vector<TIdeRecord> TIdeHost::Faults() const {
 }
 
 void TIdeHost::ClearRecords() { FImpl->Recorder.Clear(); }
-
-// ---------------------------------------------------------------------------------------------
-// Design-time registration
-
-void RegisterCustomModule(const TClassInfo& componentBaseClass, const std::wstring& customModuleClass) {
-    TIdeHostImpl* host = CurrentHost();
-    if (!host) return;
-    host->CustomModules.emplace_back(&componentBaseClass, customModuleClass);
-    host->Record(L"register", L"custommodule",
-                 {TextField(L"class", componentBaseClass.Name()), TextField(L"kind", customModuleClass)}, L"ok");
-}
-
-void RegisterComponents(const std::wstring& page, std::initializer_list<const TClassInfo*> classes) {
-    TIdeHostImpl* host = CurrentHost();
-    if (!host) return;
-    for (const TClassInfo* cls : classes) {
-        host->Palette.emplace_back(page, cls->Name());
-        host->Record(L"register", L"component", {TextField(L"page", page), TextField(L"class", cls->Name())}, L"ok");
-    }
-}
 
 } // namespace tamrel

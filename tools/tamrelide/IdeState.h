@@ -18,6 +18,7 @@
 namespace tamrel {
 
 class TIdeHostImpl;
+struct TDesignState;
 using THostLink = std::shared_ptr<TIdeHostImpl*>;
 
 // ---------------------------------------------------------------------------------------------
@@ -195,6 +196,7 @@ public:
     std::vector<TLoadedLibrary> Libraries;
     std::vector<std::pair<const TClassInfo*, std::wstring>> CustomModules;
     std::vector<std::pair<std::wstring, std::wstring>> Palette; // page, class name
+    std::shared_ptr<TDesignState> Design; // DesignState.h
 
     // Dialogs (IdeDialogs.cpp): the answers by caption, and the hooks in place before ours.
     void InstallDialogDriver();

@@ -36,6 +36,7 @@
 
 #include "host/ModalHook.h"
 #include "ide/framework/IdeServices.h"
+#include "ide/framework/DesignEditors.h"
 
 #include <functional>
 #include <memory>
@@ -69,6 +70,18 @@ struct TWizardRun {
     bool Found = false;
     bool Succeeded = false;
     std::wstring Error; // the message of the exception that came out of Execute
+};
+
+enum class TInspectorOp { GetValue, SetValue, Edit, GetAttributes };
+
+// What one call of the object inspector did.
+struct TInspectorCall {
+    bool Found = false;     // the object, its property and an editor for it
+    bool Succeeded = false; // nothing came out of the editor
+    std::wstring Editor;    // the editor class used
+    std::wstring Value;     // GetValue: the text
+    TPropertyAttributes Attributes;
+    std::wstring Error;     // the message of what came out, or why nothing was found
 };
 
 class TAMRELIDE_API TIdeHost {
@@ -145,9 +158,33 @@ public:
     void SaveAll();
 
     // The components a package put on a palette page, in order; the class names registered as
-    // custom modules.
+    // custom modules; the classes packages registered by name while registering; the property
+    // editors as "Kind [DeclaredClass] ComponentClass.Property Editor" (* for any).
     std::vector<std::wstring> PaletteComponents(const std::wstring& page) const;
     std::vector<std::wstring> CustomModules() const;
+    std::vector<std::wstring> RegisteredClasses() const;
+    std::vector<std::wstring> PropertyEditors() const;
+    // The fault switch: the registration call ("component", "class", "custommodule",
+    // "propertyeditor") for the class or property Name raises EInvalidOperation, as an
+    // environment that refuses it would. An empty call turns it off.
+    void FailRegistration(const std::wstring& call, const std::wstring& name);
+
+    // Form designers. A new unit whose form's root is a component of the class (registered as a
+    // custom module or by name), made designing; answers the unit's file name.
+    std::wstring OpenDesigner(const std::wstring& rootClass);
+    // The root of a designer; raises EInvalidOperation when the file has none.
+    TComponent* DesignRoot(const std::wstring& fileName) const;
+    // A new component on the designer, owned by the root (and placed in it when both are
+    // controls), made designing.
+    TComponent* AddComponent(const std::wstring& fileName, const std::wstring& className, const std::wstring& name);
+    // The object inspector: runs Op with the property editor of Property of the object at Path
+    // of the designer (a component's name, empty for the root, then ".Property" for an object
+    // property and "[i]" for an item of a collection: "Editor.AccessMasks[0]"). EditorClass, when
+    // given, names the registered editor to use whatever it is registered for. An exception out
+    // of the editor is recorded and answered.
+    TInspectorCall Inspect(TInspectorOp op, const std::wstring& fileName, const std::wstring& path,
+                           const std::wstring& property, const std::wstring& value = {},
+                           const std::wstring& editorClass = {});
 
     std::vector<TIdeRecord> Records() const;
     std::vector<TIdeRecord> Faults() const;
