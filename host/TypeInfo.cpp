@@ -192,6 +192,20 @@ const TClassInfo* GetClass(std::wstring_view name) {
     return it == r.Classes.end() ? nullptr : it->second.back();
 }
 
+const TClassInfo* GetClassIn(std::wstring_view name, HMODULE module) {
+    std::vector<const TClassInfo*> candidates;
+    {
+        auto& r = Registry();
+        std::lock_guard<std::mutex> lock(r.Lock);
+        auto it = r.Classes.find(UpperCase(name));
+        if (it == r.Classes.end()) return nullptr;
+        candidates = it->second;
+    }
+    for (auto c = candidates.rbegin(); c != candidates.rend(); ++c)
+        if (ModuleOfClass(**c) == module) return *c;
+    return candidates.back();
+}
+
 const TClassInfo& FindClass(std::wstring_view name) {
     const TClassInfo* c = GetClass(name);
     if (!c) throw EClassNotFound(L"Class %s not found", std::wstring(name));

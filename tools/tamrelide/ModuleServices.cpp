@@ -129,7 +129,7 @@ TComPtr<IOTAModule> CreateUnit(TIdeHostImpl& host, IOTAModuleCreator& creator) {
     const std::wstring formName = Ask(host, L"GetFormName", [&] { return creator.GetFormName(); });
     Ask(host, L"GetMainForm", [&] { return creator.GetMainForm(); });
     Ask(host, L"GetShowForm", [&] { return creator.GetShowForm(); });
-    Ask(host, L"GetShowSource", [&] { return creator.GetShowSource(); });
+    const bool showSource = Ask(host, L"GetShowSource", [&] { return creator.GetShowSource(); });
 
     const std::wstring path =
         implFile.empty() ? host.FileInWorkFolder(host.NewUnitIdent(L"Unit") + L".pas") : FullFileName(host, implFile);
@@ -172,6 +172,8 @@ TComPtr<IOTAModule> CreateUnit(TIdeHostImpl& host, IOTAModuleCreator& creator) {
         TComPtr<IOTAFormEditor> formEditor = unit->GetModuleFileEditor(1).As<IOTAFormEditor>();
         Ask(host, L"FormCreated", [&] { creator.FormCreated(formEditor.Get()); });
     }
+    // The source is shown in an editor window, whose pages the editor views are asked about.
+    if (showSource && !host.SubViews.empty()) host.OpenEditorWindow(path);
     return TComPtr<IOTAModule>(unit.Get());
 }
 
