@@ -65,6 +65,8 @@ void CheckNotOpen(TIdeHostImpl& host, const std::wstring& fileName) {
 // registry, named with or without its T; else one of the environment's own ancestors. Null for
 // an ancestor whose units have no designer (automation objects are code only).
 const TClassInfo* AncestorClass(const TIdeHostImpl& host, const std::wstring& ancestor) {
+    // No ancestor: nothing to design, the module is a plain unit.
+    if (ancestor.empty()) return nullptr;
     for (const std::wstring& name : {L"T" + ancestor, ancestor}) {
         for (const auto& [cls, kind] : host.CustomModules)
             if (SameText(cls->Name(), name)) return cls;

@@ -14,6 +14,12 @@ TEvLogExpertModule* EvLogExpert = nullptr;
 
 namespace {
 
+// The stored form names the framework's classes only by text: naming them here links their code,
+// and with it their registration, into every image that carries the form.
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
+    &TWQEditorView::StaticClassInfo(), &TWQIDENotifier::StaticClassInfo(), &TWQAdvancedExpert::StaticClassInfo(),
+    &TWQModuleCreator::StaticClassInfo(), &TEvLogEditorFrame::StaticClassInfo()};
+
 constexpr wchar_t SUnableToWrite[] = L"Unable to write file\r\n%s";
 constexpr wchar_t SErrorCaption[] = L"Error";
 constexpr int32_t ReadChunk = 4096;
