@@ -15,6 +15,7 @@
 // The library service is installed with its own /install and removed with its own /uninstall;
 // the raw one with CreateServiceW and DeleteService. Both are removed on every way out, and a
 // run first removes what an interrupted run left behind.
+#include "bench/BenchSupport.h"
 #include "host/Handles.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_WinSvc.h"
@@ -28,155 +29,15 @@
 #include <vector>
 
 using namespace tamrel;
+using namespace tamrel::bench;
 
 namespace {
 
 constexpr wchar_t kLibName[] = L"TamrelBenchLib";
 constexpr wchar_t kRawName[] = L"TamrelBenchRaw";
-constexpr DWORD kStateTimeoutMs = 20000;
-constexpr double kTarget = 1.10;
-
-double NowMs() {
-    static const double msPerTick = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1000.0 / double(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * msPerTick;
-}
-
-void Print(const std::wstring& text) {
-    std::fputs(WideToUtf8(text).c_str(), stdout);
-    std::fflush(stdout);
-}
-
-// Raises for the last error (or the given one), naming the call that failed.
-[[noreturn]] void Fail(const std::wstring& what, DWORD error = GetLastError()) {
-    throw Exception(L"%s failed: %s (%d)", what, SysErrorMessage(error), int(error));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The service manager
-
-TScHandle OpenManager() {
-    TScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) Fail(L"OpenSCManager");
-    return manager;
-}
-
-SERVICE_STATUS_PROCESS QueryProcess(SC_HANDLE service) {
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                              &needed))
-        Fail(L"QueryServiceStatusEx");
-    return status;
-}
-
-// Polls without sleeping, so that the figure is not rounded up to the scheduler's tick; both
-// services are polled alike.
-void WaitState(SC_HANDLE service, const std::wstring& name, DWORD state) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        SERVICE_STATUS status{};
-        if (!QueryServiceStatus(service, &status)) Fail(L"QueryServiceStatus(" + name + L")");
-        if (status.dwCurrentState == state) return;
-        if (TicksSince(start) > kStateTimeoutMs)
-            throw Exception(L"%s did not reach state %d within %d ms (state %d)", name, int(state),
-                            int(kStateTimeoutMs), int(status.dwCurrentState));
-    }
-}
-
-// Stops the service when it runs and waits for its process to end, so that the next start does
-// not share the machine with a process on its way out.
-void StopAndWait(SC_HANDLE service, const std::wstring& name) {
-    SERVICE_STATUS_PROCESS status = QueryProcess(service);
-    if (status.dwCurrentState == SERVICE_STOPPED) return;
-    TKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId));
-    if (status.dwCurrentState == SERVICE_PAUSED || status.dwCurrentState == SERVICE_PAUSE_PENDING) {
-        SERVICE_STATUS ignored;
-        ControlService(service, SERVICE_CONTROL_CONTINUE, &ignored);
-    }
-    SERVICE_STATUS ignored;
-    if (!ControlService(service, SERVICE_CONTROL_STOP, &ignored)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_SERVICE_NOT_ACTIVE) Fail(L"ControlService(" + name + L", STOP)", error);
-    }
-    WaitState(service, name, SERVICE_STOPPED);
-    if (process && WaitForSingleObject(process.Get(), kStateTimeoutMs) != WAIT_OBJECT_0)
-        throw Exception(L"The process of %s did not end after the stop", name);
-}
-
-// Stops and deletes a service, then waits until the manager has forgotten it (it removes a
-// deleted service when the last handle to it closes).
-void DeleteIfPresent(const std::wstring& name) {
-    TScHandle manager = OpenManager();
-    {
-        TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_ALL_ACCESS));
-        if (!service) return;
-        try {
-            StopAndWait(service.Get(), name);
-        } catch (const Exception& e) {
-            // A service whose process died stays "running" for the manager: delete it all the same.
-            Print(L"service_bench: stopping " + name + L": " + e.Message() + L"\n");
-        }
-        if (!DeleteService(service.Get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
-            Fail(L"DeleteService(" + name + L")");
-    }
-    const DWORD start = GetTickCount();
-    for (;;) {
-        TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
-        if (!service) return;
-        if (TicksSince(start) > kStateTimeoutMs) throw Exception(L"%s is still installed after its deletion", name);
-        service.Reset();
-        Sleep(20);
-    }
-}
-
-bool Installed(const std::wstring& name) {
-    TScHandle manager = OpenManager();
-    TScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service);
-}
-
-// Runs a program of this folder with arguments and waits for it; its output goes to ours.
-DWORD RunProgram(const std::wstring& exe, const std::wstring& args) {
-    std::wstring commandLine = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        Fail(L"CreateProcess(" + exe + L")");
-    TKernelHandle process(info.hProcess), thread(info.hThread);
-    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.Get(), 1);
-        throw Exception(L"%s %s did not finish within a minute", exe, args);
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Figures
-
-struct TSeries {
-    std::vector<double> Ms;
-    void Add(double ms) { Ms.push_back(ms); }
-    double Median() const { return Rank(0.5); }
-    double P99() const { return Rank(0.99); }
-    // Nearest rank: the smallest value with at least Fraction of the samples at or below it.
-    double Rank(double fraction) const {
-        if (Ms.empty()) return 0;
-        std::vector<double> sorted(Ms);
-        std::sort(sorted.begin(), sorted.end());
-        size_t rank = static_cast<size_t>(fraction * double(sorted.size()) + 0.999999);
-        return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
-    }
-};
 
 struct TService {
     explicit TService(std::wstring name) : Name(std::move(name)) {}
@@ -186,16 +47,6 @@ struct TService {
     int RefusedStarts = 0;
 };
 
-// Count measurements of each service in blocks of Block, the two sides taking turns.
-void Interleave(TService& a, TService& b, int count, int block, const std::function<void(TService&)>& measure) {
-    for (int done = 0, round = 0; done < count; done += block, ++round) {
-        const int n = std::min(block, count - done);
-        TService& first = round % 2 == 0 ? a : b;
-        TService& second = round % 2 == 0 ? b : a;
-        for (int i = 0; i < n; ++i) measure(first);
-        for (int i = 0; i < n; ++i) measure(second);
-    }
-}
 
 void MeasureInterrogate(TService& s) {
     SERVICE_STATUS status;
@@ -245,45 +96,6 @@ void MeasureStart(TService& s) {
     StopAndWait(s.Handle.Get(), s.Name);
 }
 
-std::wstring Fixed(double value, int decimals) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%.*f", decimals, value);
-    return text;
-}
-
-std::wstring Pad(const std::wstring& text, size_t width, bool left = false) {
-    if (text.size() >= width) return text;
-    std::wstring fill(width - text.size(), L' ');
-    return left ? text + fill : fill + text;
-}
-
-struct TVerdict {
-    int Missed = 0;
-};
-
-// One table line; Judged lines count towards the target, the others explain them.
-void Report(const std::wstring& what, const TSeries& lib, const TSeries& raw, bool judged, TVerdict& verdict) {
-    const double medianRatio = lib.Median() / raw.Median();
-    const double p99Ratio = lib.P99() / raw.P99();
-    std::wstring line = Pad(what, 34, true) + Pad(std::to_wstring(lib.Ms.size()), 5) + Pad(Fixed(lib.Median(), 3), 10) +
-                        Pad(Fixed(lib.P99(), 3), 9) + Pad(Fixed(raw.Median(), 3), 10) + Pad(Fixed(raw.P99(), 3), 9) +
-                        Pad(Fixed(medianRatio, 2), 8) + Pad(Fixed(p99Ratio, 2), 7);
-    if (judged) {
-        const bool met = medianRatio <= kTarget && p99Ratio <= kTarget;
-        if (!met) ++verdict.Missed;
-        line += met ? L"   ok" : L"   MISSED";
-    }
-    Print(line + L"\n");
-}
-
-int PositiveSwitch(const wchar_t* name, int fallback) {
-    std::wstring value;
-    if (!TamrelFindParameter(name, value) || value.empty()) return fallback;
-    int32_t n = 0;
-    if (!TryStrToInt(value, n) || n <= 0) throw Exception(L"/%s needs a positive number, not \"%s\"", name, value);
-    return n;
-}
-
 int RunBench() {
     const int requests = PositiveSwitch(L"requests", 1000);
     const int starts = PositiveSwitch(L"starts", 100);
@@ -302,32 +114,16 @@ int RunBench() {
     TScopeExit removeBoth([&] {
         lib.Handle.Reset();
         raw.Handle.Reset();
-        try {
-            if (Installed(kLibName)) RunProgram(libExe, L"/uninstall");
-        } catch (const Exception& e) {
-            Print(L"service_bench: " + e.Message() + L"\n");
-        }
-        for (const wchar_t* name : {kLibName, kRawName}) {
-            try {
-                DeleteIfPresent(name);
-            } catch (const Exception& e) {
-                Print(L"service_bench: removing " + std::wstring(name) + L": " + e.Message() + L"\n");
-            }
-        }
+        RemoveQuietly(libExe, kLibName, kRawName);
     });
 
     RunProgram(libExe, L"/install");
     if (!Installed(kLibName)) throw Exception(L"%s /install did not install %s", libExe, kLibName);
+    raw.Handle = CreateRawService(kRawName, L"Tamrel benchmark service (raw Win32)", rawExe);
     {
         TScHandle manager = OpenManager();
-        TScHandle created(CreateServiceW(manager.Get(), kRawName, L"Tamrel benchmark service (raw Win32)",
-                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, (L"\"" + rawExe + L"\"").c_str(), nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
-        if (!created) Fail(L"CreateService(" + std::wstring(kRawName) + L")");
         lib.Handle.Reset(OpenServiceW(manager.Get(), kLibName, SERVICE_ALL_ACCESS));
         if (!lib.Handle) Fail(L"OpenService(" + std::wstring(kLibName) + L")");
-        raw.Handle = std::move(created);
     }
 
     Print(Format(L"service_bench: %s (library) against %s (raw Win32), %d requests and %d starts each\n", kLibName,
@@ -351,10 +147,7 @@ int RunBench() {
     for (TService* s : {&lib, &raw}) StopAndWait(s->Handle.Get(), s->Name);
 
     TVerdict verdict;
-    Print(L"\n" + Pad(L"times in ms", 34, true) + Pad(L"n", 5) + Pad(L"library", 10) + Pad(L"", 9) +
-          Pad(L"raw", 10) + Pad(L"", 9) + Pad(L"library / raw", 15) + L"\n");
-    Print(Pad(L"", 34, true) + Pad(L"", 5) + Pad(L"median", 10) + Pad(L"p99", 9) + Pad(L"median", 10) +
-          Pad(L"p99", 9) + Pad(L"median", 8) + Pad(L"p99", 7) + L"\n");
+    PrintTableHeading();
     Report(L"ControlService(INTERROGATE)", lib.Interrogate, raw.Interrogate, true, verdict);
     Report(L"pause request -> paused", lib.Paused, raw.Paused, true, verdict);
     Report(L"  of which ControlService(PAUSE)", lib.PauseCall, raw.PauseCall, false, verdict);
@@ -369,13 +162,4 @@ int RunBench() {
 
 } // namespace
 
-int main() {
-    try {
-        return RunBench();
-    } catch (const Exception& e) {
-        Print(L"service_bench: " + e.Message() + L"\n");
-    } catch (const std::exception& e) {
-        Print(L"service_bench: " + Utf8ToWide(e.what()) + L"\n");
-    }
-    return 1;
-}
+int main() { return RunBenchProgram(&RunBench); }

@@ -86,3 +86,48 @@ function(tamrel_add_fuzz_program)
     file(COPY ${F_SEEDS}/ DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fuzz-seeds/${F_NAME})
     tamrel_add_test(NAME ${F_NAME} COMMAND ${F_NAME} ARGS -seed=1 -runs=100000 fuzz-seeds/${F_NAME} TIMEOUT 600)
 endfunction()
+
+# tamrel_add_typelib(<target> IDL <file.idl> NAME <base>)
+# Compiles a type library of ours with widl: <base>.tlb (the library), <base>.h (the C++
+# declarations) and the GUID definitions. <target> is an object library of the GUID definitions
+# that puts <base>.h on the include path; its property TAMREL_TYPELIB names the .tlb.
+function(tamrel_add_typelib target)
+    cmake_parse_arguments(L "" "IDL;NAME" "" ${ARGN})
+    find_program(TAMREL_WIDL NAMES ${TAMREL_WIDL_PREFIX}widl x86_64-w64-mingw32-widl i686-w64-mingw32-widl widl
+                 REQUIRED)
+    # widl resolves importlib("stdole2.tlb") against the one the Wine packages install.
+    find_path(TAMREL_STDOLE2_DIR stdole2.tlb
+              PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/i386-linux-gnu/wine/i386-windows
+                    /usr/lib/wine/x86_64-windows /usr/lib/wine/i386-windows /usr/lib64/wine/x86_64-windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(arch --win64)
+    else()
+        set(arch --win32)
+    endif()
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/typelib)
+    get_filename_component(idl ${L_IDL} ABSOLUTE)
+    set(common ${arch} -I${PROJECT_SOURCE_DIR}/cmake/idl -L${TAMREL_STDOLE2_DIR})
+    add_custom_command(
+        OUTPUT ${out}/${L_NAME}.tlb ${out}/${L_NAME}.h ${out}/${L_NAME}_i.c
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+        COMMAND ${TAMREL_WIDL} ${common} -t -o ${out}/${L_NAME}.tlb ${idl}
+        COMMAND ${TAMREL_WIDL} ${common} -h -o ${out}/${L_NAME}.h ${idl}
+        COMMAND ${TAMREL_WIDL} ${common} -u -o ${out}/${L_NAME}_i.c ${idl}
+        DEPENDS ${idl} ${PROJECT_SOURCE_DIR}/cmake/idl/oaidl.idl
+        VERBATIM)
+    add_library(${target} OBJECT ${out}/${L_NAME}_i.c ${out}/${L_NAME}.h)
+    target_include_directories(${target} PUBLIC ${out})
+    set_target_properties(${target} PROPERTIES TAMREL_TYPELIB ${out}/${L_NAME}.tlb)
+endfunction()
+
+# tamrel_embed_typelib(<program> <typelib target>)
+# Links the type library's GUIDs into the program and carries the library as resource "TYPELIB" 1.
+function(tamrel_embed_typelib target typelib)
+    get_target_property(tlb ${typelib} TAMREL_TYPELIB)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_typelib.rc)
+    file(GENERATE OUTPUT ${rc} CONTENT "1 TYPELIB \"${tlb}\"\n")
+    target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} PROPERTIES GENERATED TRUE OBJECT_DEPENDS ${tlb})
+    target_link_libraries(${target} PRIVATE ${typelib})
+endfunction()

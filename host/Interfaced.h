@@ -1,5 +1,6 @@
 // Reference-counted interface objects: the host's interfaced object, a counted interface
-// pointer, and interface identifiers known when compiling.
+// pointer, interface identifiers known when compiling, and the parts of an object that count
+// their references on it (contained and aggregated objects).
 //
 // Interfaces are COM-style abstract classes over IUnknown. Each of ours names its identifier and
 // its parent once, next to its declaration, so that QueryInterface answers it and every
@@ -12,6 +13,11 @@
 //   TComPtr<IGreeter> g = MakeInterfaced<TGreeter>();         // freed with its last reference
 //
 // Interfaces declared by the system headers (IStream, ...) use their own identifiers.
+//
+// A class whose base already implements interfaces lists its own with TImplements<Base, ...>:
+// QueryInterface answers the listed ones and asks the base (GetInterface) for the rest, and the
+// IUnknown methods go through the base's Unknown... operations, so that a base may send them to
+// an aggregating controller (the COM server framework's objects do).
 #pragma once
 
 #include <windows.h>
@@ -87,11 +93,18 @@ public:
     void Reset() {
         if (I* p = std::exchange(FPtr, nullptr)) p->Release();
     }
+    // For an out-parameter typed void**.
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     // The object's interface J through QueryInterface; empty when it has none.
     template <class J> TComPtr<J> As() const {
         TComPtr<J> r;
         if (FPtr) FPtr->QueryInterface(IidOf<J>(), reinterpret_cast<void**>(r.Put()));
         return r;
+    }
+    // The same into Out, answering QueryInterface's result (E_POINTER for an empty pointer).
+    template <class J> HRESULT As(TComPtr<J>& out) const {
+        out.Reset();
+        return FPtr ? FPtr->QueryInterface(IidOf<J>(), reinterpret_cast<void**>(out.Put())) : E_POINTER;
     }
     friend bool operator==(const TComPtr& a, const TComPtr& b) { return a.FPtr == b.FPtr; }
 
@@ -113,15 +126,29 @@ public:
     virtual ~TInterfacedObject() = default;
     LONG RefCount() const { return FRefCount.load(); }
 
-protected:
-    ULONG AddReference() { return static_cast<ULONG>(++FRefCount); }
-    ULONG ReleaseReference() {
+    // The object's own IUnknown: the interface GetInterface answers, counted on this object.
+    virtual HRESULT ObjQueryInterface(REFIID iid, void** out) {
+        if (!out) return E_POINTER;
+        *out = GetInterface(iid);
+        if (!*out) return E_NOINTERFACE;
+        static_cast<IUnknown*>(*out)->AddRef();
+        return S_OK;
+    }
+    virtual ULONG ObjAddRef() { return static_cast<ULONG>(++FRefCount); }
+    virtual ULONG ObjRelease() {
         const LONG n = --FRefCount;
         if (n == 0) delete this;
         return static_cast<ULONG>(n);
     }
+    // What the IUnknown methods of the implemented interfaces do; an aggregated object or a part
+    // of another object sends them elsewhere.
+    virtual HRESULT UnknownQueryInterface(REFIID iid, void** out) { return ObjQueryInterface(iid, out); }
+    virtual ULONG UnknownAddRef() { return ObjAddRef(); }
+    virtual ULONG UnknownRelease() { return ObjRelease(); }
+    // The interface pointer for IID (not counted), or null; TImplements answers its interfaces.
+    virtual void* GetInterface(REFIID) { return nullptr; }
 
-private:
+protected:
     std::atomic<LONG> FRefCount{0};
 };
 
@@ -129,31 +156,66 @@ namespace detail {
 
 // I and its parents, each reached from I, so that a parent that several listed interfaces
 // share is still unambiguous.
-template <class I> bool QueryChain(I* p, REFIID iid, void** out) {
-    if (IsEqualGUID(iid, IidOf<I>())) {
-        p->AddRef();
-        *out = p;
-        return true;
-    }
+template <class I> void* FindInChain(I* p, REFIID iid) {
+    if (IsEqualGUID(iid, IidOf<I>())) return p;
     using Parent = typename TInterfaceTraits<I>::Parent;
-    if constexpr (std::is_void_v<Parent>) return false;
-    else return QueryChain<Parent>(static_cast<Parent*>(p), iid, out);
+    if constexpr (std::is_void_v<Parent>) return nullptr;
+    else return FindInChain<Parent>(static_cast<Parent*>(p), iid);
 }
+
+template <class First, class...> struct FirstOf {
+    using Type = First;
+};
 
 } // namespace detail
 
-// An interfaced object that implements the listed interfaces (and their parents). IUnknown is
-// answered through the first one, so that every query for it gives the same pointer.
-template <class... Interfaces> class TInterfaced : public TInterfacedObject, public Interfaces... {
+// Base (TInterfacedObject or a descendant) that implements the listed interfaces (and their
+// parents) as well. IUnknown is the base's answer when it has one, else the first interface's, so
+// that every query for it gives the same pointer.
+template <class Base, class... Interfaces> class TImplements : public Base, public Interfaces... {
 public:
+    using Base::Base;
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return (detail::QueryChain<Interfaces>(static_cast<Interfaces*>(this), iid, out) || ...) ? S_OK
-                                                                                               : E_NOINTERFACE;
+        return this->UnknownQueryInterface(iid, out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
-    ULONG STDMETHODCALLTYPE Release() override { return ReleaseReference(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return this->UnknownAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return this->UnknownRelease(); }
+
+    void* GetInterface(REFIID iid) override {
+        if (IsEqualGUID(iid, IID_IUnknown)) {
+            if (void* identity = Base::GetInterface(iid)) return identity;
+            if constexpr (sizeof...(Interfaces) > 0)
+                return static_cast<IUnknown*>(static_cast<typename detail::FirstOf<Interfaces...>::Type*>(this));
+        }
+        void* result = nullptr;
+        ((result = detail::FindInChain<Interfaces>(static_cast<Interfaces*>(this), iid)) || ...);
+        return result ? result : Base::GetInterface(iid);
+    }
+};
+
+// An interfaced object that implements the listed interfaces.
+template <class... Interfaces> class TInterfaced : public TImplements<TInterfacedObject, Interfaces...> {};
+
+// A part of another object (its controller) that implements interfaces of its own and counts its
+// references on the controller, which owns it and decides its life (a connection point).
+class TContainedObject : public TInterfacedObject {
+public:
+    explicit TContainedObject(IUnknown* controller) : FController(controller) {}
+    IUnknown* Controller() const { return FController; }
+    ULONG UnknownAddRef() override { return FController->AddRef(); }
+    ULONG UnknownRelease() override { return FController->Release(); }
+
+private:
+    IUnknown* FController; // not counted: the controller owns the part
+};
+
+// A part that implements one of the controller's own interfaces (an IConnectionPointContainer):
+// QueryInterface goes to the controller too, so the part shares the controller's identity.
+class TAggregatedObject : public TContainedObject {
+public:
+    using TContainedObject::TContainedObject;
+    HRESULT UnknownQueryInterface(REFIID iid, void** out) override { return Controller()->QueryInterface(iid, out); }
 };
 
 // Creates an interfaced object and answers its interface I, holding the first reference.

@@ -437,8 +437,10 @@ public:
         FInfo.FMessages.push_back(h);
         return *this;
     }
-    // A component field set by name when a stored form is read.
+    // A component field set by name when a stored form is read. The field's class is registered
+    // too, so that the reader finds it by name even when nothing else of the program names it.
     template <class C> TClassBuilder& Field(const wchar_t* name, C* T::*field) {
+        RegisterClass(C::StaticClassInfo());
         TFieldInfo f;
         f.Name = name;
         f.Set = [field](TObject* o, TComponent* c) { Self(o)->*field = dynamic_cast<C*>(c); };

@@ -37,6 +37,9 @@ using TRegisterServiceCtrlHandlerProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR l
 using TSetServiceStatusProc = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE hServiceStatus,
                                             LPSERVICE_STATUS lpServiceStatus);
 using TStartServiceCtrlDispatcherProc = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW* lpServiceStartTable);
+using TRegisterServiceCtrlHandlerExProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
+                                                                         LPHANDLER_FUNCTION_EX lpHandlerProc,
+                                                                         LPVOID lpContext);
 
 // ---------------------------------------------------------------------------------------------
 // The debug-event exports. The values are the caller's: the library reads them, never clears them.
@@ -80,11 +83,14 @@ inline constexpr const char* RkDebugExportNames[] = {"DebugRegisterServiceCtrlHa
                                                      "SendMethodLeave",
                                                      "SendMethodLeaveW",
                                                      "SendMessage",
-                                                     "SendMessageW"};
+                                                     "SendMessageW",
+                                                     "DebugRegisterServiceCtrlHandlerExW"};
 inline constexpr int RkDebugExportCount = sizeof(RkDebugExportNames) / sizeof(RkDebugExportNames[0]);
 
-// The one export a library may lack (it takes the ANSI records): the loader binds the others
-// without it.
-inline constexpr const char RkOptionalDebugExport[] = "DebugChangeServiceConfig2";
+// The exports a library may lack: the loader binds the others without them. The first takes the
+// ANSI records; with the second the library takes the extended control handler, so that a debug
+// run can deliver controls with an event type (power events).
+inline constexpr const char* RkOptionalDebugExports[] = {"DebugChangeServiceConfig2",
+                                                         "DebugRegisterServiceCtrlHandlerExW"};
 
 } // namespace tamrel

@@ -208,7 +208,11 @@ void TNtService::BeginMain(DWORD argc, LPWSTR* argv) {
     MSG probe;
     PeekMessageW(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // the thread gets its queue
 
-    if (!IsWin2000() || TamrelFindCommand(L"debug")) {
+    if (TamrelFindCommand(L"debug") && RkDebugHandlerExAvailable()) {
+        // The debug library delivers event types too (power events): it gets the extended
+        // handler, without the note the manager's registration writes.
+        FStatusHandle = RkRegisterServiceCtrlHandlerEx(FServiceName.c_str(), &TNtService::ExtendedHandler, &FSelf);
+    } else if (!IsWin2000() || TamrelFindCommand(L"debug")) {
         FStatusHandle = RkRegisterServiceCtrlHandler(FServiceName.c_str(), ThunkAt<LPHANDLER_FUNCTION>(FThunks, kCtrlThunk));
     } else {
         EventLog()->LogMessage(L"Extended handler is registered", etInformation, 0, 0);

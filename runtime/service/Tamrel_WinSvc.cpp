@@ -5,6 +5,7 @@
 #include "host/SysUtils.h"
 #include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -149,6 +150,7 @@ const TExportBinding GBindings[] = {
     Binding<RkDebugExports, &TRkDebugExports::SendMethodLeaveW>(),
     Binding<RkDebugExports, &TRkDebugExports::SendMessageA>(),
     Binding<RkDebugExports, &TRkDebugExports::SendMessageW>(),
+    Binding<RkSlots, &TRkSlots::RkRegisterServiceCtrlHandlerEx>(),
 };
 
 static_assert(sizeof(GBindings) / sizeof(GBindings[0]) == RkDebugExportCount);
@@ -164,7 +166,9 @@ void LoadDebugLibrary() {
     for (int i = 0; i < RkDebugExportCount; ++i) {
         FARPROC p = GetProcAddress(library, RkDebugExportNames[i]);
         if (!p) {
-            if (std::strcmp(RkDebugExportNames[i], RkOptionalDebugExport) == 0) continue;
+            if (std::any_of(std::begin(RkOptionalDebugExports), std::end(RkOptionalDebugExports),
+                            [&](const char* name) { return std::strcmp(RkDebugExportNames[i], name) == 0; }))
+                continue;
             throw Exception(std::wstring(L"Error loading tamreldbg library"));
         }
         GBindings[i].Assign(p);
@@ -189,6 +193,10 @@ bool RkDebugLoaderRan() {
 
 HMODULE RkDebugLibraryHandle() {
     return GDebugLibrary.load();
+}
+
+bool RkDebugHandlerExAvailable() {
+    return RkDebugLibraryLoaded() && RkSlots.RkRegisterServiceCtrlHandlerEx;
 }
 
 void* RkBoundDebugExport(int Index) {

@@ -42,9 +42,6 @@ using THandlerExFunction = LPHANDLER_FUNCTION_EX;
 // are the types of the debug library's exports (Tamrel_DebugInterface.h).
 // ---------------------------------------------------------------------------------------------
 
-using TRegisterServiceCtrlHandlerExProc = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR lpServiceName,
-                                                                         LPHANDLER_FUNCTION_EX lpHandlerProc,
-                                                                         LPVOID lpContext);
 using TControlServiceProc = BOOL(WINAPI*)(SC_HANDLE hService, DWORD dwControl,
                                           LPSERVICE_STATUS lpServiceStatus);
 using TDeleteServiceProc = BOOL(WINAPI*)(SC_HANDLE hService);
@@ -97,6 +94,8 @@ TAMREL_API HMODULE RkDebugLibraryHandle();
 inline bool RkDebugLibraryLoaded() {
     return RkDebugLibraryHandle() != nullptr;
 }
+// The debug library was loaded and takes the extended control handler (its optional export).
+TAMREL_API bool RkDebugHandlerExAvailable();
 // The address the loader bound for an export of RkDebugExportNames, nil when not bound (for
 // diagnostics and tests).
 TAMREL_API void* RkBoundDebugExport(int Index);

@@ -275,4 +275,12 @@ TEventLogCapture RunAndCaptureEventLog(const std::wstring& commandLine, std::map
     return parsed;
 }
 
+bool HasEventText(const TEventLogCapture& capture, uint32_t type, uint32_t id, const std::wstring& text) {
+    for (const auto& r : capture.Records)
+        if (r.Type == type && r.Id == id)
+            for (const auto& s : r.Strings)
+                if (s == text) return true;
+    return false;
+}
+
 } // namespace tamrel::test

@@ -72,6 +72,9 @@ struct TEventLogCapture {
     size_t Deregistrations() const;
 };
 
+// Whether a record of that type and id carries Text as one of its strings.
+bool HasEventText(const TEventLogCapture& capture, uint32_t type, uint32_t id, const std::wstring& text);
+
 // Parses stderr text as described above; lines of other kinds are ignored.
 TEventLogCapture ParseEventLogTrace(const std::string& stderrText);
 

@@ -69,12 +69,7 @@ int TServiceProgram::CountEvidence(const std::string& text) const {
 }
 
 bool TServiceProgram::WaitEvidence(const std::string& text, DWORD timeoutMs) const {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (CountEvidence(text) > 0) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
+    return WaitForFileText(FEvidence, text, timeoutMs);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -363,4 +363,14 @@ std::wstring FromUtf8(const std::string& s) {
     return r;
 }
 
+bool WaitForFileText(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (const auto& line : SplitLines(ReadFileBytes(path)))
+            if (line.find(text) != std::string::npos) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
 } // namespace tamrel::test

@@ -65,6 +65,8 @@ private:
 };
 
 std::vector<std::string> SplitLines(const std::string& text);
+// Waits until a line of the file contains Text; answers whether it did in time.
+bool WaitForFileText(const std::wstring& path, const std::string& text, DWORD timeoutMs = 20000);
 std::string ToUtf8(const std::wstring& s);
 std::wstring FromUtf8(const std::string& s);
 

@@ -63,6 +63,18 @@ TReply NetBind(const TCommandLine& c) {
     return std::nullopt;
 }
 
+// A power event of the given event type, through the extended handler.
+TReply PowerEvent(const TCommandLine& c) {
+    auto r = std::make_shared<TRequest>();
+    if (!ParseCode(c.Args[1], r->EventType)) return std::nullopt;
+    r->Name = c.Args[0];
+    r->Code = SERVICE_CONTROL_POWEREVENT;
+    r->WithEventType = true;
+    r->Source = c.Source;
+    r->ReplyPipe = c.Pipe;
+    return Submit(r, true);
+}
+
 TReply AnyControl(const TCommandLine& c) {
     DWORD code;
     if (!ParseCode(c.Args[1], code)) return std::nullopt;
@@ -113,6 +125,7 @@ const TCommand GCommands[] = {
     {L"interrogate", 1, 1, "interrogate NAME", [](const TCommandLine& c) -> TReply { return SendControl(c, SERVICE_CONTROL_INTERROGATE); }},
     {L"paramchange", 1, 1, "paramchange NAME", [](const TCommandLine& c) -> TReply { return SendControl(c, SERVICE_CONTROL_PARAMCHANGE); }},
     {L"netbind",     2, 2, "netbind NAME add|remove|enable|disable", NetBind},
+    {L"power",       2, 2, "power NAME TYPE", PowerEvent},
     {L"shutdown",    0, 1, "shutdown [NAME]",    [](const TCommandLine& c) -> TReply { return ShutdownKind(c, SERVICE_CONTROL_SHUTDOWN); }},
     {L"preshutdown", 0, 1, "preshutdown [NAME]", [](const TCommandLine& c) -> TReply { return ShutdownKind(c, SERVICE_CONTROL_PRESHUTDOWN); }},
     {L"control",     2, 2, "control NAME CODE", AnyControl},

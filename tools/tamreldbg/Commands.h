@@ -4,6 +4,8 @@
 //
 //   stop NAME | pause NAME | continue NAME | interrogate NAME | paramchange NAME
 //   netbind NAME add|remove|enable|disable
+//   power NAME TYPE                         a power event of event type TYPE (decimal or 0x hex);
+//                                           needs the extended handler
 //   shutdown [NAME] | preshutdown [NAME]    every running service that accepts it, or NAME
 //   control NAME CODE                       CODE (decimal or 0x hex) as it is, accepted or not
 //   quit                                    stop requests to every service, then the dispatcher

@@ -20,10 +20,12 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 
 // Under the lock: why the manager would refuse this control to this service, 0 when it would not.
-DWORD RefusalOf(const TService* s, DWORD code, bool checked) {
+DWORD RefusalOf(const TService* s, DWORD code, bool checked, bool withEventType) {
     if (!s) return ERROR_SERVICE_DOES_NOT_EXIST;
     if (s->Status.dwCurrentState == SERVICE_STOPPED) return ERROR_SERVICE_NOT_ACTIVE;
-    if (!s->Handler) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    if (!s->HasHandler()) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    // Only the extended handler receives an event type.
+    if (withEventType && !s->HandlerEx) return ERROR_INVALID_SERVICE_CONTROL;
     if (!checked) return 0;
     const DWORD bit = AcceptBitOf(code);
     const DWORD state = s->Status.dwCurrentState;
@@ -33,23 +35,32 @@ DWORD RefusalOf(const TService* s, DWORD code, bool checked) {
     return 0;
 }
 
-// Delivers one control to one service, on the calling (dispatcher) thread. Error 0 = delivered.
+// Delivers one control to one service, on the calling (dispatcher) thread; a power event with
+// its event type. Error 0 = delivered.
 std::string Deliver(const std::wstring& name, DWORD code, bool checked, const std::string& source,
-                    DWORD* error) {
-    const std::string record = "control " + Utf8(name) + " code=" + ControlText(code) + " source=" + source;
+                    DWORD* error, const DWORD* eventType = nullptr) {
+    const std::string record = "control " + Utf8(name) + " code=" + ControlText(code) +
+                               (eventType ? " eventtype=" + Dec(*eventType) : std::string()) + " source=" + source;
     LPHANDLER_FUNCTION handler = nullptr;
+    LPHANDLER_FUNCTION_EX handlerEx = nullptr;
+    void* context = nullptr;
     DWORD refusal;
     {
         TLocked lock;
         TService* s = FindCurrent(name);
-        refusal = RefusalOf(s, code, checked);
-        if (s) handler = s->Handler;
+        refusal = RefusalOf(s, code, checked, eventType != nullptr);
+        if (s) {
+            handler = s->Handler;
+            handlerEx = s->HandlerEx;
+            context = s->Context;
+        }
     }
     if (error) *error = refusal;
     if (refusal) return Refused(record, refusal);
     // The handler is the program's code: whatever it raises ends here, in the log.
     try {
-        handler(code);
+        if (handlerEx) handlerEx(code, eventType ? *eventType : 0, nullptr, context);
+        else handler(code);
     } catch (...) {
         if (error) *error = ERROR_EXCEPTION_IN_SERVICE;
         return Outcome(record + " result=exception");
@@ -107,7 +118,7 @@ std::string Quit(const std::string& source) {
 std::string Execute(const TRequest& r) {
     switch (r.Kind) {
     case TRequest::rkControl:
-        return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr);
+        return Deliver(r.Name, r.Code, r.Checked, r.Source, nullptr, r.WithEventType ? &r.EventType : nullptr);
     case TRequest::rkBroadcast:
         return Broadcast(r);
     case TRequest::rkQuit:
@@ -257,6 +268,33 @@ void WriteReply(HANDLE pipe, const std::string& reply) {
     WriteFile(pipe, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
+// Records the handler of a service of the table (one of the two kinds).
+SERVICE_STATUS_HANDLE RegisterHandler(LPCWSTR lpServiceName, LPHANDLER_FUNCTION handler,
+                                      LPHANDLER_FUNCTION_EX handlerEx, void* context) {
+    const std::string record = "register " + (lpServiceName ? Utf8(lpServiceName) : std::string("nil"));
+    if (!lpServiceName || (!handler && !handlerEx)) {
+        RefuseCall(record, ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    TService* s;
+    {
+        TLocked lock;
+        s = FindCurrent(lpServiceName);
+        if (s) {
+            s->Handler = handler;
+            s->HandlerEx = handlerEx;
+            s->Context = context;
+            WakeAllConditionVariable(&State().Changed);
+        }
+    }
+    if (!s) {
+        RefuseCall(record, ERROR_SERVICE_NOT_IN_EXE);
+        return nullptr;
+    }
+    Outcome(record + " handle=" + Ptr(s) + (handlerEx ? " kind=extended" : "") + " result=ok");
+    return reinterpret_cast<SERVICE_STATUS_HANDLE>(s);
+}
+
 } // namespace tamreldbg
 
 // ---------------------------------------------------------------------------------------------
@@ -269,26 +307,13 @@ extern "C" {
 
 SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerW(LPCWSTR lpServiceName,
                                                               LPHANDLER_FUNCTION lpHandlerProc) {
-    const std::string record = "register " + (lpServiceName ? Utf8(lpServiceName) : std::string("nil"));
-    if (!lpServiceName || !lpHandlerProc) {
-        RefuseCall(record, ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    TService* s;
-    {
-        TLocked lock;
-        s = FindCurrent(lpServiceName);
-        if (s) {
-            s->Handler = lpHandlerProc;
-            WakeAllConditionVariable(&State().Changed);
-        }
-    }
-    if (!s) {
-        RefuseCall(record, ERROR_SERVICE_NOT_IN_EXE);
-        return nullptr;
-    }
-    Outcome(record + " handle=" + Ptr(s) + " result=ok");
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(s);
+    return RegisterHandler(lpServiceName, lpHandlerProc, nullptr, nullptr);
+}
+
+SERVICE_STATUS_HANDLE WINAPI DebugRegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName,
+                                                                LPHANDLER_FUNCTION_EX lpHandlerProc,
+                                                                LPVOID lpContext) {
+    return RegisterHandler(lpServiceName, nullptr, lpHandlerProc, lpContext);
 }
 
 BOOL WINAPI DebugSetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus) {
@@ -355,5 +380,6 @@ BOOL WINAPI DebugStartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServi
 } // extern "C"
 
 static_assert(std::is_same_v<decltype(&DebugRegisterServiceCtrlHandlerW), tamrel::TRegisterServiceCtrlHandlerProc>);
+static_assert(std::is_same_v<decltype(&DebugRegisterServiceCtrlHandlerExW), tamrel::TRegisterServiceCtrlHandlerExProc>);
 static_assert(std::is_same_v<decltype(&DebugSetServiceStatus), tamrel::TSetServiceStatusProc>);
 static_assert(std::is_same_v<decltype(&DebugStartServiceCtrlDispatcherW), tamrel::TStartServiceCtrlDispatcherProc>);

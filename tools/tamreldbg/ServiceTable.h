@@ -22,6 +22,9 @@ struct TService {
     std::wstring Name;
     LPSERVICE_MAIN_FUNCTIONW Main = nullptr;
     LPHANDLER_FUNCTION Handler = nullptr;
+    // The extended handler and its context, when the service registered that one instead.
+    LPHANDLER_FUNCTION_EX HandlerEx = nullptr;
+    void* Context = nullptr;
     SERVICE_STATUS Status{};
     bool MainReturned = false;
     bool Abandoned = false;
@@ -30,8 +33,9 @@ struct TService {
     LPWSTR Argv[2] = {};
 
     bool Finished() const {
-        return Status.dwCurrentState == SERVICE_STOPPED || Abandoned || (MainReturned && !Handler);
+        return Status.dwCurrentState == SERVICE_STOPPED || Abandoned || (MainReturned && !HasHandler());
     }
+    bool HasHandler() const { return Handler || HandlerEx; }
 };
 
 // A command for the dispatcher thread.
@@ -40,6 +44,8 @@ struct TRequest {
     std::wstring Name;
     DWORD Code = 0;
     bool Checked = true; // false: delivered whether the service accepts it or not
+    bool WithEventType = false; // a power event: EventType goes to the extended handler
+    DWORD EventType = 0;
     std::string Source;
     std::string Reply;
     tamrel::TKernelHandle Done; // set when the reply is there; nil: nobody waits for it

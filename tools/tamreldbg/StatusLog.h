@@ -8,10 +8,11 @@
 //   dispatcher result=refused error=87|1056                (bad table, second dispatcher)
 //   main NAME start argc=1 | main NAME returned | main NAME result=exception
 //   main NAME result=running                               (5 s after the dispatcher ended)
-//   register NAME handle=0x... result=ok | register NAME result=refused error=1083
+//   register NAME handle=0x... [kind=extended] result=ok | register NAME result=refused error=1083
 //   status NAME state=RUNNING(4) accepted=0x5 checkpoint=0 waithint=3000 win32exit=0 specificexit=0 type=0x10
 //   status handle=0x... result=refused error=6|13|87
 //   control NAME code=1(STOP) source=pipe|console|ctrl-c result=accepted|refused error=1052|exception
+//   control NAME code=13(POWEREVENT) eventtype=4 source=pipe result=accepted   (a power event)
 //       (logged when the handler has returned, after the status reports it made)
 //   quit source=pipe result=accepted stopping=1 abandoned=0 | quit source=.. result=forced
 //   shutdown source=pipe result=done delivered=2 refused=0   (also preshutdown)

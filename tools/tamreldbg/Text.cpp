@@ -184,6 +184,8 @@ DWORD AcceptBitOf(DWORD code) {
         return SERVICE_ACCEPT_NETBINDCHANGE;
     case SERVICE_CONTROL_PRESHUTDOWN:
         return SERVICE_ACCEPT_PRESHUTDOWN;
+    case SERVICE_CONTROL_POWEREVENT:
+        return SERVICE_ACCEPT_POWEREVENT;
     default:
         return 0;
     }

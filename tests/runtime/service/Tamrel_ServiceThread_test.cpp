@@ -7,6 +7,7 @@
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 #include "runtime/service/internal/Tamrel_WinSvcInternal.h"
+#include "tests/runtime/service/ServiceRunSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,50 +17,9 @@
 #include <thread>
 
 using namespace tamrel;
+using namespace tamrel::test;
 
 namespace {
-
-// The states reported through SetServiceStatus, with a way to wait for one.
-struct TStatusLog {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    std::vector<SERVICE_STATUS> Reports;
-
-    void Add(const SERVICE_STATUS& s) {
-        {
-            std::lock_guard<std::mutex> l(Lock);
-            Reports.push_back(s);
-        }
-        Changed.notify_all();
-    }
-    DWORD Last() {
-        std::lock_guard<std::mutex> l(Lock);
-        return Reports.empty() ? 0 : Reports.back().dwCurrentState;
-    }
-    // Waits until the latest report is State (after at least MinReports reports).
-    bool WaitFor(DWORD state, DWORD timeoutMs, size_t minReports = 0) {
-        std::unique_lock<std::mutex> l(Lock);
-        return Changed.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
-            return Reports.size() >= minReports && !Reports.empty() && Reports.back().dwCurrentState == state;
-        });
-    }
-    size_t Count() {
-        std::lock_guard<std::mutex> l(Lock);
-        return Reports.size();
-    }
-};
-TStatusLog* gLog = nullptr;
-
-BOOL WINAPI RecordStatus(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS s) {
-    if (gLog) gLog->Add(*s);
-    return TRUE;
-}
-SERVICE_STATUS_HANDLE WINAPI FakeRegister(LPCWSTR, LPHANDLER_FUNCTION) {
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
-}
-SERVICE_STATUS_HANDLE WINAPI FakeRegisterEx(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
-    return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x77);
-}
 
 class TProbeService : public TNtService {
     TAMREL_CLASS(TProbeService, TNtService)
@@ -95,15 +55,11 @@ TAMREL_IMPLEMENT_CLASS(TProbeService) {}
 
 struct ServiceThreadTest : ::testing::Test {
     TStatusLog log;
-    TRkSlotsOverride slots;
+    TServiceSlots slots{&log};
     TProbeService* service = nullptr;
     std::thread runner;
 
     void SetUp() override {
-        gLog = &log;
-        slots->RkSetServiceStatus = RecordStatus;
-        slots->RkRegisterServiceCtrlHandler = FakeRegister;
-        slots->RkRegisterServiceCtrlHandlerEx = FakeRegisterEx;
         service = Create<TProbeService>(nullptr);
         service->SetName(L"Probe");
         service->SetWaitHint(100);
@@ -115,7 +71,6 @@ struct ServiceThreadTest : ::testing::Test {
             runner.join();
         }
         Free(service);
-        gLog = nullptr;
     }
     // The main routine, as the service manager would call it on a thread of its own.
     void RunMain() {

@@ -16,14 +16,6 @@ std::string N(const TServiceProgram& p, int module = 1) { return ToUtf8(p.Servic
 
 std::wstring DebugCommand(const TServiceProgram& p) { return L"\"" + p.Exe() + L"\" /debug"; }
 
-bool HasText(const TEventLogCapture& c, uint32_t type, uint32_t id, const std::wstring& text) {
-    for (const auto& r : c.Records)
-        if (r.Type == type && r.Id == id)
-            for (const auto& s : r.Strings)
-                if (s == text) return true;
-    return false;
-}
-
 } // namespace
 
 TEST(DebugRun, StatusSequenceOfAWholeRun) {
@@ -133,9 +125,9 @@ TEST(DebugRun, HandlerFailuresAreWrittenToTheServiceEventLog) {
         run.Send("quit");
         run.Send("quit"); // a service that refuses to stop is abandoned
         run.Finish();
-        EXPECT_TRUE(HasText(run.Events(), EVENTLOG_ERROR_TYPE, 1, c.text)) << ToUtf8(c.text);
-        // In debug mode the plain handler is registered: no note of the extended one.
-        EXPECT_FALSE(HasText(run.Events(), EVENTLOG_INFORMATION_TYPE, 0, L"Extended handler is registered"));
+        EXPECT_TRUE(HasEventText(run.Events(), EVENTLOG_ERROR_TYPE, 1, c.text)) << ToUtf8(c.text);
+        // In debug mode no note of the handler registration is written.
+        EXPECT_FALSE(HasEventText(run.Events(), EVENTLOG_INFORMATION_TYPE, 0, L"Extended handler is registered"));
     }
 }
 
@@ -151,9 +143,9 @@ TEST(DebugRun, StartFailureAndSessionChangeAreLogged) {
     EXPECT_TRUE(Contains(run.Send("control " + n + " 14"), "result=accepted"));
     run.Finish(); // stops itself after 4 x 200 ms
     const auto& events = run.Events();
-    EXPECT_TRUE(HasText(events, EVENTLOG_ERROR_TYPE, 1, L"Service starting failed : \"start went wrong\""));
-    EXPECT_TRUE(HasText(events, EVENTLOG_INFORMATION_TYPE, 0, L"SessionChange"));
-    EXPECT_TRUE(HasText(events, EVENTLOG_INFORMATION_TYPE, 0, L"Stopped"));
+    EXPECT_TRUE(HasEventText(events, EVENTLOG_ERROR_TYPE, 1, L"Service starting failed : \"start went wrong\""));
+    EXPECT_TRUE(HasEventText(events, EVENTLOG_INFORMATION_TYPE, 0, L"SessionChange"));
+    EXPECT_TRUE(HasEventText(events, EVENTLOG_INFORMATION_TYPE, 0, L"Stopped"));
     EXPECT_EQ((std::vector<std::string>{"START_PENDING(2)", "RUNNING(4)", "STOP_PENDING(3)", "STOPPED(1)"}),
               StatesOf(run.Log(), n));
 }

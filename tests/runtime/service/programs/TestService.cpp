@@ -6,12 +6,15 @@
 // [Svc1]...  Name, ServiceName, DisplayName, StartType (ordinal), SuspendOnPause, WaitHint,
 //            StartAnswer, StopAnswer, Throw (start|stop|pause|continue|execute|custom|shutdown),
 //            UseExecute, Tag, PreshutdownTimeout, ShareProcess, Interactive, Description,
-//            UseSynchronizer, RefuseInstall, Depends (comma text), Groups, LoadGroup, ErrorSeverity (ordinal)
+//            UseSynchronizer, RefuseInstall, Depends (comma text), Groups, LoadGroup, ErrorSeverity (ordinal),
+//            NetBind (a network-binding handler component), Power (a power-event handler component)
 //
 // Evidence lines are appended to the evidence file, one per event: "<Name> <event> <details>".
 // Service processes have no stdout or stderr under Wine's manager: the file is the only witness.
 #include "host/IniFiles.h"
 #include "runtime/service/Tamrel_NTService.h"
+#include "runtime/service/Tamrel_NetBindEvents.h"
+#include "runtime/service/Tamrel_PowerEvents.h"
 #include "runtime/service/Tamrel_WinSvc.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
@@ -83,6 +86,18 @@ public:
         if (ini.ReadBool(section, L"RefuseInstall", false))
             SetBeforeInstall(MakeMethod<&TTestService::RefuseInstall>(this));
         SetAfterInstall(MakeMethod<&TTestService::Installed>(this));
+        if (ini.ReadBool(section, L"NetBind", false)) {
+            auto* h = Create<TRkNetBindEventHandler>(this);
+            h->SetOnNetBindAdd(MakeMethod<&TTestService::NetBindAdd>(this));
+            h->SetOnNetBindRemove(MakeMethod<&TTestService::NetBindRemove>(this));
+            h->SetOnNetBindEnable(MakeMethod<&TTestService::NetBindEnable>(this));
+            h->SetOnNetBindDisable(MakeMethod<&TTestService::NetBindDisable>(this));
+        }
+        if (ini.ReadBool(section, L"Power", false)) {
+            auto* h = Create<TRkPowerEventHandler>(this);
+            h->SetOnSuspend(MakeMethod<&TTestService::PowerSuspend>(this));
+            h->SetOnResumeAutomatic(MakeMethod<&TTestService::PowerResumeAutomatic>(this));
+        }
     }
 
     void Say(const std::wstring& what) { Evidence(Name() + L" " + what); }
@@ -145,6 +160,14 @@ public:
         }
         Say(L"execute done");
     }
+    // Handler component events: what arrived, and on which thread.
+    void SayOnThread(const std::wstring& what) { Say(what + L" thread=" + IntToStr(GetCurrentThreadId())); }
+    void NetBindAdd(TObject*) { SayOnThread(L"netbind add"); }
+    void NetBindRemove(TObject*) { SayOnThread(L"netbind remove"); }
+    void NetBindEnable(TObject*) { SayOnThread(L"netbind enable"); }
+    void NetBindDisable(TObject*) { SayOnThread(L"netbind disable"); }
+    void PowerSuspend(TObject*) { SayOnThread(L"power suspend"); }
+    void PowerResumeAutomatic(TObject*) { SayOnThread(L"power resumeautomatic"); }
     void WMUser7(TMessage& m) { Say(L"message " + IntToStr(static_cast<int64_t>(m.WParam))); }
 };
 

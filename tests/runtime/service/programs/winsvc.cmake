@@ -17,7 +17,7 @@ target_link_options(winsvc_tinysvc PRIVATE -municode -static)
 #   nolib        no library at all
 set(WINSVC_VARIANTS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/winsvc)
 tamreldbg_add_library(winsvc_dbg_nooptional OUTPUT_DIR ${WINSVC_VARIANTS}/nooptional VARIANT no-optional
-                      OMIT DebugChangeServiceConfig2)
+                      OMIT DebugChangeServiceConfig2 DebugRegisterServiceCtrlHandlerExW)
 tamreldbg_add_library(winsvc_dbg_nosendvalue OUTPUT_DIR ${WINSVC_VARIANTS}/nosendvalue VARIANT no-SendValue
                       OMIT SendValue)
 tamreldbg_add_library(winsvc_dbg_nofirst OUTPUT_DIR ${WINSVC_VARIANTS}/nofirst VARIANT no-first
