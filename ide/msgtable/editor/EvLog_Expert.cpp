@@ -65,11 +65,11 @@ TEvLogDocumentModule::TEvLogDocumentModule(TEvLogExpertModule& expert, TComPtr<I
     }
     // The notifier and the view each hold a reference: none of them may end the object while
     // the constructor runs.
-    AddReference();
+    ObjAddRef();
     _NotifierIndex = _Module->AddNotifier(this);
     _Document->AddView(this);
     _Viewing = true;
-    ReleaseReference();
+    ObjRelease();
     // A document taken over may carry another unit name than the one its source was made with.
     if (takenOver) RegenerateSource();
 }
