@@ -242,9 +242,19 @@ bool TIdeHostImpl::ShowEditorPage(int id, const std::wstring& caption) {
     return true;
 }
 
-bool TIdeHostImpl::CloseEditorWindow(int id) {
+bool TIdeHostImpl::CloseEditorWindow(int id, bool ask) {
     auto it = std::find_if(EditorWindows.begin(), EditorWindows.end(), [id](const auto& w) { return w->Id == id; });
     if (it == EditorWindows.end()) return false;
+    // Every frame may keep the window open (a question its user cancelled).
+    for (const TEditorPage& page : ask ? (*it)->Pages : std::vector<TEditorPage>()) {
+        auto* frame = dynamic_cast<TCustomFrame*>(page.Frame);
+        bool canClose = true;
+        if (frame) Guarded(*this, page.Caption, L"CloseQuery", [&] { canClose = frame->CloseQuery(); });
+        if (!canClose) {
+            Record(L"editorview", L"closewindow", {NumField(L"window", id), TextField(L"caption", page.Caption)}, L"refused");
+            return false;
+        }
+    }
     std::unique_ptr<TEditorWindow> window = std::move(*it);
     EditorWindows.erase(it);
     while (!window->Pages.empty()) ClosePage(*window, window->Pages.size() - 1);
@@ -257,7 +267,7 @@ void TIdeHostImpl::CloseEditorWindowsOf(const std::wstring& fileName) {
     std::vector<int> ids;
     for (const auto& w : EditorWindows)
         if (SameText(w->FileName, fileName)) ids.push_back(w->Id);
-    for (int id : ids) CloseEditorWindow(id);
+    for (int id : ids) CloseEditorWindow(id, false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -265,7 +275,7 @@ void TIdeHostImpl::CloseEditorWindowsOf(const std::wstring& fileName) {
 
 int TIdeHost::OpenEditorWindow(const std::wstring& fileName) { return FImpl->OpenEditorWindow(fileName); }
 bool TIdeHost::ShowEditorPage(int window, const std::wstring& caption) { return FImpl->ShowEditorPage(window, caption); }
-bool TIdeHost::CloseEditorWindow(int window) { return FImpl->CloseEditorWindow(window); }
+bool TIdeHost::CloseEditorWindow(int window) { return FImpl->CloseEditorWindow(window, true); }
 
 std::vector<std::wstring> TIdeHost::EditorPages(int window) const {
     std::vector<std::wstring> captions;

@@ -113,7 +113,7 @@ TIdeHostImpl::~TIdeHostImpl() {
     UnloadAll();
     // Wizards the embedding program added itself go with the environment.
     while (!Wizards.empty()) RemoveWizard(Wizards.front().Index);
-    while (!EditorWindows.empty()) CloseEditorWindow(EditorWindows.front()->Id);
+    while (!EditorWindows.empty()) CloseEditorWindow(EditorWindows.front()->Id, false);
     for (auto it = Modules.rbegin(); it != Modules.rend(); ++it)
         if (TIdeModuleState* m = ModuleState(it->Get())) m->Close();
     Modules.clear();

@@ -243,7 +243,8 @@ public:
     void UnregisterSubView(uintptr_t handle);
     int OpenEditorWindow(const std::wstring& fileName);
     bool ShowEditorPage(int window, const std::wstring& caption);
-    bool CloseEditorWindow(int window);
+    // Asking: each frame's CloseQuery may keep the window open; forced closes do not ask.
+    bool CloseEditorWindow(int window, bool ask);
     void CloseEditorWindowsOf(const std::wstring& fileName);
     TEditorWindow* FindEditorWindow(int id);
     std::vector<TIdeNotifierEntry> IdeNotifiers;

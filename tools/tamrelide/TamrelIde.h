@@ -198,7 +198,8 @@ public:
     bool ShowEditorPage(int window, const std::wstring& caption);
     // The frame of a page; null before the page was first shown.
     TComponent* EditorFrame(int window, const std::wstring& caption) const;
-    // Each page's view hears that its frame closes, the frames go, then the window.
+    // Each frame is asked whether the window may close (False: it stays, and so does everything
+    // in it); then each page's view hears that its frame closes, the frames go, then the window.
     bool CloseEditorWindow(int window);
     // The captions of the registered editor views; the number of IDE notifiers added.
     std::vector<std::wstring> EditorViews() const;

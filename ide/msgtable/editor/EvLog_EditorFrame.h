@@ -16,6 +16,10 @@ public:
     // Leaves the former document's views and joins the new one's.
     void SetDocument(TEvLogDocument* value);
     virtual void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
+    // The last frame of a modified document asks "Save changes to %s?": Yes writes the text and
+    // the library (the answer is whether both were written), No closes without them, Cancel
+    // keeps the window. Other frames, and frames of an unmodified document, close.
+    bool CloseQuery() override;
 
 private:
     // The document keeps counted references to its views; the frame is a component, so a small

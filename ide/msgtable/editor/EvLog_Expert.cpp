@@ -88,15 +88,17 @@ void TEvLogDocumentModule::Detach() {
     if (std::exchange(_Viewing, false)) _Document->RemoveView(this);
 }
 
-void TEvLogDocumentModule::SaveDocumentFiles() {
-    if (!_Module) return;
-    const std::wstring unitFile = _Module->GetFileName();
-    const std::wstring elp = ChangeFileExt(unitFile, L".elp");
-    const std::wstring library = ChangeFileExt(unitFile, L".dll");
+bool TEvLogDocumentModule::SaveDocumentFiles() {
+    const std::wstring base = _Module ? _Module->GetFileName() : _Document->FileName();
+    const std::wstring elp = ChangeFileExt(base, L".elp");
+    const std::wstring library = ChangeFileExt(base, L".dll");
     // The library is built beside the text without binding the document to it: the document
     // stays the ".elp" file, so that the next save writes the text again.
-    if (!_Document->SaveAs(elp)) ShowWriteFailure(elp);
-    if (!_Document->ExportLibrary(library)) ShowWriteFailure(library);
+    const bool text = _Document->SaveAs(elp);
+    if (!text) ShowWriteFailure(elp);
+    const bool built = _Document->ExportLibrary(library);
+    if (!built) ShowWriteFailure(library);
+    return text && built;
 }
 
 void TEvLogDocumentModule::RegenerateSource() {

@@ -40,7 +40,8 @@ public:
     void RemoveNotifier();
     // Writes the ".elp" file and the message library beside the unit. A file that cannot be
     // written is shown in an error box; the unit is saved all the same.
-    void SaveDocumentFiles();
+    // True when both were written. Without the module, the files lie beside the document's.
+    bool SaveDocumentFiles();
     // Makes the unit's buffer hold the generated source: one undoable edit, and none when the
     // texts differ only in leading or trailing blanks and line breaks.
     void RegenerateSource();

@@ -212,3 +212,39 @@ TEST_F(EvLogExpert, ClosingTheUnitTakesTheNotifierOffOnceAndTheExpertEndsCleanly
     expert.reset();
     EXPECT_TRUE(host.Faults().empty());
 }
+
+TEST_F(EvLogExpert, OnlyTheLastWindowOfAModifiedDocumentAsksAndItsAnswerDecides) {
+    struct TCase {
+        int Button;
+        bool Written;
+        bool Closed;
+    };
+    const TCase cases[] = {{IDYES, true, true}, {IDNO, false, true}, {IDCANCEL, false, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Button);
+        const std::wstring name = L"Close" + IntToStr(c.Button);
+        const std::wstring unit = OpenUnit(name, true);
+        const int first = host.OpenEditorWindow(unit);
+        const int last = host.OpenEditorWindow(unit);
+        ASSERT_TRUE(host.ShowEditorPage(first, PageCaption));
+        ASSERT_TRUE(host.ShowEditorPage(last, PageCaption));
+        // A version edit changes the document without a notice (the unit stays as it is).
+        TEvLogDocument& document = *static_cast<TEvLogEditorFrame*>(host.EditorFrame(last, PageCaption))->Document();
+        document.SetMajorVersion(7);
+
+        std::wstring asked;
+        host.AnswerDialog(L"Confirm", [&](const TModalWindow& box) {
+            asked = box.Text;
+            ClickDialogButton(box.Window, c.Button);
+        });
+        ASSERT_TRUE(host.CloseEditorWindow(first));
+        EXPECT_EQ(asked, L"");
+        EXPECT_EQ(host.CloseEditorWindow(last), c.Closed);
+        EXPECT_EQ(asked, L"Save changes to " + name + L".elp?");
+        EXPECT_EQ(ReadFile(InWork(name + L".elp")).find("MajorVersion=7") != std::string::npos, c.Written);
+        EXPECT_EQ(FileExists(InWork(name + L".dll")), c.Written);
+        EXPECT_EQ(host.EditorPages(last).size(), c.Closed ? 0u : 1u);
+        host.ClearDialogAnswers();
+    }
+    EXPECT_TRUE(host.Faults().empty());
+}
