@@ -249,21 +249,13 @@ void TEvLogExpertModule::ReleaseDocumentModules() {
 // ---------------------------------------------------------------------------------------------
 // Registration
 
-namespace {
-HMODULE LibraryModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&LibraryModule), &module);
-    return module;
-}
-} // namespace
-
 HRESULT RegisterExpertLibrary() {
     TRegKey key;
     LSTATUS rc = RegCreateKeyExW(HKEY_CURRENT_USER, ExpertsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                                  nullptr, key.Put(), nullptr);
     if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
-    const std::wstring path = GetModuleFileNameStr(LibraryModule());
+    // The image that carries the expert module: the add-in library, not the run-time DLL.
+    const std::wstring path = GetModuleFileNameStr(ModuleOfClass(TEvLogExpertModule::StaticClassInfo()));
     rc = RegSetValueExW(key.Get(), ExpertsValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
