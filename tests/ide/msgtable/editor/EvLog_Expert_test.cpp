@@ -248,3 +248,24 @@ TEST_F(EvLogExpert, OnlyTheLastWindowOfAModifiedDocumentAsksAndItsAnswerDecides)
     }
     EXPECT_TRUE(host.Faults().empty());
 }
+
+TEST_F(EvLogExpert, TheWholeOldTextGoesWhateverItsLengthAgainstTheReadersChunks) {
+    for (const size_t length : {size_t(4095), size_t(4096), size_t(4097), size_t(9000)}) {
+        SCOPED_TRACE(length);
+        const std::wstring name = L"Long" + IntToStr(static_cast<int>(length));
+        const std::wstring unit = OpenUnit(name, true);
+        host.OpenEditorWindow(unit);
+        TEvLogDocumentModule* module = expert->FindDocumentModuleByFileName(InWork(name + L".elp"));
+        ASSERT_NE(module, nullptr);
+        // The buffer is made exactly that long by an undoable writer of the environment's own.
+        TComPtr<IOTASourceEditor> editor = Supports<IOTASourceEditor>(module->Module()->GetCurrentEditor().Get());
+        {
+            TComPtr<IOTAEditWriter> writer = editor->CreateUndoableWriter();
+            writer->DeleteTo(static_cast<int32_t>(host.Buffer(unit).size()));
+            writer->Insert(std::string(length, 'x').c_str());
+        }
+        ASSERT_EQ(host.Buffer(unit).size(), length);
+        module->Document().AddBlock();
+        EXPECT_EQ(host.Buffer(unit), Generated(module->Document()));
+    }
+}
