@@ -149,6 +149,8 @@ class TAMREL_API TCustomFrame : public TWinControl {
 public:
     explicit TCustomFrame(TComponent* owner);
     void AfterConstruction() override;
+    // Asked before the window that holds the frame closes; False keeps it open.
+    virtual bool CloseQuery() { return true; }
 
 protected:
     void CreateParams(TCreateParams& params) override;

@@ -886,7 +886,9 @@ void ReadChild(const TObjectNode& node, TComponent* parent, TReadContext& ctx) {
     TComponent* root = ctx.Root;
     TComponent* child = node.Name.empty() ? nullptr : root->FindComponent(node.Name);
     try {
-        const TClassInfo& cls = FindClass(node.Class);
+        const TClassInfo* found = GetClassIn(node.Class, ModuleOfClass(root->ClassInfo()));
+        if (!found) throw EClassNotFound(L"Class %s not found", node.Class);
+        const TClassInfo& cls = *found;
         if (child && !child->InheritsFrom(cls)) throw EReadError(L"Component %s is not a %s", node.Name, node.Class);
         if (!child) {
             child = cls.CreateComponent(root);

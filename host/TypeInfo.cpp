@@ -273,6 +273,20 @@ const TClassInfo* GetClass(std::wstring_view name) {
     return it == classes.end() ? nullptr : it->second.back();
 }
 
+const TClassInfo* GetClassIn(std::wstring_view name, HMODULE module) {
+    std::vector<const TClassInfo*> candidates;
+    {
+        TClassRegistry::TGuard guard;
+        auto& classes = TClassRegistry::Entered();
+        auto it = classes.find(UpperCase(name));
+        if (it == classes.end() || it->second.empty()) return nullptr;
+        candidates = it->second;
+    }
+    for (auto c = candidates.rbegin(); c != candidates.rend(); ++c)
+        if (ModuleOfClass(**c) == module) return *c;
+    return candidates.back();
+}
+
 const TClassInfo& FindClass(std::wstring_view name) {
     const TClassInfo* c = GetClass(name);
     if (!c) throw EClassNotFound(L"Class %s not found", std::wstring(name));

@@ -234,6 +234,10 @@ TAMREL_API void UnRegisterClass(const TClassInfo& info);
 TAMREL_API const TClassInfo& FindClass(std::wstring_view name);
 // Null when the name is unknown.
 TAMREL_API const TClassInfo* GetClass(std::wstring_view name);
+// The class of that name that the image defines, else the one registered last; null when the
+// name is unknown. A stored form asks for its own image's classes first: two add-ins may carry
+// classes of one name, and a form must not end up with code of a library that can unload first.
+TAMREL_API const TClassInfo* GetClassIn(std::wstring_view name, HMODULE module);
 // The image (program or DLL) that defines the class: where its stored form lies.
 TAMREL_API HMODULE ModuleOfClass(const TClassInfo& info);
 

@@ -168,7 +168,8 @@ struct IOTAModuleNotifier : IOTANotifier {
 };
 TAMREL_INTERFACE_ID(IOTAModuleNotifier, IOTANotifier, 0x64A5918B, 0x03D8, 0x4BEC, 0x8A, 0x9A, 0x23, 0x9B, 0xC5, 0xE1, 0xC7, 0x61)
 
-TAMREL_ENUM(TOTAFileNotification, ofnFileOpening, ofnFileOpened, ofnFileClosing, ofnPackageInstalled,
+TAMREL_ENUM(TOTAFileNotification, ofnFileOpening, ofnFileOpened, ofnFileClosing, ofnDefaultDesktopLoad,
+            ofnDefaultDesktopSave, ofnProjectDesktopLoad, ofnProjectDesktopSave, ofnPackageInstalled,
             ofnPackageUninstalled, ofnActiveProjectChanged);
 
 struct IOTAIDENotifier : IOTANotifier {

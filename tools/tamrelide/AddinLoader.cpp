@@ -153,6 +153,23 @@ void TIdeHostImpl::RemoveLeftovers(HMODULE library, const std::wstring& path) {
                L"fault");
         RemoveWizard(index);
     }
+    std::vector<uintptr_t> views;
+    for (const TSubViewEntry& v : SubViews)
+        if (ObjectInLibrary(v.View.Get(), library)) views.push_back(v.Handle);
+    for (uintptr_t handle : views) {
+        Record(L"addin", L"leftover",
+               {TextField(L"path", path), TextField(L"kind", L"editor view"), NumField(L"handle", static_cast<int64_t>(handle))},
+               L"fault");
+        UnregisterSubView(handle);
+    }
+    std::vector<int32_t> notifiers;
+    for (const TIdeNotifierEntry& n : IdeNotifiers)
+        if (ObjectInLibrary(n.Notifier.Get(), library)) notifiers.push_back(n.Index);
+    for (int32_t index : notifiers) {
+        Record(L"addin", L"leftover", {TextField(L"path", path), TextField(L"kind", L"ide notifier"), NumField(L"index", index)},
+               L"fault");
+        RemoveIdeNotifier(index);
+    }
     for (const auto& m : std::vector<TComPtr<IOTAModule>>(Modules)) {
         TIdeModuleState* module = ModuleState(m.Get());
         if (!module) continue;

@@ -20,7 +20,7 @@ const wchar_t* KindName(TModalKind kind) {
 }
 
 std::wstring CaptionOf(const TModalWindow& dialog) {
-    if (dialog.Kind == TModalKind::mkForm)
+    if (dialog.Kind == TModalKind::mkForm || dialog.Kind == TModalKind::mkModelessForm)
         if (auto* form = dynamic_cast<TCustomForm*>(dialog.Form)) return form->Caption();
     return dialog.Caption;
 }
@@ -47,6 +47,8 @@ void Answer(const THostLink& link, const TModalWindow& dialog) {
     TIdeHost::TDialogAnswer answer;
     for (const auto& [c, a] : host->DialogAnswers)
         if (c == caption) answer = a;
+    // A modeless window needs no answer: it stays open until its owner closes it.
+    if (!answer && dialog.Kind == TModalKind::mkModelessForm) return;
     if (!answer) {
         host->Record(L"dialog", L"unanswered", {TextField(L"caption", caption), TextField(L"reason", L"cancelled")}, L"fault");
         Cancel(dialog);

@@ -103,6 +103,8 @@ TIdeHostImpl::TIdeHostImpl(TIdeHost::TOptions options)
     AddService(IidOf<IOTAModuleServices>(), NewModuleServices(Link));
     AddService(IidOf<IToolServices>(), MakeInterfaced<TToolServices, IUnknown>(Link));
     AddService(IidOf<IOTAActionServices>(), NewActionServices(Link));
+    AddService(IidOf<IOTAServices>(), NewNotifierServices(Link));
+    AddService(IidOf<IOTAEditorViewServices>(), NewEditorViewServices(Link));
     MakeAppBuilder();
     InstallDialogDriver();
 }
@@ -111,6 +113,7 @@ TIdeHostImpl::~TIdeHostImpl() {
     UnloadAll();
     // Wizards the embedding program added itself go with the environment.
     while (!Wizards.empty()) RemoveWizard(Wizards.front().Index);
+    while (!EditorWindows.empty()) CloseEditorWindow(EditorWindows.front()->Id, false);
     for (auto it = Modules.rbegin(); it != Modules.rend(); ++it)
         if (TIdeModuleState* m = ModuleState(it->Get())) m->Close();
     Modules.clear();
@@ -138,7 +141,11 @@ TIdeModuleState* TIdeHostImpl::FindModule(const std::wstring& fileName) const {
     return nullptr;
 }
 
-void TIdeHostImpl::Open(TComPtr<IOTAModule> module) { Modules.push_back(std::move(module)); }
+void TIdeHostImpl::Open(TComPtr<IOTAModule> module) {
+    const std::wstring fileName = module->GetFileName();
+    Modules.push_back(std::move(module));
+    NotifyFile(ofnFileOpened, fileName);
+}
 
 void TIdeHostImpl::Forget(TIdeModuleState& module) {
     // Keep the module alive until it is out of every list.

@@ -98,6 +98,8 @@ bool TIdeModuleState::CloseForced() {
     if (!host) return false;
     host->Record(L"module", L"close", {TextField(L"file", FileName)}, L"ok");
     TComPtr<IOTAModule> keep(Module());
+    host->NotifyFile(ofnFileClosing, FileName);
+    host->CloseEditorWindowsOf(FileName);
     host->Forget(*this);
     Close();
     return true;

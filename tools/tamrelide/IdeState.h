@@ -17,6 +17,7 @@
 
 namespace tamrel {
 
+class TForm;
 class TIdeHostImpl;
 struct TDesignState;
 using THostLink = std::shared_ptr<TIdeHostImpl*>;
@@ -213,7 +214,48 @@ public:
     void RemoveMenuLeftovers(const std::wstring& path);
     TComponent* AppBuilder = nullptr;
 
+    // IDE notifiers, editor views and editor windows (EditorViews.cpp).
+    struct TIdeNotifierEntry {
+        int32_t Index;
+        TComPtr<IOTAIDENotifier> Notifier;
+    };
+    struct TSubViewEntry {
+        uintptr_t Handle;
+        TComPtr<INTACustomEditorSubView> View;
+        std::wstring Caption;
+    };
+    struct TEditorPage {
+        TComPtr<INTACustomEditorSubView> View;
+        std::wstring Caption;
+        TComPtr<IUnknown> Context;
+        TComponent* Frame = nullptr; // owned by the window's form
+    };
+    struct TEditorWindow {
+        int Id = 0;
+        std::wstring FileName;
+        TForm* Form = nullptr; // made with the first frame
+        std::vector<TEditorPage> Pages;
+        int Active = -1; // the page shown; -1: the source
+    };
+    void RemoveIdeNotifier(int32_t index);
+    // Tells every notifier; false when one of them cancelled.
+    bool NotifyFile(TOTAFileNotification kind, const std::wstring& fileName);
+    void UnregisterSubView(uintptr_t handle);
+    int OpenEditorWindow(const std::wstring& fileName);
+    bool ShowEditorPage(int window, const std::wstring& caption);
+    // Asking: each frame's CloseQuery may keep the window open; forced closes do not ask.
+    bool CloseEditorWindow(int window, bool ask);
+    void CloseEditorWindowsOf(const std::wstring& fileName);
+    TEditorWindow* FindEditorWindow(int id);
+    std::vector<TIdeNotifierEntry> IdeNotifiers;
+    int32_t NextIdeNotifier = 0;
+    std::vector<TSubViewEntry> SubViews;
+    uintptr_t NextSubView = 1;
+    std::vector<std::unique_ptr<TEditorWindow>> EditorWindows;
+    int NextEditorWindow = 1;
+
 private:
+    void ClosePage(TEditorWindow& window, size_t index);
     void UnloadLibrary(size_t index);
     void RemoveLeftovers(HMODULE library, const std::wstring& path);
     void CloseDesignersOf(HMODULE library, const std::wstring& path);
@@ -226,6 +268,8 @@ TIdeHostImpl* CurrentHost();
 TComPtr<IUnknown> NewWizardServices(const THostLink& host);
 TComPtr<IUnknown> NewModuleServices(const THostLink& host);
 TComPtr<IUnknown> NewActionServices(const THostLink& host);
+TComPtr<IUnknown> NewNotifierServices(const THostLink& host);
+TComPtr<IUnknown> NewEditorViewServices(const THostLink& host);
 
 // Whether a polymorphic object's code lies in a library's image: how leftovers of a library are
 // found.

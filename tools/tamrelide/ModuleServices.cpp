@@ -65,6 +65,8 @@ void CheckNotOpen(TIdeHostImpl& host, const std::wstring& fileName) {
 // registry, named with or without its T; else one of the environment's own ancestors. Null for
 // an ancestor whose units have no designer (automation objects are code only).
 const TClassInfo* AncestorClass(const TIdeHostImpl& host, const std::wstring& ancestor) {
+    // No ancestor: nothing to design, the module is a plain unit.
+    if (ancestor.empty()) return nullptr;
     for (const std::wstring& name : {L"T" + ancestor, ancestor}) {
         for (const auto& [cls, kind] : host.CustomModules)
             if (SameText(cls->Name(), name)) return cls;
@@ -129,7 +131,7 @@ TComPtr<IOTAModule> CreateUnit(TIdeHostImpl& host, IOTAModuleCreator& creator) {
     const std::wstring formName = Ask(host, L"GetFormName", [&] { return creator.GetFormName(); });
     Ask(host, L"GetMainForm", [&] { return creator.GetMainForm(); });
     Ask(host, L"GetShowForm", [&] { return creator.GetShowForm(); });
-    Ask(host, L"GetShowSource", [&] { return creator.GetShowSource(); });
+    const bool showSource = Ask(host, L"GetShowSource", [&] { return creator.GetShowSource(); });
 
     const std::wstring path =
         implFile.empty() ? host.FileInWorkFolder(host.NewUnitIdent(L"Unit") + L".pas") : FullFileName(host, implFile);
@@ -172,6 +174,8 @@ TComPtr<IOTAModule> CreateUnit(TIdeHostImpl& host, IOTAModuleCreator& creator) {
         TComPtr<IOTAFormEditor> formEditor = unit->GetModuleFileEditor(1).As<IOTAFormEditor>();
         Ask(host, L"FormCreated", [&] { creator.FormCreated(formEditor.Get()); });
     }
+    // The source is shown in an editor window, whose pages the editor views are asked about.
+    if (showSource && !host.SubViews.empty()) host.OpenEditorWindow(path);
     return TComPtr<IOTAModule>(unit.Get());
 }
 

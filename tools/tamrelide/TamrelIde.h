@@ -186,6 +186,28 @@ public:
                            const std::wstring& property, const std::wstring& value = {},
                            const std::wstring& editorClass = {});
 
+    // Editor windows. A window on an open module gets a page for every registered editor view
+    // that handles the module (asked in the order of their priorities); answers the window's
+    // number, 0 when the file is not open. A unit made by a creator that asks to show its source
+    // gets a window too while editor views are registered.
+    int OpenEditorWindow(const std::wstring& fileName);
+    std::vector<std::wstring> EditorPages(int window) const;
+    // Shows a page: the first time, its frame is made (owned by the window's form) and the view
+    // told of it; then the page shown before is hidden and the view displays this one. False
+    // when the window has no such page.
+    bool ShowEditorPage(int window, const std::wstring& caption);
+    // The frame of a page; null before the page was first shown.
+    TComponent* EditorFrame(int window, const std::wstring& caption) const;
+    // Each frame is asked whether the window may close (False: it stays, and so does everything
+    // in it); then each page's view hears that its frame closes, the frames go, then the window.
+    bool CloseEditorWindow(int window);
+    // The captions of the registered editor views; the number of IDE notifiers added.
+    std::vector<std::wstring> EditorViews() const;
+    int IdeNotifierCount() const;
+    // Closes a module as the user would (notifiers hear of the closing file, its windows go);
+    // false when it is not open.
+    bool CloseModule(const std::wstring& fileName);
+
     std::vector<TIdeRecord> Records() const;
     std::vector<TIdeRecord> Faults() const;
     void ClearRecords();

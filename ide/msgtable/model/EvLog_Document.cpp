@@ -284,6 +284,14 @@ bool TEvLogDocument::SaveAs(const std::wstring& fileName) {
     return result;
 }
 
+bool TEvLogDocument::ExportLibrary(const std::wstring& fileName) {
+    try {
+        return BuildLibrary(fileName);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool TEvLogDocument::BuildProject() {
     if (!FileExists(FFileName) && !Save()) return false;
     try {

@@ -113,6 +113,8 @@ public:
 
     TMessageTable& MessageTable() { return FMessageTable; }
     const std::wstring& FileName() const { return FFileName; }
+    // Binds the document to another file; nothing is read or written.
+    void SetFileName(const std::wstring& value) { FFileName = value; }
     std::wstring ShortFileName() const;
     bool Modified() const { return FModified; }
     void SetModified(bool value) { FModified = value; }
@@ -147,6 +149,9 @@ public:
     // By extension: .ELP, .RES or .DLL; others show an error box. On success the document takes
     // the name and is no longer modified.
     bool SaveAs(const std::wstring& fileName);
+    // Builds the message library under that name and leaves the document as it is: its file name
+    // and its modified state stay. False when the build fails.
+    bool ExportLibrary(const std::wstring& fileName);
     // Saves the document first when its file does not exist, then builds the message library
     // beside it; a failing build is shown in an error box.
     bool BuildProject();

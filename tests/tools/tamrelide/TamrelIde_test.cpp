@@ -94,8 +94,10 @@ TEST(IdeHost, NothingIsAvailableWithoutAnEnvironment) {
         EXPECT_TRUE(IdeService<IOTAModuleServices>());
         EXPECT_TRUE(IdeService<IOTAWizardServices>());
         EXPECT_NE(nullptr, ToolServices());
+        EXPECT_TRUE(IdeService<IOTAEditorViewServices>());
+        EXPECT_TRUE(IdeService<IOTAServices>());
         // A service the environment does not offer is a failed query, not an error.
-        EXPECT_FALSE(IdeService<IOTAEditorViewServices>());
+        EXPECT_FALSE(IdeService<IOTAEditorContent>());
         EXPECT_TRUE(host.PaletteComponents(L"Nowhere").empty());
         EXPECT_THROW(TIdeHost second, EInvalidOperation);
     }
