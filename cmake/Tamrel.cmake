@@ -36,19 +36,31 @@ function(tamrel_split_debug_info target)
         VERBATIM)
 endfunction()
 
-# tamrel_add_test(NAME <name> COMMAND <target> [ARGS ...] [TIMEOUT s] [LOCK] [LABELS ...])
+# tamrel_add_test(NAME <name> COMMAND <target> [ARGS ...] [TIMEOUT s] [LOCK] [DESKTOP]
+#                 [RESOURCES name...] [LABELS ...])
 # Registers a ctest entry run under the cross-compiling emulator. LOCK marks tests that start
-# services: Wine's service manager serialises starts, so these never run side by side.
+# services: Wine's service manager serialises starts, so these never run side by side. DESKTOP
+# marks tests that show windows on the shared display: keys and clicks given as a person gives
+# them go to the window in front, and a window of another test program brought to the front
+# would take them, so these never run side by side either. RESOURCES names further locks (a
+# registry key that several programs write).
 function(tamrel_add_test)
-    cmake_parse_arguments(T "LOCK" "NAME;COMMAND;TIMEOUT" "ARGS;LABELS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(T "LOCK;DESKTOP" "NAME;COMMAND;TIMEOUT" "ARGS;LABELS;ENVIRONMENT;RESOURCES" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
     add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} ${T_ARGS}
              WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    set(locks ${T_RESOURCES})
     if(T_LOCK)
-        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK wine_services)
+        list(APPEND locks wine_services)
+    endif()
+    if(T_DESKTOP)
+        list(APPEND locks desktop)
+    endif()
+    if(locks)
+        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${locks}")
     endif()
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
