@@ -73,4 +73,14 @@ void TAction::SetImageIndex(int32_t value) {
 
 bool TAction::Execute() { return FEnabled && TBasicAction::Execute(); }
 
+void TActionClient::LinkAction(TBasicAction*& Slot, TBasicAction* Value) {
+    if (Value == Slot) return;
+    if (Slot) Slot->UnRegisterClient(this);
+    Slot = Value;
+    if (Slot) {
+        Slot->RegisterClient(this);
+        ActionChanged(Slot);
+    }
+}
+
 } // namespace tamrel

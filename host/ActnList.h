@@ -19,6 +19,11 @@ public:
     virtual ~TActionClient() = default;
     // The action changed (or goes: then Action is null afterwards).
     virtual void ActionChanged(TBasicAction* action) = 0;
+
+protected:
+    // Links the client to Value in place of the action held in Slot: leaves the old one's
+    // clients, joins the new one's and takes its state.
+    void LinkAction(TBasicAction*& Slot, TBasicAction* Value);
 };
 
 class TAMREL_API TBasicAction : public TComponent {

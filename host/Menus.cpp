@@ -86,13 +86,7 @@ void TMenuItem::SetRadioItem(bool Value) {
 }
 
 void TMenuItem::SetAction(TBasicAction* Value) {
-    if (Value == FAction) return;
-    if (FAction) FAction->UnRegisterClient(this);
-    FAction = Value;
-    if (FAction) {
-        FAction->RegisterClient(this);
-        ActionChanged(FAction);
-    }
+    LinkAction(FAction, Value);
 }
 
 void TMenuItem::ActionChanged(TBasicAction* Action) {

@@ -29,13 +29,7 @@ void TSpeedButton::SetFlat(bool value) {
 }
 
 void TSpeedButton::SetAction(TBasicAction* value) {
-    if (value == FAction) return;
-    if (FAction) FAction->UnRegisterClient(this);
-    FAction = value;
-    if (FAction) {
-        FAction->RegisterClient(this);
-        ActionChanged(FAction);
-    }
+    LinkAction(FAction, value);
 }
 
 void TSpeedButton::ActionChanged(TBasicAction* action) {

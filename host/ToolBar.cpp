@@ -124,13 +124,7 @@ void TToolButton::SetImageIndex(int32_t value) {
 }
 
 void TToolButton::SetAction(TBasicAction* value) {
-    if (value == FAction) return;
-    if (FAction) FAction->UnRegisterClient(this);
-    FAction = value;
-    if (FAction) {
-        FAction->RegisterClient(this);
-        ActionChanged(FAction);
-    }
+    LinkAction(FAction, value);
 }
 
 void TToolButton::ActionChanged(TBasicAction* action) {
