@@ -187,4 +187,6 @@ bool TrkExplicitAccessDialog::Execute() {
     return true;
 }
 
+void Tamrel_ExplicitAccessDialog_DoRegster() { RegisterComponents(L"Tamrel", {&TrkExplicitAccessDialog::StaticClassInfo()}); }
+
 } // namespace tamrel

@@ -96,4 +96,7 @@ private:
     std::unique_ptr<TrkSidCenter, TFreeComponent> FSidCenter;
 };
 
+// Puts the dialog component on the palette page "Tamrel"; the add-in's start-up calls it.
+TAMREL_API void Tamrel_ExplicitAccessDialog_DoRegster();
+
 } // namespace tamrel

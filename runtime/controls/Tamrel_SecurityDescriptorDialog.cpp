@@ -307,4 +307,6 @@ bool TrkSecurityDescriptorDialog::Execute() {
     return true;
 }
 
+void Tamrel_SecurityDescriptorDialog_DoRegister() { RegisterComponents(L"Tamrel", {&TrkSecurityDescriptorDialog::StaticClassInfo()}); }
+
 } // namespace tamrel

@@ -145,4 +145,7 @@ TAMREL_API void RestrictAccessMasks(TrkAccessMasks* Masks, uint32_t Limit);
 // Leaves used only the bits that Limit holds.
 TAMREL_API void RestrictAccessBits(TrkAccessBits* Bits, uint32_t Limit);
 
+// Puts the dialog component on the palette page "Tamrel"; the add-in's start-up calls it.
+TAMREL_API void Tamrel_SecurityDescriptorDialog_DoRegister();
+
 } // namespace tamrel

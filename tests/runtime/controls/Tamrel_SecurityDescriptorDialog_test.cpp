@@ -258,3 +258,22 @@ TEST_F(SecurityDescriptorDialogTest, DenyRowAddedEntryDeletedByKeyAndOwnerChosen
 }
 
 } // namespace
+
+// Both dialog components go on the palette page "Tamrel", one call each.
+namespace {
+std::vector<std::pair<std::wstring, std::wstring>> gPalette;
+void RecordPalette(const std::wstring& page, const std::vector<const TClassInfo*>& classes) {
+    for (const TClassInfo* c : classes) gPalette.emplace_back(page, c->Name());
+}
+} // namespace
+
+TEST(DialogRegistration, EachDialogGoesOnThePalettePageTamrel) {
+    gPalette.clear();
+    TRegisterComponentsProc before = SetRegisterComponentsProc(&RecordPalette);
+    Tamrel_ExplicitAccessDialog_DoRegster();
+    Tamrel_SecurityDescriptorDialog_DoRegister();
+    SetRegisterComponentsProc(before);
+    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+        {L"Tamrel", L"TrkExplicitAccessDialog"}, {L"Tamrel", L"TrkSecurityDescriptorDialog"}};
+    EXPECT_EQ(gPalette, expected);
+}
