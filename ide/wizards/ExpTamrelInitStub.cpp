@@ -1,0 +1,3 @@
+#include "ide/wizards/ExpTamrelInitStub.h"
+
+extern "C" void InitTamrelExperts() {}
