@@ -12,6 +12,7 @@
 // be written. Each failure says why on stderr.
 #include "host/SysUtils.h"
 #include "tools/tamreltools/ToolsLog.h"
+#include "tools/tamreltools/TypeLibraryFile.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -181,7 +182,8 @@ int wmain() {
     if (libraryPath.empty()) return Fail(1, L"usage: tlibimp [-P] [-d<folder>] <type library>");
 
     ITypeLib* library = nullptr;
-    if (FAILED(LoadTypeLibEx(libraryPath.c_str(), REGKIND_NONE, &library)))
+    // A library cut short may take the system's loader down with it: it is refused first.
+    if (!WholeTypeLibraryFile(libraryPath) || FAILED(LoadTypeLibEx(libraryPath.c_str(), REGKIND_NONE, &library)))
         return Fail(2, L"cannot read the type library " + libraryPath);
     TLIBATTR* attr = nullptr;
     std::vector<TType> types;

@@ -40,6 +40,24 @@ std::string IconFile33() {
     return bytes;
 }
 
+// An .ico file the system makes an icon of: one 16 by 16 image of 32 bits, opaque.
+std::string IconFile16() {
+    const uint32_t imageBytes = 40 + 16 * 16 * 4 + 16 * 4;
+    std::string bytes("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14);
+    auto u32 = [&bytes](uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto u16 = [&bytes](uint32_t v) {
+        bytes += static_cast<char>(v & 0xFF);
+        bytes += static_cast<char>((v >> 8) & 0xFF);
+    };
+    u32(imageBytes), u32(22);
+    u32(40), u32(16), u32(32), u16(1), u16(32), u32(0), u32(16 * 16 * 4 + 16 * 4), u32(0), u32(0), u32(0), u32(0);
+    for (int i = 0; i < 16 * 16; ++i) u32(0xFF2060A0);
+    bytes.append(16 * 4, '\0');
+    return bytes;
+}
+
 } // namespace
 
 TEST(WQExpert, WizardAnswersAreReadFromTheExpertAtEachCall) {
@@ -95,6 +113,53 @@ TEST(WQExpert, WizardAnswersAreReadFromTheExpertAtEachCall) {
     EXPECT_EQ(L"", wizard->GetName());
     wizard->Execute();
     EXPECT_EQ(1, executed.Count);
+}
+
+TEST(WQExpert, TheWizardAnswersEveryRepositoryInterface) {
+    TDataModule* module = Create<TDataModule>(nullptr);
+    auto* expert = Create<TWQExpert>(module);
+    IOTAWizard* wizard = expert->Wizard();
+    EXPECT_TRUE(Supports<IOTANotifier>(wizard));
+    EXPECT_TRUE(Supports<IOTARepositoryWizard>(wizard));
+    EXPECT_TRUE(Supports<IOTAFormWizard>(wizard));
+    EXPECT_TRUE(Supports<IOTAProjectWizard>(wizard));
+    EXPECT_TRUE(Supports<IOTAMenuWizard>(wizard));
+    // The notifier's four calls do nothing, also to the expert's state.
+    wizard->AfterSave();
+    wizard->BeforeSave();
+    wizard->Modified();
+    wizard->Destroyed();
+    EXPECT_FALSE(expert->IsUnloaded());
+    Free(module);
+}
+
+// The environment owns the icon handle it was given: it outlives the expert. Each call gives
+// the handle the icon holds then, a new one made from its bytes.
+TEST(WQAdvancedExpert, GlyphHandleIsGivenAwayToTheEnvironment) {
+    TDataModule* module = Create<TDataModule>(nullptr);
+    auto* expert = Create<TWQAdvancedExpert>(module);
+    TComPtr<IOTARepositoryWizard> wizard = Supports<IOTARepositoryWizard>(expert->Wizard());
+    EXPECT_EQ(nullptr, wizard->GetGlyph()); // an empty icon has no handle
+    TMemoryStream stream;
+    const std::string bytes = IconFile16();
+    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    stream.SetPosition(0);
+    TIcon icon;
+    icon.LoadFromStream(stream);
+    expert->SetGlyph(&icon);
+    const HICON first = wizard->GetGlyph();
+    ASSERT_NE(nullptr, first);
+    const HICON second = wizard->GetGlyph();
+    ASSERT_NE(nullptr, second);
+    EXPECT_NE(first, second);
+    Free(module);
+    for (HICON given : {first, second}) {
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(given, &info)) << "the expert destroyed a handle it had given away";
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        EXPECT_TRUE(DestroyIcon(given));
+    }
 }
 
 TEST(WQExpert, LoadValidatesThenRegistersAndRemovesOnceOnly) {

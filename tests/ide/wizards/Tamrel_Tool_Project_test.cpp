@@ -114,7 +114,7 @@ TEST(ProjectTools, UnitLineGoesBeforeTheSemicolonThatEndsTheUsesClause) {
 }
 
 // Random and mutated sources: never a crash; the text stays as it was (or raises), or it is the
-// original with the two insertions at the end of its uses clause.
+// original with the two insertions at the end of its uses clause; a unit line likewise.
 TEST(ProjectTools, SweepOfRandomAndMutatedSourcesGivesTheTextTheErrorOrTheInsertions) {
     std::mt19937 random(20261209);
     const std::string pieces[] = {"program", "library", "Project1", "project1", "uses", " ", ";", ",", "{", "}", "(*", "*)",
@@ -122,7 +122,7 @@ TEST(ProjectTools, SweepOfRandomAndMutatedSourcesGivesTheTextTheErrorOrTheInsert
                                   "\xE9", "$", "\"", "Project2"};
     const std::string seeds[] = {"program Project1;\r\nuses\r\n  Forms;\r\nbegin\r\nend.\r\n",
                                  "library Project1; uses ComServ, A in 'a.pas'; exports X; begin end."};
-    int inserted = 0, unchanged = 0, raised = 0;
+    int inserted = 0, unchanged = 0, raised = 0, unitAdded = 0;
     for (int i = 0; i < 20000; ++i) {
         std::string source;
         if (i % 2 == 0) {
@@ -152,24 +152,54 @@ TEST(ProjectTools, SweepOfRandomAndMutatedSourcesGivesTheTextTheErrorOrTheInsert
             EXPECT_EQ(source, text.substr(0, at) + ";" + text.substr(at + Added.size())) << i;
             ++inserted;
         }
+        // A unit line: the text as it was, or the line once more before the uses clause's end.
+        std::string withUnit = source;
+        const std::string line = ",\r\n  Unit2 in 'Unit2.pas'";
+        try {
+            if (AddUnitToSourceUses(withUnit, "  Unit2 in 'Unit2.pas'")) {
+                const size_t at = withUnit.find(line);
+                ASSERT_NE(std::string::npos, at) << i;
+                EXPECT_EQ(source, withUnit.substr(0, at) + withUnit.substr(at + line.size())) << i;
+                EXPECT_EQ(';', withUnit[at + line.size()]) << i;
+                ++unitAdded;
+            } else {
+                EXPECT_EQ(source, withUnit) << i;
+            }
+        } catch (const Exception& e) {
+            EXPECT_EQ(L"Invalid string", e.Message()) << i;
+            EXPECT_EQ(source, withUnit) << i;
+        }
     }
     // The sweep reaches all three outcomes.
     EXPECT_GT(inserted, 100);
     EXPECT_GT(unchanged, 100);
     EXPECT_GT(raised, 100);
+    EXPECT_GT(unitAdded, 100);
 }
 
 TEST(ProjectTools, ProjectSourceIsReadByteExactWhateverItsLength) {
     EXPECT_EQ("", ReadProjectSource()); // no environment
     TIdeHost host;
     EXPECT_EQ("", ReadProjectSource()); // no project
-    for (const std::wstring& text : {std::wstring(9, L'a'), std::wstring(10, L'b'), std::wstring(11, L'c'),
-                                     std::wstring(4099, L'd') + L"\u00e9", std::wstring(L"ab\0cd efgh ijkl", 15)}) {
-        TProjectSource source{text};
+    // Lengths around the reader's chunk of 10 bytes and past a page; a NUL inside; a byte above
+    // 127 ("\xE9": the ANSI code page of the prefix is 1252).
+    const struct {
+        std::wstring Text;
+        std::string Bytes;
+    } cases[] = {
+        {std::wstring(9, L'a'), std::string(9, 'a')},
+        {std::wstring(10, L'b'), std::string(10, 'b')},
+        {std::wstring(11, L'c'), std::string(11, 'c')},
+        {std::wstring(4098, L'd') + L"\u00e9", std::string(4098, 'd') + "\xE9"},
+        {std::wstring(L"ab\0cd efgh ijkl", 15), std::string("ab\0cd efgh ijkl", 15)},
+        {std::wstring(L"0123456789\0", 11), std::string("0123456789\0", 11)},
+    };
+    for (const auto& c : cases) {
+        TProjectSource source{c.Text};
         const std::wstring project = MakeProject(source);
         ASSERT_FALSE(project.empty());
-        const std::string buffer = host.Buffer(project);
-        EXPECT_EQ(buffer, ReadProjectSource()) << buffer.size() << " bytes";
+        ASSERT_EQ(c.Bytes, host.Buffer(project)) << "the stand-in's buffer of " << c.Bytes.size() << " bytes";
+        EXPECT_EQ(c.Bytes, ReadProjectSource()) << c.Bytes.size() << " bytes";
         IdeService<IOTAModuleServices>()->FindModule(project)->CloseModule(true);
     }
 }
@@ -313,6 +343,36 @@ TEST(ToolsLibrary, ClassesAddedOneAfterAnotherKeepEveryGuidAndADuplicateLeavesTh
     SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", nullptr);
 }
 
+// Libraries cut short anywhere: the tools leave the file as it is, the importer refuses it
+// (exit code 2) instead of going down with the system's loader.
+TEST(ToolsLibrary, TruncatedLibrariesLeaveTheFileUnchanged) {
+    TIdeHost host; // for its fresh work folder
+    const std::wstring whole = host.WorkFolder() + L"\\Whole.tlb";
+    CreateNewTypeLibrary(WideToAnsi(whole).c_str());
+    DuplicateTypeLibraryAndAddNewObject(WideToAnsi(whole).c_str(), "Foo", 1, 0, AutoObjectLibraryId);
+    DuplicateTypeLibraryAndAddNewObject(WideToAnsi(whole).c_str(), "Bar", 0, 0, RemoteDataModuleLibraryId);
+    const std::string bytes = ReadFileBytes(whole);
+    ASSERT_EQ(5u, ReadTypeLibrary(whole).size());
+    std::mt19937 random(7121);
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n < bytes.size(); n += 1 + bytes.size() / 200) lengths.push_back(n);
+    for (int i = 0; i < 200; ++i) lengths.push_back(random() % bytes.size());
+    lengths.push_back(bytes.size() - 1);
+    const std::wstring cut = host.WorkFolder() + L"\\Cut.tlb";
+    for (size_t n : lengths) {
+        const std::string part = bytes.substr(0, n);
+        WriteFileBytes(cut, part);
+        DuplicateTypeLibraryAndAddNewObject(WideToAnsi(cut).c_str(), "Qux", 1, 0, AutoObjectLibraryId);
+        ASSERT_EQ(part, ReadFileBytes(cut)) << "cut at " << n << " of " << bytes.size();
+    }
+    for (size_t n : {size_t(0), size_t(0x54), bytes.size() / 2, bytes.size() - 1}) {
+        WriteFileBytes(cut, bytes.substr(0, n));
+        const TProcessResult r = RunProcess(ProgramPath(L"tlibimp.exe") + L" -P \"-d" + host.WorkFolder() + L"\" \"" + cut + L"\"");
+        EXPECT_EQ(2u, r.ExitCode) << "cut at " << n << ": " << r.Err;
+    }
+    EXPECT_FALSE(FileExists(host.WorkFolder() + L"\\Whole_TLB.pas"));
+}
+
 namespace {
 
 // The GUID texts a unit declares, as "NAME=GUID" in order.
@@ -446,4 +506,36 @@ TEST(ProjectTools, ALibraryOpenWithChangesIsSavedBeforeItIsClosed) {
     CloseFileInIde(path);
     EXPECT_EQ("new old", ReadFileBytes(path));
     EXPECT_FALSE(IdeService<IOTAModuleServices>()->FindModule(path));
+}
+
+// The type library open in the environment holds a class more than its file: the round saves
+// it first, so the new library holds that class as well as the one added.
+TEST(ProjectTools, TheSavedStateOfAnOpenLibraryReachesTheNewLibrary) {
+    TIdeHost host;
+    TBoxes boxes(host);
+    const std::wstring library = host.WorkFolder() + L"\\Project1.tlb";
+    const std::wstring edited = host.WorkFolder() + L"\\Edited.tlb";
+    for (const std::wstring& path : {library, edited}) {
+        CreateNewTypeLibrary(WideToAnsi(path).c_str());
+        DuplicateTypeLibraryAndAddNewObject(WideToAnsi(path).c_str(), "Foo", 0, 0, AutoObjectLibraryId);
+    }
+    DuplicateTypeLibraryAndAddNewObject(WideToAnsi(edited).c_str(), "Bar", 0, 0, AutoObjectLibraryId);
+    ASSERT_TRUE(host.OpenFile(library));
+    {
+        const std::string bytes = ReadFileBytes(edited);
+        TComPtr<IStream> stream;
+        ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
+        ULONG written = 0;
+        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+        TComPtr<IOTAModule> module = IdeService<IOTAModuleServices>()->FindModule(library);
+        module->GetModuleFileEditor(0).As<IOTAEditorContent>()->SetContent(stream.Get());
+    }
+    ASSERT_TRUE(host.Modified(library));
+    AddObjectToTypeLibrary(WideToAnsi(library), "Baz", false, false, AutoObjectLibraryId);
+    EXPECT_TRUE(boxes.Texts.empty()) << boxes.Texts.front();
+    std::vector<std::wstring> classes;
+    for (const TTypeView& type : ReadTypeLibrary(library))
+        if (type.Kind == TKIND_COCLASS) classes.push_back(type.Name);
+    EXPECT_EQ((std::vector<std::wstring>{L"Foo", L"Bar", L"Baz"}), classes);
+    EXPECT_TRUE(host.Faults().empty());
 }

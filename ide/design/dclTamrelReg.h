@@ -1,0 +1,8 @@
+// The design-time package tamreldsgn: the environment loads it and calls Register once, which
+// puts the library's components on the palette page "Tamrel" and starts the add-in library
+// tamrelwiz (its wizards, property editors and the two dialog components).
+#pragma once
+
+// Exported undecorated (stdcall, no arguments). Catches nothing: a registration the environment
+// refuses, or a failure of the add-in library's entry, reaches the environment's package loader.
+extern "C" void __stdcall Register();
