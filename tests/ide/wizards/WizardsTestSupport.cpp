@@ -1,0 +1,126 @@
+#include "tests/ide/wizards/WizardsTestSupport.h"
+
+#include "tests/support/TestSupport.h"
+
+#include "host/Controls.h"
+#include "host/StdCtrls.h"
+#include "host/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace tamrel::test {
+
+namespace {
+
+std::wstring NewFolderWithABlank() {
+    static std::atomic<int> counter{0};
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    for (;;) {
+        const std::wstring folder = std::wstring(temp) + L"wizards work " + std::to_wstring(GetCurrentProcessId()) +
+                                    L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    }
+}
+
+} // namespace
+
+TWizardsIde::TWizardsIde() : TWizardsIde(TOptions{}) {}
+
+TWizardsIde::TWizardsIde(TOptions options) {
+    TIdeHost::TOptions host;
+    host.WorkFolder = NewFolderWithABlank();
+    host.AppBuilder = options.AppBuilder;
+    host.ProposeClassNames = options.ProposeClassNames;
+    FHost = std::make_unique<TIdeHost>(host);
+    FLog = FHost->WorkFolder() + L"\\tools.log";
+    SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", FLog.c_str());
+    FPackage = BinDir() + (options.NoFinalize ? L"probe_wizards_package_nofinalize.dll" : L"probe_wizards_package.dll");
+    FLoaded = FHost->LoadPackage(FPackage);
+    EXPECT_TRUE(FLoaded);
+}
+
+TWizardsIde::~TWizardsIde() {
+    if (FLoaded) FHost->Unload(FPackage);
+    SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", nullptr);
+    FHost.reset();
+}
+
+const std::wstring& TWizardsIde::Folder() const { return FHost->WorkFolder(); }
+
+std::vector<std::string> TWizardsIde::ToolsLog() const { return SplitLines(ReadFileBytes(FLog)); }
+
+void TWizardsIde::Run(const std::wstring& wizard) {
+    const TWizardRun run = FHost->RunWizard(wizard);
+    EXPECT_TRUE(run.Found) << ToUtf8(wizard);
+    EXPECT_TRUE(run.Succeeded) << ToUtf8(wizard) << ": " << ToUtf8(run.Error);
+}
+
+std::wstring TWizardsIde::NewProject() {
+    Run(L"NT Service Application");
+    TComPtr<IOTAModuleServices> modules = IdeService<IOTAModuleServices>();
+    for (int32_t i = 0; modules && i < modules->GetModuleCount(); ++i)
+        if (auto group = modules->GetModule(i).As<IOTAProjectGroup>())
+            if (auto project = group->GetActiveProject()) return project->GetFileName();
+    ADD_FAILURE() << "no active project";
+    return {};
+}
+
+std::vector<std::wstring> TWizardsIde::Files() const {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((Folder() + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L".." && name != L"tools.log") files.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void Press(TWinControl* button) {
+    ASSERT_NE(nullptr, button);
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+}
+
+void AnswerClassDialog(TIdeHost& host, const std::wstring& caption, const TClassAnswer& answer) {
+    host.AnswerDialog(caption, [answer](const TModalWindow& dialog) {
+        TComponent* form = dialog.Form;
+        if (answer.Cancel) return Press(Control<TButton>(form, L"BnCancel"));
+        Control<TEdit>(form, L"EdClassName")->SetText(answer.ClassName);
+        Control<TEdit>(form, L"EdServiceName")->SetText(answer.ServiceName);
+        Control<TRadioButton>(form, answer.Factory.c_str())->SetChecked(true);
+        auto* events = Control<TCheckBox>(form, L"CBxObjectEvents");
+        if (events->Enabled()) events->SetChecked(answer.Events);
+        Press(Control<TButton>(form, L"BnOK"));
+    });
+}
+
+std::wstring ToQuoted(const std::wstring& text) {
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'"' || c == L'\\') quoted += L'\\';
+        quoted += c;
+    }
+    return quoted + L"\"";
+}
+
+std::vector<std::wstring> Calls(const TIdeHost& host, const std::wstring& area) {
+    std::vector<std::wstring> calls;
+    for (const TIdeRecord& record : host.Records())
+        if (record.Area == area) {
+            std::wstring line = record.Line();
+            const std::wstring prefix = area + L" ";
+            if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
+            calls.push_back(line);
+        }
+    return calls;
+}
+
+} // namespace tamrel::test
