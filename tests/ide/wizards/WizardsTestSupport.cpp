@@ -3,10 +3,13 @@
 #include "tests/support/TestSupport.h"
 
 #include "host/Controls.h"
+#include "ide/wizards/qkPasParser.h"
 #include "host/StdCtrls.h"
 #include "host/SysUtils.h"
 
 #include <gtest/gtest.h>
+
+#include <oleauto.h>
 
 #include <algorithm>
 #include <atomic>
@@ -100,6 +103,111 @@ void AnswerClassDialog(TIdeHost& host, const std::wstring& caption, const TClass
         if (events->Enabled()) events->SetChecked(answer.Events);
         Press(Control<TButton>(form, L"BnOK"));
     });
+}
+
+namespace {
+
+std::wstring TypeName(ITypeInfo* info) {
+    BSTR name = nullptr;
+    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    std::wstring result = name ? name : L"?";
+    SysFreeString(name);
+    return result;
+}
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+} // namespace
+
+std::vector<TTypeView> ReadTypeLibrary(const std::wstring& path) {
+    std::vector<TTypeView> types;
+    TComPtr<ITypeLib> library;
+    EXPECT_EQ(S_OK, LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put()));
+    if (!library) return types;
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        TComPtr<ITypeInfo> info;
+        library->GetTypeInfo(i, info.Put());
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        TTypeView view;
+        view.Kind = attr->typekind;
+        view.Flags = attr->wTypeFlags;
+        view.Guid = GuidText(attr->guid);
+        const UINT impl = attr->cImplTypes;
+        info->ReleaseTypeAttr(attr);
+        view.Name = TypeName(info.Get());
+        const bool dual = view.Kind == TKIND_DISPATCH && (view.Flags & TYPEFLAG_FDUAL);
+        TComPtr<ITypeInfo> source = info;
+        if (dual) {
+            HREFTYPE href = 0;
+            info->GetRefTypeOfImplType(static_cast<UINT>(-1), &href);
+            info->GetRefTypeInfo(href, source.Put());
+        }
+        const UINT count = view.Kind == TKIND_DISPATCH && !dual ? 0u : impl;
+        for (UINT k = 0; source && k < count; ++k) {
+            HREFTYPE href = 0;
+            TComPtr<ITypeInfo> ref;
+            int flags = 0;
+            source->GetRefTypeOfImplType(k, &href);
+            source->GetRefTypeInfo(href, ref.Put());
+            source->GetImplTypeFlags(k, &flags);
+            view.Impl.push_back((ref ? TypeName(ref.Get()) : std::wstring(L"?")) + L":" + std::to_wstring(flags));
+        }
+        types.push_back(view);
+    }
+    return types;
+}
+
+std::wstring LibraryId(const std::wstring& path) {
+    TComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put())) || !library) return {};
+    TLIBATTR* attr = nullptr;
+    library->GetLibAttr(&attr);
+    const std::wstring id = GuidText(attr->guid);
+    library->ReleaseTLibAttr(attr);
+    return id;
+}
+
+std::vector<std::string> PasIdentifiers(const std::string& source, bool declared) {
+    TPasString text(source.size(), 0);
+    for (size_t i = 0; i < source.size(); ++i) text[i] = static_cast<TPasChar>(static_cast<uint8_t>(source[i]));
+    std::vector<std::string> found;
+    TqPasParser parser;
+    parser.SetOrigin(text.c_str());
+    std::string pending;
+    for (parser.NextToken(); parser.Token().ID != tkNull; parser.NextToken()) {
+        const TTokenKind id = parser.Token().ID;
+        if (id == tkSpace || id == tkCRLF || id == tkCRLFCo || id == tkAnsiComment || id == tkBorComment ||
+            id == tkSlashesComment)
+            continue;
+        if (!pending.empty() && (id == tkEqual || id == tkColon)) found.push_back(pending);
+        pending.clear();
+        if (id == tkIdentifier) {
+            const std::string name(parser.Token().Data.begin(), parser.Token().Data.end());
+            if (declared) pending = name;
+            else found.push_back(name);
+        }
+    }
+    return found;
+}
+
+std::string ExpectedText(const wchar_t* name) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC res = FindResourceW(self, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    EXPECT_NE(nullptr, res) << ToUtf8(name);
+    if (!res) return {};
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(self, res)));
+    std::string text;
+    for (const char* c = bytes; c < bytes + SizeofResource(self, res); ++c) {
+        if (*c == '\r') continue;
+        if (*c == '\n') text += '\r';
+        text += *c;
+    }
+    return text;
 }
 
 std::wstring ToQuoted(const std::wstring& text) {
