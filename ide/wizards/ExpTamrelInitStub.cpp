@@ -22,7 +22,9 @@
 
 namespace tamrel {
 
-void TAboutItem::OnClick(TObject*) { ShowAboutForm(); }
+void TAboutItem::OnClick(TObject*) {
+    ShowAboutForm();
+}
 
 namespace {
 
@@ -101,7 +103,9 @@ extern "C" void InitTamrelExperts() {
     AddAboutItem();
 }
 
-extern "C" void FinalizeTamrelExperts() { Finalize(); }
+extern "C" void FinalizeTamrelExperts() {
+    Finalize();
+}
 
 // A library freed without FinalizeTamrelExperts takes its wizards and its menu item with it as it
 // is detached: the environment must not keep an interface or a click handler of unloaded code.

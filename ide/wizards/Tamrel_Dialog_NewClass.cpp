@@ -26,7 +26,8 @@ TAMREL_IMPLEMENT_CLASS(TSvcClassWizardForm) {
 
 TSvcClassWizardForm::TSvcClassWizardForm(TComponent* AOwner) : TForm(AOwner) {
     RegisterClasses({&TGroupBox::StaticClassInfo(), &TLabel::StaticClassInfo(), &TEdit::StaticClassInfo(),
-                     &TRadioButton::StaticClassInfo(), &TCheckBox::StaticClassInfo(), &TButton::StaticClassInfo()});
+                     &TRadioButton::StaticClassInfo(), &TCheckBox::StaticClassInfo(),
+                     &TButton::StaticClassInfo()});
 }
 
 TSvcFactoryKind TSvcClassWizardForm::FactoryKind() const {
@@ -65,6 +66,8 @@ void TSvcClassWizardForm::BnHelpClick(TObject*) {
     ShowMessageBox(Handle(), L"Sorry, not available yet", L"Information", MB_OK | MB_ICONINFORMATION);
 }
 
-void TSvcClassWizardForm::FormClose(TObject*, TCloseAction& Action) { Action = caHide; }
+void TSvcClassWizardForm::FormClose(TObject*, TCloseAction& Action) {
+    Action = caHide;
+}
 
 } // namespace tamrel

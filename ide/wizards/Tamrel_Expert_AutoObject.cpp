@@ -12,8 +12,9 @@ TAutoObjectExpertModule* AutoObjectExpertModule = nullptr;
 namespace {
 // The stored form names the framework's classes only by text: naming them here links their code,
 // and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
-    &TWQAdvancedExpert::StaticClassInfo(), &TWQModuleCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
+                                                              &TWQModuleCreator::StaticClassInfo(),
+                                                              &TWQMacroText::StaticClassInfo()};
 } // namespace
 
 TAMREL_IMPLEMENT_CLASS(TAutoObjectExpertModule) {
@@ -72,9 +73,12 @@ std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetSource(TObject*, const
     return source;
 }
 
-std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetIntfName(TObject*) { return {}; }
+std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetIntfName(TObject*) {
+    return {};
+}
 
-std::wstring TAutoObjectExpertModule::AutoObjectCreatorNewIntfSource(TObject*, const std::wstring&, const std::wstring&,
+std::wstring TAutoObjectExpertModule::AutoObjectCreatorNewIntfSource(TObject*, const std::wstring&,
+                                                                     const std::wstring&,
                                                                      const std::wstring&) {
     return {};
 }

@@ -38,7 +38,8 @@ public:
                                             const std::wstring& FormIdent, const std::wstring& AncestorIdent);
     std::wstring AutoObjectCreatorGetIntfName(TObject* Sender);
     std::wstring AutoObjectCreatorNewIntfSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                                const std::wstring& FormIdent, const std::wstring& AncestorIdent);
+                                                const std::wstring& FormIdent,
+                                                const std::wstring& AncestorIdent);
 
 private:
     void FillEngine(TWQMacroText& engine);

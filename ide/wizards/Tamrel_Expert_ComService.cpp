@@ -13,8 +13,9 @@ TComServiceExpertModule* ComServiceExpertModule = nullptr;
 namespace {
 // The stored form names the framework's classes only by text: naming them here links their code,
 // and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
-    &TWQAdvancedExpert::StaticClassInfo(), &TWQModuleCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
+                                                              &TWQModuleCreator::StaticClassInfo(),
+                                                              &TWQMacroText::StaticClassInfo()};
 } // namespace
 
 TAMREL_IMPLEMENT_CLASS(TComServiceExpertModule) {
@@ -33,18 +34,24 @@ TComServiceExpertModule::~TComServiceExpertModule() {
     if (ComServiceExpertModule == this) ComServiceExpertModule = nullptr;
 }
 
-void TComServiceExpertModule::ComServiceExpertExecute(TObject*) { ComServiceCreator->Execute(); }
+void TComServiceExpertModule::ComServiceExpertExecute(TObject*) {
+    ComServiceCreator->Execute();
+}
 
 std::wstring TComServiceExpertModule::ComServiceCreatorGetSource(TObject*, const std::wstring& ModuleIdent,
-                                                               const std::wstring& FormIdent, const std::wstring&) {
+                                                                 const std::wstring& FormIdent,
+                                                                 const std::wstring&) {
     FillTemplate(*ComServiceSource, {{L"UnitName", ModuleIdent}, {L"FormName", FormIdent}});
     return ExpandedTemplate(*ComServiceSource);
 }
 
-std::wstring TComServiceExpertModule::ComServiceCreatorGetIntfName(TObject*) { return {}; }
+std::wstring TComServiceExpertModule::ComServiceCreatorGetIntfName(TObject*) {
+    return {};
+}
 
-std::wstring TComServiceExpertModule::ComServiceCreatorNewIntfSource(TObject*, const std::wstring&, const std::wstring&,
-                                                                   const std::wstring&) {
+std::wstring TComServiceExpertModule::ComServiceCreatorNewIntfSource(TObject*, const std::wstring&,
+                                                                     const std::wstring&,
+                                                                     const std::wstring&) {
     return {};
 }
 

@@ -25,10 +25,11 @@ public:
 
     void ComServiceExpertExecute(TObject* Sender);
     std::wstring ComServiceCreatorGetSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                           const std::wstring& FormIdent, const std::wstring& AncestorIdent);
+                                            const std::wstring& FormIdent, const std::wstring& AncestorIdent);
     std::wstring ComServiceCreatorGetIntfName(TObject* Sender);
     std::wstring ComServiceCreatorNewIntfSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                               const std::wstring& FormIdent, const std::wstring& AncestorIdent);
+                                                const std::wstring& FormIdent,
+                                                const std::wstring& AncestorIdent);
     // The new module's AppID: a new GUID, set on the designer's root.
     void ComServiceCreatorFormCreated(TObject* Sender, IOTAFormEditor* FormEditor);
 };

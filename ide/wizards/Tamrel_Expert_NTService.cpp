@@ -9,8 +9,9 @@ TNTServiceExpertModule* NTServiceExpertModule = nullptr;
 namespace {
 // The stored form names the framework's classes only by text: naming them here links their code,
 // and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
-    &TWQAdvancedExpert::StaticClassInfo(), &TWQModuleCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
+                                                              &TWQModuleCreator::StaticClassInfo(),
+                                                              &TWQMacroText::StaticClassInfo()};
 } // namespace
 
 TAMREL_IMPLEMENT_CLASS(TNTServiceExpertModule) {
@@ -28,18 +29,23 @@ TNTServiceExpertModule::~TNTServiceExpertModule() {
     if (NTServiceExpertModule == this) NTServiceExpertModule = nullptr;
 }
 
-void TNTServiceExpertModule::NTServiceExpertExecute(TObject*) { NTServiceCreator->Execute(); }
+void TNTServiceExpertModule::NTServiceExpertExecute(TObject*) {
+    NTServiceCreator->Execute();
+}
 
 std::wstring TNTServiceExpertModule::NTServiceCreatorGetSource(TObject*, const std::wstring& ModuleIdent,
-                                                               const std::wstring& FormIdent, const std::wstring&) {
+                                                               const std::wstring& FormIdent,
+                                                               const std::wstring&) {
     FillTemplate(*NTServiceSource, {{L"UnitName", ModuleIdent}, {L"FormName", FormIdent}});
     return ExpandedTemplate(*NTServiceSource);
 }
 
-std::wstring TNTServiceExpertModule::NTServiceCreatorGetIntfName(TObject*) { return {}; }
+std::wstring TNTServiceExpertModule::NTServiceCreatorGetIntfName(TObject*) {
+    return {};
+}
 
-std::wstring TNTServiceExpertModule::NTServiceCreatorNewIntfSource(TObject*, const std::wstring&, const std::wstring&,
-                                                                   const std::wstring&) {
+std::wstring TNTServiceExpertModule::NTServiceCreatorNewIntfSource(TObject*, const std::wstring&,
+                                                                   const std::wstring&, const std::wstring&) {
     return {};
 }
 

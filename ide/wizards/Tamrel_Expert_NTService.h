@@ -28,7 +28,8 @@ public:
                                            const std::wstring& FormIdent, const std::wstring& AncestorIdent);
     std::wstring NTServiceCreatorGetIntfName(TObject* Sender);
     std::wstring NTServiceCreatorNewIntfSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                               const std::wstring& FormIdent, const std::wstring& AncestorIdent);
+                                               const std::wstring& FormIdent,
+                                               const std::wstring& AncestorIdent);
 };
 
 // The module the add-in entry made, until it goes.

@@ -9,8 +9,9 @@ TNTServiceApplicationExpertModule* NTServiceApplicationExpertModule = nullptr;
 namespace {
 // The stored form names the framework's classes only by text: naming them here links their code,
 // and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
-    &TWQAdvancedExpert::StaticClassInfo(), &TWQProjectCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
+                                                              &TWQProjectCreator::StaticClassInfo(),
+                                                              &TWQMacroText::StaticClassInfo()};
 } // namespace
 
 TAMREL_IMPLEMENT_CLASS(TNTServiceApplicationExpertModule) {
@@ -30,8 +31,9 @@ void TNTServiceApplicationExpertModule::NTServiceApplicationExpertExecute(TObjec
     NTServiceApplicationCreator->Execute();
 }
 
-std::wstring TNTServiceApplicationExpertModule::NTServiceApplicationCreatorGetSource(TObject*,
-                                                                                     const std::wstring& ProjectName) {
+std::wstring
+TNTServiceApplicationExpertModule::NTServiceApplicationCreatorGetSource(TObject*,
+                                                                        const std::wstring& ProjectName) {
     FillTemplate(*NTServiceApplicationSource, {{L"ProjectName", ProjectName}});
     return ExpandedTemplate(*NTServiceApplicationSource);
 }

@@ -11,8 +11,9 @@ TRemoteDataModuleExpertModule* RemoteDataModuleExpertModule = nullptr;
 namespace {
 // The stored form names the framework's classes only by text: naming them here links their code,
 // and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
-    &TWQAdvancedExpert::StaticClassInfo(), &TWQModuleCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
+                                                              &TWQModuleCreator::StaticClassInfo(),
+                                                              &TWQMacroText::StaticClassInfo()};
 
 constexpr wchar_t ModuleKind[] = L"RemoteDataModule";
 } // namespace
@@ -68,8 +69,10 @@ void TRemoteDataModuleExpertModule::FillEngine(TWQMacroText& engine) {
                           {L"FileName", RemoteDataModuleCreator->FileName()}});
 }
 
-std::wstring TRemoteDataModuleExpertModule::RemoteDataModuleCreatorGetSource(TObject*, const std::wstring& ModuleIdent,
-                                                                             const std::wstring&, const std::wstring&) {
+std::wstring TRemoteDataModuleExpertModule::RemoteDataModuleCreatorGetSource(TObject*,
+                                                                             const std::wstring& ModuleIdent,
+                                                                             const std::wstring&,
+                                                                             const std::wstring&) {
     UnitName = ModuleIdent;
     ShortProjectName = BareFileName(GetProjectFileName());
     FillEngine(*RemoteDataModuleSource);

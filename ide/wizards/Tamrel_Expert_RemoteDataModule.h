@@ -39,7 +39,8 @@ public:
 
     void RemoteDataModuleExpertExecute(TObject* Sender);
     std::wstring RemoteDataModuleCreatorGetSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                                  const std::wstring& FormIdent, const std::wstring& AncestorIdent);
+                                                  const std::wstring& FormIdent,
+                                                  const std::wstring& AncestorIdent);
 
 protected:
     // The creator's ancestor is not stored: it is set once the stored form is read.

@@ -14,11 +14,14 @@ using TTemplateValues = std::initializer_list<std::pair<const wchar_t*, std::wst
 
 // Sets the named parameters (texts go to the template in the system's ANSI code page).
 inline void FillTemplate(TWQMacroText& engine, TTemplateValues values) {
-    for (const auto& [name, value] : values) engine.ParamByName(name)->Value = WideToAnsi(value);
+    for (const auto& [name, value] : values)
+        engine.ParamByName(name)->Value = WideToAnsi(value);
 }
 
 // The expansion as one text, each line ended by CR LF.
-inline std::wstring ExpandedTemplate(TWQMacroText& engine) { return engine.ResultText()->Text(); }
+inline std::wstring ExpandedTemplate(TWQMacroText& engine) {
+    return engine.ResultText()->Text();
+}
 
 // Line Index of the expansion; empty when it has fewer lines.
 inline std::wstring ExpandedLine(TWQMacroText& engine, int index) {
@@ -27,6 +30,8 @@ inline std::wstring ExpandedLine(TWQMacroText& engine, int index) {
 }
 
 // The file's name without folder and extension.
-inline std::wstring BareFileName(const std::wstring& fileName) { return ChangeFileExt(ExtractFileName(fileName), L""); }
+inline std::wstring BareFileName(const std::wstring& fileName) {
+    return ChangeFileExt(ExtractFileName(fileName), L"");
+}
 
 } // namespace tamrel

@@ -17,8 +17,9 @@ namespace {
 
 const wchar_t AboutCaption[] = L"Abou&t Tamrel ...";
 
-const std::vector<std::wstring> Wizards = {L"Automation Object in Service", L"NT Service", L"Service with DCOM server",
-                                           L"Remote Data Module in Service", L"NT Service Application"};
+const std::vector<std::wstring> Wizards = {L"Automation Object in Service", L"NT Service",
+                                           L"Service with DCOM server", L"Remote Data Module in Service",
+                                           L"NT Service Application"};
 
 bool AddInLoaded() {
     return GetModuleHandleW(L"tamrelwiz64.dll") != nullptr || GetModuleHandleW(L"tamrelwiz.dll") != nullptr;
@@ -37,14 +38,23 @@ TEST(AddInEntry, RegistersTheWizardsEditorsAndDialogsInOrderAndTheAboutItem) {
             steps.push_back(L"wizard " + r.Field(L"id"));
             EXPECT_NE(L"0x0", r.Field(L"glyph")) << ToUtf8(r.Field(L"id"));
         }
-        if (r.Area == L"register" && r.Call == L"propertyeditor") steps.push_back(L"editor " + r.Field(L"name"));
-        if (r.Area == L"register" && r.Call == L"component") steps.push_back(L"component " + r.Field(L"class"));
+        if (r.Area == L"register" && r.Call == L"propertyeditor")
+            steps.push_back(L"editor " + r.Field(L"name"));
+        if (r.Area == L"register" && r.Call == L"component")
+            steps.push_back(L"component " + r.Field(L"class"));
     }
-    const std::vector<std::wstring> expected = {
-        L"wizard Automation Object in Service", L"wizard NT Service", L"wizard Service with DCOM server",
-        L"editor AppID", L"editor DependsOnServices", L"editor DependsOnGroups",
-        L"wizard Remote Data Module in Service", L"wizard NT Service Application", L"editor AccessMask",
-        L"editor MaskData", L"component TrkExplicitAccessDialog", L"component TrkSecurityDescriptorDialog"};
+    const std::vector<std::wstring> expected = {L"wizard Automation Object in Service",
+                                                L"wizard NT Service",
+                                                L"wizard Service with DCOM server",
+                                                L"editor AppID",
+                                                L"editor DependsOnServices",
+                                                L"editor DependsOnGroups",
+                                                L"wizard Remote Data Module in Service",
+                                                L"wizard NT Service Application",
+                                                L"editor AccessMask",
+                                                L"editor MaskData",
+                                                L"component TrkExplicitAccessDialog",
+                                                L"component TrkSecurityDescriptorDialog"};
     ASSERT_GE(steps.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::wstring>(steps.begin(), steps.begin() + expected.size()));
     EXPECT_EQ((std::vector<std::wstring>{L"TrkExplicitAccessDialog", L"TrkSecurityDescriptorDialog"}),

@@ -24,7 +24,8 @@ const wchar_t Caption[] = L"Automation Object in Service Wizard";
 // folder with its blank.
 std::string ImporterLine(const TWizardsIde& ide) {
     const std::string folder = WideToAnsi(ide.Folder());
-    return "tlibimp " + WideToAnsi(BinDir()) + "tlibimp.exe -P \"-d" + folder + "\\\" \"" + folder + "\\Project1.tlb\"";
+    return "tlibimp " + WideToAnsi(BinDir()) + "tlibimp.exe -P \"-d" + folder + "\\\" \"" + folder +
+           "\\Project1.tlb\"";
 }
 
 struct TBoxes {
@@ -61,16 +62,19 @@ TEST(AutoObjectWizard, EachFactoryWithAndWithoutEventsGivesItsUnit) {
         ide.Run(L"Automation Object in Service");
         EXPECT_EQ(ExpectedText(c.Expected), ide.Host().Buffer(ide.Folder() + L"\\svc1.pas"));
         // The unit's line (the bare file name) and the type library's unit in the uses clause.
-        EXPECT_EQ("program Project1;\r\n\r\nuses\r\n  Tamrel_NTService,\r\n  Project1_TLB in 'Project1_TLB.pas',\r\n"
-                  "  svc1 in 'svc1.pas' {Foo: CoClass};\r\n\r\n{$R *.TLB}\r\n\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
-                  "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
-                  ide.Host().Buffer(project));
+        EXPECT_EQ(
+            "program Project1;\r\n\r\nuses\r\n  Tamrel_NTService,\r\n  Project1_TLB in "
+            "'Project1_TLB.pas',\r\n"
+            "  svc1 in 'svc1.pas' {Foo: CoClass};\r\n\r\n{$R *.TLB}\r\n\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
+            "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
+            ide.Host().Buffer(project));
         // The events flag reaches the tools library; the global-events flag is always off.
         const std::vector<std::string> log = ide.ToolsLog();
         ASSERT_EQ(3u, log.size());
         EXPECT_EQ("CreateNewTypeLibrary \"" + WideToAnsi(ide.Folder()) + "\\Project1.tlb\"", log[0]);
-        EXPECT_EQ("DuplicateTypeLibraryAndAddNewObject \"" + WideToAnsi(ide.Folder()) + "\\Project1.tlb\" \"Foo\" " +
-                      (c.Events ? "1" : "0") + " 0 {00020430-0000-0000-C000-000000000046}",
+        EXPECT_EQ("DuplicateTypeLibraryAndAddNewObject \"" + WideToAnsi(ide.Folder()) +
+                      "\\Project1.tlb\" \"Foo\" " + (c.Events ? "1" : "0") +
+                      " 0 {00020430-0000-0000-C000-000000000046}",
                   log[1]);
         EXPECT_EQ(ImporterLine(ide), log[2]);
         EXPECT_TRUE(boxes.Texts.empty());
@@ -118,7 +122,9 @@ TEST(AutoObjectWizard, CallsTheEnvironmentInOrder) {
 
 namespace {
 
-std::set<std::string> Set(const std::vector<std::string>& items) { return {items.begin(), items.end()}; }
+std::set<std::string> Set(const std::vector<std::string>& items) {
+    return {items.begin(), items.end()};
+}
 
 // The names a unit uses that the type library's unit must declare: I<Class>, I<Class>Events and
 // CLASS_<Class> of the given classes.
@@ -175,7 +181,8 @@ TEST(AutoObjectWizard, TypeLibraryThroughTwoAutomationClassesAndARemoteDataModul
         EXPECT_EQ(expected[i].Impl, t.Impl) << ToUtf8(t.Name);
     }
     // The classes added first keep their GUIDs, and so does the library.
-    for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(first[i].Guid, types[i].Guid) << ToUtf8(first[i].Name);
+    for (size_t i = 0; i < first.size(); ++i)
+        EXPECT_EQ(first[i].Guid, types[i].Guid) << ToUtf8(first[i].Name);
     EXPECT_EQ(libId, LibraryId(library));
 
     // The remote data module's round ran while the environment asked for its unit's source.
@@ -190,12 +197,16 @@ TEST(AutoObjectWizard, TypeLibraryThroughTwoAutomationClassesAndARemoteDataModul
     // One library made, three classes added, three importer runs; the remote data module's
     // unit line carries its full file name.
     const std::vector<std::string> log = ide.ToolsLog();
-    EXPECT_EQ(1, std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("CreateNewTypeLibrary ", 0) == 0; }));
+    EXPECT_EQ(1, std::count_if(log.begin(), log.end(), [](const std::string& l) {
+                  return l.rfind("CreateNewTypeLibrary ", 0) == 0;
+              }));
     EXPECT_EQ(3, std::count(log.begin(), log.end(), ImporterLine(ide)));
     const std::string folder = WideToAnsi(ide.Folder());
-    EXPECT_NE(std::string::npos, ide.Host().Buffer(project).find(
-                                     "  svc1 in 'svc1.pas' {Foo: CoClass},\r\n  svc2 in 'svc2.pas' {Bar: CoClass},\r\n"
-                                     "  svc3 in '" + folder + "\\svc3.pas' {Baz: RemoteDataModule};\r\n"));
+    EXPECT_NE(std::string::npos,
+              ide.Host().Buffer(project).find(
+                  "  svc1 in 'svc1.pas' {Foo: CoClass},\r\n  svc2 in 'svc2.pas' {Bar: CoClass},\r\n"
+                  "  svc3 in '" +
+                  folder + "\\svc3.pas' {Baz: RemoteDataModule};\r\n"));
 
     // The importer's unit declares the library's GUIDs and every name of the library the three
     // units use.
@@ -203,17 +214,24 @@ TEST(AutoObjectWizard, TypeLibraryThroughTwoAutomationClassesAndARemoteDataModul
     ASSERT_FALSE(tlb.empty());
     EXPECT_NE(std::string::npos, tlb.find("LIBID_Project1: TGUID = '" + WideToAnsi(libId) + "';"));
     for (const TTypeView& t : types) {
-        const std::string prefix = t.Kind == TKIND_COCLASS ? "CLASS_" : (t.Flags & TYPEFLAG_FDUAL) ? "IID_" : "DIID_";
-        EXPECT_NE(std::string::npos, tlb.find(prefix + WideToAnsi(t.Name) + ": TGUID = '" + WideToAnsi(t.Guid) + "';"))
+        const std::string prefix = t.Kind == TKIND_COCLASS      ? "CLASS_"
+                                   : (t.Flags & TYPEFLAG_FDUAL) ? "IID_"
+                                                                : "DIID_";
+        EXPECT_NE(std::string::npos,
+                  tlb.find(prefix + WideToAnsi(t.Name) + ": TGUID = '" + WideToAnsi(t.Guid) + "';"))
             << ToUtf8(t.Name);
     }
     const std::set<std::string> declared = Set(PasIdentifiers(tlb, true));
     std::set<std::string> used;
     for (const wchar_t* unit : {L"\\svc1.pas", L"\\svc2.pas", L"\\svc3.pas"})
-        for (const std::string& name : LibraryNamesUsed(ide.Host().Buffer(ide.Folder() + unit), {"Foo", "Bar", "Baz"}))
+        for (const std::string& name :
+             LibraryNamesUsed(ide.Host().Buffer(ide.Folder() + unit), {"Foo", "Bar", "Baz"}))
             used.insert(name);
-    EXPECT_EQ((std::set<std::string>{"CLASS_Bar", "CLASS_Baz", "CLASS_Foo", "IBar", "IBaz", "IFoo", "IFooEvents"}), used);
-    for (const std::string& name : used) EXPECT_TRUE(declared.count(name)) << name << " is not declared";
+    EXPECT_EQ(
+        (std::set<std::string>{"CLASS_Bar", "CLASS_Baz", "CLASS_Foo", "IBar", "IBaz", "IFoo", "IFooEvents"}),
+        used);
+    for (const std::string& name : used)
+        EXPECT_TRUE(declared.count(name)) << name << " is not declared";
 
     // A class the library holds already: the file stays as it was (the class is there, so the
     // project goes on without a warning).

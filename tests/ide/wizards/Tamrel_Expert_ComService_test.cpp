@@ -31,15 +31,19 @@ TEST(ComServiceWizard, AddsAComServiceUnitWhoseDesignedModuleGetsAFreshAppID) {
     ide.Run(L"Service with DCOM server");
     ide.Run(L"Service with DCOM server");
     const std::wstring unit = ide.Folder() + L"\\svc1.pas";
-    EXPECT_EQ("unit svc1;\r\n\r\ninterface\r\n\r\nuses\r\n  Windows, SysUtils, Classes, Tamrel_NTService, Tamrel_ComService;"
-              "\r\n\r\ntype\r\n  Tsvc1 = class(TComService)\r\n  private\r\n    { Private declarations }\r\n  public\r\n"
-              "    { Public declarations }\r\n  end;\r\n\r\nvar\r\n  svc1: Tsvc1;\r\n\r\nimplementation\r\n\r\n"
-              "{$R *.DFM}\r\n\r\nend.\r\n",
-              ide.Host().Buffer(unit));
+    EXPECT_EQ(
+        "unit svc1;\r\n\r\ninterface\r\n\r\nuses\r\n  Windows, SysUtils, Classes, Tamrel_NTService, "
+        "Tamrel_ComService;"
+        "\r\n\r\ntype\r\n  Tsvc1 = class(TComService)\r\n  private\r\n    { Private declarations }\r\n  "
+        "public\r\n"
+        "    { Public declarations }\r\n  end;\r\n\r\nvar\r\n  svc1: Tsvc1;\r\n\r\nimplementation\r\n\r\n"
+        "{$R *.DFM}\r\n\r\nend.\r\n",
+        ide.Host().Buffer(unit));
 
     std::wstring first, second;
     TComPtr<IOTAModuleServices> modules = IdeService<IOTAModuleServices>();
-    for (const auto& [file, appId] : {std::pair{unit, &first}, std::pair{ide.Folder() + L"\\svc2.pas", &second}}) {
+    for (const auto& [file, appId] :
+         {std::pair{unit, &first}, std::pair{ide.Folder() + L"\\svc2.pas", &second}}) {
         TComPtr<IOTAFormEditor> form = modules->FindModule(file)->GetModuleFileEditor(1).As<IOTAFormEditor>();
         ASSERT_TRUE(form);
         ASSERT_TRUE(form->GetRootComponent()->GetPropValueByName(L"AppID", *appId));

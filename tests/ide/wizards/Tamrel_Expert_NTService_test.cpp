@@ -14,9 +14,14 @@ using namespace tamrel::test;
 namespace {
 
 std::string ServiceUnit(const std::string& unit, const std::string& form) {
-    return "unit " + unit + ";\r\n\r\ninterface\r\n\r\nuses\r\n  Windows, SysUtils, Classes, Tamrel_NTService;\r\n\r\n"
-           "type\r\n  T" + form + " = class(TNtService)\r\n  private\r\n    { Private declarations }\r\n  public\r\n"
-           "    { Public declarations }\r\n  end;\r\n\r\nvar\r\n  " + form + ": T" + form + ";\r\n\r\nimplementation\r\n\r\n"
+    return "unit " + unit +
+           ";\r\n\r\ninterface\r\n\r\nuses\r\n  Windows, SysUtils, Classes, Tamrel_NTService;\r\n\r\n"
+           "type\r\n  T" +
+           form +
+           " = class(TNtService)\r\n  private\r\n    { Private declarations }\r\n  public\r\n"
+           "    { Public declarations }\r\n  end;\r\n\r\nvar\r\n  " +
+           form + ": T" + form +
+           ";\r\n\r\nimplementation\r\n\r\n"
            "{$R *.DFM}\r\n\r\nend.\r\n";
 }
 
@@ -31,14 +36,23 @@ TEST(NTServiceWizard, AddsAServiceModuleUnitToTheActiveProject) {
     EXPECT_EQ(ServiceUnit("svc1", "svc1"), ide.Host().Buffer(unit));
 
     // The environment was asked in its documented order, with our answers.
-    const std::vector<std::wstring> expected = {
-        L"GetCreatorType answer=\"Form\"", L"GetExisting answer=\"False\"", L"GetFileSystem answer=\"\"",
-        L"GetOwner answer=" + ToQuoted(project), L"GetUnnamed answer=\"True\"",
-        L"GetAncestorName answer=\"NTService\"", L"GetImplFileName answer=" + ToQuoted(unit),
-        L"GetIntfFileName answer=\"\"", L"GetFormName answer=\"svc1\"", L"GetMainForm answer=\"False\"",
-        L"GetShowForm answer=\"True\"", L"GetShowSource answer=\"True\"", L"NewFormFile answer=\"nil\"",
-        L"NewImplSource bytes=" + std::to_wstring(ServiceUnit("svc1", "svc1").size()), L"NewIntfSource answer=\"nil\"",
-        L"FormCreated"};
+    const std::vector<std::wstring> expected = {L"GetCreatorType answer=\"Form\"",
+                                                L"GetExisting answer=\"False\"",
+                                                L"GetFileSystem answer=\"\"",
+                                                L"GetOwner answer=" + ToQuoted(project),
+                                                L"GetUnnamed answer=\"True\"",
+                                                L"GetAncestorName answer=\"NTService\"",
+                                                L"GetImplFileName answer=" + ToQuoted(unit),
+                                                L"GetIntfFileName answer=\"\"",
+                                                L"GetFormName answer=\"svc1\"",
+                                                L"GetMainForm answer=\"False\"",
+                                                L"GetShowForm answer=\"True\"",
+                                                L"GetShowSource answer=\"True\"",
+                                                L"NewFormFile answer=\"nil\"",
+                                                L"NewImplSource bytes=" +
+                                                    std::to_wstring(ServiceUnit("svc1", "svc1").size()),
+                                                L"NewIntfSource answer=\"nil\"",
+                                                L"FormCreated"};
     EXPECT_EQ(expected, Calls(ide.Host(), L"creator"));
     TComPtr<IOTAProject> active = IdeService<IOTAModuleServices>()->FindModule(project).As<IOTAProject>();
     ASSERT_TRUE(active);

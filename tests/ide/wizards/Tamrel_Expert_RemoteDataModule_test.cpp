@@ -25,15 +25,19 @@ TEST(RemoteDataModuleWizard, AddsTheModuleItsLibraryEntryAndItsUsesLine) {
     EXPECT_EQ(L"Bar", ide.Host().DesignRoot(unit)->Name());
     EXPECT_EQ(L"TDataModule", ide.Host().DesignRoot(unit)->ClassName());
     // The second line of its uses template, with the full file name.
-    EXPECT_EQ("program Project1;\r\n\r\nuses\r\n  Tamrel_NTService,\r\n  Project1_TLB in 'Project1_TLB.pas',\r\n  svc1 in '" +
-                  folder + "\\svc1.pas' {Bar: RemoteDataModule};\r\n\r\n{$R *.TLB}\r\n\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
-                  "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
-              ide.Host().Buffer(project));
+    EXPECT_EQ(
+        "program Project1;\r\n\r\nuses\r\n  Tamrel_NTService,\r\n  Project1_TLB in 'Project1_TLB.pas',\r\n  "
+        "svc1 in '" +
+            folder +
+            "\\svc1.pas' {Bar: RemoteDataModule};\r\n\r\n{$R *.TLB}\r\n\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
+            "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
+        ide.Host().Buffer(project));
     // Neither events nor global events; the remote data module's base interface.
     const std::vector<std::string> log = ide.ToolsLog();
     ASSERT_EQ(3u, log.size());
-    EXPECT_EQ("DuplicateTypeLibraryAndAddNewObject \"" + folder + "\\Project1.tlb\" \"Bar\" 0 0 "
-              "{83F57D68-CA9A-11D2-9088-00C04FA35CFA}",
+    EXPECT_EQ("DuplicateTypeLibraryAndAddNewObject \"" + folder +
+                  "\\Project1.tlb\" \"Bar\" 0 0 "
+                  "{83F57D68-CA9A-11D2-9088-00C04FA35CFA}",
               log[1]);
     const std::vector<TTypeView> types = ReadTypeLibrary(ide.Folder() + L"\\Project1.tlb");
     ASSERT_EQ(2u, types.size());

@@ -23,8 +23,9 @@ std::wstring NewFolderWithABlank() {
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);
     for (;;) {
-        const std::wstring folder = std::wstring(temp) + L"wizards work " + std::to_wstring(GetCurrentProcessId()) +
-                                    L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+        const std::wstring folder = std::wstring(temp) + L"wizards work " +
+                                    std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                    std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
         if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
@@ -42,7 +43,8 @@ TWizardsIde::TWizardsIde(TOptions options) {
     FHost = std::make_unique<TIdeHost>(host);
     FLog = FHost->WorkFolder() + L"\\tools.log";
     SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", FLog.c_str());
-    FPackage = BinDir() + (options.NoFinalize ? L"probe_wizards_package_nofinalize.dll" : L"probe_wizards_package.dll");
+    FPackage = BinDir() +
+               (options.NoFinalize ? L"probe_wizards_package_nofinalize.dll" : L"probe_wizards_package.dll");
     FLoaded = FHost->LoadPackage(FPackage);
     EXPECT_TRUE(FLoaded);
 }
@@ -53,9 +55,13 @@ TWizardsIde::~TWizardsIde() {
     FHost.reset();
 }
 
-const std::wstring& TWizardsIde::Folder() const { return FHost->WorkFolder(); }
+const std::wstring& TWizardsIde::Folder() const {
+    return FHost->WorkFolder();
+}
 
-std::vector<std::string> TWizardsIde::ToolsLog() const { return SplitLines(ReadFileBytes(FLog)); }
+std::vector<std::string> TWizardsIde::ToolsLog() const {
+    return SplitLines(ReadFileBytes(FLog));
+}
 
 void TWizardsIde::Run(const std::wstring& wizard) {
     const TWizardRun run = FHost->RunWizard(wizard);
@@ -155,7 +161,8 @@ std::vector<TTypeView> ReadTypeLibrary(const std::wstring& path) {
             source->GetRefTypeOfImplType(k, &href);
             source->GetRefTypeInfo(href, ref.Put());
             source->GetImplTypeFlags(k, &flags);
-            view.Impl.push_back((ref ? TypeName(ref.Get()) : std::wstring(L"?")) + L":" + std::to_wstring(flags));
+            view.Impl.push_back((ref ? TypeName(ref.Get()) : std::wstring(L"?")) + L":" +
+                                std::to_wstring(flags));
         }
         types.push_back(view);
     }
@@ -174,7 +181,8 @@ std::wstring LibraryId(const std::wstring& path) {
 
 std::vector<std::string> PasIdentifiers(const std::string& source, bool declared) {
     TPasString text(source.size(), 0);
-    for (size_t i = 0; i < source.size(); ++i) text[i] = static_cast<TPasChar>(static_cast<uint8_t>(source[i]));
+    for (size_t i = 0; i < source.size(); ++i)
+        text[i] = static_cast<TPasChar>(static_cast<uint8_t>(source[i]));
     std::vector<std::string> found;
     TqPasParser parser;
     parser.SetOrigin(text.c_str());
@@ -188,8 +196,10 @@ std::vector<std::string> PasIdentifiers(const std::string& source, bool declared
         pending.clear();
         if (id == tkIdentifier) {
             const std::string name(parser.Token().Data.begin(), parser.Token().Data.end());
-            if (declared) pending = name;
-            else found.push_back(name);
+            if (declared)
+                pending = name;
+            else
+                found.push_back(name);
         }
     }
     return found;

@@ -77,8 +77,8 @@ void Press(TWinControl* button);
 // A type of a type library as ITypeInfo tells it.
 struct TTypeView {
     std::wstring Name;
-    int Kind = 0;   // TYPEKIND
-    int Flags = 0;  // TYPEFLAGS
+    int Kind = 0;  // TYPEKIND
+    int Flags = 0; // TYPEFLAGS
     std::wstring Guid;
     // Dual interfaces: the base of the interface view; coclasses: the implemented types, each
     // with its impl flags ("IFoo:1").

@@ -20,5 +20,7 @@ extern "C" void __stdcall Register() {
 }
 
 #if !defined(PROBE_NO_FINALIZE)
-extern "C" void __stdcall Finalize() { FinalizeTamrelExperts(); }
+extern "C" void __stdcall Finalize() {
+    FinalizeTamrelExperts();
+}
 #endif
