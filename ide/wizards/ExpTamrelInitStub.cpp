@@ -1,3 +1,122 @@
 #include "ide/wizards/ExpTamrelInitStub.h"
 
-extern "C" void InitTamrelExperts() {}
+#include "host/HostApplication.h"
+#include "host/Menus.h"
+#include "ide/editors/Tamrel_Property_ACLMask.h"
+#include "ide/editors/Tamrel_Property_AccessBits.h"
+#include "ide/editors/Tamrel_Property_AccessMask.h"
+#include "ide/editors/Tamrel_Property_Dependencies.h"
+#include "ide/editors/Tamrel_Property_GUID.h"
+#include "ide/wizards/Tamrel_Expert_AutoObject.h"
+#include "ide/wizards/Tamrel_Expert_ComService.h"
+#include "ide/wizards/Tamrel_Expert_NTService.h"
+#include "ide/wizards/Tamrel_Expert_NTServiceApplication.h"
+#include "ide/wizards/Tamrel_Expert_RemoteDataModule.h"
+#include "ide/wizards/Tamrel_Tool_Project.h"
+#include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
+#include "runtime/controls/Tamrel_SecurityDescriptorDialog.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace tamrel {
+
+void TAboutItem::OnClick(TObject*) {
+    ShowAboutForm();
+}
+
+namespace {
+
+// The about item and its handler, as the entry made them. The item belongs to "AppBuilder": the
+// watch hears when its owner frees it first.
+TMenuItem* AboutMenuItem = nullptr;
+TAboutItem* AboutItem = nullptr;
+
+class TAboutItemWatch : public TComponent {
+public:
+    TAboutItemWatch() : TComponent(nullptr) {}
+    void Notification(TComponent* component, TOperation operation) override {
+        TComponent::Notification(component, operation);
+        if (operation == opRemove && component == AboutMenuItem) AboutMenuItem = nullptr;
+    }
+};
+TAboutItemWatch* AboutItemWatch = nullptr;
+
+// Whether the wizards or the about item are there to be removed.
+bool Initialized = false;
+
+void AddAboutItem() {
+    TComponent* builder = HostApplication.Exists() ? HostApplication->FindComponent(L"AppBuilder") : nullptr;
+    if (!builder) return;
+    auto* help = dynamic_cast<TMenuItem*>(builder->FindComponent(L"HelpMenu"));
+    if (!help) return;
+    AboutMenuItem = new TMenuItem(builder);
+    AboutMenuItem->SetCaption(L"Abou&t Tamrel ...");
+    AboutItem = new TAboutItem;
+    AboutItemWatch = new TAboutItemWatch;
+    AboutMenuItem->FreeNotification(AboutItemWatch);
+    help->Add(AboutMenuItem);
+    AboutMenuItem->SetOnClick(MakeMethod<&TAboutItem::OnClick>(AboutItem));
+}
+
+// The item goes before its handler, so that no click can reach a handler that is gone.
+void RemoveAboutItem() {
+    if (TMenuItem* item = std::exchange(AboutMenuItem, nullptr)) Free(item);
+    if (TAboutItemWatch* watch = std::exchange(AboutItemWatch, nullptr)) Free(watch);
+    delete std::exchange(AboutItem, nullptr);
+}
+
+// The units' finalizations, the last made first.
+void Finalize() {
+    if (!std::exchange(Initialized, false)) return;
+    RemoveAboutItem();
+    Tamrel_Expert_NTServiceApplication_Finalize();
+    Tamrel_Expert_RemoteDataModule_Finalize();
+    Tamrel_Expert_ComService_Finalize();
+    Tamrel_Expert_NTService_Finalize();
+    Tamrel_Expert_AutoObject_Finalize();
+}
+
+} // namespace
+
+} // namespace tamrel
+
+using namespace tamrel;
+
+extern "C" void InitTamrelExperts() {
+    // A second call without the finalization between would register every wizard twice.
+    Finalize();
+    Initialized = true;
+    AutoObjectExpertModule = Create<TAutoObjectExpertModule>(nullptr);
+    NTServiceExpertModule = Create<TNTServiceExpertModule>(nullptr);
+    ComServiceExpertModule = Create<TComServiceExpertModule>(nullptr);
+    Tamrel_Property_GUID_DoRegister();
+    Tamrel_Property_Dependencies_DoRegister();
+    RemoteDataModuleExpertModule = Create<TRemoteDataModuleExpertModule>(nullptr);
+    NTServiceApplicationExpertModule = Create<TNTServiceApplicationExpertModule>(nullptr);
+    Tamrel_Property_AccessMask_DoRegister();
+    Tamrel_Property_AccessBits_DoRegister();
+    Tamrel_ExplicitAccessDialog_DoRegster();
+    Tamrel_SecurityDescriptorDialog_DoRegister();
+    Tamrel_Property_ACLMask_DoRegister();
+    AddAboutItem();
+}
+
+extern "C" void FinalizeTamrelExperts() {
+    Finalize();
+}
+
+// A library freed without FinalizeTamrelExperts takes its wizards and its menu item with it as it
+// is detached: the environment must not keep an interface or a click handler of unloaded code.
+// At the end of the process (Reserved set) the environment is gone already and nothing is done.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && !reserved) {
+        try {
+            Finalize();
+        } catch (...) {
+            // Nothing may leave the detach; what could not be removed stays with the environment.
+        }
+    }
+    return TRUE;
+}

@@ -1,7 +1,24 @@
 // The add-in entry of tamrelwiz: the design-time package calls it once per load, at the end of
-// its registration.
+// its registration. It creates the five repository wizards, registers the property editors and
+// the two security dialogs, and adds "Abou&t Tamrel ..." to the environment's Help menu.
+//
+// FinalizeTamrelExperts undoes it (the library's finalization): the wizards and the about item go
+// while their code is still loaded. The design-time package calls it from its own finalization,
+// where the loader lock is not held; a library freed without that call does it as it is detached.
 #pragma once
 
 #include "ide/editors/EditorsApi.h"
+#include "host/Classes.h"
 
 extern "C" TAMRELWIZ_API void InitTamrelExperts();
+extern "C" TAMRELWIZ_API void FinalizeTamrelExperts();
+
+namespace tamrel {
+
+// The about item's click handler: the tools library's about box.
+class TAboutItem : public TObject {
+public:
+    void OnClick(TObject* Sender);
+};
+
+} // namespace tamrel

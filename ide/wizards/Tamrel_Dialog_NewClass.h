@@ -1,0 +1,57 @@
+// The dialog of the two COM-class wizards: the new class's name, the service that hosts it, the
+// kind of class factory and whether the class fires events. The caller sets the caption, shows it
+// modally and releases it; OK closes it only when both names are identifiers.
+#pragma once
+
+#include "ide/editors/EditorsApi.h"
+
+#include "host/Forms.h"
+#include "host/StdCtrls.h"
+
+#include <string>
+
+namespace tamrel {
+
+// The factory the new class gets.
+enum class TSvcFactoryKind { Ordinary, Apartment, Singleton };
+
+class TAMRELWIZ_API TSvcClassWizardForm : public TForm {
+    TAMREL_CLASS(TSvcClassWizardForm, TForm)
+public:
+    explicit TSvcClassWizardForm(TComponent* AOwner);
+
+    TGroupBox* GbxObject = nullptr;
+    TLabel* LbClassName = nullptr;
+    TEdit* EdClassName = nullptr;
+    TLabel* LbServiceName = nullptr;
+    TEdit* EdServiceName = nullptr;
+    TGroupBox* GbxFactory = nullptr;
+    TRadioButton* RBnOrdinary = nullptr;
+    TRadioButton* RBnApartmentFactory = nullptr;
+    TRadioButton* RBnSingletoneFactory = nullptr;
+    TCheckBox* CBxObjectEvents = nullptr;
+    TButton* BnOK = nullptr;
+    TButton* BnCancel = nullptr;
+    TButton* BnHelp = nullptr;
+
+    std::wstring ClassNameText() const { return EdClassName->GetText(); }
+    std::wstring ServiceNameText() const { return EdServiceName->GetText(); }
+    TSvcFactoryKind FactoryKind() const;
+    bool EventSupport() const { return CBxObjectEvents->Checked(); }
+    // The template parts the answers leave out, in the templates' order: the two factories not
+    // chosen, the event support when it is not asked for, and the initialization when neither
+    // the singleton factory nor the event support needs one.
+    void GetSkipParts(TStrings* parts) const;
+
+    // Closes with OK once both names are given and are identifiers; otherwise says what is wrong
+    // and puts the focus on that name.
+    void BnOKClick(TObject* Sender);
+    void BnHelpClick(TObject* Sender);
+    // Closing only hides the form: the caller reads the answers, then releases it.
+    void FormClose(TObject* Sender, TCloseAction& Action);
+
+private:
+    void Refuse(const wchar_t* text, TEdit* edit);
+};
+
+} // namespace tamrel

@@ -1,0 +1,1 @@
+  ~UnitName~ in '~FileName~' {~ClassName~: CoClass}

@@ -1,0 +1,2 @@
+{ ~FormName~: the ~Module~ of the service ~ServiceName~ }
+  ~UnitName~ in '~FileName~' {~FormName~: ~Module~}

@@ -1,0 +1,68 @@
+unit svc1;
+
+{ SVC1 (svc1.pas)
+  The automation class Foo of Project1. Its class object is registered with COM
+  while the service FooService runs; its interfaces are declared in Project1_TLB. }
+
+interface
+
+uses
+  Windows, ActiveX, Classes, ComObj, StdVcl,
+  Tamrel_ComObj, Tamrel_ComServ, Project1_TLB;
+
+type
+  // Every client that does not aggregate the object shares one object.
+  TFooSingletoneFactory = class(TSvcAutoObjectFactory)
+  public
+    function CreateInstance(const UnkOuter: IUnknown; const IID: TGUID; out Obj): HResult; override; stdcall;
+  end;
+
+  TFoo = class(TAutoObject, IFoo)
+  protected
+    { The methods of IFoo }
+  public
+    procedure Initialize; override;
+    destructor Destroy; override;
+  end;
+
+implementation
+
+var
+  // The object every client shares, while there is one.
+  SharedInstance: TFoo = nil;
+
+function TFooSingletoneFactory.CreateInstance(const UnkOuter: IUnknown; const IID: TGUID;
+  out Obj): HResult;
+var
+  Existed: Boolean;
+begin
+  if (SharedInstance <> nil) and (UnkOuter = nil) then
+  begin
+    Result := SharedInstance.QueryInterface(IID, Obj);
+    Exit;
+  end;
+  Existed := SharedInstance <> nil;
+  Result := inherited CreateInstance(UnkOuter, IID, Obj);
+  // An aggregated object is never shared.
+  if (UnkOuter <> nil) and not Existed then
+    SharedInstance := nil;
+end;
+
+procedure TFoo.Initialize;
+begin
+  inherited Initialize;
+  if SharedInstance = nil then
+    SharedInstance := Self;
+end;
+
+destructor TFoo.Destroy;
+begin
+  if SharedInstance = Self then
+    SharedInstance := nil;
+  inherited Destroy;
+end;
+
+initialization
+  TFooSingletoneFactory.Create(SvcComServer, TFoo, CLASS_Foo, ciMultiInstance,
+    'FooService');
+end.

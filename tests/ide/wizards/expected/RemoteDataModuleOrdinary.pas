@@ -1,0 +1,34 @@
+unit svc1;
+
+{ @FOLDER@\svc1.pas
+  The remote data module Bar of Project1. Its class object is registered with COM
+  while the service BarService runs; its interface is declared in Project1_TLB. }
+
+interface
+
+uses
+  Windows, Messages, SysUtils, Classes, ComObj, ActiveX, DataBkr, Provider,
+  Tamrel_ComObj, Tamrel_ComServ, Project1_TLB;
+
+type
+  TBar = class(TRemoteDataModule, IBar)
+  private
+    { Private declarations }
+  protected
+    class procedure UpdateRegistry(Register: Boolean; const ClassID, ProgID: string); override;
+  end;
+
+implementation
+
+{$R *.DFM}
+
+class procedure TBar.UpdateRegistry(Register: Boolean; const ClassID, ProgID: string);
+begin
+  // The factory writes the service's entries; the data module adds its own.
+  inherited UpdateRegistry(Register, ClassID, ProgID);
+end;
+
+initialization
+  TSvcComponentFactory.Create(SvcComServer, TBar, CLASS_Bar, ciMultiInstance, 'BarService',
+    False, False);
+end.
