@@ -4,7 +4,11 @@
 #pragma once
 
 #include "host/Forms.h"
+#include "host/ListView.h"
+#include "host/StdCtrls.h"
 #include "ide/msgtable/model/EvLog_Document.h"
+
+#include <string>
 
 namespace tamrel::evlog {
 
@@ -14,10 +18,30 @@ public:
     explicit TPropertiesFrame(TComponent* owner);
 
     TEvLogDocument* Document() const { return _Document; }
+    // Shows the document's settings; the controls' own events write nothing while it does.
     void SetDocument(TEvLogDocument* value);
+    // Set while the frame itself changes its controls or the document.
+    bool Updating() const { return _Updating; }
+
+    TComboBox* cbJournal = nullptr;
+    TEdit* edEventSource = nullptr;
+    // Why the event source typed last was not taken; empty while it was.
+    TLabel* lbEventSourceRefused = nullptr;
+    TCheckBox* cbUseCategories = nullptr;
+    TListView* lvLocales = nullptr;
+    TButton* bnEditLocales = nullptr;
+
+    void cbJournalChange(TObject* Sender);
+    void edEventSourceChange(TObject* Sender);
+    void cbUseCategoriesClick(TObject* Sender);
+    void bnEditLocalesClick(TObject* Sender);
 
 private:
+    class TUpdatingScope;
+    void FillLocales();
+
     TEvLogDocument* _Document = nullptr;
+    bool _Updating = false;
 };
 
 } // namespace tamrel::evlog
