@@ -44,17 +44,17 @@ constexpr TVersionField kVersionFields[] = {
 };
 constexpr int32_t kVersionRows = static_cast<int32_t>(std::size(kVersionFields));
 
-[[maybe_unused]] const TVersionField* VersionFieldOfRow(int32_t row) {
+const TVersionField* VersionFieldOfRow(int32_t row) {
     return row >= 1 && row <= kVersionRows ? &kVersionFields[row - 1] : nullptr;
 }
 
-[[maybe_unused]] std::wstring VersionValue(TEvLogDocument& document, const TVersionField& field) {
+std::wstring VersionValue(TEvLogDocument& document, const TVersionField& field) {
     return field.Text ? (document.*field.Text)() : IntToStr((document.*field.Number)());
 }
 
 // A part of the file version as typed: a number above 0, exactly "0", or nothing (0). The file
 // version holds each part in 16 bits, and the library's build refuses a larger one.
-[[maybe_unused]] bool ParseVersionPart(const std::wstring& text, int32_t& value) {
+bool ParseVersionPart(const std::wstring& text, int32_t& value) {
     if (text.empty() || text == L"0") {
         value = 0;
         return true;
@@ -115,10 +115,11 @@ TAMREL_IMPLEMENT_CLASS(TPropertiesFrame) {
     b.Method<&F::edEventSourceChange>(L"edEventSourceChange");
     b.Method<&F::cbUseCategoriesClick>(L"cbUseCategoriesClick");
     b.Method<&F::bnEditLocalesClick>(L"bnEditLocalesClick");
+    b.Method<&F::vleVersionSetEditText>(L"vleVersionSetEditText");
 }
 
 TPropertiesFrame::TPropertiesFrame(TComponent* owner) : TFrame(owner) {
-    SetBounds(0, 0, 460, 680);
+    SetBounds(0, 0, 460, 670);
 
     TGroupBox* journal = AddSection(this, L"Event log journal", 70);
     cbJournal = Create<TComboBox>(this);
@@ -160,6 +161,17 @@ TPropertiesFrame::TPropertiesFrame(TComponent* owner) : TFrame(owner) {
     bnEditLocales->SetCaption(L"Edit...");
     bnEditLocales->SetOnClick(TNotifyEvent::Of<&TPropertiesFrame::bnEditLocalesClick>(this));
     AddNote(locales, 106, L"Multilanguage support. Select locales to be used for messages and categories");
+
+    TGroupBox* version = AddSection(this, L"Version info", 0);
+    vleVersion = Create<TValueListEditor>(this);
+    vleVersion->SetParent(version);
+    vleVersion->SetBounds(12, 20, 425, 226);
+    vleVersion->SetDefaultRowHeight(20);
+    vleVersion->SetColWidths(0, 159);
+    vleVersion->SetColWidths(1, 260);
+    for (const TVersionField& field : kVersionFields) vleVersion->InsertRow(field.Key, L"", true);
+    vleVersion->SetOnSetEditText(TSetEditEvent::Of<&TPropertiesFrame::vleVersionSetEditText>(this));
+    AddNote(version, 252, L"Fill version information. It will be added to the resource library.");
 }
 
 void TPropertiesFrame::SetDocument(TEvLogDocument* value) {
@@ -168,13 +180,20 @@ void TPropertiesFrame::SetDocument(TEvLogDocument* value) {
     lbEventSourceRefused->SetCaption(L"");
     if (!_Document) {
         lvLocales->Items()->Clear();
+        for (int32_t row = 1; row <= kVersionRows; ++row) ShowVersionValue(row);
         return;
     }
     for (int i = 0; i < static_cast<int>(std::size(kJournals)); ++i)
         if (kJournals[i] == _Document->EventType()) cbJournal->SetItemIndex(i);
     edEventSource->SetText(_Document->EventSource());
     cbUseCategories->SetChecked(_Document->UseCategories());
+    for (int32_t row = 1; row <= kVersionRows; ++row) ShowVersionValue(row);
     FillLocales();
+}
+
+void TPropertiesFrame::ShowVersionValue(int32_t row) {
+    const TVersionField& field = *VersionFieldOfRow(row);
+    vleVersion->SetValues(field.Key, _Document ? VersionValue(*_Document, field) : std::wstring());
 }
 
 void TPropertiesFrame::FillLocales() {
@@ -227,6 +246,27 @@ void TPropertiesFrame::bnEditLocalesClick(TObject*) {
     if (!SelectLocales(locales)) return;
     _Document->SetUsedLocales(locales);
     FillLocales();
+}
+
+void TPropertiesFrame::vleVersionSetEditText(TObject*, int ACol, int ARow, const std::wstring& Value) {
+    const TVersionField* field = VersionFieldOfRow(ARow);
+    if (_Updating || !_Document || ACol != 1 || !field) return;
+    TUpdatingScope updating(this);
+    if (field->SetText) {
+        (_Document->*field->SetText)(Value);
+        return;
+    }
+    int32_t number = 0;
+    if (ParseVersionPart(Value, number)) {
+        (_Document->*field->SetNumber)(number);
+        return;
+    }
+    ShowVersionValue(ARow);
+    // Typing goes on after the text that was kept.
+    if (TInplaceEdit* editor = vleVersion->InplaceEditor(); editor && vleVersion->EditorMode()) {
+        const LPARAM end = static_cast<LPARAM>(editor->GetText().size());
+        SendMessageW(editor->Handle(), EM_SETSEL, static_cast<WPARAM>(end), end);
+    }
 }
 
 } // namespace tamrel::evlog

@@ -1,7 +1,8 @@
 // The properties frame edited as a person edits it, with real keys and clicks, its dialogs and
 // boxes answered through the modal hook: what it shows of a document (and that showing it writes
 // nothing), the journal, the event source (refused names keep the document's and say why),
-// categories switched off only when confirmed, the locales through the locale dialog.
+// categories switched off only when confirmed, the locales through the locale dialog, the
+// version fields typed and pasted into the key/value grid.
 #include "ide/msgtable/editor/EvLog_PropertiesFrame.h"
 
 #include "host/Capture.h"
@@ -12,6 +13,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace tamrel;
 using namespace tamrel::evlog;
@@ -67,6 +70,33 @@ protected:
         else TypeText(text);
         PumpPending();
     }
+    // Clicks a value cell of the version grid: the editor opens on it.
+    void ClickVersionValue(int32_t row) {
+        TValueListEditor* grid = Frame->vleVersion;
+        const RECT r = grid->CellRect(1, row);
+        ClickAt(grid->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+        PumpPending();
+        ASSERT_TRUE(grid->EditorMode());
+        ASSERT_EQ(grid->Row(), row);
+    }
+    static void SelectAllTyped() {
+        PressKeys({VK_END});
+        PressKey(VK_HOME, {VK_SHIFT});
+        PumpPending();
+    }
+    // Pastes text with Ctrl+V, as one change of the editor's text.
+    static void Paste(const std::wstring& text) {
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+        std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+        PressKey('V', {VK_CONTROL});
+        PumpPending();
+    }
+    std::wstring EditorText() const { return Frame->vleVersion->InplaceEditor()->GetText(); }
     void ClickCategories() {
         TCheckBox* box = Frame->cbUseCategories;
         ClickAt(box->ClientToScreen(POINT{7, box->Height() / 2}));
@@ -279,6 +309,117 @@ TEST_F(PropertiesFrameTest, WithoutADocumentTheControlsWriteNowhere) {
     ClickCategories();
     EXPECT_EQ(EditLocales(Frame, [](TLocalesForm&) {}), 0);
     EXPECT_TRUE(Frame->lvLocales->Items()->Count() == 0);
+}
+
+TEST_F(PropertiesFrameTest, TheVersionGridShowsTheTenFieldsAndShowingThemWritesNothing) {
+    Document.SetCompanyName(L"Dunmere");
+    Document.SetProductVersion(L"2.1");
+    Document.SetMajorVersion(2);
+    Document.SetBuild(65535);
+    Unmodify();
+    Show();
+    TValueListEditor* grid = Frame->vleVersion;
+    const std::vector<std::wstring> keys = {L"Company name",  L"File description", L"Legal copyright", L"Legal trademarks",
+                                            L"Product name",  L"Product version",  L"Major version",   L"Minor version",
+                                            L"Release",       L"Build"};
+    ASSERT_EQ(grid->Strings()->Count(), 10);
+    for (int32_t row = 1; row <= 10; ++row) EXPECT_EQ(grid->Keys(row), keys[static_cast<size_t>(row - 1)]);
+    EXPECT_EQ(grid->ColWidths(0), 159);
+    EXPECT_EQ(grid->ColWidths(1), 260);
+    EXPECT_EQ(grid->Values(L"Company name"), L"Dunmere");
+    EXPECT_EQ(grid->Values(L"Product version"), L"2.1");
+    EXPECT_EQ(grid->Values(L"Major version"), L"2");
+    EXPECT_EQ(grid->Values(L"Minor version"), L"0");
+    EXPECT_EQ(grid->Values(L"Build"), L"65535");
+    EXPECT_FALSE(Document.Modified());
+    // Shown with the editor open on a cell, a second document replaces what the editor shows.
+    ClickVersionValue(1);
+    TEvLogDocument other(L"Other.elp");
+    Frame->SetDocument(&other);
+    PumpPending();
+    EXPECT_EQ(EditorText(), L"");
+    EXPECT_EQ(grid->Values(L"Build"), L"0");
+    EXPECT_FALSE(other.Modified());
+    EXPECT_EQ(Document.CompanyName(), L"Dunmere");
+}
+
+TEST_F(PropertiesFrameTest, TheSixTextsGoIntoTheirFieldsAsTheyAreTyped) {
+    Unmodify();
+    Show();
+    ClickVersionValue(1);
+    for (int row = 1; row <= 6; ++row) {
+        TypeText(L"Text " + std::to_wstring(row));
+        PressKeys({VK_DOWN});
+        PumpPending();
+    }
+    EXPECT_EQ(Document.CompanyName(), L"Text 1");
+    EXPECT_EQ(Document.FileDescription(), L"Text 2");
+    EXPECT_EQ(Document.LegalCopyright(), L"Text 3");
+    EXPECT_EQ(Document.LegalTrademarks(), L"Text 4");
+    EXPECT_EQ(Document.ProductName(), L"Text 5");
+    EXPECT_EQ(Document.ProductVersion(), L"Text 6");
+    EXPECT_TRUE(Document.Modified());
+    EXPECT_TRUE(Recorder->Changes.empty()); // version fields tell no view
+    EXPECT_EQ(Frame->vleVersion->Values(L"Legal trademarks"), L"Text 4");
+}
+
+TEST_F(PropertiesFrameTest, VersionPartsTakeNumbersZeroOrNothingAndRefusedTextRestoresTheCell) {
+    Document.SetRelease(3);
+    Document.SetBuild(7);
+    Unmodify();
+    Show();
+    TValueListEditor* grid = Frame->vleVersion;
+
+    // Build (row 10): "0" stores 0, "00" is refused.
+    ClickVersionValue(10);
+    SelectAllTyped();
+    TypeText(L"0");
+    EXPECT_EQ(Document.Build(), 0);
+    EXPECT_TRUE(Document.Modified());
+    TypeText(L"0");
+    EXPECT_EQ(Document.Build(), 0);
+    EXPECT_EQ(grid->Values(L"Build"), L"0");
+    EXPECT_EQ(EditorText(), L"0");
+
+    // Numbers are taken as they are typed; a letter or a minus sign puts the document's back.
+    PressKeys({VK_BACK});
+    TypeText(L"42");
+    EXPECT_EQ(Document.Build(), 42);
+    TypeText(L"a");
+    EXPECT_EQ(Document.Build(), 42);
+    EXPECT_EQ(EditorText(), L"42");
+    SelectAllTyped();
+    TypeText(L"-");
+    EXPECT_EQ(Document.Build(), 42);
+    EXPECT_EQ(EditorText(), L"42");
+    SelectAllTyped();
+    Paste(L"-1");
+    EXPECT_EQ(Document.Build(), 42);
+    EXPECT_EQ(EditorText(), L"42");
+    EXPECT_EQ(grid->Values(L"Build"), L"42");
+
+    // The file version holds 16 bits a part: 65,535 is taken, more restores the cell.
+    SelectAllTyped();
+    Paste(L"65535");
+    EXPECT_EQ(Document.Build(), 65535);
+    TypeText(L"6");
+    EXPECT_EQ(Document.Build(), 65535);
+    EXPECT_EQ(EditorText(), L"65535");
+    SelectAllTyped();
+    Paste(L"70000");
+    EXPECT_EQ(Document.Build(), 65535);
+    EXPECT_EQ(grid->Values(L"Build"), L"65535");
+    EXPECT_NO_THROW(Document.VersionInfo());
+
+    // Release (row 9): emptied, it stores 0.
+    ClickVersionValue(9);
+    SelectAllTyped();
+    PressKeys({VK_DELETE});
+    PumpPending();
+    EXPECT_EQ(Document.Release(), 0);
+    EXPECT_EQ(grid->Values(L"Release"), L"");
+    EXPECT_FALSE(Frame->Updating());
+    EXPECT_TRUE(Recorder->Changes.empty());
 }
 
 } // namespace
