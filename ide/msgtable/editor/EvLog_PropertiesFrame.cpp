@@ -11,9 +11,9 @@ namespace {
 
 constexpr TEvLogEventType kJournals[] = {etApplication, etSystem, etSecurity};
 
-// The event source names a registry key below the journal's key (and the journal's record of
-// it): an empty name would be the journal's key itself, a backslash a key further down, and a
-// key name has at most 255 characters.
+// The event source names a registry key below the journal's key: an empty name would be the
+// journal's key itself, a backslash a key further down, and a key name has at most 255
+// characters.
 std::wstring EventSourceFault(const std::wstring& name) {
     if (name.empty()) return L"The event source is kept: an empty name is not allowed";
     if (name.find(L'\\') != std::wstring::npos) return L"The event source is kept: \"\\\" character is not allowed";

@@ -129,6 +129,15 @@ TEST_F(PropertiesFrameTest, ShowsTheDocumentAndShowingItWritesNothing) {
     EXPECT_FALSE(Document.Modified());
     EXPECT_TRUE(Recorder->Changes.empty());
     EXPECT_FALSE(Frame->Updating());
+    // The notes show their "&" as written: it marks no access key.
+    int notes = 0;
+    for (int i = 0; i < Frame->ComponentCount(); ++i)
+        if (auto* label = dynamic_cast<TLabel*>(Frame->Components(i)); label && label->Caption().find(L"&lt &gl.") != std::wstring::npos) {
+            ++notes;
+            EXPECT_EQ(label->Caption(), L" with the exception of XML Escape sequences such as &lt &gl.");
+            EXPECT_NE(GetWindowLongPtrW(label->Handle(), GWL_STYLE) & SS_NOPREFIX, 0);
+        }
+    EXPECT_EQ(notes, 1);
     SaveCapture(*CaptureControl(Frame), L"PropertiesFrame");
 }
 
