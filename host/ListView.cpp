@@ -18,6 +18,12 @@ void LoadListViewClass() {
     (void)loaded;
 }
 
+// The state images of a list view with check boxes: 1 an empty box, 2 a checked one.
+UINT CheckStateBits(bool checked) { return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1); }
+bool CheckedInWindow(HWND window, int index) {
+    return (ListView_GetItemState(window, index, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) == CheckStateBits(true);
+}
+
 DWORD ViewStyleBits(TViewStyle style) {
     switch (style) {
     case vsIcon: return LVS_ICON;
@@ -108,6 +114,18 @@ void TListItem::SetFocused(bool value) {
     if (lv->Live()) ListView_SetItemState(lv->Handle(), Index(), value ? LVIS_FOCUSED : 0, LVIS_FOCUSED);
 }
 
+bool TListItem::Checked() const {
+    TCustomListView* lv = ListView();
+    if (!lv->LiveChecks()) return FChecked;
+    return CheckedInWindow(lv->Handle(), Index());
+}
+
+void TListItem::SetChecked(bool value) {
+    FChecked = value;
+    TCustomListView* lv = ListView();
+    if (lv->LiveChecks()) lv->ShowCheck(Index(), value);
+}
+
 bool TListItem::EditCaption() {
     TCustomListView* lv = ListView();
     if (lv->ReadOnly()) return false;
@@ -178,6 +196,7 @@ TAMREL_IMPLEMENT_CLASS(TCustomListView) {
     b.Boolean(L"MultiSelect", &T::MultiSelect, &T::SetMultiSelect, false);
     b.Boolean(L"ReadOnly", &T::ReadOnly, &T::SetReadOnly, false);
     b.Boolean(L"HideSelection", &T::HideSelection, &T::SetHideSelection, true);
+    b.Boolean(L"Checkboxes", &T::Checkboxes, &T::SetCheckboxes, false);
     b.Component(L"LargeImages", &T::LargeImages, &T::SetLargeImages);
     b.Component(L"SmallImages", &T::SmallImages, &T::SetSmallImages);
     b.Component(L"PopupMenu", &T::PopupMenu, &T::SetPopupMenu);
@@ -224,7 +243,7 @@ void TCustomListView::CreateParams(TCreateParams& params) {
 
 void TCustomListView::CreateWnd() {
     TWinControl::CreateWnd();
-    ListView_SetExtendedListViewStyle(Handle(), LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(Handle(), LVS_EX_FULLROWSELECT | (FCheckboxes ? LVS_EX_CHECKBOXES : 0));
     UpdateImageLists();
     UpdateColumnsWindow();
     for (int i = 0; i < FItems->Count(); ++i) InsertItemWindow(i);
@@ -235,15 +254,24 @@ void TCustomListView::CreateWnd() {
     }
 }
 
-void TCustomListView::DestroyWnd() {
-    // The items keep what only the window knew.
+void TCustomListView::KeepItemStates() {
     for (int i = 0; i < FItems->Count(); ++i) {
         TListItem* item = FItems->Item(i);
         item->FSelected = ListView_GetItemState(Handle(), i, LVIS_SELECTED) != 0;
         item->FFocused = ListView_GetItemState(Handle(), i, LVIS_FOCUSED) != 0;
+        if (FCheckboxes) item->FChecked = CheckedInWindow(Handle(), i);
     }
+}
+
+void TCustomListView::DestroyWnd() {
+    // The items keep what only the window knew.
+    KeepItemStates();
     FEditingItem = nullptr;
     TWinControl::DestroyWnd();
+}
+
+void TCustomListView::ShowCheck(int index, bool checked) {
+    ListView_SetItemState(Handle(), index, CheckStateBits(checked), LVIS_STATEIMAGEMASK);
 }
 
 void TCustomListView::InsertItemWindow(int index) {
@@ -256,6 +284,8 @@ void TCustomListView::InsertItemWindow(int index) {
     lvi.iImage = item->FImageIndex;
     lvi.lParam = reinterpret_cast<LPARAM>(item);
     SendMessageW(Handle(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&lvi));
+    // A list with check boxes takes every new item unchecked, whatever state comes with it.
+    if (FCheckboxes && item->FChecked) ShowCheck(index, true);
     for (int s = 0; s < item->FSubItems->Count(); ++s) {
         std::wstring text = item->FSubItems->Get(s);
         ListView_SetItemText(Handle(), index, s + 1, text.data());
@@ -331,6 +361,17 @@ void TCustomListView::SetReadOnly(bool value) {
 void TCustomListView::SetHideSelection(bool value) {
     FHideSelection = value;
     if (HandleAllocated()) UpdateStyle(false, LVS_SHOWSELALWAYS, !value);
+}
+
+void TCustomListView::SetCheckboxes(bool value) {
+    if (value == FCheckboxes) return;
+    // The marks the window held go back to the items before it stops holding them.
+    if (LiveChecks()) KeepItemStates();
+    FCheckboxes = value;
+    if (!Live()) return;
+    ListView_SetExtendedListViewStyleEx(Handle(), LVS_EX_CHECKBOXES, value ? LVS_EX_CHECKBOXES : 0);
+    if (value)
+        for (int i = 0; i < FItems->Count(); ++i) ShowCheck(i, FItems->Item(i)->FChecked);
 }
 
 void TCustomListView::SetLargeImages(TCustomImageList* value) {

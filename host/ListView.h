@@ -1,10 +1,15 @@
 // The list view over the system's list-view control: items with a caption, an image, sub-items
 // (the texts of the columns after the first) and a pointer of the user's (Data), shown as large
-// icons, small icons, a list or a report with columns; single or multiple selection; captions
-// edited in place; an update bracket; automatic dragging onto other list views; a popup menu.
+// icons, small icons, a list or a report with columns; single or multiple selection; a check box
+// before each item; captions edited in place; an update bracket; automatic dragging onto other
+// list views; a popup menu.
 //
 // The items are the list view's: they live while the window is made anew (a style change) and
-// OnDeletion hears of each one that goes, also when the list view itself goes.
+// OnDeletion hears of each one that goes, also when the list view itself goes. Their selection,
+// focus and check marks live in the window while there is one, in the item while there is none.
+//
+// With Checkboxes, a click on an item's box or Space on the focused item toggles its check mark;
+// every change of a mark, also one made from code, reaches OnChange (ctState).
 #pragma once
 
 #include "host/Api.h"
@@ -84,6 +89,9 @@ public:
     void SetSelected(bool value);
     bool Focused() const;
     void SetFocused(bool value);
+    // The item's check mark; kept, but not shown, while the list view has no check boxes.
+    bool Checked() const;
+    void SetChecked(bool value);
 
     // Starts editing the caption in place; false when the list view is read-only or refused.
     bool EditCaption();
@@ -103,6 +111,7 @@ private:
     void* FData = nullptr;
     bool FSelected = false; // while the list view has no window
     bool FFocused = false;
+    bool FChecked = false;
 };
 
 class TAMREL_API TListItems : public TPersistent {
@@ -153,6 +162,9 @@ public:
     void SetReadOnly(bool value);
     bool HideSelection() const { return FHideSelection; }
     void SetHideSelection(bool value);
+    // A check box before each item (Checked of the items).
+    bool Checkboxes() const { return FCheckboxes; }
+    void SetCheckboxes(bool value);
     TCustomImageList* LargeImages() const { return FLargeImages; }
     void SetLargeImages(TCustomImageList* value);
     TCustomImageList* SmallImages() const { return FSmallImages; }
@@ -216,6 +228,10 @@ private:
     void UpdateImageLists();
     void DeleteItem(TListItem* item);
     bool Live() const;
+    // Whether the window shows the items' check marks (and so holds them).
+    bool LiveChecks() const { return FCheckboxes && Live(); }
+    void ShowCheck(int index, bool checked);
+    void KeepItemStates();
 
     std::unique_ptr<TListColumns> FColumns;
     std::unique_ptr<TListItems> FItems;
@@ -223,6 +239,7 @@ private:
     bool FMultiSelect = false;
     bool FReadOnly = false;
     bool FHideSelection = true;
+    bool FCheckboxes = false;
     TCustomImageList* FLargeImages = nullptr;
     TCustomImageList* FSmallImages = nullptr;
     TPopupMenu* FPopupMenu = nullptr;

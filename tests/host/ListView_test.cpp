@@ -1,7 +1,8 @@
 // The list view: items and sub-items in the system control (also across a new window), selection,
 // captions edited in place with real keys (accepted, changed by OnEdited, cancelled), deletion
-// events for every way an item goes, the update bracket, and dragging with the mouse between two
-// list views.
+// events for every way an item goes, the update bracket, dragging with the mouse between two
+// list views, check boxes toggled by a click and by Space (kept across a new window and while
+// the boxes are off), and the list style.
 #include "host/ListView.h"
 
 #include "host/Forms.h"
@@ -28,6 +29,9 @@ struct TListEvents {
     }
     void CancelEdit(TObject*, TListItem* item) { Log.push_back(L"cancel " + item->Caption()); }
     void Deletion(TObject*, TListItem* item) { Log.push_back(L"delete " + item->Caption()); }
+    void Change(TObject*, TListItem* item, TItemChange change) {
+        if (change == ctState) Log.push_back(L"state " + item->Caption() + (item->Checked() ? L" checked" : L""));
+    }
     void SelectItem(TObject*, TListItem* item, bool selected) {
         Log.push_back((selected ? L"select " : L"unselect ") + item->Caption());
     }
@@ -212,6 +216,124 @@ TEST_F(ListViewTest, DraggingAnItemWithTheMouseDropsItOnTheOtherListOnly) {
     DragWithMouse(from, List->ClientToScreen(POINT{60, 150}));
     PumpUntil([&] { return !Dragging(List); }, 3000);
     EXPECT_EQ(std::count_if(Events.Log.begin(), Events.Log.end(), [](const std::wstring& l) { return l.starts_with(L"drop"); }), 0);
+}
+
+// The marks the window shows, read from the window itself.
+std::vector<bool> WindowChecks(TListView* list) {
+    std::vector<bool> checks;
+    for (int i = 0; i < ListView_GetItemCount(list->Handle()); ++i) checks.push_back(ListView_GetCheckState(list->Handle(), i) == 1);
+    return checks;
+}
+
+std::vector<bool> ItemChecks(TListView* list) {
+    std::vector<bool> checks;
+    for (int i = 0; i < list->Items()->Count(); ++i) checks.push_back(list->Items()->Item(i)->Checked());
+    return checks;
+}
+
+// The screen point of an item's check box, as the control's hit test finds it.
+POINT CheckBoxPoint(TListView* list, int index) {
+    RECT bounds = list->Items()->Item(index)->DisplayRect();
+    LVHITTESTINFO hit = {};
+    for (int x = bounds.left; x < bounds.left + 24; ++x) {
+        hit.pt = POINT{x, (bounds.top + bounds.bottom) / 2};
+        if (ListView_HitTest(list->Handle(), &hit) == index && (hit.flags & LVHT_ONITEMSTATEICON))
+            return list->ClientToScreen(hit.pt);
+    }
+    ADD_FAILURE() << "no check box found beside item " << index;
+    return list->ClientToScreen(POINT{bounds.left + 8, (bounds.top + bounds.bottom) / 2});
+}
+
+TEST_F(ListViewTest, ChecksSetBeforeTheWindowAppearInItAndSurviveANewWindow) {
+    List->SetCheckboxes(true);
+    Add(List, L"a")->SetChecked(true);
+    Add(List, L"b");
+    Add(List, L"c")->SetChecked(true);
+    Form->Show();
+    EXPECT_EQ(WindowChecks(List), (std::vector<bool>{true, false, true}));
+    List->Items()->Item(0)->SetChecked(false);
+    List->Items()->Item(1)->SetChecked(true);
+    EXPECT_EQ(WindowChecks(List), (std::vector<bool>{false, true, true}));
+    List->RecreateWnd();
+    EXPECT_EQ(WindowChecks(List), (std::vector<bool>{false, true, true}));
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{false, true, true}));
+    // An item added to the shown list starts unchecked, or as it was set before it went in.
+    Add(List, L"d");
+    EXPECT_EQ(WindowChecks(List), (std::vector<bool>{false, true, true, false}));
+}
+
+TEST_F(ListViewTest, AClickOnTheBoxAndSpaceOnTheFocusedItemToggleItsMark) {
+    List->SetCheckboxes(true);
+    List->SetMultiSelect(false);
+    Add(List, L"first");
+    Add(List, L"second");
+    List->SetOnChange(TLVChangeEvent::Of<&TListEvents::Change>(&Events));
+    Form->Show();
+    PumpPending();
+    ClickAt(CheckBoxPoint(List, 1));
+    PumpPending();
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{false, true}));
+    EXPECT_NE(std::find(Events.Log.begin(), Events.Log.end(), L"state second checked"), Events.Log.end());
+    // Each click on another item than the one before: two on one box in a row are a double click.
+    ClickAt(CheckBoxPoint(List, 0));
+    PumpPending();
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{true, true}));
+    ClickAt(CheckBoxPoint(List, 1));
+    PumpPending();
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{true, false}));
+    // Space toggles the focused item.
+    List->Items()->Item(0)->SetSelected(true);
+    List->Items()->Item(0)->SetFocused(true);
+    List->SetFocus();
+    PressKeys({VK_SPACE});
+    PumpPending();
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{false, false}));
+}
+
+TEST_F(ListViewTest, AMarkSetFromCodeReachesOnChange) {
+    List->SetCheckboxes(true);
+    Add(List, L"x");
+    Form->Show();
+    List->SetOnChange(TLVChangeEvent::Of<&TListEvents::Change>(&Events));
+    List->Items()->Item(0)->SetChecked(true);
+    EXPECT_EQ(Events.Log, std::vector<std::wstring>{L"state x checked"});
+}
+
+TEST_F(ListViewTest, MarksAreKeptWhileTheBoxesAreOffAndShownAgainWithThem) {
+    List->SetCheckboxes(true);
+    Add(List, L"a");
+    Add(List, L"b");
+    Form->Show();
+    ClickAt(CheckBoxPoint(List, 0));
+    PumpPending();
+    ASSERT_EQ(ItemChecks(List), (std::vector<bool>{true, false}));
+    List->SetCheckboxes(false);
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(List->Handle()) & LVS_EX_CHECKBOXES, 0u);
+    EXPECT_EQ(ItemChecks(List), (std::vector<bool>{true, false}));
+    List->Items()->Item(1)->SetChecked(true);
+    List->SetCheckboxes(true);
+    EXPECT_EQ(WindowChecks(List), (std::vector<bool>{true, true}));
+}
+
+TEST_F(ListViewTest, TheListStyleLaysItemsOutInColumnsAndFindsThemThere) {
+    List->SetViewStyle(vsList);
+    for (int i = 0; i < 20; ++i) Add(List, L"item " + std::to_wstring(i));
+    Form->Show();
+    PumpPending();
+    EXPECT_EQ(GetWindowLongPtrW(List->Handle(), GWL_STYLE) & LVS_TYPEMASK, LVS_LIST);
+    // More items than one column holds: the later ones stand to the right of the first, high up.
+    const RECT first = List->Items()->Item(0)->DisplayRect(true);
+    const RECT last = List->Items()->Item(19)->DisplayRect(true);
+    EXPECT_GT(last.left, first.left);
+    EXPECT_LT(last.top, first.top + (List->ClientHeight() / 2));
+    ASSERT_LT(last.right, List->ClientWidth());
+    EXPECT_EQ(List->GetItemAt((last.left + last.right) / 2, (last.top + last.bottom) / 2), List->Items()->Item(19));
+    // Back to a report and to the list again: the items stay.
+    List->SetViewStyle(vsReport);
+    EXPECT_EQ(GetWindowLongPtrW(List->Handle(), GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    List->SetViewStyle(vsList);
+    EXPECT_EQ(ListView_GetItemCount(List->Handle()), 20);
+    EXPECT_EQ(WindowText(List, 19, 0), L"item 19");
 }
 
 } // namespace
