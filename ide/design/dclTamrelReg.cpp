@@ -50,3 +50,9 @@ extern "C" void __stdcall Register() {
     // this package carries), and the about item.
     InitTamrelExperts();
 }
+
+extern "C" void __stdcall Finalize() {
+    // The environment runs this before it frees the package, outside the loader lock: the add-in
+    // library's wizards and about item go while their code is still there.
+    FinalizeTamrelExperts();
+}

@@ -6,3 +6,7 @@
 // Exported undecorated (stdcall, no arguments). Catches nothing: a registration the environment
 // refuses, or a failure of the add-in library's entry, reaches the environment's package loader.
 extern "C" void __stdcall Register();
+
+// Run by the environment before it frees the package: the add-in library's wizards and about
+// item are removed while its code is still loaded.
+extern "C" void __stdcall Finalize();

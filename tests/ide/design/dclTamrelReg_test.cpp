@@ -20,7 +20,7 @@ namespace {
 // Whether the add-in library's entry InitTamrelExperts is the full one (the wizards, the property
 // editors, the two dialog components and the about item) or the empty entry the library starts
 // with. With the full entry, the package's record goes on with ExpertsEntryRecord.
-constexpr bool ExpertsEntryBuilt = false;
+constexpr bool ExpertsEntryBuilt = true;
 
 // What InitTamrelExperts registers, in its order: the wizards by their identifiers, the editors,
 // the dialog components.
