@@ -28,6 +28,7 @@ struct TListEvents {
     }
     void CancelEdit(TObject*, TListItem* item) { Log.push_back(L"cancel " + item->Caption()); }
     void Deletion(TObject*, TListItem* item) { Log.push_back(L"delete " + item->Caption()); }
+    void DblClick(TObject*) { Log.push_back(L"double click"); }
     void SelectItem(TObject*, TListItem* item, bool selected) {
         Log.push_back((selected ? L"select " : L"unselect ") + item->Caption());
     }
@@ -138,6 +139,21 @@ TEST_F(ListViewTest, OnEditingMayRefuseAndReadOnlyListsDoNotEdit) {
     EXPECT_EQ(Events.Log, std::vector<std::wstring>{L"editing x"});
     List->SetReadOnly(true);
     EXPECT_FALSE(List->Items()->Item(0)->EditCaption());
+}
+
+TEST_F(ListViewTest, ARealDoubleClickOnAnItemRaisesOnDblClickOnce) {
+    Add(List, L"first");
+    Add(List, L"second");
+    List->SetOnDblClick(TNotifyEvent::Of<&TListEvents::DblClick>(&Events));
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    PumpPending();
+    RECT r = List->Items()->Item(1)->DisplayRect(true);
+    ClickScreen(List->ClientToScreen(POINT{r.left + 4, (r.top + r.bottom) / 2}), false, true);
+    EXPECT_TRUE(PumpUntil([&] { return !Events.Log.empty(); }, 3000));
+    PumpPending();
+    EXPECT_EQ(Events.Log, std::vector<std::wstring>{L"double click"});
+    EXPECT_EQ(List->Selected(), List->Items()->Item(1));
 }
 
 TEST_F(ListViewTest, OnDeletionHearsOfEveryItemThatGoes) {

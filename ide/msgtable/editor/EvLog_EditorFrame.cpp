@@ -308,12 +308,19 @@ void TEvLogEditorFrame::SelectNeighbourOf(TTreeNode* node) {
     TreeView->SetSelected(next);
 }
 
+void TEvLogEditorFrame::TakeBlockBack(TMessageBlock* mb) {
+    // Only a block that is still whole: letting go of it may write the block frame's typed text
+    // into it.
+    if (_MessageBlockFrame && mb && _MessageBlockFrame->MessageBlock() == mb) _MessageBlockFrame->SetMessageBlock(nullptr);
+}
+
 void TEvLogEditorFrame::RemoveBlockNode(TMessageBlock* mb) {
     // The block goes once its views have heard of it: nothing may show it then.
     if (TTreeNode* node = BlockNode(mb)) {
         SelectNeighbourOf(node);
         node->Delete();
     }
+    TakeBlockBack(mb);
 }
 
 bool TEvLogEditorFrame::ShowsBlock(const TMessageBlock* mb) const {
@@ -349,7 +356,8 @@ void TEvLogEditorFrame::UpdateCategoriesNode() {
     const bool wanted = _Document->UseCategories() && _MessagesNode;
     if (_CategoriesNode) {
         auto* data = static_cast<TMessageBlockNodeData*>(DataOf(_CategoriesNode));
-        if (!wanted || !ShowsBlock(data->MessageBlock())) RemoveCategoriesNode();
+        if (!ShowsBlock(data->MessageBlock())) RemoveCategoriesNode(nullptr);
+        else if (!wanted) RemoveCategoriesNode(data->MessageBlock());
     }
     if (wanted && !_CategoriesNode) {
         // Obtaining the block makes it when the document has none.
@@ -359,11 +367,12 @@ void TEvLogEditorFrame::UpdateCategoriesNode() {
     }
 }
 
-void TEvLogEditorFrame::RemoveCategoriesNode() {
+void TEvLogEditorFrame::RemoveCategoriesNode(TMessageBlock* wholeBlock) {
     if (!_CategoriesNode) return;
     SelectNeighbourOf(_CategoriesNode);
     TTreeNode* categories = std::exchange(_CategoriesNode, nullptr);
     categories->Delete();
+    TakeBlockBack(wholeBlock);
 }
 
 void TEvLogEditorFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
@@ -381,7 +390,7 @@ void TEvLogEditorFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageB
     if (changes.Contains(eldcBlockDeleted)) {
         // The categories block may go too (its last message deleted): its node goes with it.
         if (_CategoriesNode && static_cast<TMessageBlockNodeData*>(DataOf(_CategoriesNode))->MessageBlock() == mb)
-            RemoveCategoriesNode();
+            RemoveCategoriesNode(mb);
         RemoveBlockNode(mb);
         return;
     }

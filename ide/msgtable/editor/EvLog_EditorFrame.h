@@ -133,7 +133,9 @@ private:
     void RebuildBlockNodes();
     // "Categories" is shown while the document uses categories, for the block it has now.
     void UpdateCategoriesNode();
-    void RemoveCategoriesNode();
+    // WholeBlock: the node's block when it is still whole (the block frame lets go of it then).
+    void RemoveCategoriesNode(TMessageBlock* wholeBlock);
+    void TakeBlockBack(TMessageBlock* mb);
     // Selects the node of the block; nothing when there is none.
     void SelectMessageBlock(TMessageBlock* mb);
     // Before a block node goes while it is selected: its next sibling, else the one before it,

@@ -1,0 +1,333 @@
+// The editor frame: the tree it shows of a document, the right-hand frame of each node, its
+// actions through the tool bar, and how its tree follows the document's notices, also those made
+// by another frame on the same document. Clicks and keys are real input, as a person gives it.
+#include "ide/msgtable/editor/EvLog_EditorFrame.h"
+
+#include "host/Capture.h"
+#include "ide/msgtable/editor/EvLog_MessageBlockFrame.h"
+#include "ide/msgtable/editor/EvLog_MessagesFrame.h"
+#include "ide/msgtable/editor/EvLog_PropertiesFrame.h"
+#include "tests/support/FormsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace tamrel;
+using namespace tamrel::evlog;
+using namespace tamrel::test;
+
+namespace {
+
+// The tree as text: a node a line, children indented.
+std::vector<std::wstring> TreeText(TEvLogEditorFrame& frame) {
+    std::vector<std::wstring> lines;
+    TTreeNodes& items = *frame.TreeView->Items();
+    for (int i = 0; i < items.Count(); ++i) {
+        TTreeNode* node = items.Item(i);
+        lines.push_back(std::wstring(static_cast<size_t>(node->Level()) * 2, L' ') + node->Text());
+    }
+    return lines;
+}
+
+// The blocks a frame (its tree, its block list, its block frame) refers to.
+std::vector<TMessageBlock*> BlocksReferredTo(TEvLogEditorFrame& frame, bool withBlockFrame) {
+    std::vector<TMessageBlock*> blocks;
+    TTreeNodes& items = *frame.TreeView->Items();
+    for (int i = 0; i < items.Count(); ++i)
+        if (auto* data = dynamic_cast<TMessageBlockNodeData*>(static_cast<TObject*>(items.Item(i)->Data())))
+            blocks.push_back(data->MessageBlock());
+    if (TMessagesFrame* list = frame.MessagesFrame())
+        for (int i = 0; i < list->lvBlocks->Items()->Count(); ++i)
+            blocks.push_back(static_cast<TMessageBlock*>(list->lvBlocks->Items()->Item(i)->Data()));
+    if (TMessageBlockFrame* block = frame.MessageBlockFrame(); withBlockFrame && block && block->MessageBlock())
+        blocks.push_back(block->MessageBlock());
+    return blocks;
+}
+
+// Every block the frame refers to is one the document holds now: none was freed under it.
+::testing::AssertionResult OnlyLive(const std::vector<TMessageBlock*>& referred, TEvLogDocument& document) {
+    std::set<TMessageBlock*> live;
+    for (int i = 0; i < document.MessageTable().BlockCount(); ++i) live.insert(document.MessageTable().Blocks(i));
+    for (TMessageBlock* mb : referred)
+        if (!live.count(mb)) return ::testing::AssertionFailure() << "a view keeps a block the document no longer has";
+    return ::testing::AssertionSuccess();
+}
+::testing::AssertionResult RefersToLiveBlocksOnly(TEvLogEditorFrame& frame, TEvLogDocument& document) {
+    return OnlyLive(BlocksReferredTo(frame, true), document);
+}
+// The same without the block frame, which drops a block freed inside a batch by itself.
+::testing::AssertionResult TreeAndListReferToLiveBlocksOnly(TEvLogEditorFrame& frame, TEvLogDocument& document) {
+    return OnlyLive(BlocksReferredTo(frame, false), document);
+}
+
+class EditorFrame : public ::testing::Test {
+protected:
+    TOwned<TForm> form{Create<TForm>(nullptr)};
+    TEvLogDocument document{L"C:\\work\\Frame.elp"};
+    TEvLogEditorFrame* frame = nullptr;
+
+    void SetUp() override {
+        form->SetBounds(20, 20, 900, 560);
+        frame = MakeFrame(form.get());
+    }
+    TEvLogEditorFrame* MakeFrame(TWinControl* parent) {
+        auto* f = Create<TEvLogEditorFrame>(form.get());
+        f->SetParent(parent);
+        f->SetAlign(alClient);
+        return f;
+    }
+    void ShowInFront() {
+        form->Show();
+        SetForegroundWindow(form->Handle());
+        PumpPending();
+    }
+    TTreeNode* Node(TEvLogEditorFrame& f, const std::wstring& text) {
+        TTreeNodes& items = *f.TreeView->Items();
+        for (int i = 0; i < items.Count(); ++i)
+            if (items.Item(i)->Text() == text) return items.Item(i);
+        return nullptr;
+    }
+    void ClickNode(TEvLogEditorFrame& f, TTreeNode* node) {
+        ASSERT_NE(node, nullptr);
+        RECT r = node->DisplayRect(true);
+        ClickAt(f.TreeView->ClientToScreen(POINT{r.left + 3, (r.top + r.bottom) / 2}));
+        ASSERT_TRUE(PumpUntil([&] { return f.TreeView->Selected() == node; }, 3000));
+    }
+    void ClickButtonOf(TEvLogEditorFrame& f, TAction* action) {
+        for (int i = 0; i < f.ToolBar1->ButtonCount(); ++i)
+            if (TToolButton* button = f.ToolBar1->Buttons(i); button->Action() == action) {
+                ClickAt(button->ClientToScreen(POINT{button->Width() / 2, button->Height() / 2}));
+                PumpPending();
+                return;
+            }
+        FAIL() << "no button for the action";
+    }
+};
+
+} // namespace
+
+TEST_F(EditorFrame, ShowsPropertiesCategoriesWhileUsedAndTheBlocksButNeverTheCategoriesBlockAmongThem) {
+    document.SetUseCategories(true);
+    document.CategoriesBlock();
+    document.AddBlock()->SetMessageNamePrefix(L"Disk");
+    document.AddBlock();
+    frame->SetDocument(&document);
+    EXPECT_EQ(TreeText(*frame),
+              (std::vector<std::wstring>{L"Properties", L"Categories", L"Messages", L"  Disk", L"  Block_0200"}));
+    // Properties first, and every right-hand frame has the document.
+    EXPECT_EQ(frame->TreeView->Selected(), frame->PropertiesNode());
+    ASSERT_NE(frame->PropertiesFrame(), nullptr);
+    EXPECT_EQ(frame->ActiveFrame(), frame->PropertiesFrame());
+    EXPECT_EQ(frame->PropertiesFrame()->Document(), &document);
+    EXPECT_EQ(frame->MessagesFrame()->Document(), &document);
+    EXPECT_EQ(frame->MessageBlockFrame()->Document(), &document);
+    EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 2);
+
+    document.SetUseCategories(false);
+    EXPECT_EQ(TreeText(*frame), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Disk", L"  Block_0200"}));
+    document.SetUseCategories(true);
+    EXPECT_EQ(TreeText(*frame)[1], L"Categories");
+    EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
+}
+
+TEST_F(EditorFrame, ClickedNodesShowTheirFramesAndOnlyABlockNodeMayBeDeleted) {
+    document.SetUseCategories(true);
+    TMessageBlock* block = document.AddBlock();
+    frame->SetDocument(&document);
+    ShowInFront();
+    EXPECT_FALSE(frame->aBlockDelete->Enabled());
+
+    ClickNode(*frame, frame->BlockNode(block));
+    EXPECT_EQ(frame->ActiveFrame(), frame->MessageBlockFrame());
+    EXPECT_TRUE(frame->MessageBlockFrame()->Visible());
+    EXPECT_FALSE(frame->PropertiesFrame()->Visible());
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), block);
+    EXPECT_TRUE(frame->aBlockDelete->Enabled());
+
+    ClickNode(*frame, frame->CategoriesNode());
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), document.CategoriesBlock());
+    EXPECT_FALSE(frame->aBlockDelete->Enabled());
+
+    // The arrow keys move through the tree as clicks do.
+    PressKeys({VK_DOWN});
+    ASSERT_TRUE(PumpUntil([&] { return frame->TreeView->Selected() == frame->MessagesNode(); }, 3000));
+    EXPECT_EQ(frame->ActiveFrame(), frame->MessagesFrame());
+    EXPECT_FALSE(frame->MessageBlockFrame()->Visible());
+    EXPECT_FALSE(frame->aBlockDelete->Enabled());
+    PressKeys({VK_DOWN});
+    ASSERT_TRUE(PumpUntil([&] { return frame->TreeView->Selected() == frame->BlockNode(block); }, 3000));
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), block);
+}
+
+TEST_F(EditorFrame, NewBlockFromTheToolBarIsAddedAtTheNextRangeAndSelected) {
+    document.AddBlock();
+    frame->SetDocument(&document);
+    ShowInFront();
+    ClickButtonOf(*frame, frame->aBlockNew);
+    ASSERT_EQ(document.MessageTable().BlockCount(), 2);
+    TMessageBlock* added = document.MessageTable().Blocks(1);
+    EXPECT_EQ(added->LowId(), 0x200u);
+    EXPECT_EQ(TreeText(*frame), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Block_0100", L"  Block_0200"}));
+    EXPECT_EQ(frame->TreeView->Selected(), frame->BlockNode(added));
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), added);
+    EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 2);
+}
+
+TEST_F(EditorFrame, DeletingABlockSelectsTheNextThenThePreviousThenMessages) {
+    TMessageBlock* first = document.AddBlock();
+    TMessageBlock* second = document.AddBlock();
+    TMessageBlock* third = document.AddBlock();
+    frame->SetDocument(&document);
+    ShowInFront();
+    struct TCase {
+        TMessageBlock* Deleted;
+        TMessageBlock* SelectedAfter; // null: "Messages"
+    };
+    for (const TCase& c : {TCase{second, third}, TCase{third, first}, TCase{first, nullptr}}) {
+        SCOPED_TRACE(c.Deleted->MessageNamePrefix());
+        ClickNode(*frame, frame->BlockNode(c.Deleted));
+        ClickButtonOf(*frame, frame->aBlockDelete);
+        EXPECT_EQ(frame->BlockNode(c.Deleted), nullptr);
+        TTreeNode* expected = c.SelectedAfter ? frame->BlockNode(c.SelectedAfter) : frame->MessagesNode();
+        EXPECT_EQ(frame->TreeView->Selected(), expected);
+        if (c.SelectedAfter) EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), c.SelectedAfter);
+        else EXPECT_EQ(frame->ActiveFrame(), frame->MessagesFrame());
+        EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
+    }
+    EXPECT_EQ(document.MessageTable().BlockCount(), 0);
+    EXPECT_FALSE(frame->aBlockDelete->Enabled());
+}
+
+TEST_F(EditorFrame, TwoFramesOnOneDocumentFollowEachOthersNewAndDeletedBlocks) {
+    TOwned<TForm> otherForm(Create<TForm>(nullptr));
+    otherForm->SetBounds(40, 80, 900, 560);
+    auto* other = Create<TEvLogEditorFrame>(otherForm.get());
+    other->SetParent(otherForm.get());
+    other->SetAlign(alClient);
+    TMessageBlock* kept = document.AddBlock();
+    TMessageBlock* doomed = document.AddBlock();
+    frame->SetDocument(&document);
+    other->SetDocument(&document);
+    otherForm->Show();
+    // The other window shows the block this one deletes.
+    other->TreeView->SetSelected(other->BlockNode(doomed));
+    ASSERT_EQ(other->MessageBlockFrame()->MessageBlock(), doomed);
+
+    ShowInFront();
+    ClickButtonOf(*frame, frame->aBlockNew);
+    TMessageBlock* added = document.MessageTable().Blocks(2);
+    EXPECT_EQ(TreeText(*other), TreeText(*frame));
+    EXPECT_NE(other->BlockNode(added), nullptr);
+    EXPECT_EQ(other->MessagesFrame()->lvBlocks->Items()->Count(), 3);
+    EXPECT_EQ(other->TreeView->Selected(), other->BlockNode(doomed)); // its selection stays its own
+
+    ClickNode(*frame, frame->BlockNode(doomed));
+    ClickButtonOf(*frame, frame->aBlockDelete);
+    EXPECT_EQ(other->BlockNode(doomed), nullptr);
+    EXPECT_EQ(TreeText(*other), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Block_0100", L"  Block_0300"}));
+    EXPECT_EQ(other->MessagesFrame()->lvBlocks->Items()->Count(), 2);
+    EXPECT_EQ(other->TreeView->Selected(), other->BlockNode(added));
+    EXPECT_EQ(other->MessageBlockFrame()->MessageBlock(), added);
+    EXPECT_TRUE(RefersToLiveBlocksOnly(*other, document));
+    EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
+    (void)kept;
+}
+
+TEST_F(EditorFrame, ANoticeWithoutABlockMakesTheBlockNodesAnewAndDropsAGoneSelection) {
+    TMessageBlock* kept = document.AddBlock();
+    TMessageBlock* shown = document.AddBlock();
+    frame->SetDocument(&document);
+    frame->TreeView->SetSelected(frame->BlockNode(shown));
+    // A batch of two blocks, the shown one deleted: its notice names no block.
+    document.BeginUpdate();
+    document.DeleteBlock(shown);
+    kept->SetMessageNamePrefix(L"Kept");
+    document.ModifyBlock(kept);
+    document.EndUpdate();
+    EXPECT_EQ(TreeText(*frame), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Kept"}));
+    EXPECT_EQ(frame->TreeView->Selected(), frame->MessagesNode());
+    EXPECT_EQ(frame->ActiveFrame(), frame->MessagesFrame());
+    EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 1);
+    EXPECT_TRUE(TreeAndListReferToLiveBlocksOnly(*frame, document));
+
+    // A batch whose last change names no block: the blocks added in it still appear, and a
+    // block still there stays selected.
+    frame->TreeView->SetSelected(frame->BlockNode(kept));
+    document.BeginUpdate();
+    TMessageBlock* a = document.AddBlock();
+    TMessageBlock* b = document.AddBlock();
+    document.SetUseCategories(true);
+    document.EndUpdate();
+    EXPECT_NE(frame->BlockNode(a), nullptr);
+    EXPECT_NE(frame->BlockNode(b), nullptr);
+    EXPECT_NE(frame->CategoriesNode(), nullptr);
+    EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 3);
+    EXPECT_EQ(frame->TreeView->Selected(), frame->BlockNode(kept));
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), kept);
+}
+
+TEST_F(EditorFrame, TheCategoriesNodeGoesWithItsBlockAndWithTheirUse) {
+    document.SetUseCategories(true);
+    document.AddBlock();
+    frame->SetDocument(&document);
+    frame->TreeView->SetSelected(frame->CategoriesNode());
+    document.SetUseCategories(false);
+    EXPECT_EQ(frame->CategoriesNode(), nullptr);
+    EXPECT_EQ(frame->TreeView->Selected(), frame->MessagesNode());
+    // The categories block deleted with its last message: its node does not outlive it.
+    document.SetUseCategories(true);
+    frame->TreeView->SetSelected(frame->CategoriesNode());
+    document.DeleteMessage(document.CategoriesBlock(), 0);
+    EXPECT_EQ(frame->CategoriesNode(), nullptr);
+    EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
+}
+
+TEST_F(EditorFrame, ADoubleClickInTheBlockListSelectsThatBlocksNode) {
+    document.AddBlock();
+    TMessageBlock* second = document.AddBlock();
+    frame->SetDocument(&document);
+    ShowInFront();
+    ClickNode(*frame, frame->MessagesNode());
+    TListView* list = frame->MessagesFrame()->lvBlocks;
+    PumpPending();
+    RECT r = list->Items()->Item(1)->DisplayRect(true);
+    ClickScreen(list->ClientToScreen(POINT{r.left + 4, (r.top + r.bottom) / 2}), false, true);
+    ASSERT_TRUE(PumpUntil([&] { return frame->TreeView->Selected() == frame->BlockNode(second); }, 3000));
+    EXPECT_EQ(frame->MessageBlockFrame()->MessageBlock(), second);
+}
+
+TEST_F(EditorFrame, AFrameThatGoesLeavesTheDocumentAndItsNodeDataWithIt) {
+    const int views = document.ViewCount();
+    document.SetUseCategories(true);
+    document.AddBlock();
+    frame->SetDocument(&document);
+    EXPECT_EQ(document.ViewCount(), views + 3); // the frame, its block list and its block frame
+    Free(frame);
+    frame = nullptr;
+    EXPECT_EQ(document.ViewCount(), views);
+    document.AddBlock(); // would reach a freed frame
+    document.DeleteBlock(document.MessageTable().Blocks(0));
+}
+
+TEST_F(EditorFrame, ATreeCaptureShowsEachNodesImage) {
+    document.SetUseCategories(true);
+    document.AddBlock()->SetMessageNamePrefix(L"Startup");
+    frame->SetDocument(&document);
+    ShowInFront();
+    std::unique_ptr<TBitmap> capture = CaptureControl(frame->TreeView);
+    SaveCapture(*capture, L"EditorFrame_Tree");
+    // Each node shows its picture of the frame's image list just left of its text: the sheet
+    // (navy lines), the tags (green), the stack (blue).
+    auto coloursLeftOf = [&](TTreeNode* node) {
+        std::set<COLORREF> colours;
+        RECT text = node->DisplayRect(true);
+        for (int y = text.top; y < text.bottom; ++y)
+            for (int x = std::max(0, static_cast<int>(text.left) - 22); x < text.left; ++x) colours.insert(PixelOf(*capture, x, y));
+        return colours;
+    };
+    EXPECT_TRUE(coloursLeftOf(frame->PropertiesNode()).count(RGB(0, 0, 128)));
+    EXPECT_TRUE(coloursLeftOf(frame->CategoriesNode()).count(RGB(0, 128, 0)));
+    EXPECT_TRUE(coloursLeftOf(frame->MessagesNode()).count(RGB(0, 0, 255)));
+    EXPECT_FALSE(coloursLeftOf(frame->PropertiesNode()).count(RGB(0, 128, 0)));
+}
