@@ -7,6 +7,7 @@
 #include "ide/msgtable/editor/EvLog_MessageBlockFrame.h"
 #include "ide/msgtable/editor/EvLog_MessagesFrame.h"
 #include "ide/msgtable/editor/EvLog_PropertiesFrame.h"
+#include "tests/ide/msgtable/editor/EditorFrameTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,50 +17,9 @@
 using namespace tamrel;
 using namespace tamrel::evlog;
 using namespace tamrel::test;
+using namespace tamrel::evlog::test;
 
 namespace {
-
-// The tree as text: a node a line, children indented.
-std::vector<std::wstring> TreeText(TEvLogEditorFrame& frame) {
-    std::vector<std::wstring> lines;
-    TTreeNodes& items = *frame.TreeView->Items();
-    for (int i = 0; i < items.Count(); ++i) {
-        TTreeNode* node = items.Item(i);
-        lines.push_back(std::wstring(static_cast<size_t>(node->Level()) * 2, L' ') + node->Text());
-    }
-    return lines;
-}
-
-// The blocks a frame (its tree, its block list, its block frame) refers to.
-std::vector<TMessageBlock*> BlocksReferredTo(TEvLogEditorFrame& frame, bool withBlockFrame) {
-    std::vector<TMessageBlock*> blocks;
-    TTreeNodes& items = *frame.TreeView->Items();
-    for (int i = 0; i < items.Count(); ++i)
-        if (auto* data = dynamic_cast<TMessageBlockNodeData*>(static_cast<TObject*>(items.Item(i)->Data())))
-            blocks.push_back(data->MessageBlock());
-    if (TMessagesFrame* list = frame.MessagesFrame())
-        for (int i = 0; i < list->lvBlocks->Items()->Count(); ++i)
-            blocks.push_back(static_cast<TMessageBlock*>(list->lvBlocks->Items()->Item(i)->Data()));
-    if (TMessageBlockFrame* block = frame.MessageBlockFrame(); withBlockFrame && block && block->MessageBlock())
-        blocks.push_back(block->MessageBlock());
-    return blocks;
-}
-
-// Every block the frame refers to is one the document holds now: none was freed under it.
-::testing::AssertionResult OnlyLive(const std::vector<TMessageBlock*>& referred, TEvLogDocument& document) {
-    std::set<TMessageBlock*> live;
-    for (int i = 0; i < document.MessageTable().BlockCount(); ++i) live.insert(document.MessageTable().Blocks(i));
-    for (TMessageBlock* mb : referred)
-        if (!live.count(mb)) return ::testing::AssertionFailure() << "a view keeps a block the document no longer has";
-    return ::testing::AssertionSuccess();
-}
-::testing::AssertionResult RefersToLiveBlocksOnly(TEvLogEditorFrame& frame, TEvLogDocument& document) {
-    return OnlyLive(BlocksReferredTo(frame, true), document);
-}
-// The same without the block frame, which drops a block freed inside a batch by itself.
-::testing::AssertionResult TreeAndListReferToLiveBlocksOnly(TEvLogEditorFrame& frame, TEvLogDocument& document) {
-    return OnlyLive(BlocksReferredTo(frame, false), document);
-}
 
 class EditorFrame : public ::testing::Test {
 protected:
@@ -76,32 +36,6 @@ protected:
         f->SetParent(parent);
         f->SetAlign(alClient);
         return f;
-    }
-    void ShowInFront() {
-        form->Show();
-        SetForegroundWindow(form->Handle());
-        PumpPending();
-    }
-    TTreeNode* Node(TEvLogEditorFrame& f, const std::wstring& text) {
-        TTreeNodes& items = *f.TreeView->Items();
-        for (int i = 0; i < items.Count(); ++i)
-            if (items.Item(i)->Text() == text) return items.Item(i);
-        return nullptr;
-    }
-    void ClickNode(TEvLogEditorFrame& f, TTreeNode* node) {
-        ASSERT_NE(node, nullptr);
-        RECT r = node->DisplayRect(true);
-        ClickAt(f.TreeView->ClientToScreen(POINT{r.left + 3, (r.top + r.bottom) / 2}));
-        ASSERT_TRUE(PumpUntil([&] { return f.TreeView->Selected() == node; }, 3000));
-    }
-    void ClickButtonOf(TEvLogEditorFrame& f, TAction* action) {
-        for (int i = 0; i < f.ToolBar1->ButtonCount(); ++i)
-            if (TToolButton* button = f.ToolBar1->Buttons(i); button->Action() == action) {
-                ClickAt(button->ClientToScreen(POINT{button->Width() / 2, button->Height() / 2}));
-                PumpPending();
-                return;
-            }
-        FAIL() << "no button for the action";
     }
 };
 
@@ -135,7 +69,7 @@ TEST_F(EditorFrame, ClickedNodesShowTheirFramesAndOnlyABlockNodeMayBeDeleted) {
     document.SetUseCategories(true);
     TMessageBlock* block = document.AddBlock();
     frame->SetDocument(&document);
-    ShowInFront();
+    ShowInFront(*frame);
     EXPECT_FALSE(frame->aBlockDelete->Enabled());
 
     ClickNode(*frame, frame->BlockNode(block));
@@ -163,7 +97,7 @@ TEST_F(EditorFrame, ClickedNodesShowTheirFramesAndOnlyABlockNodeMayBeDeleted) {
 TEST_F(EditorFrame, NewBlockFromTheToolBarIsAddedAtTheNextRangeAndSelected) {
     document.AddBlock();
     frame->SetDocument(&document);
-    ShowInFront();
+    ShowInFront(*frame);
     ClickButtonOf(*frame, frame->aBlockNew);
     ASSERT_EQ(document.MessageTable().BlockCount(), 2);
     TMessageBlock* added = document.MessageTable().Blocks(1);
@@ -179,7 +113,7 @@ TEST_F(EditorFrame, DeletingABlockSelectsTheNextThenThePreviousThenMessages) {
     TMessageBlock* second = document.AddBlock();
     TMessageBlock* third = document.AddBlock();
     frame->SetDocument(&document);
-    ShowInFront();
+    ShowInFront(*frame);
     struct TCase {
         TMessageBlock* Deleted;
         TMessageBlock* SelectedAfter; // null: "Messages"
@@ -214,7 +148,7 @@ TEST_F(EditorFrame, TwoFramesOnOneDocumentFollowEachOthersNewAndDeletedBlocks) {
     other->TreeView->SetSelected(other->BlockNode(doomed));
     ASSERT_EQ(other->MessageBlockFrame()->MessageBlock(), doomed);
 
-    ShowInFront();
+    ShowInFront(*frame);
     ClickButtonOf(*frame, frame->aBlockNew);
     TMessageBlock* added = document.MessageTable().Blocks(2);
     EXPECT_EQ(TreeText(*other), TreeText(*frame));
@@ -249,7 +183,7 @@ TEST_F(EditorFrame, ANoticeWithoutABlockMakesTheBlockNodesAnewAndDropsAGoneSelec
     EXPECT_EQ(frame->TreeView->Selected(), frame->MessagesNode());
     EXPECT_EQ(frame->ActiveFrame(), frame->MessagesFrame());
     EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 1);
-    EXPECT_TRUE(TreeAndListReferToLiveBlocksOnly(*frame, document));
+    EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document, false));
 
     // A batch whose last change names no block: the blocks added in it still appear, and a
     // block still there stays selected.
@@ -287,7 +221,7 @@ TEST_F(EditorFrame, ADoubleClickInTheBlockListSelectsThatBlocksNode) {
     document.AddBlock();
     TMessageBlock* second = document.AddBlock();
     frame->SetDocument(&document);
-    ShowInFront();
+    ShowInFront(*frame);
     ClickNode(*frame, frame->MessagesNode());
     TListView* list = frame->MessagesFrame()->lvBlocks;
     PumpPending();
@@ -314,7 +248,7 @@ TEST_F(EditorFrame, ATreeCaptureShowsEachNodesImage) {
     document.SetUseCategories(true);
     document.AddBlock()->SetMessageNamePrefix(L"Startup");
     frame->SetDocument(&document);
-    ShowInFront();
+    ShowInFront(*frame);
     std::unique_ptr<TBitmap> capture = CaptureControl(frame->TreeView);
     SaveCapture(*capture, L"EditorFrame_Tree");
     // Each node shows its picture of the frame's image list just left of its text: the sheet
