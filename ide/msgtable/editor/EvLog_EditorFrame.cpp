@@ -95,6 +95,7 @@ TAMREL_IMPLEMENT_CLASS(TEvLogEditorFrame) {
     b.Method<&T::aBlockDeleteExecute>(L"aBlockDeleteExecute");
     b.Method<&T::TreeViewChange>(L"TreeViewChange");
     b.Method<&T::TreeViewDeletion>(L"TreeViewDeletion");
+    b.Method<&T::TreeViewKeyDown>(L"TreeViewKeyDown");
 }
 
 TEvLogEditorFrame::TEvLogEditorFrame(TComponent* AComponent)
@@ -131,6 +132,7 @@ void TEvLogEditorFrame::BuildImages() {
 
 TAction* TEvLogEditorFrame::MakeAction(const wchar_t* name, const wchar_t* caption, const wchar_t* hint, int32_t image) {
     auto* action = Create<TAction>(this);
+    action->SetActionList(Actions);
     action->SetName(name);
     action->SetCaption(caption);
     action->SetHint(hint);
@@ -139,9 +141,11 @@ TAction* TEvLogEditorFrame::MakeAction(const wchar_t* name, const wchar_t* capti
 }
 
 void TEvLogEditorFrame::BuildControls() {
+    Actions = Create<TActionList>(this);
+    Actions->SetName(L"Actions");
+    // Without a handler the list keeps it disabled: nothing needs refreshing, the frames follow
+    // the document's notices.
     aRefresh = MakeAction(L"aRefresh", L"Refresh", L"", imRefresh);
-    // Nothing refreshes: the frames follow the document's notices.
-    aRefresh->SetEnabled(false);
     aBlockNew = MakeAction(L"aBlockNew", L"New block", L"Append new messages block", imBlock);
     aBlockNew->SetOnExecute(TNotifyEvent::Of<&TEvLogEditorFrame::aBlockNewExecute>(this));
     aBlockDelete = MakeAction(L"aBlockDelete", L"Delete block", L"Delete current messages block", imDeleteBlock);
@@ -175,6 +179,7 @@ void TEvLogEditorFrame::BuildControls() {
     TreeView->SetImages(Images);
     TreeView->SetOnChange(TTVChangedEvent::Of<&TEvLogEditorFrame::TreeViewChange>(this));
     TreeView->SetOnDeletion(TTVChangedEvent::Of<&TEvLogEditorFrame::TreeViewDeletion>(this));
+    TreeView->SetOnKeyDown(TKeyEvent::Of<&TEvLogEditorFrame::TreeViewKeyDown>(this));
 
     Splitter = Create<TSplitter>(this);
     Splitter->SetName(L"Splitter");
@@ -426,6 +431,14 @@ void TEvLogEditorFrame::TreeViewChange(TObject*, TTreeNode* Node) {
     if (TTreeNodeData* data = DataOf(Node)) {
         SetActiveFrame(data->RightFrame());
         data->Activate();
+    }
+}
+
+void TEvLogEditorFrame::TreeViewKeyDown(TObject*, WORD& Key, TShiftState Shift) {
+    // The shortcut of the new-block action (actions carry no shortcut of their own here).
+    if (Key == 'N' && Shift == TShiftState{ssCtrl}) {
+        Key = 0;
+        aBlockNew->Execute();
     }
 }
 

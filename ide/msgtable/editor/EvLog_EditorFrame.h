@@ -83,6 +83,7 @@ public:
     TPanel* RightPanel = nullptr;
     TToolBar* ToolBar1 = nullptr;
     TImageList* Images = nullptr;
+    TActionList* Actions = nullptr;
     TAction* aRefresh = nullptr;
     TAction* aBlockNew = nullptr;
     TAction* aBlockDelete = nullptr;
@@ -94,6 +95,8 @@ public:
     void aBlockDeleteExecute(TObject* Sender);
     void TreeViewChange(TObject* Sender, TTreeNode* Node);
     void TreeViewDeletion(TObject* Sender, TTreeNode* Node);
+    // Ctrl+N in the tree runs aBlockNew.
+    void TreeViewKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
     // The nodes and the right-hand frames (each frame made on first use).
     TTreeNode* PropertiesNode() const { return _PropertiesNode; }

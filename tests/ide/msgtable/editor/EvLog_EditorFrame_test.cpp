@@ -108,6 +108,27 @@ TEST_F(EditorFrame, NewBlockFromTheToolBarIsAddedAtTheNextRangeAndSelected) {
     EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 2);
 }
 
+TEST_F(EditorFrame, CtrlNInTheTreeAddsABlockAndRefreshHasNothingToDo) {
+    frame->SetDocument(&document);
+    ShowInFront(*frame);
+    ClickNode(*frame, frame->MessagesNode());
+    PressKey('N', {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return document.MessageTable().BlockCount() == 1; }, 3000));
+    TMessageBlock* added = document.MessageTable().Blocks(0);
+    EXPECT_EQ(frame->TreeView->Selected(), frame->BlockNode(added));
+    // A plain N is no shortcut.
+    PressKeys({'N'});
+    PumpPending();
+    EXPECT_EQ(document.MessageTable().BlockCount(), 1);
+
+    // Refresh has no handler: its button is disabled and a click does nothing.
+    EXPECT_FALSE(frame->aRefresh->Enabled());
+    document.SetModified(false);
+    ClickButtonOf(*frame, frame->aRefresh);
+    EXPECT_FALSE(document.Modified());
+    EXPECT_EQ(frame->TreeView->Selected(), frame->BlockNode(added));
+}
+
 TEST_F(EditorFrame, DeletingABlockSelectsTheNextThenThePreviousThenMessages) {
     TMessageBlock* first = document.AddBlock();
     TMessageBlock* second = document.AddBlock();
