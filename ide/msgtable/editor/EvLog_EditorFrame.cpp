@@ -469,8 +469,10 @@ bool TEvLogEditorFrame::CloseQuery() {
     switch (ShowMessageBox(nullptr, Format(SSaveChanges, _Document->ShortFileName()), L"Confirm",
                            MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
-        if (EvLogExpert)
-            if (TEvLogDocumentModule* module = EvLogExpert->FindDocumentModuleByFileName(_Document->FileName()))
+        // By the document itself, not by its file name: a unit closed and opened again has a
+        // second document module on the same file, with a document of its own.
+        for (int i = 0; EvLogExpert && i < EvLogExpert->DocumentModuleCount(); ++i)
+            if (TEvLogDocumentModule* module = EvLogExpert->DocumentModules(i); &module->Document() == _Document)
                 return module->SaveDocumentFiles();
         return _Document->Save();
     case IDNO: return true;

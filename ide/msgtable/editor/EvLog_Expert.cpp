@@ -300,6 +300,7 @@ HRESULT RegisterExpertLibrary() {
     if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
     // The image that carries the expert module: the add-in library, not the run-time DLL.
     const std::wstring path = GetModuleFileNameStr(ModuleOfClass(TEvLogExpertModule::StaticClassInfo()));
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     rc = RegSetValueExW(key.Get(), ExpertsValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(rc));

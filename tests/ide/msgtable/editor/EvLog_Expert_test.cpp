@@ -474,6 +474,24 @@ TEST_F(EvLogExpert, OnlyTheLastWindowOfAModifiedDocumentAsksAndItsAnswerDecides)
     EXPECT_TRUE(host.Faults().empty());
 }
 
+TEST_F(EvLogExpert, AUnitClosedAndOpenedAgainSavesTheDocumentItsWindowShowsOnTheLastClose) {
+    const std::wstring unit = OpenUnit(L"Reopened", true);
+    ASSERT_NE(ShowPage(unit), nullptr);
+    ASSERT_TRUE(host.CloseModule(unit));
+    // Opened again: a new document module on the same file, with a document of its own.
+    ASSERT_TRUE(host.OpenFile(unit));
+    int window = 0;
+    TEvLogEditorFrame* frame = ShowPage(unit, &window);
+    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ(expert->DocumentModuleCount(), 2);
+    ASSERT_NE(frame->Document(), &expert->DocumentModules(0)->Document());
+    frame->Document()->SetMajorVersion(9);
+    host.AnswerDialog(L"Confirm", [](const TModalWindow& box) { ClickDialogButton(box.Window, IDYES); });
+    ASSERT_TRUE(host.CloseEditorWindow(window));
+    EXPECT_NE(ReadFile(InWork(L"Reopened.elp")).find("MajorVersion=9"), std::string::npos);
+    EXPECT_TRUE(host.Faults().empty());
+}
+
 TEST_F(EvLogExpert, TheWholeOldTextGoesWhateverItsLengthAgainstTheReadersChunks) {
     for (const size_t length : {size_t(4095), size_t(4096), size_t(4097), size_t(9000)}) {
         SCOPED_TRACE(length);
