@@ -70,6 +70,23 @@ void DrawImage(TCanvas& c, int32_t image) {
     }
 }
 
+// The right-hand panel: its frames keep a border of two pixels inside its bevel.
+class TEvLogRightPanel : public TPanel {
+    TAMREL_CLASS(TEvLogRightPanel, TPanel)
+public:
+    explicit TEvLogRightPanel(TComponent* owner) : TPanel(owner) {}
+
+protected:
+    void AlignControls(RECT& rect) override {
+        InflateRect(&rect, -BorderWidth, -BorderWidth);
+        TPanel::AlignControls(rect);
+    }
+
+private:
+    static constexpr int BorderWidth = 2;
+};
+TAMREL_IMPLEMENT_CLASS(TEvLogRightPanel) {}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -187,7 +204,7 @@ void TEvLogEditorFrame::BuildControls() {
     Splitter->SetAlign(alLeft);
     Splitter->SetLeft(TreeView->Width());
 
-    RightPanel = Create<TPanel>(this);
+    RightPanel = Create<TEvLogRightPanel>(this);
     RightPanel->SetName(L"RightPanel");
     RightPanel->SetParent(this);
     RightPanel->SetAlign(alClient);

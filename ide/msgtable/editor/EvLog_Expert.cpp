@@ -175,9 +175,15 @@ void TEvLogExpertModule::DataModuleCreate(TObject*) { EvLogExpert = this; }
 void TEvLogExpertModule::RegenerateLater(TEvLogDocumentModule* module) {
     if (std::find_if(_Pending.begin(), _Pending.end(), [module](const auto& m) { return m.Get() == module; }) != _Pending.end())
         return;
-    if (!_LaterWindow) _LaterWindow = AllocateHWnd(TWndMethod::Of<&TEvLogExpertModule::LaterWindowMessage>(this));
+    if (!_LaterWindow) {
+        try {
+            _LaterWindow = AllocateHWnd(TWndMethod::Of<&TEvLogExpertModule::LaterWindowMessage>(this));
+        } catch (const Exception&) {
+            // No window on this thread: the text follows at the next change or save.
+        }
+    }
     _Pending.emplace_back(module);
-    PostMessageW(_LaterWindow, WM_REGENERATE, 0, 0);
+    if (_LaterWindow) PostMessageW(_LaterWindow, WM_REGENERATE, 0, 0);
 }
 
 void TEvLogExpertModule::RegeneratePending(TEvLogDocumentModule* only) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace tamrel;
@@ -236,6 +237,49 @@ TEST_F(EditorFrame, TheCategoriesNodeGoesWithItsBlockAndWithTheirUse) {
     document.DeleteMessage(document.CategoriesBlock(), 0);
     EXPECT_EQ(frame->CategoriesNode(), nullptr);
     EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
+}
+
+TEST_F(EditorFrame, TheRightHandFrameFillsThePanelInsideItsBorder) {
+    document.AddBlock();
+    frame->SetDocument(&document);
+    ShowInFront(*frame);
+    ClickNode(*frame, frame->MessagesNode());
+    TCustomFrame* shown = frame->ActiveFrame();
+    ASSERT_EQ(shown, static_cast<TCustomFrame*>(frame->MessagesFrame()));
+    EXPECT_EQ(shown->Parent(), frame->RightPanel);
+    EXPECT_EQ(shown->Left(), 2);
+    EXPECT_EQ(shown->Top(), 2);
+    EXPECT_EQ(shown->Width(), frame->RightPanel->ClientWidth() - 4);
+    EXPECT_EQ(shown->Height(), frame->RightPanel->ClientHeight() - 4);
+}
+
+TEST_F(EditorFrame, TheLocaleDialogGetsTheDocumentsLocalesAndOnlyItsOkSetsThem) {
+    document.SetUsedLocales({DefaultLocale, 1049});
+    frame->SetDocument(&document);
+    int shown = 0;
+    TModalResult answer = mrCancel;
+    TModalHookScope hook([&](const TModalWindow& m) {
+        if (m.Kind != TModalKind::mkForm) return;
+        ++shown;
+        auto* form = static_cast<TCustomForm*>(m.Form);
+        EXPECT_EQ(form->Caption(), L"Select languages to be used");
+        form->SetModalResult(answer);
+    });
+    document.SetModified(false);
+    frame->LocalesDialog();
+    // The dialog itself is built with the properties frame; without it there is nothing to
+    // drive here.
+    if (shown == 0) GTEST_SKIP() << "the locale dialog is not built in this tree";
+    EXPECT_FALSE(document.Modified());
+    EXPECT_EQ(document.UsedLocales(), (std::vector<uint32_t>{DefaultLocale, 1049}));
+    // OK without a change sets the same locales again, in the dialog's order.
+    answer = mrOk;
+    frame->LocalesDialog();
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(document.Modified());
+    std::vector<uint32_t> used = document.UsedLocales();
+    std::sort(used.begin(), used.end());
+    EXPECT_EQ(used, (std::vector<uint32_t>{DefaultLocale, 1049}));
 }
 
 TEST_F(EditorFrame, ADoubleClickInTheBlockListSelectsThatBlocksNode) {
