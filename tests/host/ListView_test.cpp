@@ -28,7 +28,6 @@ struct TListEvents {
     }
     void CancelEdit(TObject*, TListItem* item) { Log.push_back(L"cancel " + item->Caption()); }
     void Deletion(TObject*, TListItem* item) { Log.push_back(L"delete " + item->Caption()); }
-    void DblClick(TObject*) { Log.push_back(L"double click"); }
     void SelectItem(TObject*, TListItem* item, bool selected) {
         Log.push_back((selected ? L"select " : L"unselect ") + item->Caption());
     }
@@ -39,6 +38,7 @@ struct TListEvents {
     void DragDrop(TObject* sender, TObject* source, int, int) {
         Log.push_back(L"drop " + static_cast<TComponent*>(source)->Name() + L" on " + static_cast<TComponent*>(sender)->Name());
     }
+    void DblClick(TObject*) { Log.push_back(L"double click"); }
 };
 
 class ListViewTest : public testing::Test {
