@@ -59,8 +59,12 @@ TEST_F(EditorFrame, ShowsPropertiesCategoriesWhileUsedAndTheBlocksButNeverTheCat
     EXPECT_EQ(frame->MessageBlockFrame()->Document(), &document);
     EXPECT_EQ(frame->MessagesFrame()->lvBlocks->Items()->Count(), 2);
 
+    // A block renamed elsewhere (the block properties dialog) renames its node.
+    TMessageBlock* second = document.MessageTable().Blocks(2);
+    second->SetMessageNamePrefix(L"Network");
+    document.ModifyBlock(second);
     document.SetUseCategories(false);
-    EXPECT_EQ(TreeText(*frame), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Disk", L"  Block_0200"}));
+    EXPECT_EQ(TreeText(*frame), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Disk", L"  Network"}));
     document.SetUseCategories(true);
     EXPECT_EQ(TreeText(*frame)[1], L"Categories");
     EXPECT_TRUE(RefersToLiveBlocksOnly(*frame, document));
@@ -302,6 +306,8 @@ TEST_F(EditorFrame, AFrameThatGoesLeavesTheDocumentAndItsNodeDataWithIt) {
     document.AddBlock();
     frame->SetDocument(&document);
     EXPECT_EQ(document.ViewCount(), views + 3); // the frame, its block list and its block frame
+    frame->SetDocument(&document); // shown again: no second set of views
+    EXPECT_EQ(document.ViewCount(), views + 3);
     Free(frame);
     frame = nullptr;
     EXPECT_EQ(document.ViewCount(), views);
