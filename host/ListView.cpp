@@ -478,6 +478,10 @@ void TCustomListView::CNNotify(TMessage& m) {
     case LVN_BEGINDRAG:
         if (FDragMode == dmAutomatic) BeginAutoDrag(this);
         return;
+    case NM_DBLCLK:
+        // The system control takes the button messages itself: its notice is the double click.
+        DblClick();
+        return;
     default: return;
     }
 }

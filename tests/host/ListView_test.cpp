@@ -42,6 +42,7 @@ struct TListEvents {
     void DragDrop(TObject* sender, TObject* source, int, int) {
         Log.push_back(L"drop " + static_cast<TComponent*>(source)->Name() + L" on " + static_cast<TComponent*>(sender)->Name());
     }
+    void DblClick(TObject*) { Log.push_back(L"double click"); }
 };
 
 class ListViewTest : public testing::Test {
@@ -142,6 +143,21 @@ TEST_F(ListViewTest, OnEditingMayRefuseAndReadOnlyListsDoNotEdit) {
     EXPECT_EQ(Events.Log, std::vector<std::wstring>{L"editing x"});
     List->SetReadOnly(true);
     EXPECT_FALSE(List->Items()->Item(0)->EditCaption());
+}
+
+TEST_F(ListViewTest, ARealDoubleClickOnAnItemRaisesOnDblClickOnce) {
+    Add(List, L"first");
+    Add(List, L"second");
+    List->SetOnDblClick(TNotifyEvent::Of<&TListEvents::DblClick>(&Events));
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    PumpPending();
+    RECT r = List->Items()->Item(1)->DisplayRect(true);
+    ClickScreen(List->ClientToScreen(POINT{r.left + 4, (r.top + r.bottom) / 2}), false, true);
+    EXPECT_TRUE(PumpUntil([&] { return !Events.Log.empty(); }, 3000));
+    PumpPending();
+    EXPECT_EQ(Events.Log, std::vector<std::wstring>{L"double click"});
+    EXPECT_EQ(List->Selected(), List->Items()->Item(1));
 }
 
 TEST_F(ListViewTest, OnDeletionHearsOfEveryItemThatGoes) {

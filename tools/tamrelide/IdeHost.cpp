@@ -325,6 +325,17 @@ void TIdeHost::SaveAll() {
     for (const auto& m : std::vector<TComPtr<IOTAModule>>(FImpl->Modules)) m->Save(false, true);
 }
 
+bool TIdeHost::SaveModuleAs(const std::wstring& fileName, const std::wstring& newFileName) {
+    TIdeModuleState* module = FImpl->FindModule(fileName);
+    if (!module || !module->Source || (FImpl->FindModule(newFileName) && !SameText(fileName, newFileName))) {
+        FImpl->Record(L"module", L"saveas", {TextField(L"file", fileName), TextField(L"newfile", newFileName)}, L"refused");
+        return false;
+    }
+    TComPtr<IOTAModule> keep(module->Module());
+    module->Rename(newFileName);
+    return module->SaveFiles();
+}
+
 std::vector<TIdeRecord> TIdeHost::Records() const { return FImpl->Recorder.Records(); }
 
 std::vector<TIdeRecord> TIdeHost::Faults() const {

@@ -133,6 +133,17 @@ bool TIdeModuleState::SaveFiles() {
     return true;
 }
 
+void TIdeModuleState::Rename(const std::wstring& newFileName) {
+    TIdeHostImpl* host = Host();
+    if (!host) return;
+    const std::wstring oldName = std::exchange(FileName, newFileName);
+    for (const TNotifierEntry& n : std::vector<TNotifierEntry>(FNotifiers))
+        Notify(host, newFileName, L"ModuleRenamed", [&] { n.Notifier->ModuleRenamed(newFileName); });
+    for (auto& w : host->EditorWindows)
+        if (SameText(w->FileName, oldName)) w->FileName = newFileName;
+    host->Record(L"module", L"rename", {TextField(L"file", oldName), TextField(L"newfile", newFileName)}, L"ok");
+}
+
 std::wstring TIdeProject::GetUnitFileName(int32_t index) {
     return index >= 0 && index < GetUnitCount() ? Units[static_cast<size_t>(index)] : std::wstring();
 }

@@ -69,6 +69,9 @@ public:
     void RemoveModuleNotifier(int32_t index);
     bool CloseForced();
     bool SaveFiles();
+    // Gives the module another file name: its notifiers hear the new name first, its windows
+    // take it. Nothing is written.
+    void Rename(const std::wstring& newFileName);
 
     // Ends the module: notifiers hear Destroyed and are dropped, the form root is freed.
     void Close();

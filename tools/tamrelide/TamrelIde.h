@@ -156,6 +156,10 @@ public:
     bool Undo(const std::wstring& fileName);
     // Writes every open module to its file.
     void SaveAll();
+    // Save As of one module: its notifiers hear of the new name, then it is saved under it (the
+    // before-save and after-save notices around the writing). False when the module is not open
+    // or a module under the new name is.
+    bool SaveModuleAs(const std::wstring& fileName, const std::wstring& newFileName);
 
     // The components a package put on a palette page, in order; the class names registered as
     // custom modules; the classes packages registered by name while registering; the property

@@ -16,6 +16,12 @@
 //   modules            print the file names of the open modules
 //   show FILE          print the source buffer of an open file
 //   save               write every open module to its file
+//   open FILE          open a file in a buffer of its own (a unit)
+//   window FILE        open an editor window on an open file; prints "window N"
+//   page N CAPTION     show the page CAPTION of editor window N
+//   closewindow N      close editor window N (its frames may refuse)
+//   saveas FILE NEW    save an open module under a new name (quote names with blanks)
+//   close FILE         close an open module
 //   classnames on|off  whether new unit names come with a class name
 //
 // Every call an add-in makes and every fault is logged (stderr, and the file TAMRELIDE_LOG
@@ -45,6 +51,28 @@ std::wstring Unquoted(std::wstring s) {
     s = Trim(s);
     if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') s = s.substr(1, s.size() - 2);
     return s;
+}
+
+// Names separated by blanks, a name with blanks in double quotes.
+std::vector<std::wstring> SplitNames(const std::wstring& text) {
+    std::vector<std::wstring> names;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == L' ' || text[i] == L'\t') {
+            ++i;
+            continue;
+        }
+        if (text[i] == L'"') {
+            const size_t end = text.find(L'"', i + 1);
+            names.push_back(text.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1));
+            i = end == std::wstring::npos ? text.size() : end + 1;
+            continue;
+        }
+        const size_t end = text.find_first_of(L" \t", i);
+        names.push_back(text.substr(i, end == std::wstring::npos ? std::wstring::npos : end - i));
+        i = end == std::wstring::npos ? text.size() : end;
+    }
+    return names;
 }
 
 struct TSwitch {
@@ -112,6 +140,25 @@ public:
             FHost.SaveAll();
             return true;
         }
+        if (command == L"open") return Check(FHost.OpenFile(FileName(arg)), L"cannot open " + arg);
+        if (command == L"window") {
+            const int window = FHost.OpenEditorWindow(FileName(arg));
+            if (window) Print("window " + std::to_string(window) + "\n");
+            return Check(window != 0, arg + L" is not open");
+        }
+        if (command == L"page") {
+            const size_t blank2 = arg.find(L' ');
+            const int window = StrToIntDef(arg.substr(0, blank2), 0);
+            const std::wstring caption = blank2 == std::wstring::npos ? std::wstring() : Unquoted(arg.substr(blank2 + 1));
+            return Check(FHost.ShowEditorPage(window, caption), L"window " + arg.substr(0, blank2) + L" has no page " + caption);
+        }
+        if (command == L"closewindow") return Check(FHost.CloseEditorWindow(StrToIntDef(arg, 0)), L"window " + arg + L" did not close");
+        if (command == L"saveas") {
+            const std::vector<std::wstring> names = SplitNames(text.substr(blank == std::wstring::npos ? text.size() : blank + 1));
+            if (names.size() != 2) return Check(false, L"saveas takes two file names");
+            return Check(FHost.SaveModuleAs(FileName(names[0]), FileName(names[1])), L"cannot save " + names[0] + L" as " + names[1]);
+        }
+        if (command == L"close") return Check(FHost.CloseModule(FileName(arg)), arg + L" is not open");
         if (command == L"classnames") {
             FHost.SetProposeClassNames(SameText(arg, L"on"));
             return Check(SameText(arg, L"on") || SameText(arg, L"off"), L"classnames takes on or off");

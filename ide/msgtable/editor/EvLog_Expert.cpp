@@ -1,6 +1,7 @@
 #include "ide/msgtable/editor/EvLog_Expert.h"
 
 #include "host/Handles.h"
+#include "host/HiddenWindow.h"
 #include "host/MessageBox.h"
 #include "host/SysUtils.h"
 #include "ide/msgtable/editor/EvLog_EditorFrame.h"
@@ -129,7 +130,19 @@ void TEvLogDocumentModule::RegenerateSource() {
     writer->Insert(std::string(text).c_str());
 }
 
-void TEvLogDocumentModule::DocumentChanged(TEvLogDocumentChanges, TMessageBlock*) { RegenerateSource(); }
+void TEvLogDocumentModule::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
+    // A deleted block is still in the table while its views hear of it: the text without it
+    // can only be made once the document has let it go.
+    if (changes.Contains(eldcBlockDeleted) && mb) _Expert.RegenerateLater(this);
+    else RegenerateSource();
+}
+
+void TEvLogDocumentModule::BeforeSave() {
+    // The environment writes the buffer right after: it must not be the text of before a
+    // deletion.
+    _Expert.RegeneratePending(this);
+    SaveDocumentFiles();
+}
 
 void TEvLogDocumentModule::ModuleRenamed(const std::wstring& newName) {
     _UnitName = BareName(newName);
@@ -159,9 +172,46 @@ TAMREL_IMPLEMENT_CLASS(TEvLogExpertModule) {
 
 void TEvLogExpertModule::DataModuleCreate(TObject*) { EvLogExpert = this; }
 
+void TEvLogExpertModule::RegenerateLater(TEvLogDocumentModule* module) {
+    if (std::find_if(_Pending.begin(), _Pending.end(), [module](const auto& m) { return m.Get() == module; }) != _Pending.end())
+        return;
+    if (!_LaterWindow) {
+        try {
+            _LaterWindow = AllocateHWnd(TWndMethod::Of<&TEvLogExpertModule::LaterWindowMessage>(this));
+        } catch (const Exception&) {
+            // No window on this thread: the text follows at the next change or save.
+        }
+    }
+    _Pending.emplace_back(module);
+    if (_LaterWindow) PostMessageW(_LaterWindow, WM_REGENERATE, 0, 0);
+}
+
+void TEvLogExpertModule::RegeneratePending(TEvLogDocumentModule* only) {
+    std::vector<TComPtr<TEvLogDocumentModule>> due;
+    for (auto it = _Pending.begin(); it != _Pending.end();)
+        if (!only || it->Get() == only) {
+            due.push_back(std::move(*it));
+            it = _Pending.erase(it);
+        } else {
+            ++it;
+        }
+    for (const auto& m : due) m->RegenerateSource();
+}
+
+void TEvLogExpertModule::LaterWindowMessage(TMessage& message) {
+    if (message.Msg != WM_REGENERATE) {
+        CallDefWindowProc(_LaterWindow, message);
+        return;
+    }
+    message.Result = 0;
+    RegeneratePending(nullptr);
+}
+
 void TEvLogExpertModule::DataModuleDestroy(TObject*) {
     // The page goes first, and with it every frame that shows a document; then the documents.
     if (EvLogEditorView) Free(std::exchange(EvLogEditorView, nullptr));
+    _Pending.clear();
+    if (_LaterWindow) DeallocateHWnd(std::exchange(_LaterWindow, nullptr));
     ReleaseDocumentModules();
     _CreatorDocument.reset();
     if (EvLogExpert == this) EvLogExpert = nullptr;
@@ -256,6 +306,7 @@ HRESULT RegisterExpertLibrary() {
     if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
     // The image that carries the expert module: the add-in library, not the run-time DLL.
     const std::wstring path = GetModuleFileNameStr(ModuleOfClass(TEvLogExpertModule::StaticClassInfo()));
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     rc = RegSetValueExW(key.Get(), ExpertsValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(rc));

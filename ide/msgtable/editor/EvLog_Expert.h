@@ -52,7 +52,8 @@ public:
     void STDMETHODCALLTYPE DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) override;
     // IOTAModuleNotifier
     void AfterSave() override {}
-    void BeforeSave() override { SaveDocumentFiles(); }
+    // Brings the buffer up to date first, then writes the ".elp" file and the library.
+    void BeforeSave() override;
     void Destroyed() override { RemoveNotifier(); }
     void Modified() override {}
     bool CheckOverwrite() override { return true; }
@@ -107,8 +108,18 @@ public:
 
 private:
     friend class TEvLogDocumentModule;
+    // The unit text of a module whose document is deleting a block is made once the block is
+    // gone: after the handling of the current message, or before the unit is saved.
+    static constexpr UINT WM_REGENERATE = WM_APP + 0x101;
+    void RegenerateLater(TEvLogDocumentModule* module);
+    // The pending ones now (only that module's, when one is given).
+    void RegeneratePending(TEvLogDocumentModule* only);
+    void LaterWindowMessage(TMessage& message);
+
     std::vector<TComPtr<TEvLogDocumentModule>> _Modules;
     std::unique_ptr<TEvLogDocument> _CreatorDocument;
+    std::vector<TComPtr<TEvLogDocumentModule>> _Pending;
+    HWND _LaterWindow = nullptr;
 };
 
 // The expert module of the loaded add-in, from its OnCreate to its OnDestroy; null otherwise.

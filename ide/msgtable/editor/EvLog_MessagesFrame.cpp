@@ -92,7 +92,11 @@ void TMessagesFrame::lvBlocksDblClick(TObject*) {
 
 void TMessagesFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
     if (changes.Contains(eldcClear)) lvBlocks->Items()->Clear();
-    if (changes.Contains(eldcMultiBlocks)) {
+    // A batch that changed several blocks names none; so does one in which a change without a
+    // block came last. Which blocks came or went is then not known: the list is made anew.
+    const bool blocks =
+        changes.Contains(eldcBlockAdded) || changes.Contains(eldcBlockDeleted) || changes.Contains(eldcBlockModified);
+    if (changes.Contains(eldcMultiBlocks) || (blocks && !mb)) {
         Fill();
         return;
     }

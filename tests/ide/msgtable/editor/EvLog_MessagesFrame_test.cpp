@@ -61,6 +61,23 @@ TEST_F(MessagesFrame, FollowsAddedModifiedAndDeletedBlocks) {
     EXPECT_TRUE(Rows(*frame).empty());
 }
 
+TEST_F(MessagesFrame, ANoticeThatNamesNoBlockFillsTheListAnew) {
+    TMessageBlock* gone = document.AddBlock();
+    frame->SetDocument(&document);
+    // The block added last in the batch is not named: a change without a block came after it.
+    document.BeginUpdate();
+    document.DeleteBlock(gone);
+    document.AddBlock()->SetComment(L"new");
+    document.SetEventSource(L"App");
+    document.EndUpdate();
+    EXPECT_EQ(Rows(*frame), std::vector<std::wstring>{L"Block_0100 | 0100 - 0100 | new"});
+    document.BeginUpdate();
+    document.AddBlock();
+    document.SetUseCategories(true);
+    document.EndUpdate();
+    EXPECT_EQ(Rows(*frame).size(), 2u);
+}
+
 TEST_F(MessagesFrame, DoubleClickSelectsTheBlockOfTheSelectedRowAndNothingWithoutOne) {
     TMessageBlock* block = document.AddBlock();
     frame->SetDocument(&document);
