@@ -19,6 +19,8 @@ TAMREL_IMPLEMENT_CLASS(TCustomGrid) {
     b.Message<&TCustomGrid::WMVScroll>(WM_VSCROLL);
     b.Message<&TCustomGrid::CMFocusChange>(CM_ENTER);
     b.Message<&TCustomGrid::CMFocusChange>(CM_EXIT);
+    b.Message<&TCustomGrid::WMSetCursor>(WM_SETCURSOR);
+    b.Message<&TCustomGrid::WMCaptureChanged>(WM_CAPTURECHANGED);
 }
 TAMREL_IMPLEMENT_CLASS(TDrawGrid) {}
 
@@ -39,6 +41,7 @@ void TCustomGrid::SetColCount(int32_t value) {
     FColWidths.resize(static_cast<size_t>(value), FDefaultColWidth);
     FFixedCols = std::min(FFixedCols, value - 1);
     Invalidate();
+    ColWidthsChanged();
 }
 
 void TCustomGrid::SetRowCount(int32_t value) {
@@ -67,6 +70,7 @@ void TCustomGrid::SetDefaultColWidth(int32_t value) {
     FDefaultColWidth = std::max(value, 0);
     std::fill(FColWidths.begin(), FColWidths.end(), FDefaultColWidth);
     Invalidate();
+    ColWidthsChanged();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int32_t value) {
@@ -84,6 +88,7 @@ void TCustomGrid::SetColWidths(int index, int32_t value) {
     if (index < 0 || index >= ColCount()) throw EListError(SListIndexError, index);
     FColWidths[static_cast<size_t>(index)] = std::max(value, 0);
     Invalidate();
+    ColWidthsChanged();
 }
 
 void TCustomGrid::SetOptions(TGridOptions value) {
@@ -95,6 +100,7 @@ void TCustomGrid::SetOptions(TGridOptions value) {
 void TCustomGrid::SetSelection(const TGridRect& value) {
     FSelection = value;
     Invalidate();
+    SelectionMoved();
 }
 
 int32_t TCustomGrid::Row() const {
@@ -194,6 +200,7 @@ void TCustomGrid::MoveTo(int32_t col, int32_t row) {
     else if (HandleAllocated() && row >= FTopRow + std::max(1, VisibleRowCount()))
         SetTopRow(row - std::max(1, VisibleRowCount()) + 1);
     Invalidate();
+    SelectionMoved();
 }
 
 void TCustomGrid::Paint() {
@@ -251,11 +258,61 @@ void TCustomGrid::DrawCell(int32_t ACol, int32_t ARow, RECT ARect, TGridDrawStat
     if (FOnDrawCell) FOnDrawCell(this, ACol, ARow, ARect, AState);
 }
 
+int32_t TCustomGrid::SizingColumnAt(int x, int y) {
+    if (!FOptions.Contains(goColSizing) || y < 0 || y >= FFixedRows * RowHeight()) return -1;
+    int border = 0;
+    for (int32_t c = 0; c < ColCount(); ++c) {
+        border += FColWidths[static_cast<size_t>(c)];
+        if (x >= border - 2 && x <= border + 2) return c;
+    }
+    return -1;
+}
+
 void TCustomGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (button == mbLeft && CanFocus() && !Focused()) SetFocus();
+    if (button == mbLeft && !shift.Contains(ssDouble)) {
+        if (const int32_t c = SizingColumnAt(x, y); c >= 0) {
+            FSizingCol = c;
+            FSizingOrigin = x - FColWidths[static_cast<size_t>(c)];
+            SetCapture(Handle());
+            TCustomControl::MouseDown(button, shift, x, y);
+            return;
+        }
+    }
     int32_t col, row;
     if (button == mbLeft && MouseToCell(x, y, col, row) && row >= FFixedRows && col >= FFixedCols) MoveTo(col, row);
     TCustomControl::MouseDown(button, shift, x, y);
+}
+
+void TCustomGrid::MouseMove(TShiftState shift, int x, int y) {
+    // A column keeps a sliver, so that its border can still be taken.
+    if (FSizingCol >= 0) SetColWidths(FSizingCol, std::max(x - FSizingOrigin, 3));
+    TCustomControl::MouseMove(shift, x, y);
+}
+
+void TCustomGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (button == mbLeft && FSizingCol >= 0) {
+        FSizingCol = -1;
+        if (GetCapture() == Handle()) ReleaseCapture();
+    }
+    TCustomControl::MouseUp(button, shift, x, y);
+}
+
+void TCustomGrid::WMCaptureChanged(TMessage& m) {
+    FSizingCol = -1;
+    DefaultHandler(m);
+}
+
+void TCustomGrid::WMSetCursor(TMessage& m) {
+    POINT p = {};
+    GetCursorPos(&p);
+    ::ScreenToClient(Handle(), &p);
+    if (LOWORD(m.LParam) == HTCLIENT && (FSizingCol >= 0 || SizingColumnAt(p.x, p.y) >= 0)) {
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+        m.Result = TRUE;
+        return;
+    }
+    DefaultHandler(m);
 }
 
 void TCustomGrid::KeyDown(WORD& key, TShiftState shift) {

@@ -3,6 +3,9 @@
 //
 // There is no in-place editor. A selection that lies outside the cells (a row past the last)
 // shows no selected cell and is never read as a cell: Row and Col then answer -1.
+//
+// With goColSizing a column's width follows the mouse when its right border in the fixed rows
+// is dragged (the pointer shows the sizing cursor within 2 pixels of a border there).
 #pragma once
 
 #include "host/Api.h"
@@ -86,18 +89,29 @@ protected:
     // Whether the cell may become the selected one: OnSelectCell's answer.
     virtual bool SelectCell(int32_t ACol, int32_t ARow);
     virtual void TopLeftChanged();
+    // Runs after MoveTo or SetSelection made another cell the selected one.
+    virtual void SelectionMoved() {}
+    // Runs after a column's width changed (ColWidths, DefaultColWidth, ColCount, sizing).
+    virtual void ColWidthsChanged() {}
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void KeyDown(WORD& key, TShiftState shift) override;
     void Resize() override;
     void WMGetDlgCode(TMessage& m);
     void WMVScroll(TMessage& m);
     void CMFocusChange(TMessage& m);
+    void WMSetCursor(TMessage& m);
+    void WMCaptureChanged(TMessage& m);
 
 private:
     int32_t RowHeight() const { return FDefaultRowHeight; }
     int32_t ScrollableRows() const { return std::max(0, FRowCount - FFixedRows); }
     void UpdateScrollBar();
     void ClampTopRow();
+    // With goColSizing: the column whose right border in the fixed rows lies within 2 pixels of
+    // the point; -1 when none.
+    int32_t SizingColumnAt(int x, int y);
 
     std::vector<int32_t> FColWidths;
     int32_t FRowCount = 5;
@@ -108,6 +122,8 @@ private:
     TGridOptions FOptions = kDefaultGridOptions;
     TGridRect FSelection{1, 1, 1, 1};
     int32_t FTopRow = 1;
+    int32_t FSizingCol = -1;   // the column being sized, -1 while none is
+    int32_t FSizingOrigin = 0; // where the column starts, as the mouse sees it
     TDrawCellEvent FOnDrawCell;
     TSelectCellEvent FOnSelectCell;
     TNotifyEvent FOnTopLeftChanged;

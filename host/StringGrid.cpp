@@ -24,17 +24,42 @@ void TInplaceEdit::WMGetDlgCode(TMessage& m) {
     m.Result |= DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
 }
 
+void TInplaceEdit::WndProc(TMessage& m) {
+    if (FGrid && (m.Msg == WM_SETFOCUS || m.Msg == WM_KILLFOCUS)) {
+        const bool fromGrid = FGrid->HandleAllocated() && reinterpret_cast<HWND>(m.WParam) == FGrid->Handle();
+        if (fromGrid) {
+            // The focus stays within the grid.
+            TControl::WndProc(m);
+            if (m.Msg == WM_SETFOCUS)
+                if (TWinControl* root = GetParentRoot(this))
+                    root->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(this));
+            return;
+        }
+        TCustomEdit::WndProc(m);
+        if (m.Msg == WM_SETFOCUS) FGrid->DoEnter();
+        else FGrid->DoExit();
+        return;
+    }
+    TCustomEdit::WndProc(m);
+}
+
+void TInplaceEdit::KeyPress(wchar_t& key) {
+    TCustomEdit::KeyPress(key);
+    if (FGrid && key) FGrid->KeyPress(key);
+}
+
 void TInplaceEdit::KeyDown(WORD& key, TShiftState shift) {
     TCustomEdit::KeyDown(key, shift);
     if (!FGrid || !key) return;
     switch (key) {
     case VK_ESCAPE:
         key = 0;
-        FGrid->CloseEditor(true);
+        if (FGrid->AlwaysShowEditor()) FGrid->RestoreEditor();
+        else FGrid->CloseEditor(true);
         break;
     case VK_RETURN:
         key = 0;
-        FGrid->CloseEditor(false);
+        if (!FGrid->AlwaysShowEditor()) FGrid->CloseEditor(false);
         break;
     case VK_UP:
     case VK_DOWN:
@@ -80,6 +105,50 @@ void TStringGrid::SetCells(int32_t col, int32_t row, const std::wstring& value) 
     if (value.empty()) FCells.erase({col, row});
     else FCells[{col, row}] = value;
     InvalidateCell(col, row);
+    if (FEditing && col == FEditCol && row == FEditRow) {
+        // The program's text replaces the one being edited, and Esc comes back to it.
+        FEditOriginal = value;
+        if (FEditor->GetText() != value) {
+            FFilling = true;
+            TScopeExit filled([this] { FFilling = false; });
+            FEditor->SetText(value);
+        }
+    }
+}
+
+bool TStringGrid::IsEditorWindow(HWND wnd) const { return wnd && FEditor && FEditor->HandleAllocated() && FEditor->Handle() == wnd; }
+
+bool TStringGrid::FocusedWithin() const {
+    HWND focus = GetFocus();
+    return focus && ((HandleAllocated() && focus == const_cast<TStringGrid*>(this)->Handle()) || IsEditorWindow(focus));
+}
+
+void TStringGrid::WndProc(TMessage& m) {
+    if ((m.Msg == WM_SETFOCUS || m.Msg == WM_KILLFOCUS) && IsEditorWindow(reinterpret_cast<HWND>(m.WParam))) {
+        // The focus stays within the grid: no enter or exit.
+        TControl::WndProc(m);
+        Invalidate();
+        if (m.Msg == WM_SETFOCUS)
+            if (TWinControl* root = GetParentRoot(this)) root->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(this));
+        return;
+    }
+    TDrawGrid::WndProc(m);
+}
+
+void TStringGrid::DoEnter() {
+    TDrawGrid::DoEnter();
+    if (AlwaysShowEditor()) ShowEditor();
+}
+
+void TStringGrid::SelectionMoved() {
+    TDrawGrid::SelectionMoved();
+    if (FEditing && (Col() != FEditCol || Row() != FEditRow)) CloseEditor(false);
+    if (AlwaysShowEditor() && !FEditing && FocusedWithin()) OpenEditor(nullptr);
+}
+
+void TStringGrid::ColWidthsChanged() {
+    TDrawGrid::ColWidthsChanged();
+    if (FEditing) PlaceEditor();
 }
 
 void TStringGrid::SetDefaultDrawing(bool value) {
@@ -105,6 +174,7 @@ void TStringGrid::DrawCell(int32_t ACol, int32_t ARow, RECT ARect, TGridDrawStat
 void TStringGrid::SetOptions(TGridOptions value) {
     TDrawGrid::SetOptions(value);
     if (!value.Contains(goEditing) && FEditing) CloseEditor(false);
+    if (AlwaysShowEditor() && !FEditing && FocusedWithin()) OpenEditor(nullptr);
 }
 
 bool TStringGrid::EditorMode() const { return FEditing; }
@@ -115,7 +185,8 @@ void TStringGrid::SetEditorMode(bool value) {
 }
 
 bool TStringGrid::CanEditCell() const {
-    return Options().Contains(goEditing) && !Options().Contains(goRowSelect) && Row() >= 0 && Col() >= 0;
+    return Options().Contains(goEditing) && !Options().Contains(goRowSelect) && Row() >= 0 && Col() >= 0 &&
+           CanEditShow();
 }
 
 void TStringGrid::ShowEditor() {
@@ -154,6 +225,18 @@ void TStringGrid::OpenEditor(const std::wstring* text) {
     } else {
         SendMessageW(FEditor->Handle(), EM_SETSEL, static_cast<WPARAM>(end), end);
     }
+}
+
+void TStringGrid::RestoreEditor() {
+    if (!FEditing) return;
+    const std::wstring original = FEditOriginal;
+    if (FEditor->GetText() != original) {
+        SetEditText(FEditCol, FEditRow, original);
+        FFilling = true;
+        TScopeExit filled([this] { FFilling = false; });
+        FEditor->SetText(original);
+    }
+    FEditor->SelectAll();
 }
 
 void TStringGrid::CloseEditor(bool restore) {
@@ -204,7 +287,8 @@ void TStringGrid::KeyDown(WORD& key, TShiftState shift) {
     }
     TWinControl::KeyDown(key, shift); // OnKeyDown first; it may take the key
     if (!key || !CanEditCell()) return;
-    if (FEditing) CloseEditor(false);
+    if (FEditing && AlwaysShowEditor()) FEditor->SetFocus();
+    else if (FEditing) CloseEditor(false);
     else OpenEditor(nullptr);
     key = 0;
 }
@@ -225,6 +309,11 @@ void TStringGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     if (button == mbLeft && !shift.Contains(ssDouble) && MouseToCell(x, y, col, row) && col == oldCol &&
         row == oldRow && col == Col() && row == Row() && Focused())
         ShowEditor();
+    // A click that took the focus for the grid without moving gives it back to the editor.
+    if (AlwaysShowEditor() && Focused()) {
+        if (FEditing) FEditor->SetFocus();
+        else ShowEditor();
+    }
 }
 
 void TStringGrid::DblClick() {

@@ -9,6 +9,15 @@
 //
 // While editing is possible, or when OnKeyDown is handled, Enter belongs to the grid, not to the
 // form's default button.
+//
+// With goAlwaysShowEditor as well, the editor opens whenever the grid has the focus and follows
+// the selection to each cell it may edit; Enter leaves it open, Esc puts the text back and leaves
+// it open. A cell set from code while the editor shows it shows the new text (no SetEditText).
+//
+// The grid and its editor are one control to the rest of the form: the focus moving between
+// them is no OnEnter or OnExit of the grid, the editor taking the focus from outside is the
+// grid's OnEnter and the editor losing it to outside the grid's OnExit. Keys typed into the
+// editor reach the grid's OnKeyPress first.
 #pragma once
 
 #include "host/Api.h"
@@ -33,9 +42,12 @@ public:
     explicit TInplaceEdit(TComponent* owner);
     TStringGrid* Grid() const { return FGrid; }
 
+    void WndProc(TMessage& message) override;
+
 protected:
     void CreateParams(TCreateParams& params) override;
     void KeyDown(WORD& key, TShiftState shift) override;
+    void KeyPress(wchar_t& key) override;
     void Change() override;
     void WMGetDlgCode(TMessage& m);
 
@@ -70,6 +82,10 @@ public:
     // The editor, made on first use; null before.
     TInplaceEdit* InplaceEditor() const { return FEditor; }
 
+    // The grid or its editor has the focus.
+    bool FocusedWithin() const;
+    void WndProc(TMessage& message) override;
+
     TGetEditEvent OnGetEditText() const { return FOnGetEditText; }
     void SetOnGetEditText(TGetEditEvent e) { FOnGetEditText = e; }
     TSetEditEvent OnSetEditText() const { return FOnSetEditText; }
@@ -83,6 +99,12 @@ protected:
     virtual std::wstring GetEditText(int32_t ACol, int32_t ARow);
     // Each change of the editor's text: the cell's, then OnSetEditText.
     virtual void SetEditText(int32_t ACol, int32_t ARow, const std::wstring& Value);
+    // Whether the editor may open on the selected cell, beyond goEditing and the cell being one
+    // of the grid's data cells.
+    virtual bool CanEditShow() const { return true; }
+    void SelectionMoved() override;
+    void ColWidthsChanged() override;
+    void DoEnter() override;
     void KeyDown(WORD& key, TShiftState shift) override;
     void KeyPress(wchar_t& key) override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -95,6 +117,10 @@ private:
     void OpenEditor(const std::wstring* text);
     // Closes the editor; Restore puts back the text it opened with.
     void CloseEditor(bool restore);
+    // Puts back the text the editor opened with and leaves it open.
+    void RestoreEditor();
+    bool AlwaysShowEditor() const { return Options().Contains(goAlwaysShowEditor); }
+    bool IsEditorWindow(HWND wnd) const;
     void PlaceEditor();
 
     std::map<std::pair<int32_t, int32_t>, std::wstring> FCells;
