@@ -20,6 +20,12 @@ void TBasicAction::BeforeDestruction() {
     TComponent::BeforeDestruction();
 }
 
+void TBasicAction::SetOnExecute(TNotifyEvent e) {
+    if (e == FOnExecute) return;
+    FOnExecute = e;
+    Change();
+}
+
 bool TBasicAction::Execute() {
     if (!FOnExecute) return false;
     FOnExecute(this);
@@ -42,9 +48,29 @@ TAMREL_IMPLEMENT_CLASS(TAction) {
     b.Boolean(L"Enabled", &TAction::Enabled, &TAction::SetEnabled, true);
     b.Boolean(L"Checked", &TAction::Checked, &TAction::SetChecked, false);
     b.Integer(L"ImageIndex", &TAction::ImageIndex, &TAction::SetImageIndex, -1);
+    b.Component(L"ActionList", &TAction::ActionList, &TAction::SetActionList);
+    b.Boolean(L"DisableIfNoHandler", &TAction::DisableIfNoHandler, &TAction::SetDisableIfNoHandler, true);
 }
 
 TAction::TAction(TComponent* owner) : TBasicAction(owner) {}
+
+TAction::~TAction() { SetActionList(nullptr); }
+
+bool TAction::Enabled() const { return FEnabled && !(FActionList && FDisableIfNoHandler && !OnExecute()); }
+
+void TAction::SetActionList(TActionList* value) {
+    if (value == FActionList) return;
+    if (FActionList) std::erase(FActionList->FActions, this);
+    FActionList = value;
+    if (FActionList) FActionList->FActions.push_back(this);
+    Change();
+}
+
+void TAction::SetDisableIfNoHandler(bool value) {
+    if (value == FDisableIfNoHandler) return;
+    FDisableIfNoHandler = value;
+    Change();
+}
 
 void TAction::SetCaption(const std::wstring& value) {
     FCaption = value;
@@ -71,7 +97,26 @@ void TAction::SetImageIndex(int32_t value) {
     Change();
 }
 
-bool TAction::Execute() { return FEnabled && TBasicAction::Execute(); }
+bool TAction::Execute() { return Enabled() && TBasicAction::Execute(); }
+
+TAMREL_IMPLEMENT_CLASS(TActionList) {}
+
+TActionList::TActionList(TComponent* owner) : TComponent(owner) {}
+
+TActionList::~TActionList() {
+    // The actions stay with their owner, on their own.
+    while (!FActions.empty()) FActions.back()->SetActionList(nullptr);
+}
+
+TAction* TActionList::Actions(int index) const {
+    if (index < 0 || index >= ActionCount()) throw EListError(SListIndexError, index);
+    return FActions[static_cast<size_t>(index)];
+}
+
+int TActionList::IndexOf(const TAction* action) const {
+    auto it = std::find(FActions.begin(), FActions.end(), action);
+    return it == FActions.end() ? -1 : static_cast<int>(it - FActions.begin());
+}
 
 void TActionClient::LinkAction(TBasicAction*& Slot, TBasicAction* Value) {
     if (Value == Slot) return;

@@ -1,6 +1,11 @@
 // Actions: one command (its caption, hint, image, enabled and checked state, and what it does)
 // shared by the menu items and tool buttons linked to it. A linked client shows the action's
-// state and runs the action when clicked; it hears of every change of the action.
+// state and runs the action when clicked; it hears of every change of the action, its handler
+// included.
+//
+// An action list groups the actions of a form or frame. An action in a list that has no OnExecute
+// is disabled (unless its DisableIfNoHandler is cleared): it shows so in its clients and does not
+// run, and it is enabled again once it gets a handler.
 #pragma once
 
 #include "host/Api.h"
@@ -34,7 +39,7 @@ public:
     void BeforeDestruction() override;
 
     TNotifyEvent OnExecute() const { return FOnExecute; }
-    void SetOnExecute(TNotifyEvent e) { FOnExecute = e; }
+    void SetOnExecute(TNotifyEvent e);
     // Runs OnExecute; false when there is none (or the action is disabled).
     virtual bool Execute();
 
@@ -50,30 +55,61 @@ private:
     TNotifyEvent FOnExecute;
 };
 
+class TActionList;
+
 class TAMREL_API TAction : public TBasicAction {
     TAMREL_CLASS(TAction, TBasicAction)
 public:
     explicit TAction(TComponent* owner);
+    ~TAction() override;
 
     const std::wstring& Caption() const { return FCaption; }
     void SetCaption(const std::wstring& value);
     const std::wstring& Hint() const { return FHint; }
     void SetHint(const std::wstring& value);
-    bool Enabled() const { return FEnabled; }
+    // False also for an action of a list that has no handler (see above); SetEnabled keeps the
+    // value that applies once it has one.
+    bool Enabled() const;
     void SetEnabled(bool value);
     bool Checked() const { return FChecked; }
     void SetChecked(bool value);
     int32_t ImageIndex() const { return FImageIndex; }
     void SetImageIndex(int32_t value);
+    // The list the action belongs to, or null.
+    TActionList* ActionList() const { return FActionList; }
+    void SetActionList(TActionList* value);
+    bool DisableIfNoHandler() const { return FDisableIfNoHandler; }
+    void SetDisableIfNoHandler(bool value);
 
     bool Execute() override;
 
 private:
+    friend class TActionList;
+    TActionList* FActionList = nullptr;
+    bool FDisableIfNoHandler = true;
     std::wstring FCaption;
     std::wstring FHint;
     bool FEnabled = true;
     bool FChecked = false;
     int32_t FImageIndex = -1;
+};
+
+// The actions of a form or frame, in the order they joined. The list does not own them (their
+// owner does); an action that goes leaves its list, and a list that goes lets its actions go free.
+class TAMREL_API TActionList : public TComponent {
+    TAMREL_CLASS(TActionList, TComponent)
+public:
+    explicit TActionList(TComponent* owner);
+    ~TActionList() override;
+
+    int ActionCount() const { return static_cast<int>(FActions.size()); }
+    // Raises EListError for an index out of range.
+    TAction* Actions(int index) const;
+    int IndexOf(const TAction* action) const;
+
+private:
+    friend class TAction;
+    std::vector<TAction*> FActions;
 };
 
 } // namespace tamrel
