@@ -347,6 +347,7 @@ TAMREL_IMPLEMENT_CLASS(TWinControl) {
     for (UINT m = WM_CTLCOLORMSGBOX; m <= WM_CTLCOLORSTATIC; ++m) b.Message<&TWinControl::CNCtlColor>(CN_BASE + m);
     b.Message<&TWinControl::WMSize>(WM_SIZE);
     b.Message<&TWinControl::WMEraseBkgnd>(WM_ERASEBKGND);
+    b.Message<&TWinControl::WMPaint>(WM_PAINT);
 }
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner), FBrush(new TBrush) {
@@ -872,6 +873,109 @@ void TWinControl::WMEraseBkgnd(TMessage& m) {
     DefaultHandler(m);
 }
 
+static bool HasVisibleGraphicChild(const std::vector<TControl*>& controls) {
+    for (TControl* c : controls)
+        if (c->Visible() && dynamic_cast<TGraphicControl*>(c)) return true;
+    return false;
+}
+
+void TWinControl::WMPaint(TMessage& m) {
+    // A window of a system class paints itself; so does one without graphic children.
+    if ((FDefWndProc && FDefWndProc != DefWindowProcW) || !HasVisibleGraphicChild(FControls)) {
+        DefaultHandler(m);
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(FHandle, &ps);
+    TScopeExit end([&] { EndPaint(FHandle, &ps); });
+    PaintControls(dc);
+}
+
+void TWinControl::PaintControls(HDC dc) {
+    for (TControl* c : std::vector<TControl*>(FControls)) {
+        auto* g = dynamic_cast<TGraphicControl*>(c);
+        if (!g || !g->Visible()) continue;
+        const RECT r = g->BoundsRect();
+        if (RectWidth(r) <= 0 || RectHeight(r) <= 0 || !RectVisible(dc, &r)) continue;
+        const int saved = SaveDC(dc);
+        TScopeExit restore([&] { RestoreDC(dc, saved); });
+        IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+        OffsetViewportOrgEx(dc, r.left, r.top, nullptr);
+        g->PaintOn(dc);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TGraphicControl
+
+namespace {
+
+// Outside painting the canvas of a graphic control draws on a memory context of its own.
+class TGraphicControlCanvas : public TCanvas {
+public:
+    ~TGraphicControlCanvas() override {
+        SetHandle(nullptr);
+        if (FMemory) DeleteDC(FMemory);
+    }
+
+protected:
+    void CreateHandle() override {
+        if (!FMemory) FMemory = CreateCompatibleDC(nullptr);
+        SetHandle(FMemory);
+    }
+
+private:
+    HDC FMemory = nullptr;
+};
+
+} // namespace
+
+TAMREL_IMPLEMENT_CLASS(TGraphicControl) {}
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(new TGraphicControlCanvas) {}
+
+TGraphicControl::~TGraphicControl() { Invalidate(); }
+
+void TGraphicControl::SetParent(TWinControl* parent) {
+    if (parent == Parent()) return;
+    Invalidate();
+    TControl::SetParent(parent);
+    Invalidate();
+}
+
+void TGraphicControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+    const bool same = left == Left() && top == Top() && width == Width() && height == Height();
+    if (!same) Invalidate();
+    TControl::SetBounds(left, top, width, height);
+    if (same) return;
+    Invalidate();
+    if (Parent() && Align() == alNone) Parent()->Realign();
+}
+
+void TGraphicControl::Invalidate() {
+    if (!Parent() || !Parent()->HandleAllocated() || ComponentState().Contains(csDestroying)) return;
+    const RECT r = BoundsRect();
+    InvalidateRect(Parent()->Handle(), &r, TRUE);
+}
+
+void TGraphicControl::Update() {
+    if (Parent()) Parent()->Update();
+}
+
+void TGraphicControl::PropertyChanged(UINT cm) {
+    TControl::PropertyChanged(cm);
+    if (cm == CM_VISIBLECHANGED || cm == CM_COLORCHANGED || cm == CM_FONTCHANGED || cm == CM_TEXTCHANGED)
+        Invalidate();
+}
+
+void TGraphicControl::Paint() {}
+
+void TGraphicControl::PaintOn(HDC dc) {
+    FCanvas->SetHandle(dc);
+    TScopeExit done([this] { FCanvas->SetHandle(nullptr); });
+    Paint();
+}
+
 // ---------------------------------------------------------------------------------------------
 // TCustomControl
 
@@ -924,6 +1028,8 @@ void TCustomControl::WMPaint(TMessage&) {
     FCanvas->SetFont(Font());
     FCanvas->SetBrush(Brush());
     Paint();
+    FCanvas->Refresh();
+    PaintControls(dc);
 }
 
 } // namespace tamrel

@@ -19,6 +19,11 @@
 //
 // Later units (grids, page controls, list views) derive from TWinControl or TCustomControl and
 // use these same hooks.
+//
+// A graphic control (TGraphicControl) is the one kind of control without a window: its parent
+// paints it on the parent's own window, after the parent's own painting, clipped to its bounds.
+// Parents whose window is of the library's own class (TWinControl, TCustomControl and their
+// descendants that keep that class) paint such children; it takes no focus, keys or mouse.
 #pragma once
 
 #include "host/Api.h"
@@ -341,6 +346,10 @@ protected:
     void CNCtlColor(TMessage& m);
     void WMSize(TMessage& m);
     void WMEraseBkgnd(TMessage& m);
+    void WMPaint(TMessage& m);
+    // Paints the visible graphic children that the context's clipping area reaches, in their
+    // order, each with the origin at its top-left corner and clipped to its bounds.
+    void PaintControls(HDC dc);
 
 private:
     friend class TControl;
@@ -388,6 +397,38 @@ protected:
 private:
     std::unique_ptr<TCanvas> FCanvas;
     bool FPressed = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TGraphicControl: a control without a window, painted by its parent.
+
+class TAMREL_API TGraphicControl : public TControl {
+    TAMREL_CLASS(TGraphicControl, TControl)
+public:
+    explicit TGraphicControl(TComponent* owner);
+    ~TGraphicControl() override;
+    // While the control paints: the parent's device context, its origin at the control's top-left
+    // corner. At other times a memory context like the screen's: it measures text as the screen
+    // does and draws nowhere.
+    TCanvas* Canvas() const { return FCanvas.get(); }
+
+    void SetParent(TWinControl* parent) override;
+    // Repaints the old and the new area; the parent lays its children out again (a scrolling
+    // parent follows its children's extent so).
+    void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
+    // The control's area of the parent's window.
+    void Invalidate() override;
+    void Update() override;
+
+protected:
+    // Draws the control on Canvas.
+    virtual void Paint();
+    void PropertyChanged(UINT cm) override;
+
+private:
+    friend class TWinControl;
+    void PaintOn(HDC dc);
+    std::unique_ptr<TCanvas> FCanvas;
 };
 
 // The height of a line of text in Font (the canvas of the screen measures it).

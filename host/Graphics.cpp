@@ -14,6 +14,7 @@ TAMREL_IMPLEMENT_CLASS(TFont) {
     b.Integer(L"Height", &TFont::Height, &TFont::SetHeight).StoredAlways();
     b.String(L"Name", &TFont::Name, &TFont::SetName);
     b.Set(L"Style", &TFont::Style, &TFont::SetStyle, TFontStyles{});
+    b.Enum(L"Pitch", &TFont::Pitch, &TFont::SetPitch, fpDefault);
 }
 TAMREL_IMPLEMENT_CLASS(TBrush) {
     b.Integer(L"Color", &TBrush::Color, &TBrush::SetColor, clWhite);
@@ -96,6 +97,12 @@ void TFont::SetCharset(int32_t value) {
     Changed();
 }
 
+void TFont::SetPitch(TFontPitch value) {
+    if (value == FPitch) return;
+    FPitch = value;
+    Changed();
+}
+
 HFONT TFont::Handle() {
     if (!FHandle) {
         LOGFONTW lf = {};
@@ -106,6 +113,9 @@ HFONT TFont::Handle() {
         lf.lfStrikeOut = FStyle.Contains(fsStrikeOut);
         lf.lfCharSet = static_cast<BYTE>(FCharset);
         lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfPitchAndFamily = FPitch == fpFixed      ? FIXED_PITCH | FF_MODERN
+                              : FPitch == fpVariable ? VARIABLE_PITCH
+                                                     : DEFAULT_PITCH;
         lstrcpynW(lf.lfFaceName, FName.c_str(), LF_FACESIZE);
         FHandle.Reset(CreateFontIndirectW(&lf));
         if (!FHandle) RaiseLastOSError();
@@ -115,19 +125,21 @@ HFONT TFont::Handle() {
 
 bool TFont::SameAs(const TFont& o) const {
     return FName == o.FName && FHeight == o.FHeight && FStyle == o.FStyle && FColor == o.FColor &&
-           FCharset == o.FCharset;
+           FCharset == o.FCharset && FPitch == o.FPitch;
 }
 
 void TFont::Assign(TPersistent* source) {
     auto* f = dynamic_cast<TFont*>(source);
     if (!f) return TGraphicsObject::Assign(source);
     if (SameAs(*f)) return;
-    bool sameFace = FName == f->FName && FHeight == f->FHeight && FStyle == f->FStyle && FCharset == f->FCharset;
+    bool sameFace = FName == f->FName && FHeight == f->FHeight && FStyle == f->FStyle && FCharset == f->FCharset &&
+                    FPitch == f->FPitch;
     FName = f->FName;
     FHeight = f->FHeight;
     FStyle = f->FStyle;
     FColor = f->FColor;
     FCharset = f->FCharset;
+    FPitch = f->FPitch;
     if (sameFace) TGraphicsObject::Changed();
     else Changed();
 }

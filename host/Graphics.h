@@ -31,7 +31,8 @@ inline constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000);
 inline constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
                         clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
                         clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                        clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
+                        clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF,
+                        clMoneyGreen = 0xC0DCC0;
 inline constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
 inline constexpr TColor clScrollBar = clSystemColor | COLOR_SCROLLBAR, clBackground = clSystemColor | COLOR_BACKGROUND,
                         clWindow = clSystemColor | COLOR_WINDOW, clWindowText = clSystemColor | COLOR_WINDOWTEXT,
@@ -53,6 +54,9 @@ TAMREL_API int ScreenPixelsPerInch();
 
 TAMREL_ENUM(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut);
 using TFontStyles = TSet<TFontStyle>;
+// fpFixed asks the font mapper for a fixed-pitch face of the modern family: a face the system
+// lacks is then replaced by a monospaced one, not by any proportional face.
+TAMREL_ENUM(TFontPitch, fpDefault, fpVariable, fpFixed);
 
 class TAMREL_API TGraphicsObject : public TPersistent {
     TAMREL_CLASS(TGraphicsObject, TPersistent)
@@ -86,6 +90,8 @@ public:
     void SetColor(TColor value);
     int32_t Charset() const { return FCharset; }
     void SetCharset(int32_t value);
+    TFontPitch Pitch() const { return FPitch; }
+    void SetPitch(TFontPitch value);
 
     HFONT Handle();
     void Assign(TPersistent* source) override;
@@ -100,6 +106,7 @@ private:
     TFontStyles FStyle;
     TColor FColor = clWindowText;
     int32_t FCharset = DEFAULT_CHARSET;
+    TFontPitch FPitch = fpDefault;
     TGdiHandle<HFONT> FHandle;
 };
 

@@ -6,7 +6,11 @@ TAMREL_IMPLEMENT_CLASS(TSpeedButton) {
     b.String(L"Caption", &TSpeedButton::GetText, &TSpeedButton::SetText);
     b.Boolean(L"Flat", &TSpeedButton::Flat, &TSpeedButton::SetFlat, false);
     b.Component(L"Action", &TSpeedButton::Action, &TSpeedButton::SetAction);
+    b.Component(L"Images", &TSpeedButton::Images, &TSpeedButton::SetImages);
+    b.Integer(L"ImageIndex", &TSpeedButton::ImageIndex, &TSpeedButton::SetImageIndex, -1);
     b.Message<&TSpeedButton::WMMouseActivate>(WM_MOUSEACTIVATE);
+    b.Message<&TSpeedButton::WMMouseMove>(WM_MOUSEMOVE);
+    b.Message<&TSpeedButton::WMMouseLeave>(WM_MOUSELEAVE);
 }
 
 TSpeedButton::TSpeedButton(TComponent* owner) : TCustomControl(owner) {
@@ -16,7 +20,10 @@ TSpeedButton::TSpeedButton(TComponent* owner) : TCustomControl(owner) {
     SetParentColor(true);
 }
 
-TSpeedButton::~TSpeedButton() { SetAction(nullptr); }
+TSpeedButton::~TSpeedButton() {
+    SetAction(nullptr);
+    SetImages(nullptr);
+}
 
 void TSpeedButton::CreateParams(TCreateParams& params) {
     TCustomControl::CreateParams(params);
@@ -32,6 +39,25 @@ void TSpeedButton::SetAction(TBasicAction* value) {
     LinkAction(FAction, value);
 }
 
+void TSpeedButton::SetImages(TCustomImageList* value) {
+    if (value == FImages) return;
+    if (FImages) FImages->RemoveFreeNotification(this);
+    FImages = value;
+    if (FImages) FImages->FreeNotification(this);
+    Invalidate();
+}
+
+void TSpeedButton::SetImageIndex(int32_t value) {
+    if (value == FImageIndex) return;
+    FImageIndex = value;
+    Invalidate();
+}
+
+void TSpeedButton::Notification(TComponent* component, TOperation operation) {
+    TCustomControl::Notification(component, operation);
+    if (operation == opRemove && component == FImages) FImages = nullptr;
+}
+
 void TSpeedButton::ActionChanged(TBasicAction* action) {
     if (!action) {
         FAction = nullptr;
@@ -41,6 +67,7 @@ void TSpeedButton::ActionChanged(TBasicAction* action) {
         SetCaption(a->Caption());
         SetHint(a->Hint());
         SetEnabled(a->Enabled());
+        SetImageIndex(a->ImageIndex());
     }
 }
 
@@ -52,6 +79,22 @@ void TSpeedButton::Click() {
 
 // A click does not take the focus from where it is.
 void TSpeedButton::WMMouseActivate(TMessage& m) { m.Result = MA_NOACTIVATE; }
+
+void TSpeedButton::WMMouseMove(TMessage& m) {
+    if (!FHot) {
+        FHot = true;
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, Handle(), 0};
+        TrackMouseEvent(&track);
+        Invalidate();
+    }
+    InheritedDispatch(TSpeedButton::StaticClassInfo(), m);
+}
+
+void TSpeedButton::WMMouseLeave(TMessage& m) {
+    FHot = false;
+    Invalidate();
+    m.Result = 0;
+}
 
 void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (button == mbLeft && Enabled()) {
@@ -81,9 +124,15 @@ void TSpeedButton::Paint() {
     RECT r = ClientRect();
     c->Brush()->SetColor(Color());
     c->FillRect(r);
-    if (FDown) DrawEdge(c->Handle(), &r, EDGE_SUNKEN, BF_RECT);
+    if (FDown) DrawEdge(c->Handle(), &r, FFlat ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT);
     else if (!FFlat) DrawEdge(c->Handle(), &r, EDGE_RAISED, BF_RECT);
+    else if (FHot && Enabled()) DrawEdge(c->Handle(), &r, BDR_RAISEDINNER, BF_RECT);
     if (FDown) OffsetRect(&r, 1, 1);
+    if (FImages && FImageIndex >= 0 && FImageIndex < FImages->Count()) {
+        FImages->Draw(c, r.left + (RectWidth(r) - FImages->Width()) / 2, r.top + (RectHeight(r) - FImages->Height()) / 2,
+                      FImageIndex, Enabled());
+        return;
+    }
     SetBkMode(c->Handle(), TRANSPARENT);
     c->Brush()->SetStyle(bsClear);
     c->Font()->Assign(Font());

@@ -118,4 +118,23 @@ TEST(Graphics, FontSizeAndHeightFollowTheScreenDensity) {
     EXPECT_EQ(lf.lfHeight, -16);
 }
 
+TEST(Graphics, AFixedPitchFontIsMonospacedEvenWhereTheFaceIsMissing) {
+    // The face may be missing: Wine maps it to a proportional one unless a fixed pitch is asked.
+    TFont font;
+    font.SetName(L"Courier New");
+    font.SetHeight(-16);
+    font.SetPitch(fpFixed);
+    TFont copy;
+    copy.Assign(&font);
+    EXPECT_EQ(copy.Pitch(), fpFixed);
+    TBitmap bitmap;
+    bitmap.SetSize(4, 4);
+    TCanvas* canvas = bitmap.Canvas();
+    canvas->SetFont(&font);
+    EXPECT_EQ(canvas->TextWidth(L"iiii"), canvas->TextWidth(L"AAAA"));
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(canvas->Handle(), &tm);
+    EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0); // the bit is set for a variable pitch
+}
+
 } // namespace

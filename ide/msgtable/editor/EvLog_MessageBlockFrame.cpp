@@ -1,27 +1,743 @@
 #include "ide/msgtable/editor/EvLog_MessageBlockFrame.h"
 
+#include "host/HostApplication.h"
+#include "host/MessageBox.h"
+#include "host/SysUtils.h"
+#include "ide/msgtable/editor/EvLog_MessageBlockProperties.h"
+#include "ide/msgtable/model/EvLog_Common.h"
+#include "ide/msgtable/model/EvLog_Locales.h"
+
+#include <algorithm>
+#include <utility>
+
 namespace tamrel::evlog {
 
-TAMREL_IMPLEMENT_CLASS(TMessageBlockFrame) {}
+namespace {
 
-TMessageBlockFrame::TMessageBlockFrame(TComponent* owner) : TFrame(owner), _View(MakeInterfaced<TView>(this)) {}
+// A tab carries its LCID as its object; the comment tab carries none (0).
+TObject* LocaleObject(uint32_t lcid) { return reinterpret_cast<TObject*>(static_cast<uintptr_t>(lcid)); }
+uint32_t LocaleOfObject(TObject* object) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(object)); }
+
+// The character set the locale's texts are drawn in; the default one for a locale the system does
+// not know or that has none.
+int32_t CharsetOf(uint32_t lcid) {
+    const TLocale* locale = FindLocale(lcid);
+    return locale && locale->Charset >= 0 ? locale->Charset : DEFAULT_CHARSET;
+}
+
+// Lines split at CR, LF or CR LF; an empty text has none, a closing line break adds none.
+std::vector<std::wstring> LinesOf(const std::wstring& text) {
+    TStringList lines;
+    lines.SetText(text);
+    return lines.ToVector();
+}
+
+// A panel that keeps its aligned controls a margin away from its edges.
+class TMarginPanel : public TPanel {
+public:
+    explicit TMarginPanel(TComponent* owner) : TPanel(owner) { SetBevelOuter(bvNone); }
+    int32_t Margin = 8;
+
+protected:
+    void AlignControls(RECT& rect) override {
+        InflateRect(&rect, -Margin, -Margin);
+        TPanel::AlignControls(rect);
+    }
+};
+
+TPanel* PlainPanel(TComponent* owner, TWinControl* parent, TAlign align, int32_t size) {
+    auto* panel = Create<TPanel>(owner);
+    panel->SetParent(parent);
+    panel->SetBevelOuter(bvNone);
+    if (align == alLeft || align == alRight) panel->SetWidth(size);
+    else panel->SetHeight(size);
+    panel->SetAlign(align);
+    return panel;
+}
+
+TLabel* Heading(TComponent* owner, TWinControl* parent, const wchar_t* caption) {
+    auto* label = Create<TLabel>(owner);
+    label->SetParent(parent);
+    label->SetCaption(caption);
+    label->SetAlign(alTop);
+    return label;
+}
+
+// The images of the seven actions, in their order: add, delete, to the top, up, down, to the
+// bottom, properties. Drawn on a ground of fuchsia, which is transparent.
+void AddActionImages(TImageList* images) {
+    auto glyph = [images](auto draw) {
+        TBitmap bitmap;
+        bitmap.SetSize(16, 16);
+        TCanvas* c = bitmap.Canvas();
+        c->Brush()->SetColor(clFuchsia);
+        c->FillRect(RECT{0, 0, 16, 16});
+        draw(c);
+        images->AddMasked(&bitmap, clFuchsia);
+    };
+    auto fill = [](TCanvas* c, TColor colour, RECT r) {
+        c->Brush()->SetColor(colour);
+        c->FillRect(r);
+    };
+    // A triangle of rows one pixel high, its point at row Tip, growing by a pixel each side per row.
+    auto triangle = [fill](TCanvas* c, int tip, int step) {
+        for (int r = 0; r < 6; ++r) fill(c, clNavy, RECT{7 - r, tip + r * step, 9 + r, tip + r * step + 1});
+    };
+    glyph([&](TCanvas* c) {
+        fill(c, clGreen, RECT{7, 2, 9, 14});
+        fill(c, clGreen, RECT{2, 7, 14, 9});
+    });
+    glyph([&](TCanvas* c) {
+        c->Pen()->SetColor(clMaroon);
+        c->Pen()->SetWidth(2);
+        c->MoveTo(3, 3);
+        c->LineTo(13, 13);
+        c->MoveTo(12, 3);
+        c->LineTo(2, 13);
+    });
+    glyph([&](TCanvas* c) {
+        fill(c, clNavy, RECT{2, 2, 14, 4});
+        triangle(c, 6, 1);
+    });
+    glyph([&](TCanvas* c) { triangle(c, 5, 1); });
+    glyph([&](TCanvas* c) { triangle(c, 10, -1); });
+    glyph([&](TCanvas* c) {
+        triangle(c, 9, -1);
+        fill(c, clNavy, RECT{2, 12, 14, 14});
+    });
+    glyph([&](TCanvas* c) {
+        for (int row = 0; row < 3; ++row) {
+            fill(c, clBlack, RECT{2, 3 + row * 4, 5, 6 + row * 4});
+            fill(c, clBlack, RECT{7, 4 + row * 4, 14, 5 + row * 4});
+        }
+    });
+}
+
+} // namespace
+
+std::wstring MessageIdText(uint32_t id) { return L"$" + IntToHex(id, 2); }
+
+TAMREL_IMPLEMENT_CLASS(TMessageBlockFrame) {
+    using F = TMessageBlockFrame;
+    b.Method<&F::aMessageAddExecute>(L"aMessageAddExecute");
+    b.Method<&F::aMessageDeleteExecute>(L"aMessageDeleteExecute");
+    b.Method<&F::aMessageMoveTopExecute>(L"aMessageMoveTopExecute");
+    b.Method<&F::aMessageMoveUpExecute>(L"aMessageMoveUpExecute");
+    b.Method<&F::aMessageMoveDownExecute>(L"aMessageMoveDownExecute");
+    b.Method<&F::aMessageMoveBottomExecute>(L"aMessageMoveBottomExecute");
+    b.Method<&F::aBlockConfigureExecute>(L"aBlockConfigureExecute");
+    b.Method<&F::vleMessagesEnter>(L"vleMessagesEnter");
+    b.Method<&F::vleMessagesExit>(L"vleMessagesExit");
+    b.Method<&F::vleMessagesSetEditText>(L"vleMessagesSetEditText");
+    b.Method<&F::vleMessagesKeyPress>(L"vleMessagesKeyPress");
+    b.Method<&F::vleMessagesSelectCell>(L"vleMessagesSelectCell");
+    b.Method<&F::vleMessagesValidate>(L"vleMessagesValidate");
+    b.Method<&F::TbLocalesChange>(L"TbLocalesChange");
+    b.Method<&F::mMessageEditorChange>(L"mMessageEditorChange");
+    b.Method<&F::mMessageEditorExit>(L"mMessageEditorExit");
+    b.Method<&F::tmMessageEditorTimer>(L"tmMessageEditorTimer");
+    b.Method<&F::pbPreviewPaint>(L"pbPreviewPaint");
+}
+
+TMessageBlockFrame::TMessageBlockFrame(TComponent* owner) : TFrame(owner), _View(MakeInterfaced<TView>(this)) {
+    CreateControls();
+    RebuildTabs();
+    DropBlock();
+}
 
 TMessageBlockFrame::~TMessageBlockFrame() {
-    SetDocument(nullptr);
+    if (_Document) _Document->RemoveView(_View.Get());
     _View->Frame = nullptr;
 }
 
+void TMessageBlockFrame::BeforeDestruction() {
+    tmMessageEditor->SetEnabled(false);
+    // The windows going take the focus away: no exit may act on a frame being taken apart.
+    mMessageEditor->SetOnExit(nullptr);
+    vleMessages->SetOnExit(nullptr);
+    vleMessages->SetOnEnter(nullptr);
+    vleMessages->SetOnSelectCell(nullptr);
+    CommitEditor();
+    if (_NameIsChanged && _MessageBlock) {
+        const int32_t index = vleMessages->Row() - 1;
+        _NameIsChanged = false;
+        if (index >= 0 && index < _MessageBlock->Count() && NameError(index, _NewName).empty()) {
+            _MessageBlock->SetNames(index, _NewName);
+            if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+        }
+    }
+    if (_Document) _Document->RemoveView(_View.Get());
+    _Document = nullptr;
+    _MessageBlock = nullptr;
+    _View->Frame = nullptr;
+    TFrame::BeforeDestruction();
+}
+
+void TMessageBlockFrame::CreateControls() {
+    using F = TMessageBlockFrame;
+    SetWidth(1100);
+    SetHeight(600);
+
+    ilActions = Create<TImageList>(this);
+    AddActionImages(ilActions);
+    alActions = Create<TActionList>(this);
+    struct TActionDef {
+        TAction* F::*Field;
+        const wchar_t* Hint;
+        TNotifyEvent Handler;
+    };
+    const TActionDef actions[] = {
+        {&F::aMessageAdd, L"Add message", TNotifyEvent::Of<&F::aMessageAddExecute>(this)},
+        {&F::aMessageDelete, L"Delete selected message", TNotifyEvent::Of<&F::aMessageDeleteExecute>(this)},
+        {&F::aMessageMoveTop, L"Move message to the beginning", TNotifyEvent::Of<&F::aMessageMoveTopExecute>(this)},
+        {&F::aMessageMoveUp, L"Move message up", TNotifyEvent::Of<&F::aMessageMoveUpExecute>(this)},
+        {&F::aMessageMoveDown, L"Move message down", TNotifyEvent::Of<&F::aMessageMoveDownExecute>(this)},
+        {&F::aMessageMoveBottom, L"Move message to the bottom", TNotifyEvent::Of<&F::aMessageMoveBottomExecute>(this)},
+        {&F::aBlockConfigure, L"Change message block properties", TNotifyEvent::Of<&F::aBlockConfigureExecute>(this)},
+    };
+    TSpeedButton* F::*const buttons[] = {&F::sbMessageAdd,      &F::sbMessageDelete,     &F::sbMessageMoveTop,
+                                         &F::sbMessageMoveUp,   &F::sbMessageMoveDown,   &F::sbMessageMoveBottom,
+                                         &F::sbBlockConfigure};
+
+    // Left half: the messages with their buttons, below them the comment and texts.
+    auto* left = Create<TMarginPanel>(this);
+    left->SetParent(this);
+    left->SetWidth(665);
+    left->SetAlign(alLeft);
+    TPanel* heading = PlainPanel(this, left, alTop, 26);
+    auto* caption = Create<TLabel>(this);
+    caption->SetParent(heading);
+    caption->SetBounds(0, 6, 60, 16);
+    caption->SetCaption(L"Messages");
+    for (int i = 0; i < 7; ++i) {
+        TAction* action = Create<TAction>(this);
+        this->*actions[i].Field = action;
+        action->SetHint(actions[i].Hint);
+        action->SetImageIndex(i);
+        action->SetOnExecute(actions[i].Handler);
+        action->SetActionList(alActions);
+        TSpeedButton* button = Create<TSpeedButton>(this);
+        this->*buttons[i] = button;
+        button->SetParent(heading);
+        button->SetBounds(72 + i * 25, 2, 23, 22);
+        button->SetFlat(true);
+        button->SetShowHint(true);
+        button->SetImages(ilActions);
+        button->SetAction(action);
+    }
+
+    TPanel* editor = PlainPanel(this, left, alBottom, 333);
+    Heading(this, editor, L"Comment && messages");
+    TbLocales = Create<TTabSet>(this);
+    TbLocales->SetParent(editor);
+    TbLocales->SetAlign(alClient);
+    TbLocales->SetOnChange(TNotifyEvent::Of<&F::TbLocalesChange>(this));
+    mMessageEditor = Create<TMemo>(this);
+    mMessageEditor->SetParent(TbLocales);
+    mMessageEditor->SetAlign(alClient);
+    mMessageEditor->SetColor(clMoneyGreen);
+    mMessageEditor->SetScrollBars(scBoth);
+    mMessageEditor->SetWordWrap(false);
+    mMessageEditor->SetTabStop(true);
+    mMessageEditor->SetOnChange(TNotifyEvent::Of<&F::mMessageEditorChange>(this));
+    mMessageEditor->SetOnExit(TNotifyEvent::Of<&F::mMessageEditorExit>(this));
+
+    vleMessages = Create<TValueListEditor>(this);
+    vleMessages->SetParent(left);
+    vleMessages->SetAlign(alClient);
+    vleMessages->TitleCaptions()->Clear();
+    vleMessages->TitleCaptions()->Add(L"ID");
+    vleMessages->TitleCaptions()->Add(L"Name");
+    vleMessages->SetColWidths(0, 75);
+    vleMessages->SetColWidths(1, 568);
+    vleMessages->SetOptions(vleMessages->Options() + TGridOptions{goEditing, goAlwaysShowEditor, goColSizing});
+    vleMessages->SetOnEnter(TNotifyEvent::Of<&F::vleMessagesEnter>(this));
+    vleMessages->SetOnExit(TNotifyEvent::Of<&F::vleMessagesExit>(this));
+    vleMessages->SetOnKeyPress(TKeyPressEvent::Of<&F::vleMessagesKeyPress>(this));
+    vleMessages->SetOnSelectCell(TSelectCellEvent::Of<&F::vleMessagesSelectCell>(this));
+    vleMessages->SetOnSetEditText(TSetEditEvent::Of<&F::vleMessagesSetEditText>(this));
+    vleMessages->SetOnValidate(TOnValidateEvent::Of<&F::vleMessagesValidate>(this));
+
+    // Right half: the preview.
+    auto* right = Create<TMarginPanel>(this);
+    right->SetParent(this);
+    right->SetAlign(alClient);
+    Heading(this, right, L"Preview");
+    sbPreview = Create<TScrollBox>(this);
+    sbPreview->SetParent(right);
+    sbPreview->SetAlign(alClient);
+    sbPreview->SetColor(clNavy);
+    pbPreview = Create<TPaintBox>(this);
+    pbPreview->SetParent(sbPreview);
+    pbPreview->SetBounds(0, 0, 0, 0);
+    // Without the face a fixed pitch still gives a monospaced one: the columns stay columns.
+    pbPreview->Font()->SetName(L"Courier New");
+    pbPreview->Font()->SetHeight(-16);
+    pbPreview->Font()->SetColor(clSilver);
+    pbPreview->Font()->SetPitch(fpFixed);
+    pbPreview->SetOnPaint(TNotifyEvent::Of<&F::pbPreviewPaint>(this));
+
+    tmMessageEditor = Create<TTimer>(this);
+    tmMessageEditor->SetInterval(500);
+    tmMessageEditor->SetOnTimer(TNotifyEvent::Of<&F::tmMessageEditorTimer>(this));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Document and block
+
 void TMessageBlockFrame::SetDocument(TEvLogDocument* value) {
+    CommitEdits();
+    if (_Document != value && _Document) _Document->RemoveView(_View.Get());
+    DropBlock();
     if (_Document != value) {
-        if (_Document) _Document->RemoveView(_View.Get());
-        _MessageBlock = nullptr;
         _Document = value;
         if (_Document) _Document->AddView(_View.Get());
     }
+    RebuildTabs();
 }
 
-void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) { _MessageBlock = value; }
+void TMessageBlockFrame::DropBlock() {
+    _MessageBlock = nullptr;
+    _NameIsChanged = false;
+    _MessageEditorIsChanged = false;
+    _MessageIndex = -1;
+    _EditorMessage = -1;
+    {
+        const TSelectCellEvent select = vleMessages->OnSelectCell();
+        vleMessages->SetOnSelectCell(nullptr);
+        TScopeExit restore([&] { vleMessages->SetOnSelectCell(select); });
+        vleMessages->Strings()->Clear();
+    }
+    {
+        _FillingEditor = true;
+        TScopeExit filled([this] { _FillingEditor = false; });
+        mMessageEditor->SetText(L"");
+    }
+    mMessageEditor->SetReadOnly(true);
+    UpdateActions();
+    pbPreview->Invalidate();
+}
 
-void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges, TMessageBlock*) {}
+void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) {
+    CommitEdits();
+    if (!value) {
+        DropBlock();
+        return;
+    }
+    _MessageBlock = value;
+    _NameIsChanged = false;
+    mMessageEditor->SetReadOnly(false);
+    int32_t tab = 0;
+    for (int i = 0; i < TbLocales->Tabs()->Count(); ++i)
+        if (LocaleOfObject(TbLocales->Tabs()->Objects(i)) == value->SelectedLocaleId()) {
+            tab = i;
+            break;
+        }
+    const int32_t remembered = value->SelectedMessageIndex();
+    FillGrid();
+    SetPreviewSize(40, 10);
+    SelectLocale(tab);
+    SelectRow(remembered);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+}
+
+void TMessageBlockFrame::FillGrid() {
+    TStringList lines;
+    for (int i = 0; i < _MessageBlock->Count(); ++i) lines.Add(IdText(i) + L"=" + _MessageBlock->Names(i));
+    const TSelectCellEvent select = vleMessages->OnSelectCell();
+    vleMessages->SetOnSelectCell(nullptr);
+    TScopeExit restore([&] { vleMessages->SetOnSelectCell(select); });
+    vleMessages->SetStrings(&lines);
+}
+
+void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
+    if (changes.Contains(eldcUsedLocales)) {
+        // The tabs change under the memo: its text goes to the locale it was typed for first.
+        CommitEditor();
+        const uint32_t shown = LocaleOfTab(_LocaleIndex);
+        RebuildTabs();
+        if (_MessageBlock) {
+            int32_t tab = 0;
+            for (int i = 1; i < TbLocales->Tabs()->Count(); ++i)
+                if (LocaleOfObject(TbLocales->Tabs()->Objects(i)) == shown) tab = i;
+            SelectLocale(tab);
+            UpdatePreviewSize();
+            pbPreview->Invalidate();
+        }
+    }
+    if (!_MessageBlock) return;
+    if (changes.Contains(eldcBlockDeleted) && mb == _MessageBlock) {
+        // The block is about to be freed: what was typed into it goes with it.
+        DropBlock();
+        return;
+    }
+    if (!mb) {
+        // A batch of changes, or a block deleted inside one: a block that left the table goes.
+        TMessageTable& table = _Document->MessageTable();
+        bool listed = false;
+        for (int i = 0; i < table.BlockCount() && !listed; ++i) listed = table.Blocks(i) == _MessageBlock;
+        if (!listed) DropBlock();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tabs, messages, grid
+
+void TMessageBlockFrame::RebuildTabs() {
+    _ChangeTabIndex = true;
+    TScopeExit guard([this] { _ChangeTabIndex = false; });
+    TStringList tabs;
+    tabs.AddObject(L"Comment", nullptr);
+    if (_Document)
+        for (uint32_t lcid : _Document->UsedLocales()) {
+            const TLocale* locale = FindLocale(lcid);
+            tabs.AddObject(locale ? locale->DisplayText() : L"LCID " + UIntToStr(lcid), LocaleObject(lcid));
+        }
+    TbLocales->SetTabs(&tabs);
+    _LocaleIndex = std::clamp(_LocaleIndex, 0, TbLocales->Tabs()->Count() - 1);
+    TbLocales->SetTabIndex(_LocaleIndex);
+}
+
+uint32_t TMessageBlockFrame::LocaleOfTab(int32_t index) const {
+    if (index <= 0 || index >= TbLocales->Tabs()->Count()) return 0;
+    return LocaleOfObject(TbLocales->Tabs()->Objects(index));
+}
+
+std::wstring TMessageBlockFrame::IdText(int32_t index) const {
+    return MessageIdText(_MessageBlock->LowId() + static_cast<uint32_t>(index));
+}
+
+void TMessageBlockFrame::SelectLocale(int32_t index) {
+    CommitEditor();
+    _LocaleIndex = std::clamp(index, 0, std::max(0, TbLocales->Tabs()->Count() - 1));
+    if (!_ChangeTabIndex) {
+        _ChangeTabIndex = true;
+        TScopeExit guard([this] { _ChangeTabIndex = false; });
+        TbLocales->SetTabIndex(_LocaleIndex);
+    }
+    SelectMessage(_MessageIndex);
+}
+
+void TMessageBlockFrame::SelectMessage(int32_t index) {
+    if (!_MessageBlock) return;
+    CommitEditor();
+    const int32_t count = _MessageBlock->Count();
+    _MessageIndex = std::min(index, count - 1);
+    if (_MessageIndex < 0 && count > 0) _MessageIndex = 0;
+    UpdateActions();
+    uint32_t lcid = LocaleOfTab(_LocaleIndex);
+    std::wstring text;
+    int32_t charset = DEFAULT_CHARSET;
+    if (lcid != 0) {
+        charset = CharsetOf(lcid);
+        if (_MessageIndex >= 0) text = _MessageBlock->Messages(lcid, _MessageIndex);
+    } else if (_MessageIndex >= 0) {
+        text = _MessageBlock->Comments(_MessageIndex);
+    }
+    {
+        _FillingEditor = true;
+        TScopeExit filled([this] { _FillingEditor = false; });
+        mMessageEditor->Font()->SetCharset(charset);
+        mMessageEditor->SetText(text);
+    }
+    _EditorMessage = _MessageIndex;
+    _EditorLocale = lcid;
+    _MessageEditorIsChanged = false;
+    _MessageBlock->SetSelectedLocaleId(lcid);
+    _MessageBlock->SetSelectedMessageIndex(_MessageIndex);
+}
+
+void TMessageBlockFrame::SelectRow(int32_t index) {
+    SelectMessage(index);
+    if (_MessageIndex >= 0) vleMessages->MoveTo(1, _MessageIndex + 1);
+}
+
+void TMessageBlockFrame::UpdateActions() {
+    const bool block = _MessageBlock != nullptr;
+    const int32_t count = block ? _MessageBlock->Count() : 0;
+    const bool row = block && _MessageTableSelected && _MessageIndex >= 0;
+    aMessageAdd->SetEnabled(block);
+    aBlockConfigure->SetEnabled(block);
+    aMessageDelete->SetEnabled(row && count > 0);
+    aMessageMoveDown->SetEnabled(row && _MessageIndex < count - 1);
+    aMessageMoveBottom->SetEnabled(row && _MessageIndex < count - 1);
+    aMessageMoveUp->SetEnabled(row && _MessageIndex > 0);
+    aMessageMoveTop->SetEnabled(row && _MessageIndex > 0);
+}
+
+void TMessageBlockFrame::CommitEditor() {
+    if (!_MessageEditorIsChanged) return;
+    _MessageEditorIsChanged = false;
+    if (!_MessageBlock || _EditorMessage < 0 || _EditorMessage >= _MessageBlock->Count()) return;
+    const std::wstring text = mMessageEditor->GetText();
+    if (_EditorLocale == 0) _MessageBlock->SetComments(_EditorMessage, text);
+    else _MessageBlock->SetMessages(_EditorLocale, _EditorMessage, text);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+}
+
+void TMessageBlockFrame::CommitName() {
+    if (!_NameIsChanged || !_MessageBlock) return;
+    const int32_t row = vleMessages->Row();
+    vleMessagesValidate(vleMessages, 1, row, vleMessages->Keys(row), _NewName);
+}
+
+HWND TMessageBlockFrame::BoxOwner() {
+    TWinControl* root = GetParentRoot(this);
+    return root && root->HandleAllocated() ? root->Handle() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions
+
+void TMessageBlockFrame::aMessageAddExecute(TObject*) {
+    CommitEdits();
+    if (!_MessageBlock) return;
+    const int32_t index = _MessageBlock->Count();
+    const uint32_t first = _Document ? _Document->UsedLocales().front() : DefaultLocale;
+    _MessageBlock->SetMessages(first, index, L"");
+    vleMessages->InsertRow(IdText(index), _MessageBlock->Names(index), true);
+    SelectRow(index);
+    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+}
+
+void TMessageBlockFrame::aMessageDeleteExecute(TObject*) {
+    CommitEdits();
+    TMessageBlock* block = _MessageBlock;
+    if (!block) return;
+    if (block->Count() > 1) {
+        const int32_t old = _MessageIndex;
+        if (old >= 0) block->Delete(old);
+        SetMessageBlock(block);
+        SelectRow(std::min(std::max(old, 0), block->Count() - 1));
+        if (_Document) _Document->Update({eldcBlockModified}, block);
+        return;
+    }
+    if (ShowMessageBox(BoxOwner(), SDeleteLastMessage, L"Confirm", MB_OKCANCEL | MB_ICONWARNING) == IDOK &&
+        _DoDeleteBlock)
+        _DoDeleteBlock(nullptr);
+}
+
+void TMessageBlockFrame::ExchangeMessages(int32_t i, int32_t j) {
+    // Every locale the block holds, the dropped ones too: their texts stay with their message.
+    for (uint32_t lcid : std::vector<uint32_t>(_MessageBlock->Locales())) {
+        const std::wstring a = _MessageBlock->Messages(lcid, i);
+        _MessageBlock->SetMessages(lcid, i, _MessageBlock->Messages(lcid, j));
+        _MessageBlock->SetMessages(lcid, j, a);
+    }
+    const std::wstring name = _MessageBlock->Names(i);
+    _MessageBlock->SetNames(i, _MessageBlock->Names(j));
+    _MessageBlock->SetNames(j, name);
+    const std::wstring comment = _MessageBlock->Comments(i);
+    _MessageBlock->SetComments(i, _MessageBlock->Comments(j));
+    _MessageBlock->SetComments(j, comment);
+    const TSetEditEvent setEdit = vleMessages->OnSetEditText();
+    vleMessages->SetOnSetEditText(nullptr);
+    TScopeExit restore([&] { vleMessages->SetOnSetEditText(setEdit); });
+    vleMessages->SetValues(IdText(i), _MessageBlock->Names(i));
+    vleMessages->SetValues(IdText(j), _MessageBlock->Names(j));
+}
+
+void TMessageBlockFrame::MoveMessageTo(int32_t target) {
+    CommitEdits();
+    if (!_MessageBlock) return;
+    const int32_t count = _MessageBlock->Count();
+    if (_MessageIndex < 0 || _MessageIndex >= count || target < 0 || target >= count || target == _MessageIndex) return;
+    ExchangeMessages(_MessageIndex, target);
+    SelectRow(target);
+    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    pbPreview->Invalidate();
+}
+
+void TMessageBlockFrame::aMessageMoveTopExecute(TObject*) { MoveMessageTo(0); }
+void TMessageBlockFrame::aMessageMoveUpExecute(TObject*) { MoveMessageTo(_MessageIndex - 1); }
+void TMessageBlockFrame::aMessageMoveDownExecute(TObject*) { MoveMessageTo(_MessageIndex + 1); }
+
+void TMessageBlockFrame::aMessageMoveBottomExecute(TObject*) {
+    MoveMessageTo(_MessageBlock ? _MessageBlock->Count() - 1 : -1);
+}
+
+void TMessageBlockFrame::aBlockConfigureExecute(TObject*) {
+    CommitEdits();
+    TMessageBlock* block = _MessageBlock;
+    if (!block || !BlockPropertiesDialog(block)) return;
+    // The ids and the default names changed: the grid and the preview show them anew.
+    SetMessageBlock(block);
+    if (_Document) _Document->Update({eldcBlockModified}, block);
+}
+
+bool TMessageBlockFrame::BlockPropertiesDialog(TMessageBlock* MB) {
+    if (!MB) return false;
+    TOwnedPtr<TMessageBlockProperties> form(Create<TMessageBlockProperties>(HostApplication.Get()));
+    form->edLowId->SetEnabled(!(MB->LowId() == 1 && _Document && _Document->UseCategories()));
+    form->edLowId->SetText(IntToHex(MB->LowId(), 8));
+    form->edMessageNamePrefix->SetText(MB->MessageNamePrefix());
+    form->SetMessageBlock(MB);
+    if (form->ShowModal() != mrOk) return false;
+    MB->SetLowId(form->LowId());
+    MB->SetMessageNamePrefix(form->edMessageNamePrefix->GetText());
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grid
+
+void TMessageBlockFrame::vleMessagesEnter(TObject*) {
+    _MessageTableSelected = true;
+    UpdateActions();
+}
+
+void TMessageBlockFrame::vleMessagesExit(TObject*) {
+    _MessageTableSelected = false;
+    UpdateActions();
+}
+
+void TMessageBlockFrame::vleMessagesSetEditText(TObject*, int, int ARow, const std::wstring& Value) {
+    if (ARow != vleMessages->Row()) return;
+    _NameIsChanged = true;
+    _NewName = Value;
+}
+
+void TMessageBlockFrame::vleMessagesKeyPress(TObject*, wchar_t& Key) {
+    if (Key == L'\r' && _NameIsChanged) CommitName();
+}
+
+void TMessageBlockFrame::vleMessagesSelectCell(TObject*, int, int ARow, bool&) {
+    if (_NameIsChanged) CommitName();
+    SelectMessage(ARow - 1);
+}
+
+void TMessageBlockFrame::vleMessagesValidate(TObject*, int, int ARow, const std::wstring& KeyName,
+                                             const std::wstring& KeyValue) {
+    _NameIsChanged = false;
+    if (!_MessageBlock) return;
+    const int32_t index = ARow - 1;
+    if (index < 0 || index >= _MessageBlock->Count()) return;
+    const std::wstring error = NameError(index, KeyValue);
+    if (!error.empty()) {
+        ShowMessageBox(BoxOwner(), error, L"Error", MB_OK | MB_ICONERROR);
+        vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
+        return;
+    }
+    _MessageBlock->SetNames(index, vleMessages->Values(KeyName));
+    // The grid shows the program's value again: its own validation has nothing left.
+    vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
+    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+}
+
+std::wstring TMessageBlockFrame::NameError(int32_t index, const std::wstring& name) const {
+    if (!IsValidIdentifier(name)) return L"\"" + name + SNotValidIdentifier;
+    // Two constants of one name would not compile; the source language ignores case.
+    for (int32_t j = 0; j < _MessageBlock->Count(); ++j)
+        if (j != index && SameText(_MessageBlock->Names(j), name))
+            return Format(L"\"%s\" is the name of message %s already", name, IdText(j));
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tabs, memo, timer
+
+void TMessageBlockFrame::TbLocalesChange(TObject*) {
+    if (_ChangeTabIndex) return;
+    _ChangeTabIndex = true;
+    TScopeExit guard([this] { _ChangeTabIndex = false; });
+    SelectLocale(std::max(0, TbLocales->TabIndex()));
+}
+
+void TMessageBlockFrame::mMessageEditorChange(TObject*) {
+    if (!_FillingEditor) _MessageEditorIsChanged = true;
+}
+
+void TMessageBlockFrame::mMessageEditorExit(TObject*) { CommitEditor(); }
+
+void TMessageBlockFrame::tmMessageEditorTimer(TObject*) {
+    const SIZE extent = MeasureCell();
+    if (extent.cx != _PreviewTextExtent.cx || extent.cy != _PreviewTextExtent.cy)
+        SetPreviewSize(_PreviewWidth, _PreviewHeight);
+    CommitEditor();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Preview
+
+SIZE TMessageBlockFrame::MeasureCell() {
+    pbPreview->Canvas()->SetFont(pbPreview->Font());
+    return pbPreview->Canvas()->TextExtent(L"A");
+}
+
+void TMessageBlockFrame::SetPreviewSize(int32_t width, int32_t height) {
+    _PreviewWidth = width;
+    _PreviewHeight = height;
+    _PreviewTextExtent = MeasureCell();
+    // The box's place in the content, as it is when nothing is scrolled.
+    const int32_t left = pbPreview->Left() + sbPreview->HorzPosition();
+    const int32_t top = pbPreview->Top() + sbPreview->VertPosition();
+    pbPreview->SetBounds(pbPreview->Left(), pbPreview->Top(), width * _PreviewTextExtent.cx + left,
+                         height * _PreviewTextExtent.cy + top);
+}
+
+void TMessageBlockFrame::UpdatePreviewSize() {
+    if (!_MessageBlock) return;
+    const std::vector<uint32_t> locales = _Document ? _Document->UsedLocales() : std::vector<uint32_t>{};
+    int32_t w = 0, h = 0;
+    for (int32_t i = 0; i < _MessageBlock->Count(); ++i) {
+        for (uint32_t lcid : locales) {
+            const std::vector<std::wstring> lines = LinesOf(_MessageBlock->Messages(lcid, i));
+            for (const std::wstring& line : lines) w = std::max(w, static_cast<int32_t>(line.size()) + 10);
+            h += static_cast<int32_t>(lines.size());
+        }
+        const std::vector<std::wstring> comment = LinesOf(_MessageBlock->Comments(i));
+        for (const std::wstring& line : comment) w = std::max(w, static_cast<int32_t>(line.size()) + 10);
+        h += static_cast<int32_t>(comment.size());
+        w = std::max(w, static_cast<int32_t>(_MessageBlock->Names(i).size()) + 20);
+        // The const line, "(*", "*)", the empty line after it and one after each locale's text.
+        h += 4 + static_cast<int32_t>(locales.size());
+    }
+    if (_PreviewWidth < w || _PreviewHeight < h) SetPreviewSize(std::max(_PreviewWidth, w), std::max(_PreviewHeight, h));
+}
+
+void TMessageBlockFrame::pbPreviewPaint(TObject*) {
+    if (!_MessageBlock) return;
+    TCanvas* c = pbPreview->Canvas();
+    // Nothing is erased: the scroll box's navy shows behind the text.
+    c->Brush()->SetStyle(bsClear);
+    const SIZE cell = c->TextExtent(L"A");
+    auto text = [&](int32_t column, int32_t line, const std::wstring& s, TColor colour) {
+        c->Font()->SetColor(colour);
+        c->TextOut(column * cell.cx, line * cell.cy, s);
+    };
+    const std::vector<uint32_t> locales = _Document ? _Document->UsedLocales() : std::vector<uint32_t>{};
+    int32_t line = 0;
+    for (int32_t i = 0; i < _MessageBlock->Count(); ++i) {
+        c->Font()->SetCharset(DEFAULT_CHARSET);
+        for (const std::wstring& comment : LinesOf(_MessageBlock->Comments(i))) text(0, line++, L"// " + comment, clSilver);
+        text(0, line, L"const", clWhite);
+        int32_t column = 6;
+        const std::wstring name = _MessageBlock->Names(i) + L" ";
+        text(column, line, name, clYellow);
+        column += static_cast<int32_t>(name.size());
+        text(column, line, L"=", clWhite);
+        column += 2;
+        const std::wstring id = MessageIdText(_MessageBlock->LowId() + static_cast<uint32_t>(i));
+        text(column, line, id, clAqua);
+        column += static_cast<int32_t>(id.size());
+        text(column, line, L";", clWhite);
+        text(0, line + 1, L"(*", clSilver);
+        line += 2;
+        for (uint32_t lcid : locales) {
+            c->Font()->SetCharset(CharsetOf(lcid));
+            for (const std::wstring& s : LinesOf(_MessageBlock->Messages(lcid, i))) text(4, line++, s, clSilver);
+            ++line;
+        }
+        text(0, line++, L"*)", clSilver);
+        ++line;
+    }
+}
 
 } // namespace tamrel::evlog

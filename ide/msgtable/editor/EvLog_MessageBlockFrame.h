@@ -1,20 +1,51 @@
 // Edits one message block of a document: its messages, the comment and texts per locale, and a
 // preview of the constants the source generator writes for it.
+//
+// What is typed is never lost to a later step: the memo's text and a name typed into the grid
+// are taken into the block before another message, locale, block or document is shown, and
+// before every action (a speed button takes no focus, so the memo or the grid would not know of
+// the click otherwise). The memo's text is also taken on leaving the memo and on each tick of the
+// timer.
+//
+// The frame is a view of its document. A block deleted from the document is dropped when the
+// document tells of it (before the block is freed), and a notice that names no block drops a
+// shown block that is no longer in the table: nothing of the frame touches a freed block.
 #pragma once
 
+#include "host/ActnList.h"
+#include "host/ExtCtrls.h"
 #include "host/Forms.h"
+#include "host/ImgList.h"
+#include "host/PaintBox.h"
+#include "host/ScrollBox.h"
+#include "host/SpeedButton.h"
+#include "host/StdCtrls.h"
+#include "host/Tabs.h"
+#include "host/ValEdit.h"
 #include "ide/msgtable/model/EvLog_Document.h"
 
 namespace tamrel::evlog {
+
+inline constexpr wchar_t SDeleteLastMessage[] =
+    L"This messages block contains one message only. If you\r\nremove it the whole block will be deleted.\r\n"
+    L"Would you like to remove curent messages block?";
+inline constexpr wchar_t SNotValidIdentifier[] = L"\" is not a valid identifier";
+
+// "$" and the id in upper-case hexadecimal, at least two digits: the grid's key of a message.
+std::wstring MessageIdText(uint32_t id);
 
 class TMessageBlockFrame : public TFrame {
     TAMREL_CLASS(TMessageBlockFrame, TFrame)
 public:
     explicit TMessageBlockFrame(TComponent* owner);
     ~TMessageBlockFrame() override;
+    // What was typed goes into the block (a name only when it is valid), then the frame leaves its
+    // document, while its controls are still whole.
+    void BeforeDestruction() override;
 
     TEvLogDocument* Document() const { return _Document; }
-    // Leaves the former document's views and joins the new one's; no block is edited afterwards.
+    // Takes what was typed into the former block, leaves the former document's views and joins
+    // the new one's; no block is edited afterwards.
     void SetDocument(TEvLogDocument* value);
     TMessageBlock* MessageBlock() const { return _MessageBlock; }
     void SetMessageBlock(TMessageBlock* value);
@@ -23,6 +54,62 @@ public:
     void SetDoDeleteBlock(TNotifyEvent value) { _DoDeleteBlock = value; }
 
     void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
+    // Runs the block-properties dialog for MB; true when OK took new values into the block.
+    bool BlockPropertiesDialog(TMessageBlock* MB);
+
+    int32_t PreviewWidth() const { return _PreviewWidth; }
+    int32_t PreviewHeight() const { return _PreviewHeight; }
+    SIZE PreviewTextExtent() const { return _PreviewTextExtent; }
+    bool MessageEditorIsChanged() const { return _MessageEditorIsChanged; }
+    bool NameIsChanged() const { return _NameIsChanged; }
+    const std::wstring& NewName() const { return _NewName; }
+    int32_t MessageIndex() const { return _MessageIndex; }
+    int32_t LocaleIndex() const { return _LocaleIndex; }
+    bool MessageTableSelected() const { return _MessageTableSelected; }
+
+    // The designed controls.
+    TSpeedButton* sbMessageAdd = nullptr;
+    TSpeedButton* sbMessageDelete = nullptr;
+    TSpeedButton* sbMessageMoveTop = nullptr;
+    TSpeedButton* sbMessageMoveUp = nullptr;
+    TSpeedButton* sbMessageMoveDown = nullptr;
+    TSpeedButton* sbMessageMoveBottom = nullptr;
+    TSpeedButton* sbBlockConfigure = nullptr;
+    TValueListEditor* vleMessages = nullptr;
+    TTabSet* TbLocales = nullptr;
+    TMemo* mMessageEditor = nullptr;
+    TScrollBox* sbPreview = nullptr;
+    TPaintBox* pbPreview = nullptr;
+    TTimer* tmMessageEditor = nullptr;
+    TImageList* ilActions = nullptr;
+    TActionList* alActions = nullptr;
+    TAction* aMessageAdd = nullptr;
+    TAction* aMessageDelete = nullptr;
+    TAction* aMessageMoveTop = nullptr;
+    TAction* aMessageMoveUp = nullptr;
+    TAction* aMessageMoveDown = nullptr;
+    TAction* aMessageMoveBottom = nullptr;
+    TAction* aBlockConfigure = nullptr;
+
+    void aMessageAddExecute(TObject* Sender);
+    void aMessageDeleteExecute(TObject* Sender);
+    void aMessageMoveTopExecute(TObject* Sender);
+    void aMessageMoveUpExecute(TObject* Sender);
+    void aMessageMoveDownExecute(TObject* Sender);
+    void aMessageMoveBottomExecute(TObject* Sender);
+    void aBlockConfigureExecute(TObject* Sender);
+    void vleMessagesEnter(TObject* Sender);
+    void vleMessagesExit(TObject* Sender);
+    void vleMessagesSetEditText(TObject* Sender, int ACol, int ARow, const std::wstring& Value);
+    void vleMessagesKeyPress(TObject* Sender, wchar_t& Key);
+    void vleMessagesSelectCell(TObject* Sender, int ACol, int ARow, bool& CanSelect);
+    void vleMessagesValidate(TObject* Sender, int ACol, int ARow, const std::wstring& KeyName,
+                             const std::wstring& KeyValue);
+    void TbLocalesChange(TObject* Sender);
+    void mMessageEditorChange(TObject* Sender);
+    void mMessageEditorExit(TObject* Sender);
+    void tmMessageEditorTimer(TObject* Sender);
+    void pbPreviewPaint(TObject* Sender);
 
 private:
     class TView : public TInterfaced<IEvLogDocumentView> {
@@ -33,10 +120,54 @@ private:
         }
         TMessageBlockFrame* Frame;
     };
+
+    void CreateControls();
+    // The memo's text into the block, when it was changed.
+    void CommitEditor();
+    // A name typed into the selected row, through the validation.
+    void CommitName();
+    // Why Name cannot be message Index's, empty when it can.
+    std::wstring NameError(int32_t index, const std::wstring& name) const;
+    void CommitEdits() {
+        CommitName();
+        CommitEditor();
+    }
+    // Shows no block: an empty grid and memo, nothing to preview.
+    void DropBlock();
+    void SelectLocale(int32_t index);
+    void SelectMessage(int32_t index);
+    // The message and its grid row.
+    void SelectRow(int32_t index);
+    void UpdateActions();
+    void RebuildTabs();
+    void FillGrid();
+    uint32_t LocaleOfTab(int32_t index) const;
+    std::wstring IdText(int32_t index) const;
+    void ExchangeMessages(int32_t i, int32_t j);
+    void MoveMessageTo(int32_t target);
+    SIZE MeasureCell();
+    void SetPreviewSize(int32_t width, int32_t height);
+    void UpdatePreviewSize();
+    HWND BoxOwner();
+
     TComPtr<TView> _View;
     TEvLogDocument* _Document = nullptr;
+    int32_t _PreviewWidth = 0;
+    int32_t _PreviewHeight = 0;
+    SIZE _PreviewTextExtent = {};
+    bool _MessageEditorIsChanged = false;
     TMessageBlock* _MessageBlock = nullptr;
+    bool _NameIsChanged = false;
+    std::wstring _NewName;
+    int32_t _MessageIndex = -1;
     TNotifyEvent _DoDeleteBlock;
+    bool _ChangeTabIndex = false;
+    int32_t _LocaleIndex = 0;
+    bool _MessageTableSelected = false;
+    // What the memo shows: the message and the locale (0: the comment) its text belongs to.
+    int32_t _EditorMessage = -1;
+    uint32_t _EditorLocale = 0;
+    bool _FillingEditor = false;
 };
 
 } // namespace tamrel::evlog
