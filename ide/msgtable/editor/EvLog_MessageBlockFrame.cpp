@@ -157,15 +157,7 @@ void TMessageBlockFrame::BeforeDestruction() {
     vleMessages->SetOnExit(nullptr);
     vleMessages->SetOnEnter(nullptr);
     vleMessages->SetOnSelectCell(nullptr);
-    CommitEditor();
-    if (_NameIsChanged && _MessageBlock) {
-        const int32_t index = vleMessages->Row() - 1;
-        _NameIsChanged = false;
-        if (index >= 0 && index < _MessageBlock->Count() && NameError(index, _NewName).empty()) {
-            _MessageBlock->SetNames(index, _NewName);
-            if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
-        }
-    }
+    CommitTypedText();
     if (_Document) _Document->RemoveView(_View.Get());
     _Document = nullptr;
     _MessageBlock = nullptr;
@@ -478,6 +470,30 @@ void TMessageBlockFrame::CommitEditor() {
     if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
 }
 
+void TMessageBlockFrame::CommitTypedText() {
+    CommitEditor();
+    if (!_NameIsChanged || !_MessageBlock) return;
+    const int32_t index = vleMessages->Row() - 1;
+    // A name the block cannot take stays typed: Enter or leaving the row says why.
+    if (index < 0 || index >= _MessageBlock->Count() || !NameError(index, _NewName).empty()) return;
+    _NameIsChanged = false;
+    _MessageBlock->SetNames(index, _NewName);
+    // The grid's own validation has nothing left to take.
+    vleMessages->SetValues(IdText(index), _NewName);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+}
+
+void TMessageBlockFrame::CommitTypedTexts(TEvLogDocument& document) {
+    // Each frame's taking tells the document's views, which may leave it meanwhile.
+    std::vector<TComPtr<TView>> frames;
+    for (int i = 0; i < document.ViewCount(); ++i)
+        if (auto* view = dynamic_cast<TView*>(document.Views(i)); view && view->Frame) frames.emplace_back(view);
+    for (const TComPtr<TView>& view : frames)
+        if (view->Frame) view->Frame->CommitTypedText();
+}
+
 void TMessageBlockFrame::CommitName() {
     if (!_NameIsChanged || !_MessageBlock) return;
     const int32_t row = vleMessages->Row();
@@ -633,10 +649,21 @@ void TMessageBlockFrame::vleMessagesValidate(TObject*, int, int ARow, const std:
 
 std::wstring TMessageBlockFrame::NameError(int32_t index, const std::wstring& name) const {
     if (!IsValidIdentifier(name)) return L"\"" + name + SNotValidIdentifier;
-    // Two constants of one name would not compile; the source language ignores case.
-    for (int32_t j = 0; j < _MessageBlock->Count(); ++j)
-        if (j != index && SameText(_MessageBlock->Names(j), name))
-            return Format(L"\"%s\" is the name of message %s already", name, IdText(j));
+    // Every name is a constant of the one generated unit, whichever block it is in: two of one
+    // name would not compile, and the source language ignores case. The block's own messages
+    // are looked at first.
+    auto holder = [&](TMessageBlock* mb) -> std::wstring {
+        for (int32_t j = 0; j < mb->Count(); ++j)
+            if ((mb != _MessageBlock || j != index) && SameText(mb->Names(j), name))
+                return Format(L"\"%s\" is the name of message %s already", name,
+                              MessageIdText(mb->LowId() + static_cast<uint32_t>(j)));
+        return {};
+    };
+    if (std::wstring taken = holder(_MessageBlock); !taken.empty()) return taken;
+    if (TMessageTable* table = _MessageBlock->Owner())
+        for (int i = 0; i < table->BlockCount(); ++i)
+            if (TMessageBlock* other = table->Blocks(i); other != _MessageBlock)
+                if (std::wstring taken = holder(other); !taken.empty()) return taken;
     return {};
 }
 

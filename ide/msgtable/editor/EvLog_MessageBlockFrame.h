@@ -54,6 +54,13 @@ public:
     void SetDoDeleteBlock(TNotifyEvent value) { _DoDeleteBlock = value; }
 
     void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
+    // What was typed and not taken yet goes into the block now: the memo's text, and a name
+    // typed into the grid when the block can take it (one it cannot stays typed, without a box).
+    void CommitTypedText();
+    // The same for every block frame of the document: before it is saved, and before its last
+    // window asks whether to save it (a speed button, a tool button or the environment's save
+    // takes no focus from the memo or the grid).
+    static void CommitTypedTexts(TEvLogDocument& document);
     // Runs the block-properties dialog for MB; true when OK took new values into the block.
     bool BlockPropertiesDialog(TMessageBlock* MB);
 
