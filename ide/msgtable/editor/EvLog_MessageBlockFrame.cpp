@@ -334,6 +334,25 @@ void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) {
     pbPreview->Invalidate();
 }
 
+void TMessageBlockFrame::ShowBlockAgain() {
+    // Whatever was still typed here belonged to the messages as they were.
+    _NameIsChanged = false;
+    _MessageEditorIsChanged = false;
+    const int32_t index = _MessageIndex;
+    FillGrid();
+    SelectLocale(_LocaleIndex);
+    SelectRow(std::min(index, _MessageBlock->Count() - 1));
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+}
+
+void TMessageBlockFrame::TellModified(TMessageBlock* block) {
+    if (!_Document) return;
+    _Telling = true;
+    TScopeExit told([this] { _Telling = false; });
+    _Document->Update({eldcBlockModified}, block);
+}
+
 void TMessageBlockFrame::FillGrid() {
     TStringList lines;
     for (int i = 0; i < _MessageBlock->Count(); ++i) lines.Add(IdText(i) + L"=" + _MessageBlock->Names(i));
@@ -359,6 +378,12 @@ void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessage
         }
     }
     if (!_MessageBlock) return;
+    if (changes.Contains(eldcBlockModified) && mb == _MessageBlock && !_Telling) {
+        // Another window's frame changed the block: a grid or memo of before would put what is
+        // typed next into the wrong message.
+        ShowBlockAgain();
+        return;
+    }
     if (changes.Contains(eldcBlockDeleted) && mb == _MessageBlock) {
         // The block is about to be freed: what was typed into it goes with it.
         DropBlock();
@@ -467,7 +492,7 @@ void TMessageBlockFrame::CommitEditor() {
     else _MessageBlock->SetMessages(_EditorLocale, _EditorMessage, text);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
 }
 
 void TMessageBlockFrame::CommitTypedText() {
@@ -482,7 +507,7 @@ void TMessageBlockFrame::CommitTypedText() {
     vleMessages->SetValues(IdText(index), _NewName);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
 }
 
 void TMessageBlockFrame::CommitTypedTexts(TEvLogDocument& document) {
@@ -516,7 +541,7 @@ void TMessageBlockFrame::aMessageAddExecute(TObject*) {
     _MessageBlock->SetMessages(first, index, L"");
     vleMessages->InsertRow(IdText(index), _MessageBlock->Names(index), true);
     SelectRow(index);
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }
@@ -530,7 +555,7 @@ void TMessageBlockFrame::aMessageDeleteExecute(TObject*) {
         if (old >= 0) block->Delete(old);
         SetMessageBlock(block);
         SelectRow(std::min(std::max(old, 0), block->Count() - 1));
-        if (_Document) _Document->Update({eldcBlockModified}, block);
+        TellModified(block);
         return;
     }
     if (ShowMessageBox(BoxOwner(), SDeleteLastMessage, L"Confirm", MB_OKCANCEL | MB_ICONWARNING) == IDOK &&
@@ -565,7 +590,7 @@ void TMessageBlockFrame::MoveMessageTo(int32_t target) {
     if (_MessageIndex < 0 || _MessageIndex >= count || target < 0 || target >= count || target == _MessageIndex) return;
     ExchangeMessages(_MessageIndex, target);
     SelectRow(target);
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     pbPreview->Invalidate();
 }
 
@@ -583,7 +608,7 @@ void TMessageBlockFrame::aBlockConfigureExecute(TObject*) {
     if (!block || !BlockPropertiesDialog(block)) return;
     // The ids and the default names changed: the grid and the preview show them anew.
     SetMessageBlock(block);
-    if (_Document) _Document->Update({eldcBlockModified}, block);
+    TellModified(block);
 }
 
 bool TMessageBlockFrame::BlockPropertiesDialog(TMessageBlock* MB) {
@@ -642,7 +667,7 @@ void TMessageBlockFrame::vleMessagesValidate(TObject*, int, int ARow, const std:
     _MessageBlock->SetNames(index, vleMessages->Values(KeyName));
     // The grid shows the program's value again: its own validation has nothing left.
     vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }

@@ -503,6 +503,24 @@ TEST_F(EvLogExpert, TwoWindowsOnOneUnitFollowTheBlocksTheOtherAddsAndDeletes) {
     EXPECT_EQ(second->MessageBlockFrame()->MessageBlock(), original); // its selection stays its own
     EXPECT_TRUE(watch.Edited(true));
 
+    // A message added to that block in the first window's block frame: the second one's grid
+    // shows it, and a name typed there goes to that message.
+    ClickNode(*first, first->BlockNode(original));
+    ClickCentre(first->MessageBlockFrame()->sbMessageAdd);
+    ASSERT_EQ(original->Count(), 2);
+    TValueListEditor* grid = second->MessageBlockFrame()->vleMessages;
+    EXPECT_EQ(grid->Keys(2), L"$101");
+    EXPECT_TRUE(watch.Edited(true));
+    ShowInFront(*second);
+    ClickCell(grid, 1, 2);
+    ClearFocusedText();
+    TypeText(L"Second");
+    PressKeys({VK_RETURN});
+    EXPECT_EQ(original->Names(1), L"Second");
+    EXPECT_EQ(original->Names(0), L"Block_0100_Message_100");
+    EXPECT_TRUE(watch.Edited(true));
+
+    ShowInFront(*first);
     ClickNode(*first, first->BlockNode(original));
     ClickButtonOf(*first, first->aBlockDelete);
     EXPECT_EQ(TreeText(*second), (std::vector<std::wstring>{L"Properties", L"Messages", L"  Block_0200"}));
