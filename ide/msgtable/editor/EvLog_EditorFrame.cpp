@@ -476,7 +476,10 @@ void TEvLogEditorFrame::LocalesDialog() {
 }
 
 bool TEvLogEditorFrame::CloseQuery() {
-    if (!_Document || !_Document->Modified()) return true;
+    if (!_Document) return true;
+    // Text typed a moment ago is no edit of the document yet: the question must cover it.
+    TMessageBlockFrame::CommitTypedTexts(*_Document);
+    if (!_Document->Modified()) return true;
     // The document module and the right-hand frames are views too: only the last editor frame
     // asks.
     for (int i = 0; i < _Document->ViewCount(); ++i) {

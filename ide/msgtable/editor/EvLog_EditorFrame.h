@@ -66,7 +66,8 @@ public:
     virtual void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
     // The last frame of a modified document asks "Save changes to %s?": Yes writes the text and
     // the library (the answer is whether both were written), No closes without them, Cancel
-    // keeps the window. Other frames, and frames of an unmodified document, close.
+    // keeps the window. Other frames, and frames of an unmodified document, close. Text typed
+    // into a block frame and not yet taken goes into the document first.
     bool CloseQuery() override;
     // Lets the user choose the document's locales; OK sets them.
     void LocalesDialog();

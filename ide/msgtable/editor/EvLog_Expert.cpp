@@ -5,6 +5,7 @@
 #include "host/MessageBox.h"
 #include "host/SysUtils.h"
 #include "ide/msgtable/editor/EvLog_EditorFrame.h"
+#include "ide/msgtable/editor/EvLog_MessageBlockFrame.h"
 #include "ide/msgtable/model/EvLog_PasSource.h"
 
 #include <algorithm>
@@ -138,8 +139,10 @@ void TEvLogDocumentModule::DocumentChanged(TEvLogDocumentChanges changes, TMessa
 }
 
 void TEvLogDocumentModule::BeforeSave() {
-    // The environment writes the buffer right after: it must not be the text of before a
-    // deletion.
+    // What was typed a moment ago goes into the document first (the environment's save takes
+    // no focus from the memo or the grid). The environment writes the buffer right after: it
+    // must not be the text of before a deletion.
+    TMessageBlockFrame::CommitTypedTexts(*_Document);
     _Expert.RegeneratePending(this);
     SaveDocumentFiles();
 }

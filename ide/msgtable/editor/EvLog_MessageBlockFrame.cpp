@@ -157,15 +157,7 @@ void TMessageBlockFrame::BeforeDestruction() {
     vleMessages->SetOnExit(nullptr);
     vleMessages->SetOnEnter(nullptr);
     vleMessages->SetOnSelectCell(nullptr);
-    CommitEditor();
-    if (_NameIsChanged && _MessageBlock) {
-        const int32_t index = vleMessages->Row() - 1;
-        _NameIsChanged = false;
-        if (index >= 0 && index < _MessageBlock->Count() && NameError(index, _NewName).empty()) {
-            _MessageBlock->SetNames(index, _NewName);
-            if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
-        }
-    }
+    CommitTypedText();
     if (_Document) _Document->RemoveView(_View.Get());
     _Document = nullptr;
     _MessageBlock = nullptr;
@@ -342,6 +334,25 @@ void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) {
     pbPreview->Invalidate();
 }
 
+void TMessageBlockFrame::ShowBlockAgain() {
+    // Whatever was still typed here belonged to the messages as they were.
+    _NameIsChanged = false;
+    _MessageEditorIsChanged = false;
+    const int32_t index = _MessageIndex;
+    FillGrid();
+    SelectLocale(_LocaleIndex);
+    SelectRow(std::min(index, _MessageBlock->Count() - 1));
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+}
+
+void TMessageBlockFrame::TellModified(TMessageBlock* block) {
+    if (!_Document) return;
+    _Telling = true;
+    TScopeExit told([this] { _Telling = false; });
+    _Document->Update({eldcBlockModified}, block);
+}
+
 void TMessageBlockFrame::FillGrid() {
     TStringList lines;
     for (int i = 0; i < _MessageBlock->Count(); ++i) lines.Add(IdText(i) + L"=" + _MessageBlock->Names(i));
@@ -367,6 +378,12 @@ void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessage
         }
     }
     if (!_MessageBlock) return;
+    if (changes.Contains(eldcBlockModified) && mb == _MessageBlock && !_Telling) {
+        // Another window's frame changed the block: a grid or memo of before would put what is
+        // typed next into the wrong message.
+        ShowBlockAgain();
+        return;
+    }
     if (changes.Contains(eldcBlockDeleted) && mb == _MessageBlock) {
         // The block is about to be freed: what was typed into it goes with it.
         DropBlock();
@@ -475,7 +492,31 @@ void TMessageBlockFrame::CommitEditor() {
     else _MessageBlock->SetMessages(_EditorLocale, _EditorMessage, text);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
+}
+
+void TMessageBlockFrame::CommitTypedText() {
+    CommitEditor();
+    if (!_NameIsChanged || !_MessageBlock) return;
+    const int32_t index = vleMessages->Row() - 1;
+    // A name the block cannot take stays typed: Enter or leaving the row says why.
+    if (index < 0 || index >= _MessageBlock->Count() || !NameError(index, _NewName).empty()) return;
+    _NameIsChanged = false;
+    _MessageBlock->SetNames(index, _NewName);
+    // The grid's own validation has nothing left to take.
+    vleMessages->SetValues(IdText(index), _NewName);
+    UpdatePreviewSize();
+    pbPreview->Invalidate();
+    TellModified(_MessageBlock);
+}
+
+void TMessageBlockFrame::CommitTypedTexts(TEvLogDocument& document) {
+    // Each frame's taking tells the document's views, which may leave it meanwhile.
+    std::vector<TComPtr<TView>> frames;
+    for (int i = 0; i < document.ViewCount(); ++i)
+        if (auto* view = dynamic_cast<TView*>(document.Views(i)); view && view->Frame) frames.emplace_back(view);
+    for (const TComPtr<TView>& view : frames)
+        if (view->Frame) view->Frame->CommitTypedText();
 }
 
 void TMessageBlockFrame::CommitName() {
@@ -500,7 +541,7 @@ void TMessageBlockFrame::aMessageAddExecute(TObject*) {
     _MessageBlock->SetMessages(first, index, L"");
     vleMessages->InsertRow(IdText(index), _MessageBlock->Names(index), true);
     SelectRow(index);
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }
@@ -514,7 +555,7 @@ void TMessageBlockFrame::aMessageDeleteExecute(TObject*) {
         if (old >= 0) block->Delete(old);
         SetMessageBlock(block);
         SelectRow(std::min(std::max(old, 0), block->Count() - 1));
-        if (_Document) _Document->Update({eldcBlockModified}, block);
+        TellModified(block);
         return;
     }
     if (ShowMessageBox(BoxOwner(), SDeleteLastMessage, L"Confirm", MB_OKCANCEL | MB_ICONWARNING) == IDOK &&
@@ -549,7 +590,7 @@ void TMessageBlockFrame::MoveMessageTo(int32_t target) {
     if (_MessageIndex < 0 || _MessageIndex >= count || target < 0 || target >= count || target == _MessageIndex) return;
     ExchangeMessages(_MessageIndex, target);
     SelectRow(target);
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     pbPreview->Invalidate();
 }
 
@@ -567,7 +608,7 @@ void TMessageBlockFrame::aBlockConfigureExecute(TObject*) {
     if (!block || !BlockPropertiesDialog(block)) return;
     // The ids and the default names changed: the grid and the preview show them anew.
     SetMessageBlock(block);
-    if (_Document) _Document->Update({eldcBlockModified}, block);
+    TellModified(block);
 }
 
 bool TMessageBlockFrame::BlockPropertiesDialog(TMessageBlock* MB) {
@@ -626,17 +667,28 @@ void TMessageBlockFrame::vleMessagesValidate(TObject*, int, int ARow, const std:
     _MessageBlock->SetNames(index, vleMessages->Values(KeyName));
     // The grid shows the program's value again: its own validation has nothing left.
     vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
-    if (_Document) _Document->Update({eldcBlockModified}, _MessageBlock);
+    TellModified(_MessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }
 
 std::wstring TMessageBlockFrame::NameError(int32_t index, const std::wstring& name) const {
     if (!IsValidIdentifier(name)) return L"\"" + name + SNotValidIdentifier;
-    // Two constants of one name would not compile; the source language ignores case.
-    for (int32_t j = 0; j < _MessageBlock->Count(); ++j)
-        if (j != index && SameText(_MessageBlock->Names(j), name))
-            return Format(L"\"%s\" is the name of message %s already", name, IdText(j));
+    // Every name is a constant of the one generated unit, whichever block it is in: two of one
+    // name would not compile, and the source language ignores case. The block's own messages
+    // are looked at first.
+    auto holder = [&](TMessageBlock* mb) -> std::wstring {
+        for (int32_t j = 0; j < mb->Count(); ++j)
+            if ((mb != _MessageBlock || j != index) && SameText(mb->Names(j), name))
+                return Format(L"\"%s\" is the name of message %s already", name,
+                              MessageIdText(mb->LowId() + static_cast<uint32_t>(j)));
+        return {};
+    };
+    if (std::wstring taken = holder(_MessageBlock); !taken.empty()) return taken;
+    if (TMessageTable* table = _MessageBlock->Owner())
+        for (int i = 0; i < table->BlockCount(); ++i)
+            if (TMessageBlock* other = table->Blocks(i); other != _MessageBlock)
+                if (std::wstring taken = holder(other); !taken.empty()) return taken;
     return {};
 }
 

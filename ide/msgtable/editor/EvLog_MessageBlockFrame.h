@@ -9,7 +9,8 @@
 //
 // The frame is a view of its document. A block deleted from the document is dropped when the
 // document tells of it (before the block is freed), and a notice that names no block drops a
-// shown block that is no longer in the table: nothing of the frame touches a freed block.
+// shown block that is no longer in the table: nothing of the frame touches a freed block. A block
+// that another frame changed (another window on the document) is shown anew.
 #pragma once
 
 #include "host/ActnList.h"
@@ -54,6 +55,13 @@ public:
     void SetDoDeleteBlock(TNotifyEvent value) { _DoDeleteBlock = value; }
 
     void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
+    // What was typed and not taken yet goes into the block now: the memo's text, and a name
+    // typed into the grid when the block can take it (one it cannot stays typed, without a box).
+    void CommitTypedText();
+    // The same for every block frame of the document: before it is saved, and before its last
+    // window asks whether to save it (a speed button, a tool button or the environment's save
+    // takes no focus from the memo or the grid).
+    static void CommitTypedTexts(TEvLogDocument& document);
     // Runs the block-properties dialog for MB; true when OK took new values into the block.
     bool BlockPropertiesDialog(TMessageBlock* MB);
 
@@ -141,6 +149,10 @@ private:
     void UpdateActions();
     void RebuildTabs();
     void FillGrid();
+    // The block shown anew after another frame changed it, at this frame's message and locale.
+    void ShowBlockAgain();
+    // The document's notice of a change of the block, which this frame made itself.
+    void TellModified(TMessageBlock* block);
     uint32_t LocaleOfTab(int32_t index) const;
     std::wstring IdText(int32_t index) const;
     void ExchangeMessages(int32_t i, int32_t j);
@@ -168,6 +180,7 @@ private:
     int32_t _EditorMessage = -1;
     uint32_t _EditorLocale = 0;
     bool _FillingEditor = false;
+    bool _Telling = false;
 };
 
 } // namespace tamrel::evlog

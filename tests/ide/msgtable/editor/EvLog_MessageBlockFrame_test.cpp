@@ -8,6 +8,7 @@
 #include "host/Capture.h"
 #include "ide/msgtable/editor/EvLog_MessageBlockProperties.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
+#include "tests/ide/msgtable/editor/FrameInputTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -94,36 +95,13 @@ protected:
         document.RemoveView(notices.Get());
     }
 
-    void Click(TControl* control, POINT at) {
-        auto* windowed = dynamic_cast<TWinControl*>(control);
-        ASSERT_NE(windowed, nullptr);
-        ClickAt(windowed->ClientToScreen(at));
-        PumpPending();
-    }
-    void ClickButton(TSpeedButton* button) { Click(button, POINT{button->Width() / 2, button->Height() / 2}); }
-    void ClickCell(int col, int row) {
-        const RECT r = frame->vleMessages->CellRect(col, row);
-        Click(frame->vleMessages, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    }
-    void ClickTab(int index) {
-        const RECT r = frame->TbLocales->TabRect(index);
-        ASSERT_GT(RectWidth(r), 0);
-        Click(frame->TbLocales, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    }
-    void ClickMemo() { Click(frame->mMessageEditor, POINT{40, 20}); }
-    // Selects the whole text of the focused edit and deletes it, as a user does.
-    static void ClearFocusedEdit() {
-        PressKey(VK_HOME, {VK_CONTROL});
-        PressKey(VK_END, {VK_CONTROL, VK_SHIFT});
-        PressKeys({VK_DELETE});
-    }
+    void ClickButton(TSpeedButton* button) { ClickCentre(button); }
+    void ClickCell(int col, int row) { test::ClickCell(frame->vleMessages, col, row); }
+    void ClickTab(int index) { test::ClickTab(frame->TbLocales, index); }
+    void ClickMemo() { ClickControl(frame->mMessageEditor, POINT{40, 20}); }
+    static void ClearFocusedEdit() { ClearFocusedText(); }
     // Clears the memo and types the text.
-    void TypeIntoMemo(const std::wstring& text) {
-        ClickMemo();
-        ClearFocusedEdit();
-        TypeText(text);
-        PumpPending();
-    }
+    void TypeIntoMemo(const std::wstring& text) { RetypeMemo(frame->mMessageEditor, text); }
     std::vector<std::wstring> Keys() {
         std::vector<std::wstring> keys;
         for (int r = 1; r < frame->vleMessages->RowCount(); ++r) keys.push_back(frame->vleMessages->Keys(r));

@@ -8,6 +8,7 @@
 #include "host/Capture.h"
 #include "ide/msgtable/editor/EvLog_LocalesForm.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
+#include "tests/ide/msgtable/editor/FrameInputTestSupport.h"
 #include "tests/ide/msgtable/editor/PropertiesTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -61,29 +62,15 @@ protected:
         Recorder->Changes.clear();
     }
     // Replaces the edit's whole text by typing, as a person selects it all and types.
-    void RetypeEventSource(const std::wstring& text) {
-        Frame->edEventSource->SetFocus();
-        PressKeys({VK_END});
-        PressKey(VK_HOME, {VK_SHIFT});
-        PumpPending();
-        if (text.empty()) PressKeys({VK_DELETE});
-        else TypeText(text);
-        PumpPending();
-    }
+    void RetypeEventSource(const std::wstring& text) { RetypeEdit(Frame->edEventSource, text); }
     // Clicks a value cell of the version grid: the editor opens on it.
     void ClickVersionValue(int32_t row) {
         TValueListEditor* grid = Frame->vleVersion;
-        const RECT r = grid->CellRect(1, row);
-        ClickAt(grid->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-        PumpPending();
+        ClickCell(grid, 1, row);
         ASSERT_TRUE(grid->EditorMode());
         ASSERT_EQ(grid->Row(), row);
     }
-    static void SelectAllTyped() {
-        PressKeys({VK_END});
-        PressKey(VK_HOME, {VK_SHIFT});
-        PumpPending();
-    }
+    static void SelectAllTyped() { SelectFocusedLine(); }
     // Pastes text with Ctrl+V, as one change of the editor's text.
     static void Paste(const std::wstring& text) {
         ASSERT_TRUE(OpenClipboard(nullptr));
@@ -97,11 +84,7 @@ protected:
         PumpPending();
     }
     std::wstring EditorText() const { return Frame->vleVersion->InplaceEditor()->GetText(); }
-    void ClickCategories() {
-        TCheckBox* box = Frame->cbUseCategories;
-        ClickAt(box->ClientToScreen(POINT{7, box->Height() / 2}));
-        PumpPending();
-    }
+    void ClickCategories() { ClickControl(Frame->cbUseCategories, POINT{7, Frame->cbUseCategories->Height() / 2}); }
 
     TEvLogDocument Document{L"Props.elp"};
     TComPtr<TRecorder> Recorder = MakeInterfaced<TRecorder>();
