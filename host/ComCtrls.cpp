@@ -10,14 +10,6 @@ namespace tamrel {
 
 namespace {
 
-void InitTabClasses() {
-    static const bool done = [] {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES};
-        return InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)done;
-}
-
 bool IsDestroying(const TComponent* c) { return c->ComponentState().Contains(csDestroying); }
 
 } // namespace
@@ -108,7 +100,7 @@ TAMREL_IMPLEMENT_CLASS(TPageControl) {
 }
 
 TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
-    InitTabClasses();
+    LoadCommonControlClasses(ICC_TAB_CLASSES);
     FWidth = 289;
     FHeight = 193;
     SetTabStop(true);

@@ -3,6 +3,7 @@
 #include "host/ExceptionBoundary.h"
 #include "host/HiddenWindow.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -1030,6 +1031,13 @@ void TCustomControl::WMPaint(TMessage&) {
     Paint();
     FCanvas->Refresh();
     PaintControls(dc);
+}
+
+void LoadCommonControlClasses(DWORD classes) {
+    static std::atomic<DWORD> loaded{0};
+    if ((loaded.load() & classes) == classes) return;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, classes};
+    if (InitCommonControlsEx(&icc)) loaded |= classes;
 }
 
 } // namespace tamrel

@@ -437,4 +437,8 @@ TAMREL_API int FontTextHeight(TFont* font, const std::wstring& sample = L"Wg");
 // The top-level control that holds Control (itself when it has no parent).
 TAMREL_API TWinControl* GetParentRoot(TControl* control);
 
+// Registers the window classes of a set of common controls (ICC_... flags) before a control of
+// the set makes its first window; each set once per process.
+TAMREL_API void LoadCommonControlClasses(DWORD classes);
+
 } // namespace tamrel

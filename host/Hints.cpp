@@ -32,8 +32,7 @@ HWND ShowControlHints(TWinControl* root) {
     HWND owner = root->Handle();
     auto tip = static_cast<HWND>(GetPropW(owner, kHintProperty));
     if (!tip || !IsWindow(tip)) {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&icc);
+        LoadCommonControlClasses(ICC_WIN95_CLASSES);
         tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, nullptr, nullptr);
         if (!tip) return nullptr;

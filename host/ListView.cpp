@@ -10,14 +10,6 @@ namespace tamrel {
 
 namespace {
 
-void LoadListViewClass() {
-    static const bool loaded = [] {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
-        return InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)loaded;
-}
-
 // The state images of a list view with check boxes: 1 an empty box, 2 a checked one.
 UINT CheckStateBits(bool checked) { return INDEXTOSTATEIMAGEMASK(checked ? 2 : 1); }
 bool CheckedInWindow(HWND window, int index) {
@@ -230,7 +222,7 @@ TCustomListView::~TCustomListView() {
 bool TCustomListView::Live() const { return HandleAllocated() && !FClearing; }
 
 void TCustomListView::CreateParams(TCreateParams& params) {
-    LoadListViewClass();
+    LoadCommonControlClasses(ICC_LISTVIEW_CLASSES);
     TWinControl::CreateParams(params);
     params.SysClassName = WC_LISTVIEWW;
     params.WinClassName = L"TamrelListView";

@@ -8,18 +8,6 @@
 
 namespace tamrel {
 
-namespace {
-
-void InitTabClasses() {
-    static const bool done = [] {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES};
-        return InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)done;
-}
-
-} // namespace
-
 TAMREL_IMPLEMENT_CLASS(TTabSet) {
     b.Object(L"Tabs", &TTabSet::Tabs);
     b.Integer(L"TabIndex", &TTabSet::TabIndex, &TTabSet::SetTabIndex, -1);
@@ -28,7 +16,7 @@ TAMREL_IMPLEMENT_CLASS(TTabSet) {
 }
 
 TTabSet::TTabSet(TComponent* owner) : TWinControl(owner), FTabs(new TStringList) {
-    InitTabClasses();
+    LoadCommonControlClasses(ICC_TAB_CLASSES);
     FWidth = 185;
     FHeight = 21;
     SetTabStop(true);

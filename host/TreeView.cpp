@@ -19,14 +19,6 @@ template <class F> void EachNode(const std::vector<TTreeNode*>& nodes, const F& 
     }
 }
 
-void LoadTreeViewClass() {
-    static const bool loaded = [] {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TREEVIEW_CLASSES};
-        return InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)loaded;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -266,7 +258,7 @@ void TCustomTreeView::BeforeDestruction() {
 bool TCustomTreeView::Live() const { return HandleAllocated() && !FQuiet; }
 
 void TCustomTreeView::CreateParams(TCreateParams& params) {
-    LoadTreeViewClass();
+    LoadCommonControlClasses(ICC_TREEVIEW_CLASSES);
     TWinControl::CreateParams(params);
     params.SysClassName = WC_TREEVIEWW;
     params.WinClassName = L"TamrelTreeView";
