@@ -5,6 +5,7 @@
 #include "ide/wizards/internal/Tamrel_Tool_ProjectInternal.h"
 
 #include "ide/framework/Dev_WQ_Creators.h"
+#include "tests/ide/wizards/TypeLibraryTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tools/tamrelide/TamrelIde.h"
 
@@ -226,58 +227,6 @@ TEST(ProjectTools, ImporterCommandLineQuotesAProgramFolderWithABlank) {
               ImporterCommandLine(L"C:\\my ide", L"C:\\my p\\", L"C:\\my p\\P.tlb"));
 }
 
-namespace {
-
-struct TTypeView {
-    std::wstring Name;
-    TYPEKIND Kind;
-    WORD Flags;
-    GUID Guid;
-    std::vector<std::wstring> Impl; // implemented or base types, with their impl flags
-};
-
-std::vector<TTypeView> ReadTypeLibrary(const std::wstring& path) {
-    std::vector<TTypeView> types;
-    TComPtr<ITypeLib> library;
-    EXPECT_EQ(S_OK, LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put()));
-    if (!library) return types;
-    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
-        TComPtr<ITypeInfo> info;
-        library->GetTypeInfo(i, info.Put());
-        TYPEATTR* attr = nullptr;
-        info->GetTypeAttr(&attr);
-        TTypeView view{{}, attr->typekind, attr->wTypeFlags, attr->guid, {}};
-        const WORD impl = attr->cImplTypes;
-        info->ReleaseTypeAttr(attr);
-        BSTR name = nullptr;
-        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        view.Name = name;
-        SysFreeString(name);
-        TComPtr<ITypeInfo> source = info;
-        if (view.Kind == TKIND_DISPATCH && (view.Flags & TYPEFLAG_FDUAL)) {
-            HREFTYPE href = 0;
-            info->GetRefTypeOfImplType(static_cast<UINT>(-1), &href);
-            info->GetRefTypeInfo(href, source.Put());
-        }
-        for (UINT k = 0; k < (view.Kind == TKIND_DISPATCH && !(view.Flags & TYPEFLAG_FDUAL) ? 0u : impl); ++k) {
-            HREFTYPE href = 0;
-            TComPtr<ITypeInfo> ref;
-            int flags = 0;
-            source->GetRefTypeOfImplType(k, &href);
-            source->GetRefTypeInfo(href, ref.Put());
-            source->GetImplTypeFlags(k, &flags);
-            BSTR refName = nullptr;
-            if (ref) ref->GetDocumentation(MEMBERID_NIL, &refName, nullptr, nullptr, nullptr);
-            view.Impl.push_back(std::wstring(refName ? refName : L"?") + L":" + std::to_wstring(flags));
-            SysFreeString(refName);
-        }
-        types.push_back(view);
-    }
-    return types;
-}
-
-} // namespace
-
 TEST(ToolsLibrary, ClassesAddedOneAfterAnotherKeepEveryGuidAndADuplicateLeavesTheFile) {
     TIdeHost host; // for its fresh work folder
     const std::wstring path = host.WorkFolder() + L"\\Project1.tlb";
@@ -316,7 +265,7 @@ TEST(ToolsLibrary, ClassesAddedOneAfterAnotherKeepEveryGuidAndADuplicateLeavesTh
     ASSERT_EQ(7u, all.size());
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(first[i].Name, all[i].Name);
-        EXPECT_TRUE(IsEqualGUID(first[i].Guid, all[i].Guid)) << all[i].Name;
+        EXPECT_EQ(first[i].Guid, all[i].Guid) << all[i].Name;
     }
     EXPECT_EQ((std::vector<std::wstring>{L"IFoo:1", L"IFooEvents:3"}), all[2].Impl);
     EXPECT_EQ(L"IBar", all[3].Name);
@@ -436,10 +385,10 @@ TEST(ProjectTools, WholeRoundAddsTheClassAndTheImporterWritesItsUnit) {
     const std::string libId = GuidAnsi(attr->guid);
     lib->ReleaseTLibAttr(attr);
     lib = nullptr;
-    const std::vector<std::string> expected = {"LIBID_Project1=" + libId, "IID_IFoo=" + GuidAnsi(types[0].Guid),
-                                               "DIID_IFooEvents=" + GuidAnsi(types[1].Guid),
-                                               "CLASS_Foo=" + GuidAnsi(types[2].Guid), "IID_IBar=" + GuidAnsi(types[3].Guid),
-                                               "CLASS_Bar=" + GuidAnsi(types[4].Guid)};
+    const std::vector<std::string> expected = {"LIBID_Project1=" + libId, "IID_IFoo=" + WideToAnsi(types[0].Guid),
+                                               "DIID_IFooEvents=" + WideToAnsi(types[1].Guid),
+                                               "CLASS_Foo=" + WideToAnsi(types[2].Guid), "IID_IBar=" + WideToAnsi(types[3].Guid),
+                                               "CLASS_Bar=" + WideToAnsi(types[4].Guid)};
     const std::string unit = ReadFileBytes(host.WorkFolder() + L"\\Project1_TLB.pas");
     EXPECT_EQ(expected, DeclaredGuids(unit));
     for (const char* declaration : {"  IFoo = interface(IDispatch)\r\n", "  IFooEvents = dispinterface\r\n",

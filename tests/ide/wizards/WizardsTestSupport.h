@@ -4,6 +4,7 @@
 // user does.
 #pragma once
 
+#include "tests/ide/wizards/TypeLibraryTestSupport.h"
 #include "tools/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
@@ -74,21 +75,6 @@ template <class T> T* Control(TComponent* form, const wchar_t* name) {
 // Presses a push button as a user does (BM_CLICK) and serves what it caused.
 void Press(TWinControl* button);
 
-// A type of a type library as ITypeInfo tells it.
-struct TTypeView {
-    std::wstring Name;
-    int Kind = 0;  // TYPEKIND
-    int Flags = 0; // TYPEFLAGS
-    std::wstring Guid;
-    // Dual interfaces: the base of the interface view; coclasses: the implemented types, each
-    // with its impl flags ("IFoo:1").
-    std::vector<std::wstring> Impl;
-};
-// Every type of the library, in order, read through LoadTypeLibEx; every reference is released
-// before it answers (a library kept alive would be handed out stale by the next load).
-std::vector<TTypeView> ReadTypeLibrary(const std::wstring& path);
-// The library's LIBID.
-std::wstring LibraryId(const std::wstring& path);
 
 // The identifiers of 8-bit Pascal source, as the tokenizer sees them; Declared: only those
 // followed (blanks and comments aside) by "=" or ":".
