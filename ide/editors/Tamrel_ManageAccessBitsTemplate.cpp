@@ -204,10 +204,17 @@ TRkManageAccessBitsTemplateForm::TRkManageAccessBitsTemplateForm(TComponent* AOw
                      &TListView::StaticClassInfo(), &TSplitter::StaticClassInfo(), &TStringGrid::StaticClassInfo()});
 }
 
-TRkManageAccessBitsTemplateForm::~TRkManageAccessBitsTemplateForm() {
-    // The items go (with their bit sets) while the form is whole: its components are freed last
-    // first, the preview grid before the list.
+void TRkManageAccessBitsTemplateForm::BeforeDestruction() {
+    // The items go (with their bit sets) while the form is whole: the form's window frees its
+    // child controls next, the panel with the preview grid before the one with the list, and the
+    // grid must not be left showing a set that is gone.
+    if (FGrid) FGrid->Show(nullptr);
     if (LvTemplates) LvTemplates->Items()->Clear();
+    TForm::BeforeDestruction();
+}
+
+TRkManageAccessBitsTemplateForm::~TRkManageAccessBitsTemplateForm() {
+    // The controls are gone by now (see BeforeDestruction); the grid's helper only held them.
     FGrid.reset();
     DestroyComponents();
     if (FMenuHandle) DestroyMenu(FMenuHandle);

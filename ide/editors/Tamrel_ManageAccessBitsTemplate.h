@@ -88,6 +88,7 @@ public:
     void TemplateSaved(const std::wstring& name, const TrkAccessBits& bits);
 
     void WndProc(TMessage& message) override;
+    void BeforeDestruction() override;
 
 private:
     void ShowCurrent();
