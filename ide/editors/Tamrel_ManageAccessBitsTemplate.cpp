@@ -237,6 +237,23 @@ void TRkManageAccessBitsTemplateForm::FormCreate(TObject*) {
         item->SetData(bits.release());
     }
     FGrid->Show(nullptr);
+    if (HandleAllocated()) CreateWndParts();
+}
+
+void TRkManageAccessBitsTemplateForm::CreateWnd() {
+    TForm::CreateWnd();
+    CreateWndParts();
+}
+
+void TRkManageAccessBitsTemplateForm::DestroyWnd() {
+    if (FMenuHandle) ::SetMenu(Handle(), nullptr);
+    TForm::DestroyWnd();
+}
+
+void TRkManageAccessBitsTemplateForm::CreateWndParts() {
+    // Before FormCreate built the menu there is nothing to set yet.
+    if (!FMenuHandle) return;
+    ::SetMenu(Handle(), FMenuHandle);
     ShowControlHints(this);
 }
 
@@ -278,7 +295,6 @@ void TRkManageAccessBitsTemplateForm::BuildMenu() {
         }
         AppendMenuW(FMenuHandle, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), item->Caption().c_str());
     }
-    ::SetMenu(Handle(), FMenuHandle);
 }
 
 void TRkManageAccessBitsTemplateForm::WndProc(TMessage& message) {

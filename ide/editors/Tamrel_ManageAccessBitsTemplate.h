@@ -90,9 +90,17 @@ public:
     void WndProc(TMessage& message) override;
     void BeforeDestruction() override;
 
+protected:
+    // The menu bar and the tool tips belong to the window: they are set when it is made, and the
+    // menu is taken back before it goes (a window destroys the menu it holds; the form keeps its
+    // menu for its next window and destroys it itself).
+    void CreateWnd() override;
+    void DestroyWnd() override;
+
 private:
     void ShowCurrent();
     void BuildMenu();
+    void CreateWndParts();
     std::unique_ptr<TBitGrid> FGrid;
     TPopupMenu* FMenu = nullptr; // owned as a component: the items of the menu bar
     HMENU FMenuHandle = nullptr;
