@@ -284,4 +284,30 @@ TEST_F(TemplateManager, AManagerStillOpenWhenTheLibraryUnloadsGoesWithIt) {
     EXPECT_EQ(SplitLines(r.Out), (std::vector<std::string>{"shown", "unloaded", "gone"})) << r.Err;
 }
 
+TEST_F(TemplateManager, TheMenuBarRunsTheActionsAndOpeningItsTopItemAddsNothing) {
+    TRkManageAccessBitsTemplateForm* manager = Open();
+    ASSERT_EQ(GetMenu(manager->Handle()), manager->MenuHandle());
+    TMenuItem* top = manager->MainMenuItems()->Items()->Items(0);
+    EXPECT_EQ(top->Caption(), L"&Add");
+    EXPECT_EQ(top->Action(), nullptr);
+    std::vector<std::wstring> captions;
+    for (int i = 0; i < top->Count(); ++i) captions.push_back(top->Items(i)->Caption());
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Add", L"&Remove", L"&Save", L"-", L"E&xit"}));
+    EXPECT_EQ(top->Items(0)->Action(), manager->ActAdd);
+    // F10 enters the bar, Down opens "&Add" (Alt+A is the list's label's), Enter chooses its
+    // first command: one template, not two.
+    ASSERT_TRUE(PressKey(VK_F10));
+    ASSERT_TRUE(PressKey(VK_DOWN));
+    ASSERT_TRUE(PressKey(VK_RETURN));
+    ASSERT_TRUE(PumpUntil([&] { return manager->LvTemplates->Items()->Count() > 0; }));
+    PumpPending();
+    EXPECT_EQ(manager->LvTemplates->Items()->Count(), 1);
+    // E&xit from the menu closes and frees the window.
+    ASSERT_TRUE(PressKey(VK_F10));
+    ASSERT_TRUE(PressKey(VK_DOWN));
+    ASSERT_TRUE(PressKey(VK_UP));
+    ASSERT_TRUE(PressKey(VK_RETURN));
+    EXPECT_TRUE(PumpUntil([] { return MaskTemplateManager() == nullptr; }));
+}
+
 } // namespace
