@@ -1,8 +1,12 @@
 // The bits editor through the environment's inspector, on the MaskData of a mask editor's bit set
 // in a designer: "Use bit" toggled by a click and by Space (a bit that cannot be used stays),
 // a name typed into its cell (trimmed), a standard template taken through the template picker,
-// OK writing the owning editor's bits with one notice to the designer, Cancel writing nothing.
+// OK writing the owning editor's bits with one notice to the designer, Cancel writing nothing;
+// a set saved into an INI file of one's choice and loaded back through the file and section
+// dialogs, and the template manager opened beside the editor.
 #include "ide/editors/Tamrel_Property_AccessBits.h"
+#include "ide/editors/Tamrel_ManageAccessBitsTemplate.h"
+#include "ide/editors/Tamrel_SelectAccessBits.h"
 #include "ide/editors/Tamrel_SelectAccessBitsTemplate.h"
 
 #include "tests/ide/editors/EditorsTestSupport.h"
@@ -13,6 +17,8 @@
 #include "runtime/controls/Tamrel_Masks.h"
 
 #include <gtest/gtest.h>
+
+#include <dlgs.h>
 
 using namespace tamrel;
 using namespace tamrel::test;
@@ -139,6 +145,80 @@ TEST_F(AccessBitsEditor, CancelWritesAndTellsNothing) {
     EXPECT_TRUE(Editor->MaskBits()->MaskBit(0)->IsUsed());
     EXPECT_EQ(SpecialLines().size(), 8u);
     EXPECT_TRUE(Design.ModifiedValues().empty());
+}
+
+// Types a name into a file dialog's name box and presses OK.
+void EnterFileName(HWND dialog, const std::wstring& name) {
+    HWND box = GetDlgItem(dialog, cmb13);
+    if (!box) box = GetDlgItem(dialog, edt1);
+    SetWindowTextW(box, name.c_str());
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
+TEST_F(AccessBitsEditor, SaveAndLoadGoThroughTheFileAndSectionDialogs) {
+    const std::wstring path = TempFileName(L"bits") + L".ini";
+    TScopeExit removed([&] { DeleteFileW(path.c_str()); });
+    int fileDialogs = 0, sectionDialogs = 0;
+    std::vector<std::wstring> offered;
+    bool loadedBack = false;
+    TModalHookScope hook([&](const TModalWindow& m) {
+        if (m.Kind == TModalKind::mkFileDialog) {
+            ++fileDialogs;
+            EnterFileName(m.Window, path);
+            return;
+        }
+        if (auto* picker = dynamic_cast<TRkSelectAccessBitsForm*>(m.Form)) {
+            if (++sectionDialogs == 1) {
+                picker->EdSection->SetFocus();
+                TypeText(L"Saved");
+            } else {
+                for (int i = 0; i < picker->LbxSections->Items()->Count(); ++i) offered.push_back(picker->LbxSections->Items()->Get(i));
+                const RECT r = picker->LbxSections->ItemRect(0);
+                ClickAt(picker->LbxSections->ClientToScreen(POINT{r.left + 10, (r.top + r.bottom) / 2}));
+            }
+            ClickButton(picker->BnOK);
+            return;
+        }
+        auto* form = dynamic_cast<TRkAccessBitsEditorForm*>(m.Form);
+        if (!form) return;
+        ClickButton(form->BnSave);
+        ClickAt(CellPoint(form->GrMaskBits, 1, 1)); // bit 0 off, after the save
+        ClickButton(form->BnLoad);
+        loadedBack = form->AccessMask()->MaskBit(0)->IsUsed();
+        ClickButton(form->BnCancel);
+    });
+    ASSERT_TRUE(Edit().Succeeded);
+    EXPECT_EQ(fileDialogs, 2);
+    EXPECT_EQ(sectionDialogs, 2);
+    EXPECT_EQ(offered, std::vector<std::wstring>{L"Saved"});
+    EXPECT_TRUE(loadedBack);
+    TrkAccessBits read;
+    read.LoadFromIni(path, L"Saved");
+    EXPECT_EQ(read.MaskBit(0)->BitName(), L"Reading");
+    EXPECT_TRUE(read.MaskBit(0)->IsUsed());
+    EXPECT_TRUE(Design.ModifiedValues().empty());
+}
+
+TEST_F(AccessBitsEditor, ManageTemplatesOpensTheOneManagerBesideTheEditor) {
+    TRkManageAccessBitsTemplateForm* seen = nullptr;
+    TModalHookScope hook([&](const TModalWindow& m) {
+        if (m.Kind == TModalKind::mkModelessForm) {
+            if (auto* manager = dynamic_cast<TRkManageAccessBitsTemplateForm*>(m.Form)) seen = manager;
+            return;
+        }
+        auto* form = dynamic_cast<TRkAccessBitsEditorForm*>(m.Form);
+        if (!form) return;
+        ClickButton(form->BnManageTemplates);
+        ClickButton(form->BnManageTemplates);
+        PumpUntil([&] { return seen != nullptr; }, 3000);
+        ClickButton(form->BnCancel);
+    });
+    ASSERT_TRUE(Edit().Succeeded);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen, MaskTemplateManager());
+    EXPECT_TRUE(IsWindowVisible(seen->Handle()));
+    seen->ActExit->Execute();
+    EXPECT_TRUE(PumpUntil([] { return MaskTemplateManager() == nullptr; }));
 }
 
 } // namespace
