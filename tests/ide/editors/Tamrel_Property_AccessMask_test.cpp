@@ -84,6 +84,7 @@ TEST_F(AccessMaskEditor, MaskZeroOpensWithOKDisabledAndCancelWritesNothing) {
         auto* form = dynamic_cast<TRkAccessMaskPropertyEditorForm*>(m.Form);
         if (!form) return;
         okEnabled = form->BnOK->Enabled();
+        SaveCapture(*CaptureControl(form, true), L"AccessMaskEditorMaskZero");
         form->EdMaskCaption->SetText(L"changed");
         ClickButton(form->BnCancel);
     });
@@ -124,6 +125,16 @@ TEST_F(AccessMaskEditor, ATickAndANewCaptionAreWrittenTogether) {
     EXPECT_EQ(Item->AccessMask(), 0x12008Bu);
     EXPECT_EQ(Item->MaskCaption(), L"Read and write");
     EXPECT_EQ(Design.ModifiedValues(), std::vector<std::wstring>{L"1179787"});
+}
+
+TEST_F(AccessMaskEditor, TheFileTemplatesOwnMasksShowTheirValues) {
+    // The editor's collection holds the file template's masks before the one added here.
+    ASSERT_GE(Editor->AccessMasks()->Count(), 2);
+    const std::wstring all = Design.Host().Inspect(TInspectorOp::GetValue, Design.File(), L"Editor.AccessMasks[0]", L"AccessMask").Value;
+    const std::wstring read = Design.Host().Inspect(TInspectorOp::GetValue, Design.File(), L"Editor.AccessMasks[1]", L"AccessMask").Value;
+    EXPECT_EQ(all, L"$001F01FF");
+    EXPECT_EQ(read, L"$00120089");
+    EXPECT_EQ(Editor->AccessMasks()->GetItems(1)->MaskCaption(), L"Read only");
 }
 
 } // namespace
