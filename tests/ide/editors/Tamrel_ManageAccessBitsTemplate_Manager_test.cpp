@@ -140,8 +140,9 @@ TEST_F(TemplateManager, ATemplateSavedElsewhereReachesTheOpenManagersItemOfThatN
     ASSERT_EQ(manager->LvTemplates->Items()->Count(), 1);
     auto* held = static_cast<TrkAccessBits*>(manager->LvTemplates->Items()->Item(0)->Data());
     EXPECT_EQ(held->MaskBit(5)->BitName(), L"from the bits editor");
-    manager->TemplateSaved(L"Other", bits);
-    EXPECT_EQ(manager->LvTemplates->Items()->Count(), 2);
+    manager->TemplateSaved(L" Other ", bits);
+    ASSERT_EQ(manager->LvTemplates->Items()->Count(), 2);
+    EXPECT_EQ(manager->LvTemplates->Items()->Item(1)->Caption(), L"Other");
     manager->ActExit->Execute();
     EXPECT_TRUE(PumpUntil([] { return MaskTemplateManager() == nullptr; }));
 }
@@ -258,8 +259,8 @@ TEST_F(TemplateManager, AddToTemplatesOfTheBitsEditorUpdatesTheOpenManagersItemW
         form->ShowModal();
     }
     EXPECT_EQ(offered, std::vector<std::wstring>{L"Mine"});
-    // The file got the bits editor's set under the name typed (the file trims it)...
-    ASSERT_EQ(ReadMaskTemplateNames(File), std::vector<std::wstring>{L"mine"});
+    // The file got the bits editor's set in the section of that name, as the file compares names...
+    ASSERT_EQ(ReadMaskTemplateNames(File), std::vector<std::wstring>{L"Mine"});
     TrkAccessBits read;
     read.LoadFromIni(File, L"mine");
     EXPECT_EQ(read.MaskBit(0)->BitName(), L"From the bits editor");
