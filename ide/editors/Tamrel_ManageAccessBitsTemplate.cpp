@@ -59,6 +59,49 @@ void StartFile(const std::wstring& fileName, bool unicode) {
     if (!WriteFile(file.Get(), bom, sizeof bom, &written, nullptr) || written != sizeof bom) RaiseLastOSError();
 }
 
+std::string ReadWholeFile(const std::wstring& fileName) {
+    TFileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) RaiseLastOSError();
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.Get(), &size)) RaiseLastOSError();
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        RaiseLastOSError();
+    return bytes;
+}
+
+// A new file with exactly these bytes; raises when it cannot be made or written.
+void WriteWholeFile(const std::wstring& fileName, const std::string& bytes) {
+    TFileHandle file(CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) RaiseLastOSError();
+    DWORD written = 0;
+    if (!bytes.empty() && (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                           written != bytes.size()))
+        RaiseLastOSError();
+}
+
+// The text of an 8-bit file (the ANSI code page, or UTF-8 after its mark) as a UTF-16 file with
+// its byte-order mark.
+std::string Utf16FileText(const std::string& bytes) {
+    UINT codePage = CP_ACP;
+    size_t start = 0;
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        codePage = CP_UTF8;
+        start = 3;
+    }
+    std::wstring text;
+    if (bytes.size() > start) {
+        const int n = MultiByteToWideChar(codePage, 0, bytes.data() + start, static_cast<int>(bytes.size() - start), nullptr, 0);
+        text.resize(static_cast<size_t>(std::max(n, 0)));
+        if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data() + start, static_cast<int>(bytes.size() - start), text.data(), n);
+    }
+    std::string result("\xFF\xFE", 2);
+    result.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return result;
+}
+
 } // namespace
 
 std::wstring GetMaskTemplateFileName() {
@@ -93,26 +136,23 @@ void WriteMaskTemplates(const std::wstring& fileName,
 }
 
 void SaveMaskTemplate(const std::wstring& fileName, const std::wstring& name, const TrkAccessBits& bits) {
-    std::vector<std::unique_ptr<TrkAccessBits>> kept;
-    std::vector<std::pair<std::wstring, const TrkAccessBits*>> templates;
-    bool replaced = false;
-    std::vector<std::wstring> keys;
-    for (const std::wstring& section : ReadMaskTemplateNames(fileName)) {
-        const std::wstring key = SectionKey(section);
-        // A file edited by hand may repeat a name; the INI file reads the first one only.
-        if (key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
-        keys.push_back(key);
-        if (key == SectionKey(name)) {
-            templates.emplace_back(name, &bits);
-            replaced = true;
-            continue;
-        }
-        kept.push_back(std::make_unique<TrkAccessBits>());
-        kept.back()->LoadFromIni(fileName, section);
-        templates.emplace_back(section, kept.back().get());
+    const std::vector<std::pair<std::wstring, const TrkAccessBits*>> one = {{name, &bits}};
+    CheckNames(one);
+    // The other templates stay byte for byte as they are (keys of their own, quotes and all): the
+    // file is copied, the one section written into the copy, and the copy replaces the file.
+    std::string bytes = FileExists(fileName) ? ReadWholeFile(fileName) : std::string();
+    const bool wide = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE;
+    if (!wide && NeedsUnicode(one)) bytes = Utf16FileText(bytes);
+    const std::wstring temporary = fileName + L".tmp";
+    WriteWholeFile(temporary, bytes);
+    try {
+        bits.SaveToIni(temporary, name);
+        if (!MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            RaiseLastOSError();
+    } catch (...) {
+        DeleteFileW(temporary.c_str());
+        throw;
     }
-    if (!replaced) templates.emplace_back(name, &bits);
-    WriteMaskTemplates(fileName, templates);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -204,10 +244,17 @@ TRkManageAccessBitsTemplateForm::TRkManageAccessBitsTemplateForm(TComponent* AOw
                      &TListView::StaticClassInfo(), &TSplitter::StaticClassInfo(), &TStringGrid::StaticClassInfo()});
 }
 
-TRkManageAccessBitsTemplateForm::~TRkManageAccessBitsTemplateForm() {
-    // The items go (with their bit sets) while the form is whole: its components are freed last
-    // first, the preview grid before the list.
+void TRkManageAccessBitsTemplateForm::BeforeDestruction() {
+    // The items go (with their bit sets) while the form is whole: the form's window frees its
+    // child controls next, the panel with the preview grid before the one with the list, and the
+    // grid must not be left showing a set that is gone.
+    if (FGrid) FGrid->Show(nullptr);
     if (LvTemplates) LvTemplates->Items()->Clear();
+    TForm::BeforeDestruction();
+}
+
+TRkManageAccessBitsTemplateForm::~TRkManageAccessBitsTemplateForm() {
+    // The controls are gone by now (see BeforeDestruction); the grid's helper only held them.
     FGrid.reset();
     DestroyComponents();
     if (FMenuHandle) DestroyMenu(FMenuHandle);
@@ -230,6 +277,23 @@ void TRkManageAccessBitsTemplateForm::FormCreate(TObject*) {
         item->SetData(bits.release());
     }
     FGrid->Show(nullptr);
+    if (HandleAllocated()) CreateWndParts();
+}
+
+void TRkManageAccessBitsTemplateForm::CreateWnd() {
+    TForm::CreateWnd();
+    CreateWndParts();
+}
+
+void TRkManageAccessBitsTemplateForm::DestroyWnd() {
+    if (FMenuHandle) ::SetMenu(Handle(), nullptr);
+    TForm::DestroyWnd();
+}
+
+void TRkManageAccessBitsTemplateForm::CreateWndParts() {
+    // Before FormCreate built the menu there is nothing to set yet.
+    if (!FMenuHandle) return;
+    ::SetMenu(Handle(), FMenuHandle);
     ShowControlHints(this);
 }
 
@@ -271,7 +335,6 @@ void TRkManageAccessBitsTemplateForm::BuildMenu() {
         }
         AppendMenuW(FMenuHandle, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), item->Caption().c_str());
     }
-    ::SetMenu(Handle(), FMenuHandle);
 }
 
 void TRkManageAccessBitsTemplateForm::WndProc(TMessage& message) {
@@ -351,7 +414,7 @@ void TRkManageAccessBitsTemplateForm::TemplateSaved(const std::wstring& name, co
     auto copy = std::make_unique<TrkAccessBits>();
     copy->Assign(const_cast<TrkAccessBits*>(&bits));
     TListItem* item = LvTemplates->Items()->Add();
-    item->SetCaption(name);
+    item->SetCaption(Trim(name)); // as the file keeps it
     item->SetData(copy.release());
 }
 

@@ -37,8 +37,9 @@ TAMRELWIZ_API std::vector<std::wstring> ReadMaskTemplateNames(const std::wstring
 // raises and keeps the old file.
 TAMRELWIZ_API void WriteMaskTemplates(const std::wstring& fileName,
                                       const std::vector<std::pair<std::wstring, const TrkAccessBits*>>& templates);
-// Saves one template into the file: the template of an equal name is replaced, else it is added
-// at the end; the others stay as they are.
+// Saves one template into the file: the template of an equal name is written over in its place,
+// else it is added at the end; the others stay byte for byte as they are. The file becomes UTF-16
+// when the template's names need it. Raises (and writes nothing) for a name the file cannot hold.
 TAMRELWIZ_API void SaveMaskTemplate(const std::wstring& fileName, const std::wstring& name, const TrkAccessBits& bits);
 
 class TAMRELWIZ_API TRkManageAccessBitsTemplateForm : public TForm {
@@ -88,10 +89,19 @@ public:
     void TemplateSaved(const std::wstring& name, const TrkAccessBits& bits);
 
     void WndProc(TMessage& message) override;
+    void BeforeDestruction() override;
+
+protected:
+    // The menu bar and the tool tips belong to the window: they are set when it is made, and the
+    // menu is taken back before it goes (a window destroys the menu it holds; the form keeps its
+    // menu for its next window and destroys it itself).
+    void CreateWnd() override;
+    void DestroyWnd() override;
 
 private:
     void ShowCurrent();
     void BuildMenu();
+    void CreateWndParts();
     std::unique_ptr<TBitGrid> FGrid;
     TPopupMenu* FMenu = nullptr; // owned as a component: the items of the menu bar
     HMENU FMenuHandle = nullptr;

@@ -717,3 +717,50 @@ TEST(StringsFile, SavesInTheAnsiCodePageOrAsUtf16WithByteOrderMark) {
     DeleteFileW(path.c_str());
     EXPECT_THROW(lines.SaveToFile(L"Z:\\no\\such\\dir\\x.txt"), EFCreateError);
 }
+
+namespace {
+
+class TListHolder : public TComponent {
+    TAMREL_CLASS(TListHolder, TComponent)
+public:
+    explicit TListHolder(TComponent* owner) : TComponent(owner) {}
+    TStrings* Lines() const { return FLines.get(); }
+    void SetLines(TStrings* v) { FLines->Assign(v); }
+    TTestSub* Sub() const { return FSub.get(); }
+
+private:
+    std::unique_ptr<TStringList> FLines = std::make_unique<TStringList>();
+    std::unique_ptr<TTestSub> FSub = std::make_unique<TTestSub>();
+};
+
+TAMREL_IMPLEMENT_CLASS(TListHolder) {
+    b.Object(L"Lines", &TListHolder::Lines, &TListHolder::SetLines);
+    b.Object(L"Sub", &TListHolder::Sub);
+}
+
+} // namespace
+
+// A design-time editor finds from the information alone what an object property holds and whether
+// it may be set: the class it is declared with, and a setter where the class publishes one, which
+// takes that class or a descendant and refuses anything else.
+TEST(ObjectProperties, NameTheirDeclaredClassAndTakeTheirSetterWhereThereIsOne) {
+    const TPropInfo* lines = TListHolder::StaticClassInfo().FindProperty(L"Lines");
+    const TPropInfo* sub = TListHolder::StaticClassInfo().FindProperty(L"Sub");
+    ASSERT_TRUE(lines && sub);
+    EXPECT_EQ(&lines->DeclaredClass(), &TStrings::StaticClassInfo());
+    EXPECT_EQ(&sub->DeclaredClass(), &TTestSub::StaticClassInfo());
+    EXPECT_FALSE(sub->SetObj);
+    ASSERT_TRUE(lines->SetObj);
+
+    TListHolder* holder = Create<TListHolder>(nullptr);
+    TStringList source;
+    source.Add(L"RpcSs");
+    source.Add(L"TDI");
+    lines->SetObj(holder, &source);
+    EXPECT_EQ(holder->Lines()->CommaText(), L"RpcSs,TDI");
+    EXPECT_NE(lines->GetObj(holder), &source); // assigned from, not taken
+    TTestSub other;
+    EXPECT_THROW(lines->SetObj(holder, &other), EPropertyError);
+    EXPECT_EQ(holder->Lines()->Count(), 2);
+    Free(holder);
+}

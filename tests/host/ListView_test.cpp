@@ -350,6 +350,58 @@ TEST_F(ListViewTest, TheListStyleLaysItemsOutInColumnsAndFindsThemThere) {
     List->SetViewStyle(vsList);
     EXPECT_EQ(ListView_GetItemCount(List->Handle()), 20);
     EXPECT_EQ(WindowText(List, 19, 0), L"item 19");
+
+// The item's image index in the window, as the list view shows it.
+int WindowImage(TListView* list, int index) {
+    LVITEMW item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    ListView_GetItem(list->Handle(), &item);
+    return item.iImage;
+}
+
+TEST_F(ListViewTest, EachViewStyleShowsTheItemsWithTheImagesOfItsSize) {
+    TImageList* large = Create<TImageList>(Form.get());
+    TImageList* small = Create<TImageList>(Form.get());
+    large->SetSize(32, 32);
+    small->SetSize(16, 16);
+    for (TImageList* images : {large, small})
+        for (TColor color : {clRed, clBlue}) {
+            TBitmap picture;
+            picture.SetSize(images->Width(), images->Height());
+            picture.Canvas()->Brush()->SetColor(color);
+            picture.Canvas()->FillRect(RECT{0, 0, images->Width(), images->Height()});
+            images->AddMasked(&picture, clFuchsia);
+        }
+    List->SetLargeImages(large);
+    List->SetSmallImages(small);
+    Add(List, L"first", L"sub")->SetImageIndex(1);
+    Add(List, L"second");
+    Form->Show();
+    PumpPending();
+    EXPECT_EQ(ListView_GetImageList(List->Handle(), LVSIL_NORMAL), large->Handle());
+    EXPECT_EQ(ListView_GetImageList(List->Handle(), LVSIL_SMALL), small->Handle());
+    struct TCase {
+        TViewStyle Style;
+        bool LargeIcons;
+        bool Header;
+    };
+    for (const TCase& c : {TCase{vsIcon, true, false}, TCase{vsSmallIcon, false, false}, TCase{vsList, false, false},
+                           TCase{vsReport, false, true}}) {
+        List->SetViewStyle(c.Style);
+        PumpPending();
+        RECT icon = {};
+        ASSERT_TRUE(ListView_GetItemRect(List->Handle(), 0, &icon, LVIR_ICON)) << c.Style;
+        EXPECT_EQ(RectHeight(icon) >= 32, c.LargeIcons) << c.Style << " " << RectHeight(icon);
+        EXPECT_EQ(WindowImage(List, 0), 1) << c.Style;
+        EXPECT_EQ(IsWindowVisible(ListView_GetHeader(List->Handle())) != FALSE, c.Header) << c.Style;
+        EXPECT_EQ(List->Items()->Count(), 2);
+        EXPECT_EQ(ListView_GetItemCount(List->Handle()), 2) << c.Style;
+    }
+    EXPECT_EQ(WindowText(List, 0, 1), L"sub");
+    Free(small); // the list view hears of it
+    EXPECT_EQ(List->SmallImages(), nullptr);
+    EXPECT_EQ(ListView_GetImageList(List->Handle(), LVSIL_SMALL), nullptr);
 }
 
 } // namespace

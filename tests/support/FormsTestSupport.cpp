@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <vector>
 
@@ -193,6 +195,13 @@ void ClickAt(POINT screen) {
 void DragWithMouse(POINT from, POINT to) {
     std::vector<INPUT> down = {MouseInput(from, MOUSEEVENTF_MOVE), MouseInput(from, MOUSEEVENTF_LEFTDOWN)};
     Send(down);
+    // A hand's drag starts with a few pixels inside the control it starts on: the system's list
+    // view here sees a drag begin only from moves that reach it, and it does not capture the mouse.
+    const int dx = to.x - from.x, dy = to.y - from.y;
+    const int length = std::max(1, std::max(std::abs(dx), std::abs(dy)));
+    const int start = std::min(length, 10);
+    std::vector<INPUT> begin = {MouseInput(POINT{from.x + dx * start / length, from.y + dy * start / length}, MOUSEEVENTF_MOVE)};
+    Send(begin);
     constexpr int steps = 12;
     for (int i = 1; i <= steps; ++i) {
         POINT p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};

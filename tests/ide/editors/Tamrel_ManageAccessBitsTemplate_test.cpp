@@ -105,4 +105,32 @@ TEST_F(TemplateFile, SavingOneTemplateReplacesItsNamesakeAndKeepsTheOthers) {
     EXPECT_EQ(read.MaskBit(3)->BitName(), L"Ключ");
 }
 
+TEST_F(TemplateFile, SavingOneTemplateLeavesTheOthersAsTheyAreWritten) {
+    // A template written by hand: a quoted name and a key the bits do not know.
+    WriteFileBytes(Path, "[Other]\r\nBit_3_Used=1\r\nBit_3_Name=\"quoted\"\r\nNote=kept\r\n[caf\xE9]\r\nBit_0_Used=1\r\n");
+    SaveMaskTemplate(Path, L"\u0416", B); // no ANSI form: the file becomes UTF-16
+    const std::string bytes = ReadFileBytes(Path);
+    ASSERT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
+    EXPECT_EQ(ReadMaskTemplateNames(Path), (std::vector<std::wstring>{L"Other", L"caf\u00e9", L"\u0416"}));
+    wchar_t note[32] = {};
+    GetPrivateProfileStringW(L"Other", L"Note", L"", note, 32, Path.c_str());
+    EXPECT_STREQ(note, L"kept");
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    EXPECT_NE(text.find(L"Bit_3_Name=\"quoted\""), std::wstring::npos);
+    TrkAccessBits cafe;
+    cafe.LoadFromIni(Path, L"caf\u00e9");
+    EXPECT_TRUE(cafe.MaskBit(0)->IsUsed());
+    // Saved again under a name equal as the file compares it: the same section, in its place.
+    SaveMaskTemplate(Path, L" other ", A);
+    EXPECT_EQ(ReadMaskTemplateNames(Path), (std::vector<std::wstring>{L"Other", L"caf\u00e9", L"\u0416"}));
+    TrkAccessBits other;
+    other.LoadFromIni(Path, L"Other");
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(other.MaskBit(i)->IsUsed(), A.MaskBit(i)->IsUsed()) << i;
+    // A name the file cannot hold is refused, and the file stays.
+    const std::string before = ReadFileBytes(Path);
+    EXPECT_THROW(SaveMaskTemplate(Path, L"  ", A), Exception);
+    EXPECT_THROW(SaveMaskTemplate(Path, L"a]b", A), Exception);
+    EXPECT_EQ(ReadFileBytes(Path), before);
+}
+
 } // namespace

@@ -1,17 +1,38 @@
 // The dependencies editor: the available list read from the machine, new placeholder
 // dependencies, moving items across by button and by drag, the lists read and written, the
 // in-place edit (blank names refused, the edit state cleared when an edit ends or its item goes),
-// and the whole editor through the environment's inspector on a service module.
+// and the whole editor through the environment's inspector on a service module, as far as the
+// record the service manager keeps after an install; components it cannot edit are refused by
+// name.
 #include "ide/editors/Tamrel_Property_Dependencies.h"
 
 #include "tests/ide/editors/EditorsTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include "host/Capture.h"
+#include "host/DragDrop.h"
+#include "host/StdCtrls.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_NTService.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tamrel {
+
+// A service module class that publishes its group list again, without a setter.
+class TGetterOnlyService : public TNtService {
+    TAMREL_CLASS(TGetterOnlyService, TNtService)
+public:
+    explicit TGetterOnlyService(TComponent* owner) : TNtService(owner) {}
+    TStrings* Groups() const { return DependsOnGroups(); }
+};
+
+TAMREL_IMPLEMENT_CLASS(TGetterOnlyService) { b.Object(L"DependsOnGroups", &TGetterOnlyService::Groups); }
+
+} // namespace tamrel
 
 using namespace tamrel;
 using namespace tamrel::test;
@@ -215,6 +236,135 @@ TEST_F(DependenciesEditor, OKWritesBothListsAndTellsTheDesignerOnceCancelNothing
     EXPECT_EQ(Lines(Svc()->DependsOnServices()), std::vector<std::wstring>{L"RpcSs"});
     EXPECT_EQ(Lines(Svc()->DependsOnGroups()), std::vector<std::wstring>{L"TDI"});
     EXPECT_EQ(Design.ModifiedValues().size(), 1u);
+}
+
+// The services the local service manager names, asked for another way than the form asks.
+std::vector<std::wstring> ServicesOfTheMachine() {
+    std::vector<std::wstring> names;
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
+    if (!manager) return names;
+    DWORD needed = 0, count = 0, resume = 0;
+    EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_TYPE_ALL, SERVICE_STATE_ALL, nullptr, 0, &needed, &count,
+                          &resume, nullptr);
+    std::vector<uint8_t> buffer(needed + 4096);
+    resume = 0;
+    if (EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_TYPE_ALL, SERVICE_STATE_ALL, buffer.data(),
+                              static_cast<DWORD>(buffer.size()), &needed, &count, &resume, nullptr)) {
+        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i) names.push_back(entries[i].lpServiceName);
+    }
+    CloseServiceHandle(manager);
+    return names;
+}
+
+TEST_F(DependenciesForm, TheAvailableListHoldsTheGroupTDIAndEveryServiceOfTheMachine) {
+    std::vector<std::wstring> groups, services;
+    for (const TRow& r : Rows(Form->LVAvailable)) (r.Image == 1 ? groups : services).push_back(r.Caption);
+    EXPECT_EQ(groups, std::vector<std::wstring>{L"TDI"}); // what this machine's "List" holds
+    std::vector<std::wstring> expected = ServicesOfTheMachine();
+    ASSERT_GE(expected.size(), 23u);
+    std::sort(services.begin(), services.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(services, expected);
+    SaveCapture(*CaptureControl(Form.get(), true), L"DependenciesFormOpened");
+}
+
+TEST_F(DependenciesForm, DraggingAnAvailableServiceAddsItOnceAndDraggingItBackDeletesIt) {
+    auto drag = [](TListView* from, int index, TListView* to) {
+        ListView_EnsureVisible(from->Handle(), index, FALSE);
+        PumpPending();
+        const RECT r = from->Items()->Item(index)->DisplayRect(true);
+        DragWithMouse(from->ClientToScreen(POINT{r.left + 5, (r.top + r.bottom) / 2}), to->ClientToScreen(POINT{60, 150}));
+        PumpUntil([from] { return !Dragging(from); }, 3000);
+        PumpPending();
+    };
+    const std::vector<TRow> available = Rows(Form->LVAvailable);
+    const auto rpc = std::find_if(available.begin(), available.end(), [](const TRow& r) { return r.Caption == L"RpcSs"; });
+    ASSERT_NE(rpc, available.end());
+    const int index = static_cast<int>(rpc - available.begin());
+    drag(Form->LVAvailable, index, Form->LVDependencies);
+    EXPECT_EQ(Rows(Form->LVDependencies), std::vector<TRow>{*rpc});
+    drag(Form->LVAvailable, index, Form->LVDependencies); // listed already: nothing more
+    EXPECT_EQ(Rows(Form->LVDependencies).size(), 1u);
+    SaveCapture(*CaptureControl(Form.get(), true), L"DependenciesFormDragged");
+    // A list does not take its own items.
+    drag(Form->LVDependencies, 0, Form->LVDependencies);
+    EXPECT_EQ(Rows(Form->LVDependencies).size(), 1u);
+    drag(Form->LVDependencies, 0, Form->LVAvailable);
+    EXPECT_TRUE(Rows(Form->LVDependencies).empty());
+    EXPECT_EQ(Rows(Form->LVAvailable), available); // the available list never changes
+}
+
+TEST_F(DependenciesForm, TheViewMenuShowsAndSetsTheListsStyle) {
+    EXPECT_EQ(Form->LVDependencies->ViewStyle(), vsReport);
+    TMenuItem* list = Form->PmDependencies->Items()->Items(2);
+    EXPECT_EQ(list->Caption(), L"View L&ist");
+    list->Click();
+    EXPECT_EQ(Form->LVDependencies->ViewStyle(), vsList);
+    EXPECT_EQ(Form->LVAvailable->ViewStyle(), vsReport);
+    Form->LVDependencies->SetViewStyle(vsSmallIcon);
+    Form->ViewPopup(Form->PmDependencies);
+    EXPECT_TRUE(Form->PmDependencies->Items()->Items(1)->Checked());
+    EXPECT_FALSE(Form->PmDependencies->Items()->Items(2)->Checked());
+    EXPECT_TRUE(Form->PmAvailable->Items()->Items(3)->Checked());
+}
+
+// What reg.exe reads of a value of the service's record: its data, "" when reg.exe finds none.
+std::string RegistryValue(const std::wstring& service, const wchar_t* value) {
+    const TProcessResult r = RunProcess(L"reg.exe query \"HKLM\\System\\CurrentControlSet\\Services\\" + service + L"\" /v " + value);
+    for (const std::string& line : SplitLines(r.Out)) {
+        const size_t type = line.find("REG_MULTI_SZ");
+        if (type == std::string::npos) continue;
+        std::string data = line.substr(type + 12);
+        data.erase(0, data.find_first_not_of(" \t"));
+        return data;
+    }
+    return {};
+}
+
+TEST_F(DependenciesEditor, WhatOKWroteReachesTheServiceManagersRecordAtInstall) {
+    std::vector<std::wstring> order; // the two services as the available list has them
+    TModalHookScope hook([&](const TModalWindow& m) {
+        auto* form = dynamic_cast<TDependenciesEditorForm*>(m.Form);
+        if (!form) return;
+        for (const TRow& r : Rows(form->LVAvailable))
+            if (r.Caption == L"RpcSs" || r.Caption == L"PlugPlay") order.push_back(r.Caption);
+        Select(form->LVAvailable, {L"TDI", L"RpcSs", L"PlugPlay"});
+        ClickButton(form->SbAdd);
+        SaveCapture(*CaptureControl(form, true), L"DependenciesEditorBeforeOK");
+        ClickButton(form->BnOK);
+    });
+    ASSERT_TRUE(Design.Inspect(TInspectorOp::Edit, L"DependsOnServices").Succeeded);
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(Lines(Svc()->DependsOnServices()), order);
+    EXPECT_EQ(Lines(Svc()->DependsOnGroups()), std::vector<std::wstring>{L"TDI"});
+
+    const std::wstring name = L"TamrelDependencies" + std::to_wstring(GetCurrentProcessId());
+    Svc()->SetServiceName(name);
+    Svc()->SetStartType(stManual);
+    Svc()->Install();
+    TScopeExit removed([&] { Svc()->Uninstall(); });
+    EXPECT_EQ(RegistryValue(name, L"DependOnService"), ToUtf8(order[0]) + "\\0" + ToUtf8(order[1]));
+    EXPECT_EQ(RegistryValue(name, L"DependOnGroup"), "TDI");
+}
+
+TEST_F(DependenciesEditor, AnotherClassOrAListWithoutASetterIsRefusedByName) {
+    RegisterClasses({&TListBox::StaticClassInfo(), &TGetterOnlyService::StaticClassInfo()});
+    ASSERT_NE(Design.Host().AddComponent(Design.File(), L"TListBox", L"List"), nullptr);
+    TModalHookScope hook([&](const TModalWindow& m) { ADD_FAILURE() << "a window opened: " << ToUtf8(m.Caption); });
+    TInspectorCall other = Design.Host().Inspect(TInspectorOp::Edit, Design.File(), L"List", L"Items", {},
+                                                 L"TDependenciesPropertyEditor");
+    EXPECT_TRUE(other.Found);
+    EXPECT_FALSE(other.Succeeded);
+    EXPECT_EQ(other.Error, L"Can not edit \"TListBox\"");
+
+    const std::wstring file = Design.Host().OpenDesigner(L"TGetterOnlyService");
+    TInspectorCall getterOnly = Design.Host().Inspect(TInspectorOp::Edit, file, L"", L"DependsOnServices");
+    EXPECT_EQ(getterOnly.Editor, L"TDependenciesPropertyEditor");
+    EXPECT_FALSE(getterOnly.Succeeded);
+    EXPECT_EQ(getterOnly.Error,
+              L"Can not edit \"TGetterOnlyService\" : property \"DependsOnGroups\" get/set methods are not available");
+    EXPECT_TRUE(Design.ModifiedValues().empty());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include "host/Capture.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_ComService.h"
 
@@ -54,13 +55,16 @@ TEST_F(AppIDEditor, BadTextDisablesOKAndANewGUIDIsWrittenBracedInUpperCase) {
         caption = form->Caption();
         shown = form->EdGUID->GetText();
         okAtFirst = form->BnOK->Enabled();
+        SaveCapture(*CaptureControl(form, true), L"AppIDEditorOpened");
         form->EdGUID->SetFocus();
         SendMessageW(form->EdGUID->Handle(), EM_SETSEL, 0, -1);
         TypeText(L"{0F1E2D3C-");
         okForBadText = form->BnOK->Enabled();
+        SaveCapture(*CaptureControl(form, true), L"AppIDEditorBadText");
         ClickButton(form->BnNewGUID);
         made = form->EdGUID->GetText();
         okForNew = form->BnOK->Enabled();
+        SaveCapture(*CaptureControl(form, true), L"AppIDEditorNewGUID");
         ClickButton(form->BnOK);
     });
     TInspectorCall edit = Design.Inspect(TInspectorOp::Edit, L"AppID");
@@ -88,6 +92,18 @@ TEST_F(AppIDEditor, CancelWritesAndTellsNothing) {
     ASSERT_TRUE(Design.Inspect(TInspectorOp::Edit, L"AppID").Succeeded);
     EXPECT_EQ(Svc()->AppID(), KnownAppID);
     EXPECT_TRUE(Design.ModifiedValues().empty());
+}
+
+TEST(AppIDEditorElsewhere, APlainServiceModuleCannotBeEdited) {
+    TEditorsDesign design(L"TNtService");
+    TModalHookScope hook([](const TModalWindow& m) { ADD_FAILURE() << "a window opened: " << ToUtf8(m.Caption); });
+    for (TInspectorOp op : {TInspectorOp::GetValue, TInspectorOp::SetValue, TInspectorOp::Edit}) {
+        TInspectorCall call = design.Host().Inspect(op, design.File(), L"", L"DisplayName", L"x", L"TServiceAppIDPropertyEditor");
+        EXPECT_TRUE(call.Found);
+        EXPECT_FALSE(call.Succeeded);
+        EXPECT_EQ(call.Error, L"Can not edit \"TNtService\"");
+    }
+    EXPECT_TRUE(design.ModifiedValues().empty());
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // The probe package: what the environment's tests load through Register.
 //
 // Register puts TProbeComponent on the palette page "Probe", registers TProbeModule as a custom
-// module and adds two wizards: Probe.Package creates a plain unit, Probe.PackageForm a unit whose
-// form is a TProbeModule. Finalize removes them. Both classes are registered by name while the
+// module and TProbeComponent by name, a property editor for the Tag of TProbeComponent, and adds
+// two wizards: Probe.Package creates a plain unit, Probe.PackageForm a unit whose form is a
+// TProbeModule. Finalize removes the wizards. Both classes are registered by name while the
 // package is loaded.
 #include "tests/tools/tamrelide/programs/ProbeCreators.h"
 
 #include "host/Classes.h"
+#include "ide/framework/DesignEditors.h"
 
 using namespace tamrel;
 using namespace tamrel::probe;
@@ -57,6 +59,9 @@ void RunPackageFormWizard() {
 extern "C" void __stdcall Register() {
     RegisterComponents(L"Probe", {&TProbeComponent::StaticClassInfo()});
     RegisterCustomModule(TProbeModule::StaticClassInfo());
+    RegisterClass(TProbeComponent::StaticClassInfo());
+    RegisterPropertyEditor(TPropertyType::Ordinal(TTypeKind::Integer), &TProbeComponent::StaticClassInfo(), L"Tag",
+                           PropertyEditorClass<TIntegerProperty>(L"TProbeTagEditor"));
     if (auto wizards = IdeService<IOTAWizardServices>()) {
         gWizardIndexes.push_back(wizards->AddWizard(MakeInterfaced<TProbeWizard, IOTAWizard>(L"Probe.Package", RunPackageWizard).Get()));
         gWizardIndexes.push_back(
