@@ -350,6 +350,7 @@ TEST_F(ListViewTest, TheListStyleLaysItemsOutInColumnsAndFindsThemThere) {
     List->SetViewStyle(vsList);
     EXPECT_EQ(ListView_GetItemCount(List->Handle()), 20);
     EXPECT_EQ(WindowText(List, 19, 0), L"item 19");
+}
 
 // The item's image index in the window, as the list view shows it.
 int WindowImage(TListView* list, int index) {
