@@ -1,37 +1,10 @@
 #include "ide/editors/Tamrel_Property_ACLMask.h"
 
-#include "ide/editors/Tamrel_Property_AccessBits.h"
-
 #include "host/SysUtils.h"
 
 namespace tamrel {
 
-TAMREL_IMPLEMENT_CLASS(TRkACLMaskPropertyEditorForm) {
-    using F = TRkACLMaskPropertyEditorForm;
-    b.Field(L"LbMaskBits", &F::LbMaskBits);
-    b.Field(L"SAE", &F::SAE);
-    b.Field(L"BnOK", &F::BnOK);
-    b.Field(L"BnCancel", &F::BnCancel);
-    b.Field(L"BnHelp", &F::BnHelp);
-    b.Field(L"BnLoad", &F::BnLoad);
-    b.Field(L"BnSave", &F::BnSave);
-    b.Field(L"BnGetTemplate", &F::BnGetTemplate);
-    b.Field(L"BnAddTemplate", &F::BnAddTemplate);
-    b.Field(L"BnManageTemplates", &F::BnManageTemplates);
-    b.Method<&F::SAEClick>(L"SAEClick");
-    b.Method<&F::BnLoadClick>(L"BnLoadClick");
-}
-
-TRkACLMaskPropertyEditorForm::TRkACLMaskPropertyEditorForm(TComponent* AOwner) : TForm(AOwner) {
-    RegisterClasses({&TLabel::StaticClassInfo(), &TrkSpecialAccessEditor::StaticClassInfo(), &TButton::StaticClassInfo()});
-}
-
-void TRkACLMaskPropertyEditorForm::SAEClick(TObject*) { BnOK->SetEnabled(SAE->AccessMask() != 0); }
-
-void TRkACLMaskPropertyEditorForm::BnLoadClick(TObject*) {
-    std::wstring ignored;
-    ExecuteIniFileDialog(false, this, ignored);
-}
+TAMREL_IMPLEMENT_CLASS(TRkACLMaskPropertyEditorForm) {}
 
 TrkSecurityDescriptorDialog* TACLMaskPropertyEditor::Component() const {
     return PropCount() > 0 ? dynamic_cast<TrkSecurityDescriptorDialog*>(GetComponent(0)) : nullptr;

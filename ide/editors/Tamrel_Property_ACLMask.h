@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ide/editors/EditorsApi.h"
+#include "ide/editors/Tamrel_Property_AccessMask.h"
 #include "ide/framework/DesignEditors.h"
 
 #include "host/Forms.h"
@@ -13,26 +14,10 @@
 
 namespace tamrel {
 
-class TAMRELWIZ_API TRkACLMaskPropertyEditorForm : public TForm {
-    TAMREL_CLASS(TRkACLMaskPropertyEditorForm, TForm)
+class TAMRELWIZ_API TRkACLMaskPropertyEditorForm : public TRkMaskPropertyEditorForm {
+    TAMREL_CLASS(TRkACLMaskPropertyEditorForm, TRkMaskPropertyEditorForm)
 public:
-    explicit TRkACLMaskPropertyEditorForm(TComponent* AOwner);
-
-    TLabel* LbMaskBits = nullptr;
-    TrkSpecialAccessEditor* SAE = nullptr;
-    TButton* BnOK = nullptr;
-    TButton* BnCancel = nullptr;
-    TButton* BnHelp = nullptr;
-    // Hidden and disabled: the form offers no files or templates.
-    TButton* BnLoad = nullptr;
-    TButton* BnSave = nullptr;
-    TButton* BnGetTemplate = nullptr;
-    TButton* BnAddTemplate = nullptr;
-    TButton* BnManageTemplates = nullptr;
-
-    // OK only for a mask that is not 0.
-    void SAEClick(TObject* Sender);
-    void BnLoadClick(TObject* Sender);
+    explicit TRkACLMaskPropertyEditorForm(TComponent* AOwner) : TRkMaskPropertyEditorForm(AOwner) {}
 };
 
 class TAMRELWIZ_API TACLMaskPropertyEditor : public TIntegerProperty {

@@ -6,10 +6,8 @@
 
 namespace tamrel {
 
-TAMREL_IMPLEMENT_CLASS(TRkAccessMaskPropertyEditorForm) {
-    using F = TRkAccessMaskPropertyEditorForm;
-    b.Field(L"LbMaskCaption", &F::LbMaskCaption);
-    b.Field(L"EdMaskCaption", &F::EdMaskCaption);
+TAMREL_IMPLEMENT_CLASS(TRkMaskPropertyEditorForm) {
+    using F = TRkMaskPropertyEditorForm;
     b.Field(L"LbMaskBits", &F::LbMaskBits);
     b.Field(L"SAE", &F::SAE);
     b.Field(L"BnOK", &F::BnOK);
@@ -24,16 +22,26 @@ TAMREL_IMPLEMENT_CLASS(TRkAccessMaskPropertyEditorForm) {
     b.Method<&F::BnLoadClick>(L"BnLoadClick");
 }
 
-TRkAccessMaskPropertyEditorForm::TRkAccessMaskPropertyEditorForm(TComponent* AOwner) : TForm(AOwner) {
-    RegisterClasses({&TLabel::StaticClassInfo(), &TEdit::StaticClassInfo(), &TrkSpecialAccessEditor::StaticClassInfo(),
-                     &TButton::StaticClassInfo()});
+TRkMaskPropertyEditorForm::TRkMaskPropertyEditorForm(TComponent* AOwner) : TForm(AOwner) {
+    RegisterClasses({&TLabel::StaticClassInfo(), &TrkSpecialAccessEditor::StaticClassInfo(), &TButton::StaticClassInfo()});
 }
 
-void TRkAccessMaskPropertyEditorForm::SAEClick(TObject*) { BnOK->SetEnabled(SAE->AccessMask() != 0); }
+void TRkMaskPropertyEditorForm::SAEClick(TObject*) { BnOK->SetEnabled(SAE->AccessMask() != 0); }
 
-void TRkAccessMaskPropertyEditorForm::BnLoadClick(TObject*) {
+void TRkMaskPropertyEditorForm::BnLoadClick(TObject*) {
     std::wstring ignored;
     ExecuteIniFileDialog(false, this, ignored);
+}
+
+TAMREL_IMPLEMENT_CLASS(TRkAccessMaskPropertyEditorForm) {
+    using F = TRkAccessMaskPropertyEditorForm;
+    b.Field(L"LbMaskCaption", &F::LbMaskCaption);
+    b.Field(L"EdMaskCaption", &F::EdMaskCaption);
+}
+
+TRkAccessMaskPropertyEditorForm::TRkAccessMaskPropertyEditorForm(TComponent* AOwner)
+    : TRkMaskPropertyEditorForm(AOwner) {
+    RegisterClasses({&TEdit::StaticClassInfo()});
 }
 
 std::wstring TAccessMaskPropertyEditor::GetValue() {

@@ -11,13 +11,12 @@
 
 namespace tamrel {
 
-class TAMRELWIZ_API TRkAccessMaskPropertyEditorForm : public TForm {
-    TAMREL_CLASS(TRkAccessMaskPropertyEditorForm, TForm)
+// What the access-mask and the ACL-mask forms share: the special editor and the buttons.
+class TAMRELWIZ_API TRkMaskPropertyEditorForm : public TForm {
+    TAMREL_CLASS(TRkMaskPropertyEditorForm, TForm)
 public:
-    explicit TRkAccessMaskPropertyEditorForm(TComponent* AOwner);
+    explicit TRkMaskPropertyEditorForm(TComponent* AOwner);
 
-    TLabel* LbMaskCaption = nullptr;
-    TEdit* EdMaskCaption = nullptr;
     TLabel* LbMaskBits = nullptr;
     TrkSpecialAccessEditor* SAE = nullptr;
     TButton* BnOK = nullptr;
@@ -33,6 +32,15 @@ public:
     // OK only for a mask that is not 0.
     void SAEClick(TObject* Sender);
     void BnLoadClick(TObject* Sender);
+};
+
+class TAMRELWIZ_API TRkAccessMaskPropertyEditorForm : public TRkMaskPropertyEditorForm {
+    TAMREL_CLASS(TRkAccessMaskPropertyEditorForm, TRkMaskPropertyEditorForm)
+public:
+    explicit TRkAccessMaskPropertyEditorForm(TComponent* AOwner);
+
+    TLabel* LbMaskCaption = nullptr;
+    TEdit* EdMaskCaption = nullptr;
 };
 
 class TAMRELWIZ_API TAccessMaskPropertyEditor : public TIntegerProperty {
