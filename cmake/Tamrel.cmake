@@ -123,11 +123,19 @@ function(tamrel_add_typelib target)
     cmake_parse_arguments(L "" "IDL;NAME" "" ${ARGN})
     find_program(TAMREL_WIDL NAMES ${TAMREL_WIDL_PREFIX}widl x86_64-w64-mingw32-widl i686-w64-mingw32-widl widl
                  REQUIRED)
-    # widl resolves importlib("stdole2.tlb") against the one the Wine packages install.
-    find_path(TAMREL_STDOLE2_DIR stdole2.tlb
-              PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/i386-linux-gnu/wine/i386-windows
-                    /usr/lib/wine/x86_64-windows /usr/lib/wine/i386-windows /usr/lib64/wine/x86_64-windows
-              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    # widl resolves importlib("stdole2.tlb") against the one the Wine packages install, in the
+    # Windows-side library folder of Wine under a system prefix; -DTAMREL_STDOLE2_DIR=<folder>
+    # names another.
+    set(wine_folders "")
+    foreach(lib lib/x86_64-linux-gnu lib/i386-linux-gnu lib64 lib)
+        list(APPEND wine_folders ${lib}/wine/x86_64-windows ${lib}/wine/i386-windows)
+    endforeach()
+    find_path(TAMREL_STDOLE2_DIR stdole2.tlb PATHS ${CMAKE_SYSTEM_PREFIX_PATH} PATH_SUFFIXES ${wine_folders}
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH DOC "The folder of Wine's stdole2.tlb, which widl reads")
+    if(NOT TAMREL_STDOLE2_DIR)
+        message(FATAL_ERROR "No stdole2.tlb for widl: install Wine (scripts/setup) or set TAMREL_STDOLE2_DIR to "
+                            "the folder that holds one")
+    endif()
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         set(arch --win64)
     else()
@@ -135,14 +143,16 @@ function(tamrel_add_typelib target)
     endif()
     set(out ${CMAKE_CURRENT_BINARY_DIR}/typelib)
     get_filename_component(idl ${L_IDL} ABSOLUTE)
-    set(common ${arch} -I${PROJECT_SOURCE_DIR}/cmake/idl -L${TAMREL_STDOLE2_DIR})
+    # Our idl/ folder, beside this file: a project that adds the checkout calls this too.
+    set(idl_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/idl)
+    set(common ${arch} -I${idl_dir} -L${TAMREL_STDOLE2_DIR})
     add_custom_command(
         OUTPUT ${out}/${L_NAME}.tlb ${out}/${L_NAME}.h ${out}/${L_NAME}_i.c
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
         COMMAND ${TAMREL_WIDL} ${common} -t -o ${out}/${L_NAME}.tlb ${idl}
         COMMAND ${TAMREL_WIDL} ${common} -h -o ${out}/${L_NAME}.h ${idl}
         COMMAND ${TAMREL_WIDL} ${common} -u -o ${out}/${L_NAME}_i.c ${idl}
-        DEPENDS ${idl} ${PROJECT_SOURCE_DIR}/cmake/idl/oaidl.idl
+        DEPENDS ${idl} ${idl_dir}/oaidl.idl
         VERBATIM)
     add_library(${target} OBJECT ${out}/${L_NAME}_i.c ${out}/${L_NAME}.h)
     target_include_directories(${target} PUBLIC ${out})
@@ -153,9 +163,56 @@ endfunction()
 # Links the type library's GUIDs into the program and carries the library as resource "TYPELIB" 1.
 function(tamrel_embed_typelib target typelib)
     get_target_property(tlb ${typelib} TAMREL_TYPELIB)
-    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_typelib.rc)
-    file(GENERATE OUTPUT ${rc} CONTENT "1 TYPELIB \"${tlb}\"\n")
-    target_sources(${target} PRIVATE ${rc})
-    set_source_files_properties(${rc} PROPERTIES GENERATED TRUE OBJECT_DEPENDS ${tlb})
-    target_link_libraries(${target} PRIVATE ${typelib})
+    tamrel_add_resources(${target}_typelib TYPELIB ${tlb} DEPENDS ${typelib})
+    target_link_libraries(${target} PRIVATE ${typelib} ${target}_typelib)
 endfunction()
+
+# tamrel_add_resources(<target> [BITMAPS <dir> <name>...] [FORMS <dir> <class>...]
+#                      [RCDATA <name> <file>...] [TYPELIB <file>] [DEPENDS <target>...])
+# An object library <target> of one resource script that the build writes: BITMAPS the bitmaps
+# <dir>/<name>.bmp as resources <name>; FORMS the stored forms <dir>/<class>.txt as RCDATA named
+# after the class in upper case, where the host looks a form up; RCDATA pairs of a resource name
+# and a file; TYPELIB a type library as resource "TYPELIB" 1. Relative paths are taken from the
+# calling folder. The script is compiled again when one of its files changes; DEPENDS names the
+# targets that make them. The module that carries the resources links <target> or takes its
+# $<TARGET_OBJECTS> (resources do not come out of an archive).
+function(tamrel_add_resources target)
+    cmake_parse_arguments(R "" "TYPELIB" "BITMAPS;FORMS;RCDATA;DEPENDS" ${ARGN})
+    set(script "// Generated: the resources of ${target}.\n")
+    set(files "")
+    if(R_BITMAPS)
+        list(POP_FRONT R_BITMAPS dir)
+        foreach(name ${R_BITMAPS})
+            _tamrel_resource(${name} BITMAP ${dir}/${name}.bmp)
+        endforeach()
+    endif()
+    if(R_FORMS)
+        list(POP_FRONT R_FORMS dir)
+        foreach(class ${R_FORMS})
+            string(TOUPPER ${class} name)
+            _tamrel_resource(${name} RCDATA ${dir}/${class}.txt)
+        endforeach()
+    endif()
+    while(R_RCDATA)
+        list(POP_FRONT R_RCDATA name file)
+        _tamrel_resource(${name} RCDATA ${file})
+    endwhile()
+    if(R_TYPELIB)
+        _tamrel_resource(1 TYPELIB ${R_TYPELIB})
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    file(CONFIGURE OUTPUT ${rc} CONTENT "${script}" @ONLY)
+    add_library(${target} OBJECT ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${files}")
+    if(R_DEPENDS)
+        add_dependencies(${target} ${R_DEPENDS})
+    endif()
+endfunction()
+
+# One line of the script tamrel_add_resources writes, and its file among those it depends on.
+macro(_tamrel_resource name type file)
+    set(_tamrel_path "${file}")
+    cmake_path(ABSOLUTE_PATH _tamrel_path BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE)
+    list(APPEND files ${_tamrel_path})
+    string(APPEND script "${name} ${type} \"${_tamrel_path}\"\n")
+endmacro()

@@ -9,19 +9,50 @@
 set(TAMREL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tamrel)
 set(TAMREL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tamrel)
 
+# Where the compiler's C++ run-time (libstdc++, libgcc, winpthread) lives. In the 64-bit build it is
+# linked into the run-time DLL and into every image that links either deliverable (-static in their
+# interface): a program over the DLL loads that one DLL and none of the compiler's, and each DLL
+# loaded costs every service start about half a millisecond under Wine. Every image has a copy of
+# its own, which stays sound there: 64-bit code unwinds through the system's table-based exception
+# dispatch, which walks the frames of every image whichever copy threw, and every copy allocates
+# from the one msvcrt heap. So a library exception thrown in the DLL is caught by type in the
+# program, and a string made on one side is freed on the other. What each copy keeps to itself: the
+# exception being handled (a function of the DLL cannot see the one a catch of the program holds: it
+# takes an exception_ptr), the count of std::uncaught_exceptions, the standard streams and the
+# global locale, thread ids (a std::thread is joined in the image that made it).
+# The 32-bit compiler unwinds with DWARF-2 tables that each copy of libgcc registers in a list of
+# its own: an exception thrown in one image could not be caught in another. The 32-bit build keeps
+# the compiler's run-time DLLs, one copy shared by every image.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAMREL_STATIC_CXX_RUNTIME ON)
+else()
+    set(TAMREL_STATIC_CXX_RUNTIME OFF)
+endif()
+
 # tamrel_add_layer(<name> SOURCES <unit.cpp>... HEADERS <header>... [INTERNAL_HEADERS <header>...]
 #                  [DEPENDS <layer>...] [SHARES <target>...] [LIBRARIES <system library>...]
 #                  [EXPORTS <fragment>...])
-# Declares a layer in the CMakeLists.txt of its folder (paths relative to that folder). The units
-# are compiled twice: tamrel_<name> for the static library (TAMREL_STATIC: TAMREL_API is empty)
-# and tamrel_<name>_dll for the DLL (TAMREL_BUILD_DLL: TAMREL_API exports). Both link the layers
-# of DEPENDS and nothing else. INTERNAL_HEADERS (hooks for tests) may be included by the layer's
-# own units and by targets that link tamrel_<name>_internal; they are not installed. SHARES names
-# header-only targets (tamrel_add_shared_headers) that the layer's headers include: linked by the
-# layer and provided by the deliverables. EXPORTS names the fragments of fixed-name exports
-# (cmake/Tamrel.cmake, tamrel_fixed_exports).
+# Declares a layer of the run-time library in the CMakeLists.txt of its folder (paths relative to
+# that folder). The units are compiled twice: tamrel_<name> for the static library (TAMREL_STATIC:
+# TAMREL_API is empty) and tamrel_<name>_dll for the DLL (TAMREL_BUILD_DLL: TAMREL_API exports).
+# Both link the layers of DEPENDS and nothing else. INTERNAL_HEADERS (hooks for tests) may be
+# included by the layer's own units and by targets that link tamrel_<name>_internal; they are not
+# installed. SHARES names header-only targets (tamrel_add_shared_headers) that the layer's headers
+# include: linked by the layer and provided by the deliverables. EXPORTS names the fragments of
+# fixed-name exports (cmake/Tamrel.cmake, tamrel_fixed_exports).
+#
+# tamrel_add_layer(<name> ADDIN SOURCES <unit.cpp>... HEADERS <header>... [INTERNAL_HEADERS <header>...]
+#                  [DEPENDS <layer>...] [LINKS <target>...] [LIBRARIES <system library>...]
+#                  [DEFINITIONS <definition>...])
+# The flavour of the development-environment add-ins (ide/): their units are compiled once, into
+# the static library tamrel_<name> that the add-in DLLs take whole (tamrel_add_addin) and the tests
+# link. An add-in stands on the run-time DLL, never on the static library, so that it shares one
+# class registry with the environment: LINKS names it with the other targets the layer needs (the
+# environment's DLL, the tools library). DEPENDS names add-in layers. DEFINITIONS are the units'
+# own (the export macro of the add-in that carries them). Internal headers as above.
 function(tamrel_add_layer name)
-    cmake_parse_arguments(L "" "" "SOURCES;HEADERS;INTERNAL_HEADERS;DEPENDS;SHARES;LIBRARIES;EXPORTS" ${ARGN})
+    cmake_parse_arguments(L "ADDIN" ""
+                          "SOURCES;HEADERS;INTERNAL_HEADERS;DEPENDS;SHARES;LINKS;LIBRARIES;EXPORTS;DEFINITIONS" ${ARGN})
     set(target tamrel_${name})
     set(own ${target})
     if(L_INTERNAL_HEADERS)
@@ -31,6 +62,20 @@ function(tamrel_add_layer name)
         list(APPEND own ${target}_internal)
     endif()
     _tamrel_own_headers(${target} ${L_HEADERS})
+
+    if(L_ADDIN)
+        add_library(${target} STATIC ${L_SOURCES} ${L_HEADERS} ${L_INTERNAL_HEADERS})
+        target_compile_definitions(${target} PRIVATE ${L_DEFINITIONS})
+        target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+        target_compile_features(${target} PUBLIC cxx_std_20)
+        list(TRANSFORM L_DEPENDS PREPEND tamrel_)
+        target_link_libraries(${target} PUBLIC ${L_DEPENDS} ${L_LINKS} ${L_LIBRARIES})
+        set_target_properties(${target} PROPERTIES TAMREL_OWN "${own}")
+        if(L_INTERNAL_HEADERS)
+            target_link_libraries(${target}_internal INTERFACE ${target})
+        endif()
+        return()
+    endif()
 
     foreach(flavour static dll)
         if(flavour STREQUAL "static")
@@ -59,8 +104,41 @@ function(tamrel_add_layer name)
     foreach(fragment ${L_EXPORTS})
         list(APPEND exports ${CMAKE_CURRENT_SOURCE_DIR}/${fragment})
     endforeach()
+    list(TRANSFORM L_HEADERS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
     set_target_properties(${target} PROPERTIES TAMREL_SYSTEM_LIBRARIES "${L_LIBRARIES}"
-                                               TAMREL_FIXED_EXPORTS "${exports}" TAMREL_SHARES "${L_SHARES}")
+                                               TAMREL_FIXED_EXPORTS "${exports}" TAMREL_SHARES "${L_SHARES}"
+                                               TAMREL_HEADERS "${L_HEADERS}")
+endfunction()
+
+# tamrel_add_addin(<name> [LAYERS <add-in layer>...] [SOURCES <file>...] [RESOURCES <target>...]
+#                  [LINKS <target>...] [LIBRARIES <system library>...] [EXPORTS <fragment>...])
+# An add-in DLL under its fixed file name: the units of its LAYERS taken whole (an add-in's
+# entries and registrations are called by the environment, not by the add-in's own code), its own
+# SOURCES and the resource scripts of RESOURCES (tamrel_add_resources). It links its layers, the
+# targets of LINKS (which a program or add-in that links the DLL links too) and the system
+# libraries of LIBRARIES. EXPORTS names fragments of fixed-name exports (tamrel_fixed_exports).
+function(tamrel_add_addin name)
+    cmake_parse_arguments(A "" "" "LAYERS;SOURCES;RESOURCES;LINKS;LIBRARIES;EXPORTS" ${ARGN})
+    set(objects "")
+    set(provides "")
+    foreach(layer ${A_LAYERS})
+        list(APPEND objects $<TARGET_OBJECTS:tamrel_${layer}>)
+        list(APPEND provides tamrel_${layer})
+    endforeach()
+    foreach(resources ${A_RESOURCES})
+        list(APPEND objects $<TARGET_OBJECTS:${resources}>)
+    endforeach()
+    add_library(${name} SHARED ${A_SOURCES} ${objects})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${provides} ${A_LIBRARIES} PUBLIC ${A_LINKS})
+    set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+    if(provides)
+        set_target_properties(${name} PROPERTIES TAMREL_PROVIDES "${provides}")
+    endif()
+    if(A_EXPORTS)
+        list(TRANSFORM A_EXPORTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+        tamrel_fixed_exports(${name} ${A_EXPORTS})
+    endif()
 endfunction()
 
 # tamrel_add_shared_headers(<target> <header>...)
@@ -71,6 +149,9 @@ function(tamrel_add_shared_headers target)
     add_library(${target} INTERFACE)
     target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
     _tamrel_own_headers(${target} ${ARGN})
+    set(headers ${ARGN})
+    list(TRANSFORM headers PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    set_target_properties(${target} PROPERTIES TAMREL_HEADERS "${headers}")
 endfunction()
 
 # tamrel_declare_headers(<target> <header>...)
@@ -85,9 +166,6 @@ function(_tamrel_own_headers owner)
         cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE)
         file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${header})
         set_property(GLOBAL APPEND PROPERTY TAMREL_HEADER_OWNERS "${rel}|${owner}")
-        if(NOT owner MATCHES "_internal$")
-            set_property(GLOBAL APPEND PROPERTY TAMREL_PUBLIC_HEADERS "${rel}")
-        endif()
     endforeach()
 endfunction()
 
@@ -153,6 +231,7 @@ function(tamrel_add_runtime name)
     set(libraries "")
     set(exports "")
     set(provides "")
+    set(headers "")
     foreach(layer ${R_LAYERS})
         list(APPEND dll_objects $<TARGET_OBJECTS:tamrel_${layer}_dll>)
         list(APPEND static_objects $<TARGET_OBJECTS:tamrel_${layer}>)
@@ -162,8 +241,13 @@ function(tamrel_add_runtime name)
         list(APPEND libraries ${libs})
         list(APPEND exports ${fragments})
         list(APPEND provides tamrel_${layer} ${shares})
+        foreach(owner tamrel_${layer} ${shares})
+            get_target_property(own_headers ${owner} TAMREL_HEADERS)
+            list(APPEND headers ${own_headers})
+        endforeach()
     endforeach()
     list(REMOVE_DUPLICATES libraries)
+    list(REMOVE_DUPLICATES headers)
     # The delay-loaded ones, for the DLL and for the programs that link the static library.
     set(dll_libraries "")
     set(static_libraries "")
@@ -183,6 +267,11 @@ function(tamrel_add_runtime name)
 
     add_library(${name} SHARED ${dll_objects})
     target_link_libraries(${name} PRIVATE ${dll_libraries})
+    # Sections at page-aligned file offsets: Wine maps such a section from the file and reads only
+    # the pages a program touches; a section at the linker's default 512-byte alignment cannot be
+    # mapped, and Wine reads all of it into fresh memory at every load (about 2 ms of every service
+    # start for this DLL).
+    target_link_options(${name} PRIVATE -Wl,--file-alignment=0x1000)
     set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
     if(exports)
         tamrel_fixed_exports(${name} ${exports})
@@ -193,11 +282,19 @@ function(tamrel_add_runtime name)
     target_link_libraries(${name}_static PUBLIC ${static_libraries})
     target_compile_definitions(${name}_static INTERFACE TAMREL_STATIC)
 
+    if(TAMREL_STATIC_CXX_RUNTIME)
+        target_link_options(${name} PRIVATE -static)
+        target_link_options(${name} INTERFACE -static)
+        target_link_options(${name}_static INTERFACE -static)
+    endif()
+
+    # The layers' public headers (not their internal ones) and the headers they share: installed
+    # with both, from the root of the tree (include/tamrel/host/Classes.h). The include root comes
+    # with the file set. The units were checked in their layers.
     foreach(t ${name} ${name}_static)
-        target_include_directories(${t} INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
-                                                  $<INSTALL_INTERFACE:${TAMREL_INSTALL_INCLUDEDIR}>)
+        target_sources(${t} PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${headers})
         target_compile_features(${t} INTERFACE cxx_std_20)
-        set_target_properties(${t} PROPERTIES TAMREL_PROVIDES "${provides}")
+        set_target_properties(${t} PROPERTIES TAMREL_PROVIDES "${provides}" TAMREL_LAYER_CHECK_SKIP ON)
         add_library(Tamrel::${t} ALIAS ${t})
     endforeach()
     set_property(GLOBAL APPEND PROPERTY TAMREL_RUNTIME_TARGETS ${name} ${name}_static)
@@ -211,7 +308,8 @@ function(tamrel_install_package)
     install(TARGETS ${targets} EXPORT TamrelTargets
             RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+            FILE_SET HEADERS DESTINATION ${TAMREL_INSTALL_INCLUDEDIR})
     install(TARGETS ${TAMREL_DBG} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     # The delay-load import libraries the static library links, and the DLL's debug information.
     get_property(delayed GLOBAL PROPERTY TAMREL_DELAY_LIBRARIES)
@@ -225,21 +323,28 @@ function(tamrel_install_package)
             install(FILES $<TARGET_FILE:${t}>.debug DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
         endif()
     endforeach()
-    get_property(headers GLOBAL PROPERTY TAMREL_PUBLIC_HEADERS)
-    foreach(header ${headers})
-        get_filename_component(dir ${header} DIRECTORY)
-        if(NOT header MATCHES "^tests/")
-            install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${TAMREL_INSTALL_INCLUDEDIR}/${dir})
-        endif()
-    endforeach()
-    # The compiler's run-time DLLs that the library's DLL needs beside the program.
-    get_property(runtime_dlls GLOBAL PROPERTY TAMREL_MINGW_RUNTIME_DLLS)
-    install(FILES ${runtime_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The compiler's run-time DLLs that the library's DLL needs beside the program, where it does.
+    set(mingw_dlls "")
+    if(NOT TAMREL_STATIC_CXX_RUNTIME)
+        get_property(mingw_dlls GLOBAL PROPERTY TAMREL_MINGW_RUNTIME_DLLS)
+        install(FILES ${mingw_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
     install(EXPORT TamrelTargets NAMESPACE Tamrel:: DESTINATION ${TAMREL_INSTALL_CMAKEDIR})
+    # What a program over the installed DLL needs beside it, by name: the library's DLL, the debug
+    # library for /debug runs, and the compiler's run-time DLLs where they are needed.
+    set(TAMREL_PACKAGE_DLLS ${TAMREL_RT}.dll ${TAMREL_DBG}.dll)
+    foreach(dll ${mingw_dlls})
+        get_filename_component(dll ${dll} NAME)
+        list(APPEND TAMREL_PACKAGE_DLLS ${dll})
+    endforeach()
     include(CMakePackageConfigHelpers)
+    configure_package_config_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/TamrelConfig.cmake.in
+                                  ${PROJECT_BINARY_DIR}/TamrelConfig.cmake
+                                  INSTALL_DESTINATION ${TAMREL_INSTALL_CMAKEDIR}
+                                  PATH_VARS CMAKE_INSTALL_BINDIR)
     write_basic_package_version_file(${PROJECT_BINARY_DIR}/TamrelConfigVersion.cmake
                                      COMPATIBILITY SameMajorVersion)
-    install(FILES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/TamrelConfig.cmake ${PROJECT_BINARY_DIR}/TamrelConfigVersion.cmake
+    install(FILES ${PROJECT_BINARY_DIR}/TamrelConfig.cmake ${PROJECT_BINARY_DIR}/TamrelConfigVersion.cmake
             DESTINATION ${TAMREL_INSTALL_CMAKEDIR})
 endfunction()
 

@@ -10,5 +10,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TAMREL_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests run under Wine; ctest prefixes every test command with this.
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# Tests run under Wine; ctest prefixes every test command with this. The Wine packages keep
+# wine64 off PATH, in /usr/lib/wine; -DTAMREL_WINE64=<path> names another.
+find_program(TAMREL_WINE64 wine64 HINTS /usr/lib/wine DOC "wine64, which runs the tests")
+if(TAMREL_WINE64)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TAMREL_WINE64})
+endif()

@@ -2,7 +2,7 @@
 
 #include "host/ExitProcs.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 
 namespace tamrel {
 

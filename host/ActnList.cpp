@@ -50,6 +50,7 @@ TAMREL_IMPLEMENT_CLASS(TAction) {
     b.Integer(L"ImageIndex", &TAction::ImageIndex, &TAction::SetImageIndex, -1);
     b.Component(L"ActionList", &TAction::ActionList, &TAction::SetActionList);
     b.Boolean(L"DisableIfNoHandler", &TAction::DisableIfNoHandler, &TAction::SetDisableIfNoHandler, true);
+    b.Integer(L"ShortCut", &TAction::ShortCut, &TAction::SetShortCut, 0);
 }
 
 TAction::TAction(TComponent* owner) : TBasicAction(owner) {}
@@ -116,6 +117,14 @@ TAction* TActionList::Actions(int index) const {
 int TActionList::IndexOf(const TAction* action) const {
     auto it = std::find(FActions.begin(), FActions.end(), action);
     return it == FActions.end() ? -1 : static_cast<int>(it - FActions.begin());
+}
+
+bool TActionList::IsShortCut(TShortCut shortCut) {
+    if (shortCut == 0) return false;
+    // An action may take itself or others out of the list when it runs.
+    for (TAction* action : std::vector<TAction*>(FActions))
+        if (action->ShortCut() == shortCut && action->Execute()) return true;
+    return false;
 }
 
 void TActionClient::LinkAction(TBasicAction*& Slot, TBasicAction* Value) {

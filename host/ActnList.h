@@ -18,6 +18,13 @@ namespace tamrel {
 
 class TBasicAction;
 
+// A key with the Shift, Ctrl and Alt keys held, as one number: the virtual-key code in the low
+// byte and these flags above it.
+using TShortCut = uint16_t;
+inline constexpr TShortCut scShift = 0x2000;
+inline constexpr TShortCut scCtrl = 0x4000;
+inline constexpr TShortCut scAlt = 0x8000;
+
 // What a control or menu item linked to an action implements.
 class TAMREL_API TActionClient {
 public:
@@ -80,6 +87,10 @@ public:
     void SetActionList(TActionList* value);
     bool DisableIfNoHandler() const { return FDisableIfNoHandler; }
     void SetDisableIfNoHandler(bool value);
+    // The key that runs the action wherever the focus is inside the owner of its list (a form or
+    // a frame), before the focused control sees the key (host/forms/Forms.h); 0 for none.
+    TShortCut ShortCut() const { return FShortCut; }
+    void SetShortCut(TShortCut value) { FShortCut = value; }
 
     bool Execute() override;
 
@@ -92,6 +103,7 @@ private:
     bool FEnabled = true;
     bool FChecked = false;
     int32_t FImageIndex = -1;
+    TShortCut FShortCut = 0;
 };
 
 // The actions of a form or frame, in the order they joined. The list does not own them (their
@@ -106,6 +118,8 @@ public:
     // Raises EListError for an index out of range.
     TAction* Actions(int index) const;
     int IndexOf(const TAction* action) const;
+    // Runs the action of that key when it is enabled; true when one ran.
+    bool IsShortCut(TShortCut shortCut);
 
 private:
     friend class TAction;

@@ -1,5 +1,11 @@
 #include "host/ConnectionPoints.h"
 
+#include "host/ComObj.h"
+#include "host/SysUtils.h"
+
+#include <algorithm>
+#include <iterator>
+
 namespace tamrel {
 
 namespace {
@@ -51,7 +57,33 @@ private:
 using TEnumConnections = TSnapshotEnum<IEnumConnections, CONNECTDATA>;
 using TEnumConnectionPoints = TSnapshotEnum<IEnumConnectionPoints, IConnectionPoint*>;
 
+// The code a call's exception carries, or S_OK when it carries none.
+HRESULT FailureCode(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EOleSysError& e) {
+        return e.ErrorCode();
+    } catch (const EOSError& e) {
+        return HRESULT_FROM_WIN32(e.ErrorCode());
+    } catch (...) {
+        return S_OK;
+    }
+}
+
 } // namespace
+
+bool IsClientGone(HRESULT failure) {
+    static const HRESULT gone[] = {
+        HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), // its process ended
+        HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
+        HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE),
+        RPC_E_SERVER_DIED,
+        RPC_E_SERVER_DIED_DNE,
+        RPC_E_DISCONNECTED, // its stub was disconnected
+        CO_E_OBJNOTCONNECTED,
+    };
+    return std::find(std::begin(gone), std::end(gone), failure) != std::end(gone);
+}
 
 // ---------------------------------------------------------------------------------------------
 // TConnectionPoint
@@ -111,6 +143,18 @@ HRESULT TConnectionPoint::Unadvise(DWORD cookie) {
         }
     }
     return S_OK;
+}
+
+bool TConnectionPoint::DisconnectIfGone(IUnknown* sink, HRESULT failure) {
+    if (!sink || !IsClientGone(failure)) return false;
+    // By identity, not by the index of the caller's snapshot: the hole may have been refilled.
+    for (size_t i = 0; i < FSinks.size(); ++i)
+        if (FSinks[i].Get() == sink) return SUCCEEDED(Unadvise(static_cast<DWORD>(i + 1)));
+    return false;
+}
+
+bool TConnectionPoint::DisconnectIfGone(IUnknown* sink, const std::exception_ptr& failure) {
+    return failure && DisconnectIfGone(sink, FailureCode(failure));
 }
 
 HRESULT TConnectionPoint::EnumConnections(IEnumConnections** enumerator) {

@@ -61,6 +61,7 @@ inline void DeleteDcHandle(HDC h) { DeleteDC(h); }
 inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
 inline void UnhookHook(HHOOK h) { UnhookWindowsHookEx(h); }
 inline void ReleaseVirtualBlock(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
+inline void DiscardResourceUpdate(HANDLE h) { EndUpdateResourceW(h, TRUE); }
 } // namespace detail
 
 using TKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -98,6 +99,9 @@ private:
 };
 // A block of VirtualAlloc (reserved and committed as one).
 using TVirtualBlock = TUniqueHandle<void*, detail::ReleaseVirtualBlock>;
+// An update of a file's resources (BeginUpdateResource), discarded unless the caller commits it
+// with EndUpdateResource(Release(), FALSE).
+using TResourceUpdate = TUniqueHandle<HANDLE, detail::DiscardResourceUpdate>;
 
 // Runs a function when the scope ends, on every exit.
 template <class F> class TScopeExit {

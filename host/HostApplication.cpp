@@ -126,8 +126,6 @@ void THostApplication::WndProc(TMessage& message) {
     CallDefWindowProc(FHandle.Handle(), message);
 }
 
-void THostApplication::HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
-
 void THostApplication::HandleException(TObject* sender, std::exception_ptr error) {
     if (!error) return;
     try {

@@ -58,8 +58,10 @@ public:
     void ProcessMessages();
 
     // Called inside a catch block: the silent abort is dropped, anything else goes to OnException
-    // or ShowException.
-    void HandleException(TObject* sender);
+    // or ShowException. Inline, so that the exception is taken where the catch is: an image with
+    // the C++ run-time of its own (a 64-bit program over the DLL) does not share the exception it
+    // is handling with the DLL.
+    void HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
     void HandleException(TObject* sender, std::exception_ptr error);
     // A console program writes the message to stderr, a windowed one shows a message box.
     void ShowException(const Exception& e);

@@ -37,7 +37,7 @@ enum class TModalKind { mkForm, mkMessageBox, mkFileDialog, mkModelessForm };
 struct TModalWindow {
     TModalKind Kind = TModalKind::mkForm;
     HWND Window = nullptr;
-    TComponent* Form = nullptr; // mkForm, mkModelessForm: the form (a TCustomForm of host/Forms.h)
+    TComponent* Form = nullptr; // mkForm, mkModelessForm: the form (a TCustomForm of host/forms/Forms.h)
     std::wstring Text;          // mkMessageBox: the text
     std::wstring Caption;       // mkMessageBox: the caption
     int Depth = 0;              // modal windows open on this thread, this one included

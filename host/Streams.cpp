@@ -139,15 +139,6 @@ void TMemoryStream::LoadFromFile(const std::wstring& fileName) {
 
 namespace {
 
-std::wstring FullPath(const std::wstring& fileName) {
-    DWORD n = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return fileName;
-    std::wstring path(n, L'\0');
-    n = GetFullPathNameW(fileName.c_str(), n, path.data(), nullptr);
-    path.resize(n);
-    return path;
-}
-
 DWORD ShareModeOf(uint32_t mode) {
     switch (mode & 0xF0) {
     case fmShareDenyWrite:
@@ -170,7 +161,7 @@ TFileStream::TFileStream(const std::wstring& fileName, uint32_t mode) : FFileNam
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!FHandle) {
             DWORD error = GetLastError();
-            throw EFCreateError(SFCreateErrorEx, FullPath(fileName), SysErrorMessage(error));
+            throw EFCreateError(SFCreateErrorEx, ExpandFileName(fileName), SysErrorMessage(error));
         }
         return;
     }
@@ -186,13 +177,13 @@ TFileStream::TFileStream(const std::wstring& fileName, uint32_t mode) : FFileNam
         access = GENERIC_READ | GENERIC_WRITE;
         break;
     default:
-        throw EFOpenError(SFOpenErrorEx, FullPath(fileName), SysErrorMessage(ERROR_INVALID_PARAMETER));
+        throw EFOpenError(SFOpenErrorEx, ExpandFileName(fileName), SysErrorMessage(ERROR_INVALID_PARAMETER));
     }
     FHandle.Reset(
         CreateFileW(fileName.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!FHandle) {
         DWORD error = GetLastError();
-        throw EFOpenError(SFOpenErrorEx, FullPath(fileName), SysErrorMessage(error));
+        throw EFOpenError(SFOpenErrorEx, ExpandFileName(fileName), SysErrorMessage(error));
     }
 }
 

@@ -575,6 +575,16 @@ std::wstring IncludeTrailingPathDelimiter(std::wstring_view path) {
     return r;
 }
 
+std::wstring ExpandFileName(const std::wstring& fileName) {
+    DWORD n = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return fileName;
+    std::wstring path(n, L'\0');
+    n = GetFullPathNameW(fileName.c_str(), n, path.data(), nullptr);
+    if (n == 0 || n >= path.size()) return fileName;
+    path.resize(n);
+    return path;
+}
+
 bool FileExists(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

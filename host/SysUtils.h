@@ -205,6 +205,10 @@ TAMREL_API std::wstring ExtractFilePath(std::wstring_view path); // with the tra
 TAMREL_API std::wstring ExtractFileExt(std::wstring_view path);
 TAMREL_API std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
 TAMREL_API std::wstring IncludeTrailingPathDelimiter(std::wstring_view path);
+// The full path of a file name, a relative one taken from the current folder (as the file
+// functions take it; the profile functions would look for a bare name in the Windows folder).
+// The name as it is when the system makes no path of it.
+TAMREL_API std::wstring ExpandFileName(const std::wstring& fileName);
 TAMREL_API bool FileExists(const std::wstring& path);
 TAMREL_API bool DirectoryExists(const std::wstring& path);
 TAMREL_API std::wstring GetModuleFileNameStr(HMODULE module);

@@ -234,7 +234,7 @@ std::atomic<TRegisterComponentsProc> gRegisterComponentsProc{nullptr};
 std::atomic<TClassRegisteredProc> gClassRegisteredProc{nullptr};
 } // namespace
 
-void RegisterClass(const TClassInfo& info) {
+void RegisterClassW(const TClassInfo& info) {
     {
         TClassRegistry::TGuard guard;
         TClassRegistry::Entered();

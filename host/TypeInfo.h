@@ -29,10 +29,6 @@
 #include <typeinfo>
 #include <vector>
 
-#ifdef RegisterClass
-#undef RegisterClass // the host's class registry takes this name; use RegisterClassW for windows
-#endif
-
 namespace tamrel {
 
 class TObject;
@@ -227,7 +223,12 @@ private:
 };
 
 // The class registry: classes that stored forms may name.
-TAMREL_API void RegisterClass(const TClassInfo& info);
+// RegisterClass(info) is the call. <windows.h> (which the host's headers include) makes
+// RegisterClass a macro for RegisterClassW, or RegisterClassA without UNICODE, and this header
+// leaves the macro to its includers: the registry answers to both spellings, beside the system's
+// functions of those names that take a window class.
+TAMREL_API void RegisterClassW(const TClassInfo& info);
+inline void RegisterClassA(const TClassInfo& info) { RegisterClassW(info); }
 TAMREL_API void RegisterClasses(std::initializer_list<const TClassInfo*> infos);
 TAMREL_API void UnRegisterClass(const TClassInfo& info);
 // Raises EClassNotFound ("Class %s not found") when the name is unknown.

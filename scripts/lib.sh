@@ -5,7 +5,8 @@ TAMREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=${JOBS:-$(nproc)}
 
 tamrel_build() {
-    # tamrel_build x64|x86 [extra cmake args]
+    # tamrel_build x64|x86 [extra cmake args]; TAMREL_TARGETS (space-separated) builds only those
+    # targets and what they need instead of the whole tree.
     local arch=$1; shift
     local toolchain=mingw64
     [ "$arch" = x86 ] && toolchain=mingw32
@@ -14,7 +15,9 @@ tamrel_build() {
     command -v ninja >/dev/null 2>&1 && [ ! -f "$dir/Makefile" ] && gen=(-G Ninja)
     cmake -S "$TAMREL_ROOT" -B "$dir" "${gen[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$TAMREL_ROOT/cmake/$toolchain.cmake" "$@" >/dev/null
-    cmake --build "$dir" -j "$JOBS"
+    local targets=()
+    [ -n "${TAMREL_TARGETS:-}" ] && targets=(--target ${TAMREL_TARGETS})
+    cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
 tamrel_native_tests() {
@@ -59,7 +62,7 @@ tamrel_wine_env() {
 }
 
 # Raise when the prefix's set-up changes: existing prefixes are then made anew.
-TAMREL_PREFIX_VERSION=2
+TAMREL_PREFIX_VERSION=3
 TAMREL_XVFB_PID=""
 TAMREL_WINESERVER_STARTED=""
 
@@ -92,6 +95,10 @@ tamrel_start_wine() {
         # Without a window manager, hiding a top-level window waits 2 s (every modal form and
         # message box would end 2 s late); unmanaged windows hide at once.
         wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        # A program that crashes while it has a window would show the crash debugger's dialog and
+        # wait for a click until ctest's time-out; without the dialog the debugger prints its
+        # report on stderr and the program ends at once.
+        wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         wineserver -w
         echo "$TAMREL_PREFIX_VERSION" >"$WINEPREFIX/.tamrel-ready"
     fi
@@ -111,8 +118,6 @@ tamrel_stop_all() {
     if [ -n "$TAMREL_XVFB_PID" ]; then
         kill "$TAMREL_XVFB_PID" >/dev/null 2>&1 || true
         wait "$TAMREL_XVFB_PID" 2>/dev/null || true
-        # Raise when the prefix's set-up changes: existing prefixes are then made anew.
-TAMREL_PREFIX_VERSION=2
-TAMREL_XVFB_PID=""
+        TAMREL_XVFB_PID=""
     fi
 }

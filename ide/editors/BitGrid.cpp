@@ -13,6 +13,7 @@ TBitGrid::TBitGrid(TStringGrid* grid, bool editable) : FGrid(grid), FEditable(ed
     if (!editable) return;
     FGrid->SetOnMouseDown(TMouseEvent::Of<&TBitGrid::MouseDown>(this));
     FGrid->SetOnKeyDown(TKeyEvent::Of<&TBitGrid::KeyDown>(this));
+    FGrid->SetOnGetEditText(TGetEditEvent::Of<&TBitGrid::GetEditText>(this));
     FGrid->SetOnSetEditText(TSetEditEvent::Of<&TBitGrid::SetEditText>(this));
 }
 
@@ -54,6 +55,11 @@ bool TBitGrid::Toggle(int index) {
 
 void TBitGrid::DrawCell(TObject*, int ACol, int ARow, RECT Rect, TGridDrawState State) {
     TCanvas* canvas = FGrid->Canvas();
+    if (ACol == 2 && ARow > 0 && FBits) {
+        // The name as it is stored: the cell keeps the text as it was typed, blanks and all.
+        canvas->TextRect(Rect, Rect.left + 2, Rect.top + 2, FBits->MaskBit(ARow - 1)->BitName());
+        return;
+    }
     if (ARow == 0 || ACol == 2) {
         FGrid->DefaultDrawCell(ACol, ARow, Rect, State);
         return;
@@ -89,6 +95,10 @@ void TBitGrid::KeyDown(TObject*, WORD& Key, TShiftState) {
         Toggle(FGrid->Row() - 1);
         Key = 0;
     }
+}
+
+void TBitGrid::GetEditText(TObject*, int ACol, int ARow, std::wstring& Value) {
+    if (ACol == 2 && ARow >= 1 && FBits) Value = FBits->MaskBit(ARow - 1)->BitName();
 }
 
 void TBitGrid::SetEditText(TObject*, int ACol, int ARow, const std::wstring& Value) {

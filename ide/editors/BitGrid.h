@@ -1,14 +1,15 @@
 // The grid of the 32 bits of an access-bits set, as the bits editor, the template manager and the
 // template picker show it: a header row ("Bit", "Use bit", "Access right name"), then one row per
 // bit with its number (right-aligned), the check glyph of IsUsed (enabled by CanBeUsed) and its
-// name. The number column cannot be selected; the name column edits the name (trimmed) in place;
-// a click on a "Use bit" cell, or Enter or Space there, flips IsUsed when CanBeUsed allows it.
-// Without a bit set the glyphs show off and disabled and nothing can be changed.
+// name. The number column cannot be selected; the name column edits the name in place, and shows
+// it and opens the editor on it as it is stored (trimmed); a click on a "Use bit" cell, or Enter
+// or Space there, flips IsUsed when CanBeUsed allows it. Without a bit set the glyphs show off
+// and disabled and nothing can be changed.
 #pragma once
 
 #include "ide/editors/EditorsApi.h"
 
-#include "host/StringGrid.h"
+#include "host/forms/StringGrid.h"
 #include "runtime/controls/Tamrel_Masks.h"
 
 namespace tamrel {
@@ -35,6 +36,7 @@ private:
     void SelectCell(TObject* Sender, int ACol, int ARow, bool& CanSelect);
     void MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void GetEditText(TObject* Sender, int ACol, int ARow, std::wstring& Value);
     void SetEditText(TObject* Sender, int ACol, int ARow, const std::wstring& Value);
 
     TStringGrid* FGrid;

@@ -1,6 +1,6 @@
 #include "ide/editors/Tamrel_ManageAccessBitsTemplate.h"
 
-#include "host/Hints.h"
+#include "host/forms/Hints.h"
 #include "host/IniFiles.h"
 #include "host/SysUtils.h"
 

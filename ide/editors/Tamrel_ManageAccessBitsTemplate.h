@@ -14,12 +14,12 @@
 #include "ide/editors/EditorsApi.h"
 
 #include "host/ActnList.h"
-#include "host/Forms.h"
-#include "host/ImgList.h"
-#include "host/ListView.h"
-#include "host/Splitter.h"
-#include "host/StdCtrls.h"
-#include "host/ToolBar.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ImgList.h"
+#include "host/forms/ListView.h"
+#include "host/forms/Splitter.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/ToolBar.h"
 
 #include <memory>
 #include <string>

@@ -7,8 +7,8 @@
 #include "ide/editors/Tamrel_Property_AccessMask.h"
 #include "ide/framework/DesignEditors.h"
 
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 #include "runtime/controls/Tamrel_Masks.h"
 #include "runtime/controls/Tamrel_SecurityDescriptorDialog.h"
 

@@ -7,8 +7,8 @@
 #include "ide/editors/EditorsApi.h"
 #include "ide/framework/DesignEditors.h"
 
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 
 #include <memory>
 

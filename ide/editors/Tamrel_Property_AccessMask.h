@@ -5,8 +5,8 @@
 #include "ide/editors/EditorsApi.h"
 #include "ide/framework/DesignEditors.h"
 
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 #include "runtime/controls/Tamrel_Masks.h"
 
 namespace tamrel {

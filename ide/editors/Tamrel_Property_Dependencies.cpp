@@ -1,7 +1,7 @@
 #include "ide/editors/Tamrel_Property_Dependencies.h"
 
 #include "host/Handles.h"
-#include "host/Hints.h"
+#include "host/forms/Hints.h"
 #include "host/SysUtils.h"
 
 #include <algorithm>
@@ -13,7 +13,9 @@ namespace {
 constexpr int kServiceImage = 0, kGroupImage = 1;
 constexpr wchar_t kUnknownDisplayName[] = L"???????";
 constexpr wchar_t kNewCaption[] = L"------";
-// EnumServicesStatusW may find more services on each try while they are being installed.
+// EnumServicesStatusW may find more services on each try while they are being installed, and
+// while services are removed beside it a manager may fail the call outright (Wine's answers 6 now
+// and then): each try is a new call on a manager opened anew.
 constexpr int kEnumerationTries = 8;
 
 [[noreturn]] void RaiseSystemMessage(DWORD code) { throw Exception(SysErrorMessage(code)); }
@@ -85,19 +87,21 @@ std::vector<std::wstring> ReadServiceGroups() {
 }
 
 std::vector<TServiceName> ReadServiceNames() {
-    TScHandle manager(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ENUMERATE_SERVICE));
-    if (!manager) RaiseSystemMessage(GetLastError());
     std::vector<uint8_t> buffer(1);
     DWORD needed = 0, count = 0;
     for (int attempt = 0;; ++attempt) {
+        TScHandle manager(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ENUMERATE_SERVICE));
+        if (!manager) RaiseSystemMessage(GetLastError());
         DWORD resume = 0;
+        needed = 0;
         if (EnumServicesStatusW(manager.Get(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
                                 reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()), static_cast<DWORD>(buffer.size()),
                                 &needed, &count, &resume))
             break;
         const DWORD error = GetLastError();
-        if (error != ERROR_MORE_DATA || attempt + 1 >= kEnumerationTries) RaiseSystemMessage(error);
-        buffer.assign(std::max<size_t>(needed, buffer.size() + 1) + sizeof(ENUM_SERVICE_STATUSW), 0);
+        if (attempt + 1 >= kEnumerationTries) RaiseSystemMessage(error);
+        if (error == ERROR_MORE_DATA)
+            buffer.assign(std::max<size_t>(needed, buffer.size() + 1) + sizeof(ENUM_SERVICE_STATUSW), 0);
     }
     std::vector<TServiceName> services;
     const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());

@@ -6,11 +6,11 @@
 #include "ide/editors/EditorsApi.h"
 #include "ide/framework/DesignEditors.h"
 
-#include "host/Forms.h"
-#include "host/ImgList.h"
-#include "host/ListView.h"
-#include "host/SpeedButton.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ImgList.h"
+#include "host/forms/ListView.h"
+#include "host/forms/SpeedButton.h"
+#include "host/forms/StdCtrls.h"
 
 #include <memory>
 #include <string>

@@ -4,9 +4,9 @@
 
 #include "ide/editors/EditorsApi.h"
 
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "host/IniFiles.h"
-#include "host/StdCtrls.h"
+#include "host/forms/StdCtrls.h"
 
 namespace tamrel {
 

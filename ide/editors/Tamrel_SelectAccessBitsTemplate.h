@@ -5,8 +5,8 @@
 #include "ide/editors/BitGrid.h"
 #include "ide/editors/EditorsApi.h"
 
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 
 #include <memory>
 

@@ -60,26 +60,26 @@ void TWQModuleCreator::Execute() {
     // The names of one run are that run's: the next one starts from the design-time values.
     struct TRestore {
         TWQModuleCreator& Creator;
-        std::wstring FormName = Creator._FormName, FileName = Creator._FileName;
+        std::wstring FormName = Creator.FFormName, FileName = Creator.FFileName;
         ~TRestore() {
-            Creator._FormName = std::move(FormName);
-            Creator._FileName = std::move(FileName);
+            Creator.FFormName = std::move(FormName);
+            Creator.FFileName = std::move(FileName);
         }
     } restore{*this};
-    if (_Flags.Contains(cmNewUnit)) {
+    if (FFlags.Contains(cmNewUnit)) {
         std::wstring unitIdent, className, fileName;
         modules->GetNewModuleAndClassName(L"svc", unitIdent, className, fileName);
-        _FileName = fileName;
-        if (_FormName.empty()) _FormName = !className.empty() ? className : _AncestorName + unitIdent.substr(std::min<size_t>(3, unitIdent.size()));
+        FFileName = fileName;
+        if (FFormName.empty()) FFormName = !className.empty() ? className : FAncestorName + unitIdent.substr(std::min<size_t>(3, unitIdent.size()));
     }
     TComPtr<IOTAModule> module = modules->CreateModule(MakeInterfaced<TWQIModuleCreator, IOTACreator>(this).Get());
-    if (_OnModuleCreated) _OnModuleCreated(this, module.Get());
+    if (FOnModuleCreated) FOnModuleCreated(this, module.Get());
 }
 
 std::wstring TWQModuleCreator::GetCreationCode() {
     const std::wstring& n = Name();
-    return ExistingAndFlags(n, _UseExisting, _Flags) + Assignment(n, L"FileName", _FileName) +
-           Assignment(n, L"FileSystem", _FileSystem) + Assignment(n, L"AncestorName", _AncestorName);
+    return ExistingAndFlags(n, FUseExisting, FFlags) + Assignment(n, L"FileName", FFileName) +
+           Assignment(n, L"FileSystem", FFileSystem) + Assignment(n, L"AncestorName", FAncestorName);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -96,15 +96,15 @@ TAMREL_IMPLEMENT_CLASS(TWQProjectCreator) {
 }
 
 void TWQProjectCreator::SetMainModule(TWQModuleCreator* value) {
-    if (value == _MainModule) return;
-    if (_MainModule) _MainModule->RemoveFreeNotification(this);
-    _MainModule = value;
+    if (value == FMainModule) return;
+    if (FMainModule) FMainModule->RemoveFreeNotification(this);
+    FMainModule = value;
     if (value) value->FreeNotification(this);
 }
 
 void TWQProjectCreator::Notification(TComponent* component, TOperation operation) {
     TWQSMSBase::Notification(component, operation);
-    if (operation == opRemove && component == _MainModule) _MainModule = nullptr;
+    if (operation == opRemove && component == FMainModule) FMainModule = nullptr;
 }
 
 void TWQProjectCreator::Execute() {
@@ -114,9 +114,9 @@ void TWQProjectCreator::Execute() {
 
 std::wstring TWQProjectCreator::GetCreationCode() {
     const std::wstring& n = Name();
-    return ExistingAndFlags(n, _UseExisting, _Flags) + Assignment(n, L"FileName", _FileName) +
-           Assignment(n, L"FileSystem", _FileSystem) + L"    " + n + L".MainModule := " +
-           (_MainModule ? _MainModule->Name() : std::wstring(L"nil")) + L";\r\n";
+    return ExistingAndFlags(n, FUseExisting, FFlags) + Assignment(n, L"FileName", FFileName) +
+           Assignment(n, L"FileSystem", FFileSystem) + L"    " + n + L".MainModule := " +
+           (FMainModule ? FMainModule->Name() : std::wstring(L"nil")) + L";\r\n";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -129,28 +129,28 @@ TComPtr<IOTAModule> TWQIModuleCreator::GetOwner() {
 
 TComPtr<IOTAFile> TWQIModuleCreator::NewImplSource(const std::wstring& moduleIdent, const std::wstring& formIdent,
                                                    const std::wstring& ancestorIdent) {
-    if (_Creator->FormName().empty()) _Creator->SetFormName(formIdent);
-    if (!_Creator->OnGetSource()) throw Exception(L"Unable to generate module source");
-    return MakeInterfaced<TOTAFile, IOTAFile>(_Creator->OnGetSource()(_Creator, moduleIdent, formIdent, ancestorIdent));
+    if (FCreator->FormName().empty()) FCreator->SetFormName(formIdent);
+    if (!FCreator->OnGetSource()) throw Exception(L"Unable to generate module source");
+    return MakeInterfaced<TOTAFile, IOTAFile>(FCreator->OnGetSource()(FCreator, moduleIdent, formIdent, ancestorIdent));
 }
 
 void TWQIModuleCreator::FormCreated(IOTAFormEditor* formEditor) {
-    if (_Creator->OnFormCreated()) _Creator->OnFormCreated()(_Creator, formEditor);
+    if (FCreator->OnFormCreated()) FCreator->OnFormCreated()(FCreator, formEditor);
 }
 
 TComPtr<IOTAModule> TWQIProjectCreator::GetOwner() { return TComPtr<IOTAModule>(CurrentProjectGroup()); }
 
 void TWQIProjectCreator::NewDefaultModule() {
-    if (_Creator->MainModule()) _Creator->MainModule()->Execute();
+    if (FCreator->MainModule()) FCreator->MainModule()->Execute();
 }
 
 void TWQIProjectCreator::NewProjectResource(IOTAProject* project) {
-    if (_Creator->OnResourceCreated()) _Creator->OnResourceCreated()(_Creator, project);
+    if (FCreator->OnResourceCreated()) FCreator->OnResourceCreated()(FCreator, project);
 }
 
 TComPtr<IOTAFile> TWQIProjectCreator::NewProjectSource(const std::wstring& projectName) {
-    if (!_Creator->OnGetSource()) throw Exception(L"Unable to generate project source");
-    return MakeInterfaced<TOTAFile, IOTAFile>(_Creator->OnGetSource()(_Creator, projectName));
+    if (!FCreator->OnGetSource()) throw Exception(L"Unable to generate project source");
+    return MakeInterfaced<TOTAFile, IOTAFile>(FCreator->OnGetSource()(FCreator, projectName));
 }
 
 } // namespace tamrel

@@ -27,12 +27,12 @@ using TGetProjectSourceEvent = TMethod<std::wstring(TObject* Sender, const std::
 // The text of a file a creator makes; it has no date.
 class TOTAFile : public TInterfaced<IOTAFile> {
 public:
-    explicit TOTAFile(std::wstring source) : _Source(std::move(source)) {}
-    std::wstring GetSource() override { return _Source; }
+    explicit TOTAFile(std::wstring source) : FSource(std::move(source)) {}
+    std::wstring GetSource() override { return FSource; }
     double GetAge() override { return -1; }
 
 private:
-    std::wstring _Source;
+    std::wstring FSource;
 };
 
 // The open project group (the first module that is one), or empty.
@@ -43,28 +43,28 @@ class TWQModuleCreator : public TWQSMSBase {
 public:
     explicit TWQModuleCreator(TComponent* owner) : TWQSMSBase(owner) {}
 
-    bool UseExisting() const { return _UseExisting; }
-    void SetUseExisting(bool value) { _UseExisting = value; }
-    const std::wstring& AncestorName() const { return _AncestorName; }
-    void SetAncestorName(const std::wstring& value) { _AncestorName = value; }
-    const std::wstring& FormName() const { return _FormName; }
-    void SetFormName(const std::wstring& value) { _FormName = value; }
-    TCreateModuleFlags Flags() const { return _Flags; }
-    void SetFlags(TCreateModuleFlags value) { _Flags = value; }
-    const std::wstring& FileName() const { return _FileName; }
-    void SetFileName(const std::wstring& value) { _FileName = value; }
-    const std::wstring& FileSystem() const { return _FileSystem; }
-    void SetFileSystem(const std::wstring& value) { _FileSystem = value; }
-    TGetModuleSourceEvent OnGetSource() const { return _OnGetSource; }
-    void SetOnGetSource(TGetModuleSourceEvent value) { _OnGetSource = value; }
-    TModuleCreatedEvent OnModuleCreated() const { return _OnModuleCreated; }
-    void SetOnModuleCreated(TModuleCreatedEvent value) { _OnModuleCreated = value; }
-    TFormCreatedEvent OnFormCreated() const { return _OnFormCreated; }
-    void SetOnFormCreated(TFormCreatedEvent value) { _OnFormCreated = value; }
-    TGetIntfName OnGetIntfName() const { return _OnGetIntfName; }
-    void SetOnGetIntfName(TGetIntfName value) { _OnGetIntfName = value; }
-    TGetModuleSourceEvent OnNewIntfSource() const { return _OnNewIntfSource; }
-    void SetOnNewIntfSource(TGetModuleSourceEvent value) { _OnNewIntfSource = value; }
+    bool UseExisting() const { return FUseExisting; }
+    void SetUseExisting(bool value) { FUseExisting = value; }
+    const std::wstring& AncestorName() const { return FAncestorName; }
+    void SetAncestorName(const std::wstring& value) { FAncestorName = value; }
+    const std::wstring& FormName() const { return FFormName; }
+    void SetFormName(const std::wstring& value) { FFormName = value; }
+    TCreateModuleFlags Flags() const { return FFlags; }
+    void SetFlags(TCreateModuleFlags value) { FFlags = value; }
+    const std::wstring& FileName() const { return FFileName; }
+    void SetFileName(const std::wstring& value) { FFileName = value; }
+    const std::wstring& FileSystem() const { return FFileSystem; }
+    void SetFileSystem(const std::wstring& value) { FFileSystem = value; }
+    TGetModuleSourceEvent OnGetSource() const { return FOnGetSource; }
+    void SetOnGetSource(TGetModuleSourceEvent value) { FOnGetSource = value; }
+    TModuleCreatedEvent OnModuleCreated() const { return FOnModuleCreated; }
+    void SetOnModuleCreated(TModuleCreatedEvent value) { FOnModuleCreated = value; }
+    TFormCreatedEvent OnFormCreated() const { return FOnFormCreated; }
+    void SetOnFormCreated(TFormCreatedEvent value) { FOnFormCreated = value; }
+    TGetIntfName OnGetIntfName() const { return FOnGetIntfName; }
+    void SetOnGetIntfName(TGetIntfName value) { FOnGetIntfName = value; }
+    TGetModuleSourceEvent OnNewIntfSource() const { return FOnNewIntfSource; }
+    void SetOnNewIntfSource(TGetModuleSourceEvent value) { FOnNewIntfSource = value; }
 
     // Creates the unit (nothing without an environment). With cmNewUnit the environment names
     // the unit ("svc" prefix) and, when FormName is empty, the form. FormName and FileName are
@@ -75,17 +75,17 @@ public:
     static const TCreateModuleFlags DefaultFlags;
 
 private:
-    bool _UseExisting = false;
-    std::wstring _AncestorName;
-    std::wstring _FormName;
-    TCreateModuleFlags _Flags = DefaultFlags;
-    std::wstring _FileName;
-    std::wstring _FileSystem;
-    TGetModuleSourceEvent _OnGetSource;
-    TModuleCreatedEvent _OnModuleCreated;
-    TFormCreatedEvent _OnFormCreated;
-    TGetIntfName _OnGetIntfName;
-    TGetModuleSourceEvent _OnNewIntfSource;
+    bool FUseExisting = false;
+    std::wstring FAncestorName;
+    std::wstring FFormName;
+    TCreateModuleFlags FFlags = DefaultFlags;
+    std::wstring FFileName;
+    std::wstring FFileSystem;
+    TGetModuleSourceEvent FOnGetSource;
+    TModuleCreatedEvent FOnModuleCreated;
+    TFormCreatedEvent FOnFormCreated;
+    TGetIntfName FOnGetIntfName;
+    TGetModuleSourceEvent FOnNewIntfSource;
 };
 
 class TWQProjectCreator : public TWQSMSBase {
@@ -93,21 +93,21 @@ class TWQProjectCreator : public TWQSMSBase {
 public:
     explicit TWQProjectCreator(TComponent* owner) : TWQSMSBase(owner) {}
 
-    bool UseExisting() const { return _UseExisting; }
-    void SetUseExisting(bool value) { _UseExisting = value; }
-    TCreateProjectFlags Flags() const { return _Flags; }
-    void SetFlags(TCreateProjectFlags value) { _Flags = value; }
-    const std::wstring& FileName() const { return _FileName; }
-    void SetFileName(const std::wstring& value) { _FileName = value; }
-    const std::wstring& FileSystem() const { return _FileSystem; }
-    void SetFileSystem(const std::wstring& value) { _FileSystem = value; }
+    bool UseExisting() const { return FUseExisting; }
+    void SetUseExisting(bool value) { FUseExisting = value; }
+    TCreateProjectFlags Flags() const { return FFlags; }
+    void SetFlags(TCreateProjectFlags value) { FFlags = value; }
+    const std::wstring& FileName() const { return FFileName; }
+    void SetFileName(const std::wstring& value) { FFileName = value; }
+    const std::wstring& FileSystem() const { return FFileSystem; }
+    void SetFileSystem(const std::wstring& value) { FFileSystem = value; }
     // Not owned; cleared when that component goes.
-    TWQModuleCreator* MainModule() const { return _MainModule; }
+    TWQModuleCreator* MainModule() const { return FMainModule; }
     void SetMainModule(TWQModuleCreator* value);
-    TGetProjectSourceEvent OnGetSource() const { return _OnGetSource; }
-    void SetOnGetSource(TGetProjectSourceEvent value) { _OnGetSource = value; }
-    TModuleCreatedEvent OnResourceCreated() const { return _OnResourceCreated; }
-    void SetOnResourceCreated(TModuleCreatedEvent value) { _OnResourceCreated = value; }
+    TGetProjectSourceEvent OnGetSource() const { return FOnGetSource; }
+    void SetOnGetSource(TGetProjectSourceEvent value) { FOnGetSource = value; }
+    TModuleCreatedEvent OnResourceCreated() const { return FOnResourceCreated; }
+    void SetOnResourceCreated(TModuleCreatedEvent value) { FOnResourceCreated = value; }
 
     // Creates the project (nothing without an environment).
     virtual void Execute();
@@ -115,30 +115,30 @@ public:
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
-    bool _UseExisting = false;
-    TCreateProjectFlags _Flags;
-    std::wstring _FileName;
-    std::wstring _FileSystem;
-    TWQModuleCreator* _MainModule = nullptr;
-    TGetProjectSourceEvent _OnGetSource;
-    TModuleCreatedEvent _OnResourceCreated;
+    bool FUseExisting = false;
+    TCreateProjectFlags FFlags;
+    std::wstring FFileName;
+    std::wstring FFileSystem;
+    TWQModuleCreator* FMainModule = nullptr;
+    TGetProjectSourceEvent FOnGetSource;
+    TModuleCreatedEvent FOnResourceCreated;
 };
 
 // The environment-side creator of a unit with a form; reads its component at each call.
 class TWQIModuleCreator : public TInterfaced<IOTAModuleCreator> {
 public:
-    explicit TWQIModuleCreator(TWQModuleCreator* creator) : _Creator(creator) {}
+    explicit TWQIModuleCreator(TWQModuleCreator* creator) : FCreator(creator) {}
 
     std::wstring GetCreatorType() override { return L"Form"; }
-    bool GetExisting() override { return _Creator->UseExisting(); }
-    std::wstring GetFileSystem() override { return _Creator->FileSystem(); }
+    bool GetExisting() override { return FCreator->UseExisting(); }
+    std::wstring GetFileSystem() override { return FCreator->FileSystem(); }
     // The active project of the open project group, or empty.
     TComPtr<IOTAModule> GetOwner() override;
     bool GetUnnamed() override { return true; }
-    std::wstring GetAncestorName() override { return _Creator->AncestorName(); }
-    std::wstring GetImplFileName() override { return _Creator->FileName(); }
+    std::wstring GetAncestorName() override { return FCreator->AncestorName(); }
+    std::wstring GetImplFileName() override { return FCreator->FileName(); }
     std::wstring GetIntfFileName() override { return {}; }
-    std::wstring GetFormName() override { return _Creator->FormName(); }
+    std::wstring GetFormName() override { return FCreator->FormName(); }
     bool GetMainForm() override { return false; }
     bool GetShowForm() override { return true; }
     bool GetShowSource() override { return true; }
@@ -151,21 +151,21 @@ public:
     void FormCreated(IOTAFormEditor* formEditor) override;
 
 private:
-    TWQModuleCreator* _Creator;
+    TWQModuleCreator* FCreator;
 };
 
 // The environment-side creator of a project.
 class TWQIProjectCreator : public TInterfaced<IOTAProjectCreator80> {
 public:
-    explicit TWQIProjectCreator(TWQProjectCreator* creator) : _Creator(creator) {}
+    explicit TWQIProjectCreator(TWQProjectCreator* creator) : FCreator(creator) {}
 
     std::wstring GetCreatorType() override { return L"Application"; }
-    bool GetExisting() override { return _Creator->UseExisting(); }
-    std::wstring GetFileSystem() override { return _Creator->FileSystem(); }
+    bool GetExisting() override { return FCreator->UseExisting(); }
+    std::wstring GetFileSystem() override { return FCreator->FileSystem(); }
     // The open project group, or empty.
     TComPtr<IOTAModule> GetOwner() override;
     bool GetUnnamed() override { return true; }
-    std::wstring GetFileName() override { return _Creator->FileName(); }
+    std::wstring GetFileName() override { return FCreator->FileName(); }
     std::wstring GetOptionFileName() override { return {}; }
     bool GetShowSource() override { return true; }
     // Runs the main module's creator, when there is one.
@@ -178,7 +178,7 @@ public:
     void NewDefaultProjectModule(IOTAProject*) override {}
 
 private:
-    TWQProjectCreator* _Creator;
+    TWQProjectCreator* FCreator;
 };
 
 } // namespace tamrel

@@ -74,23 +74,23 @@ TWQEditorView::TWQEditorView(TComponent* owner) : TWQSMSBase(owner) {}
 void TWQEditorView::AfterConstruction() {
     // Only here is the designing flag of a component made for a designer surface known.
     TWQSMSBase::AfterConstruction();
-    if (!ComponentState().Contains(csDesigning)) _EditorView = MakeInterfaced<TWQIEditorView>(this);
+    if (!ComponentState().Contains(csDesigning)) FEditorView = MakeInterfaced<TWQIEditorView>(this);
 }
 
 TWQEditorView::~TWQEditorView() {
     // The environment may keep the page object; from now on it answers the defaults.
-    if (_EditorView) _EditorView->Owner = nullptr;
-    if (void* handle = std::exchange(_RegisteredEditorView, nullptr))
+    if (FEditorView) FEditorView->Owner = nullptr;
+    if (void* handle = std::exchange(FRegisteredEditorView, nullptr))
         if (auto services = IdeService<IOTAEditorViewServices>()) services->UnregisterEditorSubView(handle);
 }
 
 void TWQEditorView::Loaded() {
     TWQSMSBase::Loaded();
-    if (ComponentState().Contains(csDesigning) || !_EditorView) return;
-    if (Trim(_Caption).empty())
-        throw Exception(L"EditorView \"%s\" : Invalid value of \"Caption\" property", _Caption);
+    if (ComponentState().Contains(csDesigning) || !FEditorView) return;
+    if (Trim(FCaption).empty())
+        throw Exception(L"EditorView \"%s\" : Invalid value of \"Caption\" property", FCaption);
     if (auto services = IdeService<IOTAEditorViewServices>())
-        _RegisteredEditorView = services->RegisterEditorSubView(_EditorView.Get());
+        FRegisteredEditorView = services->RegisterEditorSubView(FEditorView.Get());
 }
 
 } // namespace tamrel

@@ -52,50 +52,50 @@ public:
     ~TWQEditorView() override;
     void AfterConstruction() override;
 
-    TWQIEditorView* EditorView() const { return _EditorView.Get(); }
+    TWQIEditorView* EditorView() const { return FEditorView.Get(); }
     // The environment's handle of the registered page; null when nothing is registered.
-    void* RegisteredEditorView() const { return _RegisteredEditorView; }
+    void* RegisteredEditorView() const { return FRegisteredEditorView; }
 
-    const std::wstring& Caption() const { return _Caption; }
-    void SetCaption(const std::wstring& value) { _Caption = value; }
-    TWQEditorViewPriority Priority() const { return _Priority; }
-    void SetPriority(TWQEditorViewPriority value) { _Priority = value; }
-    TEditorViewStyles ViewStyle() const { return _ViewStyle; }
-    void SetViewStyle(TEditorViewStyles value) { _ViewStyle = value; }
-    const std::wstring& ViewIdentifier() const { return _ViewIdentifier; }
-    void SetViewIdentifier(const std::wstring& value) { _ViewIdentifier = value; }
+    const std::wstring& Caption() const { return FCaption; }
+    void SetCaption(const std::wstring& value) { FCaption = value; }
+    TWQEditorViewPriority Priority() const { return FPriority; }
+    void SetPriority(TWQEditorViewPriority value) { FPriority = value; }
+    TEditorViewStyles ViewStyle() const { return FViewStyle; }
+    void SetViewStyle(TEditorViewStyles value) { FViewStyle = value; }
+    const std::wstring& ViewIdentifier() const { return FViewIdentifier; }
+    void SetViewIdentifier(const std::wstring& value) { FViewIdentifier = value; }
 
-    TWQHandlesEvent OnHandles() const { return _OnHandles; }
-    void SetOnHandles(TWQHandlesEvent value) { _OnHandles = value; }
-    TWQDisplayEvent OnDisplay() const { return _OnDisplay; }
-    void SetOnDisplay(TWQDisplayEvent value) { _OnDisplay = value; }
-    TWQDisplayEvent OnHide() const { return _OnHide; }
-    void SetOnHide(TWQDisplayEvent value) { _OnHide = value; }
-    TWQDisplayEvent OnViewClosed() const { return _OnViewClosed; }
-    void SetOnViewClosed(TWQDisplayEvent value) { _OnViewClosed = value; }
-    TWQEditActionEvent OnEditAction() const { return _OnEditAction; }
-    void SetOnEditAction(TWQEditActionEvent value) { _OnEditAction = value; }
-    TWQGetEditStateEvent OnGetEditState() const { return _OnGetEditState; }
-    void SetOnGetEditState(TWQGetEditStateEvent value) { _OnGetEditState = value; }
-    TWQGetFrameClassEvent OnGetFrameClass() const { return _OnGetFrameClass; }
-    void SetOnGetFrameClass(TWQGetFrameClassEvent value) { _OnGetFrameClass = value; }
+    TWQHandlesEvent OnHandles() const { return FOnHandles; }
+    void SetOnHandles(TWQHandlesEvent value) { FOnHandles = value; }
+    TWQDisplayEvent OnDisplay() const { return FOnDisplay; }
+    void SetOnDisplay(TWQDisplayEvent value) { FOnDisplay = value; }
+    TWQDisplayEvent OnHide() const { return FOnHide; }
+    void SetOnHide(TWQDisplayEvent value) { FOnHide = value; }
+    TWQDisplayEvent OnViewClosed() const { return FOnViewClosed; }
+    void SetOnViewClosed(TWQDisplayEvent value) { FOnViewClosed = value; }
+    TWQEditActionEvent OnEditAction() const { return FOnEditAction; }
+    void SetOnEditAction(TWQEditActionEvent value) { FOnEditAction = value; }
+    TWQGetEditStateEvent OnGetEditState() const { return FOnGetEditState; }
+    void SetOnGetEditState(TWQGetEditStateEvent value) { FOnGetEditState = value; }
+    TWQGetFrameClassEvent OnGetFrameClass() const { return FOnGetFrameClass; }
+    void SetOnGetFrameClass(TWQGetFrameClassEvent value) { FOnGetFrameClass = value; }
 
     // Outside a designer: a blank Caption raises "EditorView "%s" : Invalid value of "Caption"
     // property"; then the page is registered when the environment offers editor views.
     void Loaded() override;
 
 private:
-    TComPtr<TWQIEditorView> _EditorView; // null on a designer surface
-    void* _RegisteredEditorView = nullptr;
-    std::wstring _Caption;
-    TWQEditorViewPriority _Priority = evpNormal;
-    TEditorViewStyles _ViewStyle;
-    std::wstring _ViewIdentifier;
-    TWQHandlesEvent _OnHandles;
-    TWQDisplayEvent _OnDisplay, _OnHide, _OnViewClosed;
-    TWQEditActionEvent _OnEditAction;
-    TWQGetEditStateEvent _OnGetEditState;
-    TWQGetFrameClassEvent _OnGetFrameClass;
+    TComPtr<TWQIEditorView> FEditorView; // null on a designer surface
+    void* FRegisteredEditorView = nullptr;
+    std::wstring FCaption;
+    TWQEditorViewPriority FPriority = evpNormal;
+    TEditorViewStyles FViewStyle;
+    std::wstring FViewIdentifier;
+    TWQHandlesEvent FOnHandles;
+    TWQDisplayEvent FOnDisplay, FOnHide, FOnViewClosed;
+    TWQEditActionEvent FOnEditAction;
+    TWQGetEditStateEvent FOnGetEditState;
+    TWQGetFrameClassEvent FOnGetFrameClass;
 };
 
 } // namespace tamrel

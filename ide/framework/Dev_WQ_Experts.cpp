@@ -9,32 +9,32 @@ namespace tamrel {
 // ---------------------------------------------------------------------------------------------
 // TWQIExpert
 
-std::wstring TWQIExpert::GetAuthor() { return _Owner ? _Owner->Author() : std::wstring(); }
-std::wstring TWQIExpert::GetIDString() { return _Owner ? _Owner->ExpertName() : std::wstring(); }
-std::wstring TWQIExpert::GetName() { return _Owner ? _Owner->ExpertName() : std::wstring(); }
-std::wstring TWQIExpert::GetComment() { return _Owner ? _Owner->Comment() : std::wstring(); }
-std::wstring TWQIExpert::GetMenuText() { return _Owner ? _Owner->MenuText() : std::wstring(); }
+std::wstring TWQIExpert::GetAuthor() { return FOwner ? FOwner->Author() : std::wstring(); }
+std::wstring TWQIExpert::GetIDString() { return FOwner ? FOwner->ExpertName() : std::wstring(); }
+std::wstring TWQIExpert::GetName() { return FOwner ? FOwner->ExpertName() : std::wstring(); }
+std::wstring TWQIExpert::GetComment() { return FOwner ? FOwner->Comment() : std::wstring(); }
+std::wstring TWQIExpert::GetMenuText() { return FOwner ? FOwner->MenuText() : std::wstring(); }
 
 std::wstring TWQIExpert::GetPage() {
-    if (!_Owner) return {};
-    return Trim(_Owner->Page()).empty() ? std::wstring(L"New") : _Owner->Page();
+    if (!FOwner) return {};
+    return Trim(FOwner->Page()).empty() ? std::wstring(L"New") : FOwner->Page();
 }
 
 TWizardState TWQIExpert::GetState() {
     TWizardState state;
-    if (!_Owner) return state;
-    if (_Owner->State().Contains(esEnabled)) state.Include(wsEnabled);
-    if (_Owner->State().Contains(esChecked)) state.Include(wsChecked);
+    if (!FOwner) return state;
+    if (FOwner->State().Contains(esEnabled)) state.Include(wsEnabled);
+    if (FOwner->State().Contains(esChecked)) state.Include(wsChecked);
     return state;
 }
 
 HICON TWQIExpert::GetGlyph() {
-    auto* advanced = dynamic_cast<TWQAdvancedExpert*>(_Owner);
+    auto* advanced = dynamic_cast<TWQAdvancedExpert*>(FOwner);
     return advanced && advanced->Glyph() ? advanced->Glyph()->ReleaseHandle() : nullptr;
 }
 
 void TWQIExpert::Execute() {
-    if (_Owner && _Owner->OnExecute()) _Owner->OnExecute()(_Owner);
+    if (FOwner && FOwner->OnExecute()) FOwner->OnExecute()(FOwner);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -52,33 +52,33 @@ TAMREL_IMPLEMENT_CLASS(TWQExpert) {
 }
 
 TWQExpert::TWQExpert(TComponent* owner)
-    : TWQSMSBase(owner), _Wizard(MakeInterfaced<TWQIExpert>(this)), _State{esEnabled} {}
+    : TWQSMSBase(owner), FWizard(MakeInterfaced<TWQIExpert>(this)), FState{esEnabled} {}
 
 TWQExpert::~TWQExpert() {
-    if (!_Unloaded) {
-        _Unloaded = true;
+    if (!FUnloaded) {
+        FUnloaded = true;
         Unloaded();
     }
     // The environment may keep the wizard object: it must not reach this component any more.
-    _Wizard->ClearOwner();
+    FWizard->ClearOwner();
 }
 
 void TWQExpert::Loaded() {
     TWQSMSBase::Loaded();
     if (ComponentState().Contains(csDesigning)) return;
-    if (Trim(_ExpertName).empty())
+    if (Trim(FExpertName).empty())
         throw Exception(L"Expert \"%s\" : Invalid value of \"ExpertName\" property", Name());
-    if (_Style == esStandard && Trim(_MenuText).empty())
+    if (FStyle == esStandard && Trim(FMenuText).empty())
         throw Exception(L"Expert \"%s\" : Invalid value of \"MenuText\" property", Name());
-    _Registered = RegisterWizard(Wizard(), _WizardHandle);
+    FRegistered = RegisterWizard(Wizard(), FWizardHandle);
 }
 
 void TWQExpert::Unloaded() {
     // Only an index the environment really gave us is ours to remove: an expert whose module
     // failed to load would otherwise remove whichever wizard holds its default index.
-    if (!ComponentState().Contains(csDesigning) && std::exchange(_Registered, false)) UnregisterWizard(_WizardHandle);
-    if (!_Unloaded) {
-        _Unloaded = true;
+    if (!ComponentState().Contains(csDesigning) && std::exchange(FRegistered, false)) UnregisterWizard(FWizardHandle);
+    if (!FUnloaded) {
+        FUnloaded = true;
         Free(this);
     }
 }
@@ -89,13 +89,13 @@ void TWQExpert::Unloaded() {
 TAMREL_IMPLEMENT_CLASS(TWQAdvancedExpert) { b.Object(L"Glyph", &TWQAdvancedExpert::Glyph); }
 
 TWQAdvancedExpert::TWQAdvancedExpert(TComponent* owner) : TWQExpert(owner) {
-    _Glyph = std::make_unique<TIcon>();
+    FGlyph = std::make_unique<TIcon>();
     SetStyle(esForm);
 }
 
-TWQAdvancedExpert::~TWQAdvancedExpert() { _Glyph.reset(); }
+TWQAdvancedExpert::~TWQAdvancedExpert() { FGlyph.reset(); }
 
-void TWQAdvancedExpert::SetGlyph(TIcon* value) { _Glyph->Assign(value); }
+void TWQAdvancedExpert::SetGlyph(TIcon* value) { FGlyph->Assign(value); }
 
 std::wstring PasQuoted(const std::wstring& text) {
     std::wstring quoted;

@@ -4,7 +4,7 @@
 // goes, and fires OnExecute when the wizard is chosen.
 #pragma once
 
-#include "host/Graphics.h"
+#include "host/forms/Graphics.h"
 #include "ide/framework/IdeServices.h"
 #include "ide/framework/WQ_SMSBase.h"
 
@@ -20,9 +20,9 @@ class TWQExpert;
 // once the expert is gone it answers empty values and runs nothing.
 class TWQIExpert : public TInterfaced<IOTAFormWizard, IOTAProjectWizard, IOTAMenuWizard> {
 public:
-    explicit TWQIExpert(TWQExpert* owner) : _Owner(owner) {}
-    TWQExpert* Owner() const { return _Owner; }
-    void ClearOwner() { _Owner = nullptr; }
+    explicit TWQIExpert(TWQExpert* owner) : FOwner(owner) {}
+    TWQExpert* Owner() const { return FOwner; }
+    void ClearOwner() { FOwner = nullptr; }
 
     void AfterSave() override {}
     void BeforeSave() override {}
@@ -43,7 +43,7 @@ public:
     std::wstring GetMenuText() override;
 
 private:
-    TWQExpert* _Owner;
+    TWQExpert* FOwner;
 };
 
 class TWQExpert : public TWQSMSBase {
@@ -52,31 +52,31 @@ public:
     explicit TWQExpert(TComponent* owner);
     ~TWQExpert() override;
 
-    IOTAWizard* Wizard() const { return static_cast<IOTAMenuWizard*>(_Wizard.Get()); }
+    IOTAWizard* Wizard() const { return static_cast<IOTAMenuWizard*>(FWizard.Get()); }
     // The index the environment gave the wizard.
-    uint32_t WizardHandle() const { return _WizardHandle; }
+    uint32_t WizardHandle() const { return FWizardHandle; }
     // Whether the wizard has been removed (it is never removed twice).
-    bool IsUnloaded() const { return _Unloaded; }
+    bool IsUnloaded() const { return FUnloaded; }
 
-    const std::wstring& ExpertName() const { return _ExpertName; }
-    void SetExpertName(const std::wstring& value) { _ExpertName = value; }
-    const std::wstring& Author() const { return _Author; }
-    void SetAuthor(const std::wstring& value) { _Author = value; }
-    const std::wstring& Comment() const { return _Comment; }
-    void SetComment(const std::wstring& value) { _Comment = value; }
-    const std::wstring& Page() const { return _Page; }
-    void SetPage(const std::wstring& value) { _Page = value; }
+    const std::wstring& ExpertName() const { return FExpertName; }
+    void SetExpertName(const std::wstring& value) { FExpertName = value; }
+    const std::wstring& Author() const { return FAuthor; }
+    void SetAuthor(const std::wstring& value) { FAuthor = value; }
+    const std::wstring& Comment() const { return FComment; }
+    void SetComment(const std::wstring& value) { FComment = value; }
+    const std::wstring& Page() const { return FPage; }
+    void SetPage(const std::wstring& value) { FPage = value; }
     // Only esStandard is looked at: it makes MenuText required.
-    TExpertStyle Style() const { return _Style; }
-    void SetStyle(TExpertStyle value) { _Style = value; }
-    TExpertState State() const { return _State; }
-    void SetState(TExpertState value) { _State = value; }
-    const std::wstring& MenuText() const { return _MenuText; }
-    void SetMenuText(const std::wstring& value) { _MenuText = value; }
-    TNotifyEvent OnExecute() const { return _OnExecute; }
-    void SetOnExecute(TNotifyEvent value) { _OnExecute = value; }
+    TExpertStyle Style() const { return FStyle; }
+    void SetStyle(TExpertStyle value) { FStyle = value; }
+    TExpertState State() const { return FState; }
+    void SetState(TExpertState value) { FState = value; }
+    const std::wstring& MenuText() const { return FMenuText; }
+    void SetMenuText(const std::wstring& value) { FMenuText = value; }
+    TNotifyEvent OnExecute() const { return FOnExecute; }
+    void SetOnExecute(TNotifyEvent value) { FOnExecute = value; }
     // Null in a plain expert.
-    TIcon* Glyph() const { return _Glyph.get(); }
+    TIcon* Glyph() const { return FGlyph.get(); }
 
     // Streaming finished: outside a designer, the expert is checked and its wizard registered.
     // Raises "Expert "%s" : Invalid value of "ExpertName" property" (or "MenuText") with the
@@ -87,18 +87,18 @@ public:
     virtual void Unloaded();
 
 protected:
-    std::unique_ptr<TIcon> _Glyph;
+    std::unique_ptr<TIcon> FGlyph;
 
 private:
-    TComPtr<TWQIExpert> _Wizard;
-    uint32_t _WizardHandle = 0;
-    bool _Registered = false;
-    bool _Unloaded = false;
-    std::wstring _ExpertName, _Author, _Comment, _Page;
-    TExpertStyle _Style = esStandard;
-    TExpertState _State;
-    std::wstring _MenuText;
-    TNotifyEvent _OnExecute;
+    TComPtr<TWQIExpert> FWizard;
+    uint32_t FWizardHandle = 0;
+    bool FRegistered = false;
+    bool FUnloaded = false;
+    std::wstring FExpertName, FAuthor, FComment, FPage;
+    TExpertStyle FStyle = esStandard;
+    TExpertState FState;
+    std::wstring FMenuText;
+    TNotifyEvent FOnExecute;
 };
 
 // An expert with an icon, whose style needs no menu text.

@@ -49,45 +49,45 @@ TAMREL_IMPLEMENT_CLASS(TWQIDENotifier) {
 }
 
 TWQIDENotifier::TWQIDENotifier(TComponent* owner)
-    : TWQSMSBase(owner), _IDENotifier(MakeInterfaced<TWQIIDENotifier>(this)) {}
+    : TWQSMSBase(owner), FIDENotifier(MakeInterfaced<TWQIIDENotifier>(this)) {}
 
 TWQIDENotifier::~TWQIDENotifier() {
-    if (!_Unloaded) {
-        _Unloaded = true;
+    if (!FUnloaded) {
+        FUnloaded = true;
         Unloaded();
     }
     // The environment may keep the notifier object: it must not reach this component any more.
-    _IDENotifier->Owner = nullptr;
+    FIDENotifier->Owner = nullptr;
 }
 
 void TWQIDENotifier::Loaded() {
     TWQSMSBase::Loaded();
-    if (ComponentState().Contains(csDesigning) || !BorlandIDEServices() || !_IDENotifier) return;
-    _IDENotifierHandle = NotifierServices()->AddNotifier(_IDENotifier.Get());
-    _Added = true;
+    if (ComponentState().Contains(csDesigning) || !BorlandIDEServices() || !FIDENotifier) return;
+    FIDENotifierHandle = NotifierServices()->AddNotifier(FIDENotifier.Get());
+    FAdded = true;
 }
 
 void TWQIDENotifier::Unloaded() {
     // An index the environment never gave us may belong to another add-in's notifier.
-    if (!ComponentState().Contains(csDesigning) && BorlandIDEServices() && std::exchange(_Added, false))
-        NotifierServices()->RemoveNotifier(_IDENotifierHandle);
-    if (!_Unloaded) {
-        _Unloaded = true;
+    if (!ComponentState().Contains(csDesigning) && BorlandIDEServices() && std::exchange(FAdded, false))
+        NotifierServices()->RemoveNotifier(FIDENotifierHandle);
+    if (!FUnloaded) {
+        FUnloaded = true;
         Free(this);
     }
 }
 
 void TWQIDENotifier::FileNotification(int kind, const std::wstring& fileName, bool& cancel) {
     if (kind < 0 || kind >= EventCount) return;
-    if (const TWQFileNotification& event = _Events[kind]) event(fileName, cancel);
+    if (const TWQFileNotification& event = FEvents[kind]) event(fileName, cancel);
 }
 
 void TWQIDENotifier::BeforeCompile(IOTAProject* project, bool& cancel) {
-    if (_OnBeforeCompile) _OnBeforeCompile(project, cancel);
+    if (FOnBeforeCompile) FOnBeforeCompile(project, cancel);
 }
 
 void TWQIDENotifier::AfterCompile(bool succeeded) {
-    if (_OnAfterCompile) _OnAfterCompile(succeeded);
+    if (FOnAfterCompile) FOnAfterCompile(succeeded);
 }
 
 } // namespace tamrel

@@ -47,34 +47,34 @@ public:
     explicit TWQIDENotifier(TComponent* owner);
     ~TWQIDENotifier() override;
 
-    TWQIIDENotifier* IDENotifier() const { return _IDENotifier.Get(); }
-    int32_t IDENotifierHandle() const { return _IDENotifierHandle; }
-    bool IsUnloaded() const { return _Unloaded; }
+    TWQIIDENotifier* IDENotifier() const { return FIDENotifier.Get(); }
+    int32_t IDENotifierHandle() const { return FIDENotifierHandle; }
+    bool IsUnloaded() const { return FUnloaded; }
 
-    TWQFileNotification OnFileOpening() const { return _Events[ofnFileOpening]; }
-    void SetOnFileOpening(TWQFileNotification value) { _Events[ofnFileOpening] = value; }
-    TWQFileNotification OnFileOpened() const { return _Events[ofnFileOpened]; }
-    void SetOnFileOpened(TWQFileNotification value) { _Events[ofnFileOpened] = value; }
-    TWQFileNotification OnFileClosing() const { return _Events[ofnFileClosing]; }
-    void SetOnFileClosing(TWQFileNotification value) { _Events[ofnFileClosing] = value; }
-    TWQFileNotification OnDefaultDesktopLoad() const { return _Events[ofnDefaultDesktopLoad]; }
-    void SetOnDefaultDesktopLoad(TWQFileNotification value) { _Events[ofnDefaultDesktopLoad] = value; }
-    TWQFileNotification OnDefaultDesktopSave() const { return _Events[ofnDefaultDesktopSave]; }
-    void SetOnDefaultDesktopSave(TWQFileNotification value) { _Events[ofnDefaultDesktopSave] = value; }
-    TWQFileNotification OnProjectDesktopLoad() const { return _Events[ofnProjectDesktopLoad]; }
-    void SetOnProjectDesktopLoad(TWQFileNotification value) { _Events[ofnProjectDesktopLoad] = value; }
-    TWQFileNotification OnProjectDesktopSave() const { return _Events[ofnProjectDesktopSave]; }
-    void SetOnProjectDesktopSave(TWQFileNotification value) { _Events[ofnProjectDesktopSave] = value; }
-    TWQFileNotification OnPackageInstalled() const { return _Events[ofnPackageInstalled]; }
-    void SetOnPackageInstalled(TWQFileNotification value) { _Events[ofnPackageInstalled] = value; }
-    TWQFileNotification OnPackageUninstalled() const { return _Events[ofnPackageUninstalled]; }
-    void SetOnPackageUninstalled(TWQFileNotification value) { _Events[ofnPackageUninstalled] = value; }
-    TWQFileNotification OnActiveProjectChanged() const { return _Events[ofnActiveProjectChanged]; }
-    void SetOnActiveProjectChanged(TWQFileNotification value) { _Events[ofnActiveProjectChanged] = value; }
-    TWQBeforeCompile OnBeforeCompile() const { return _OnBeforeCompile; }
-    void SetOnBeforeCompile(TWQBeforeCompile value) { _OnBeforeCompile = value; }
-    TWQAfterCompile OnAfterCompile() const { return _OnAfterCompile; }
-    void SetOnAfterCompile(TWQAfterCompile value) { _OnAfterCompile = value; }
+    TWQFileNotification OnFileOpening() const { return FEvents[ofnFileOpening]; }
+    void SetOnFileOpening(TWQFileNotification value) { FEvents[ofnFileOpening] = value; }
+    TWQFileNotification OnFileOpened() const { return FEvents[ofnFileOpened]; }
+    void SetOnFileOpened(TWQFileNotification value) { FEvents[ofnFileOpened] = value; }
+    TWQFileNotification OnFileClosing() const { return FEvents[ofnFileClosing]; }
+    void SetOnFileClosing(TWQFileNotification value) { FEvents[ofnFileClosing] = value; }
+    TWQFileNotification OnDefaultDesktopLoad() const { return FEvents[ofnDefaultDesktopLoad]; }
+    void SetOnDefaultDesktopLoad(TWQFileNotification value) { FEvents[ofnDefaultDesktopLoad] = value; }
+    TWQFileNotification OnDefaultDesktopSave() const { return FEvents[ofnDefaultDesktopSave]; }
+    void SetOnDefaultDesktopSave(TWQFileNotification value) { FEvents[ofnDefaultDesktopSave] = value; }
+    TWQFileNotification OnProjectDesktopLoad() const { return FEvents[ofnProjectDesktopLoad]; }
+    void SetOnProjectDesktopLoad(TWQFileNotification value) { FEvents[ofnProjectDesktopLoad] = value; }
+    TWQFileNotification OnProjectDesktopSave() const { return FEvents[ofnProjectDesktopSave]; }
+    void SetOnProjectDesktopSave(TWQFileNotification value) { FEvents[ofnProjectDesktopSave] = value; }
+    TWQFileNotification OnPackageInstalled() const { return FEvents[ofnPackageInstalled]; }
+    void SetOnPackageInstalled(TWQFileNotification value) { FEvents[ofnPackageInstalled] = value; }
+    TWQFileNotification OnPackageUninstalled() const { return FEvents[ofnPackageUninstalled]; }
+    void SetOnPackageUninstalled(TWQFileNotification value) { FEvents[ofnPackageUninstalled] = value; }
+    TWQFileNotification OnActiveProjectChanged() const { return FEvents[ofnActiveProjectChanged]; }
+    void SetOnActiveProjectChanged(TWQFileNotification value) { FEvents[ofnActiveProjectChanged] = value; }
+    TWQBeforeCompile OnBeforeCompile() const { return FOnBeforeCompile; }
+    void SetOnBeforeCompile(TWQBeforeCompile value) { FOnBeforeCompile = value; }
+    TWQAfterCompile OnAfterCompile() const { return FOnAfterCompile; }
+    void SetOnAfterCompile(TWQAfterCompile value) { FOnAfterCompile = value; }
 
     // Outside a designer the notifier is added to the environment; an environment whose services
     // object lacks the notifier services raises.
@@ -90,13 +90,13 @@ public:
 
 private:
     static constexpr int EventCount = ofnActiveProjectChanged + 1;
-    TComPtr<TWQIIDENotifier> _IDENotifier;
-    int32_t _IDENotifierHandle = 0;
-    bool _Added = false;
-    bool _Unloaded = false;
-    TWQFileNotification _Events[EventCount];
-    TWQBeforeCompile _OnBeforeCompile;
-    TWQAfterCompile _OnAfterCompile;
+    TComPtr<TWQIIDENotifier> FIDENotifier;
+    int32_t FIDENotifierHandle = 0;
+    bool FAdded = false;
+    bool FUnloaded = false;
+    TWQFileNotification FEvents[EventCount];
+    TWQBeforeCompile FOnBeforeCompile;
+    TWQAfterCompile FOnAfterCompile;
 };
 
 } // namespace tamrel

@@ -21,7 +21,7 @@ void TWQMacroParam::Assign(TPersistent* source) {
 
 TAMREL_IMPLEMENT_CLASS(TWQMacroParams) {}
 
-TWQMacroParams::TWQMacroParams(TWQMacroText* owner) : TCollection(TWQMacroParam::StaticClassInfo()), _Owner(owner) {}
+TWQMacroParams::TWQMacroParams(TWQMacroText* owner) : TCollection(TWQMacroParam::StaticClassInfo()), FOwner(owner) {}
 
 TWQMacroParam* TWQMacroParams::Add() { return static_cast<TWQMacroParam*>(TCollection::Add()); }
 
@@ -32,7 +32,7 @@ TWQMacroParam* TWQMacroParams::Items(int index) const {
     return param;
 }
 
-TPersistent* TWQMacroParams::GetOwner() { return _Owner; }
+TPersistent* TWQMacroParams::GetOwner() { return FOwner; }
 
 // ---------------------------------------------------------------------------------------------
 // TWQMacroText
@@ -46,38 +46,38 @@ TAMREL_IMPLEMENT_CLASS(TWQMacroText) {
 }
 
 TWQMacroText::TWQMacroText(TComponent* owner)
-    : TWQSMSBase(owner), _SkipParts(std::make_unique<TStringList>()), _Text(std::make_unique<TStringList>()),
-      _ResultText(std::make_unique<TStringList>()), _Params(std::make_unique<TWQMacroParams>(this)) {
-    _Password = AnsiToWide(NewTemplateKey());
+    : TWQSMSBase(owner), FSkipParts(std::make_unique<TStringList>()), FText(std::make_unique<TStringList>()),
+      FResultText(std::make_unique<TStringList>()), FParams(std::make_unique<TWQMacroParams>(this)) {
+    FPassword = AnsiToWide(NewTemplateKey());
 }
 
 TWQMacroText::~TWQMacroText() = default;
 
 void TWQMacroText::SetText(TStrings* value) {
-    _Text->Assign(value);
+    FText->Assign(value);
     EnumParams();
 }
 
-std::string TWQMacroText::AnsiTemplate() const { return WideToAnsi(_Text->Text()); }
+std::string TWQMacroText::AnsiTemplate() const { return WideToAnsi(FText->Text()); }
 
 bool TWQMacroText::IsSkipPart(const std::wstring& name) const {
-    for (int i = 0; i < _SkipParts->Count(); ++i)
-        if (AnsiCompareStr(_SkipParts->Get(i), name) == 0) return true;
+    for (int i = 0; i < FSkipParts->Count(); ++i)
+        if (AnsiCompareStr(FSkipParts->Get(i), name) == 0) return true;
     return false;
 }
 
 TWQMacroParam* TWQMacroText::GetParamByName(const std::wstring& name) {
-    for (int i = 0; i < _Params->Count(); ++i) {
-        TWQMacroParam* param = _Params->Items(i);
+    for (int i = 0; i < FParams->Count(); ++i) {
+        TWQMacroParam* param = FParams->Items(i);
         if (AnsiSameText(param->Name(), name)) return param;
     }
-    TWQMacroParam* param = _Params->Add();
+    TWQMacroParam* param = FParams->Add();
     param->SetName(name);
     return param;
 }
 
 void TWQMacroText::EnumParams() {
-    _Params->Clear();
+    FParams->Clear();
     ScanTemplateParams(AnsiTemplate(), [this](std::string_view name) { GetParamByName(AnsiToWide(name)); });
 }
 
@@ -85,11 +85,11 @@ TStrings* TWQMacroText::ResultText() {
     const std::string result = ExpandTemplate(
         AnsiTemplate(), [this](std::string_view part) { return IsSkipPart(AnsiToWide(part)); },
         [this](std::string_view name) { return GetParamByName(AnsiToWide(name))->Value; });
-    _ResultText->SetText(AnsiToWide(result));
-    return _ResultText.get();
+    FResultText->SetText(AnsiToWide(result));
+    return FResultText.get();
 }
 
-std::wstring TWQMacroText::GetCreationCode() { return TemplateCreationCode(Name(), _Text->ToVector()); }
+std::wstring TWQMacroText::GetCreationCode() { return TemplateCreationCode(Name(), FText->ToVector()); }
 
 // ---------------------------------------------------------------------------------------------
 // Stored form
@@ -139,11 +139,11 @@ void TWQMacroText::ReadData(TReader& reader) {
 
 void TWQMacroText::ReadBData(const std::vector<uint8_t>& data) { LoadStored(ReadStoredBlock(data.data(), data.size())); }
 
-std::vector<uint8_t> TWQMacroText::WriteBData() const { return WriteStoredBlock(KeyBytes(_Password), AnsiTemplate()); }
+std::vector<uint8_t> TWQMacroText::WriteBData() const { return WriteStoredBlock(KeyBytes(FPassword), AnsiTemplate()); }
 
 void TWQMacroText::LoadStored(const TStoredTemplate& stored) {
-    _Password = KeyText(stored.Key);
-    _Text->SetText(AnsiToWide(stored.Text));
+    FPassword = KeyText(stored.Key);
+    FText->SetText(AnsiToWide(stored.Text));
     EnumParams();
 }
 

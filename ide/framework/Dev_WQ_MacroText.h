@@ -23,18 +23,18 @@ public:
     explicit TWQMacroParam(TCollection* collection) : TCollectionItem(collection) {}
 
     // The parameter's name, without the tildes.
-    const std::wstring& Name() const { return _Name; }
-    void SetName(const std::wstring& value) { _Name = value; }
+    const std::wstring& Name() const { return FName; }
+    void SetName(const std::wstring& value) { FName = value; }
     // Copies Value only (not Name) from another parameter; any other source raises the
     // framework's cannot-assign error.
     void Assign(TPersistent* source) override;
-    std::wstring GetDisplayName() const override { return _Name; }
+    std::wstring GetDisplayName() const override { return FName; }
 
     // The text substituted for the parameter: 8-bit, in the system's ANSI code page.
     std::string Value;
 
 private:
-    std::wstring _Name;
+    std::wstring FName;
 };
 
 class TWQMacroParams : public TCollection {
@@ -47,7 +47,7 @@ public:
     TPersistent* GetOwner() override;
 
 private:
-    TWQMacroText* _Owner;
+    TWQMacroText* FOwner;
 };
 
 class TWQMacroText : public TWQSMSBase {
@@ -57,18 +57,18 @@ public:
     explicit TWQMacroText(TComponent* owner);
     ~TWQMacroText() override;
 
-    TStrings* SkipParts() const { return _SkipParts.get(); }
-    void SetSkipParts(TStrings* value) { _SkipParts->Assign(value); }
-    TStrings* Text() const { return _Text.get(); }
+    TStrings* SkipParts() const { return FSkipParts.get(); }
+    void SetSkipParts(TStrings* value) { FSkipParts->Assign(value); }
+    TStrings* Text() const { return FText.get(); }
     // Assigns the lines, then EnumParams.
     void SetText(TStrings* value);
     // Expands the template and answers the result (the engine keeps it).
     TStrings* ResultText();
     // The key of the stored form: 18 hexadecimal digits.
-    const std::wstring& Password() const { return _Password; }
-    void SetPassword(const std::wstring& value) { _Password = value; }
-    TWQMacroParams* Params() const { return _Params.get(); }
-    void SetParams(TWQMacroParams* value) { _Params->Assign(value); }
+    const std::wstring& Password() const { return FPassword; }
+    void SetPassword(const std::wstring& value) { FPassword = value; }
+    TWQMacroParams* Params() const { return FParams.get(); }
+    void SetParams(TWQMacroParams* value) { FParams->Assign(value); }
     TWQMacroParam* ParamByName(const std::wstring& name) { return GetParamByName(name); }
 
     // Replaces Params with one parameter per distinct reference in the template.
@@ -91,11 +91,11 @@ private:
     std::vector<uint8_t> WriteBData() const;
     void LoadStored(const TStoredTemplate& stored);
 
-    std::unique_ptr<TStringList> _SkipParts;
-    std::unique_ptr<TStringList> _Text;
-    std::unique_ptr<TStringList> _ResultText;
-    std::wstring _Password;
-    std::unique_ptr<TWQMacroParams> _Params;
+    std::unique_ptr<TStringList> FSkipParts;
+    std::unique_ptr<TStringList> FText;
+    std::unique_ptr<TStringList> FResultText;
+    std::wstring FPassword;
+    std::unique_ptr<TWQMacroParams> FParams;
 };
 
 } // namespace tamrel

@@ -43,8 +43,30 @@ public:
 };
 TAboutItemWatch* AboutItemWatch = nullptr;
 
+// The wizard modules' stored forms name the framework's classes only by text: naming them here
+// links their code, and with it their registration, into the image that carries the forms.
+[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {
+    &TWQAdvancedExpert::StaticClassInfo(), &TWQModuleCreator::StaticClassInfo(),
+    &TWQProjectCreator::StaticClassInfo(), &TWQMacroText::StaticClassInfo()};
+
 // Whether the wizards or the about item are there to be removed.
 bool Initialized = false;
+
+// The reference this library holds on itself while its wizards and about item are registered:
+// freed without the finalization, it stays loaded, so that nothing the environment holds points
+// into unloaded code, and nothing has to be undone under the loader lock.
+HMODULE SelfReference = nullptr;
+
+void HoldSelf() {
+    if (SelfReference) return;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HoldSelf), &SelfReference);
+}
+
+// Every caller of the finalization holds the library itself (the design-time package imports it),
+// so letting our own reference go never unloads the code that is running.
+void ReleaseSelf() {
+    if (HMODULE self = std::exchange(SelfReference, nullptr)) FreeLibrary(self);
+}
 
 void AddAboutItem() {
     TComponent* builder = HostApplication.Exists() ? HostApplication->FindComponent(L"AppBuilder") : nullptr;
@@ -76,6 +98,7 @@ void Finalize() {
     Tamrel_Expert_ComService_Finalize();
     Tamrel_Expert_NTService_Finalize();
     Tamrel_Expert_AutoObject_Finalize();
+    ReleaseSelf();
 }
 
 } // namespace
@@ -88,6 +111,7 @@ extern "C" void InitTamrelExperts() {
     // A second call without the finalization between would register every wizard twice.
     Finalize();
     Initialized = true;
+    HoldSelf();
     AutoObjectExpertModule = Create<TAutoObjectExpertModule>(nullptr);
     NTServiceExpertModule = Create<TNTServiceExpertModule>(nullptr);
     ComServiceExpertModule = Create<TComServiceExpertModule>(nullptr);
@@ -105,18 +129,4 @@ extern "C" void InitTamrelExperts() {
 
 extern "C" void FinalizeTamrelExperts() {
     Finalize();
-}
-
-// A library freed without FinalizeTamrelExperts takes its wizards and its menu item with it as it
-// is detached: the environment must not keep an interface or a click handler of unloaded code.
-// At the end of the process (Reserved set) the environment is gone already and nothing is done.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_DETACH && !reserved) {
-        try {
-            Finalize();
-        } catch (...) {
-            // Nothing may leave the detach; what could not be removed stays with the environment.
-        }
-    }
-    return TRUE;
 }

@@ -4,7 +4,11 @@
 //
 // FinalizeTamrelExperts undoes it (the library's finalization): the wizards and the about item go
 // while their code is still loaded. The design-time package calls it from its own finalization,
-// where the loader lock is not held; a library freed without that call does it as it is detached.
+// where the loader lock is not held. Nothing is done as the library is detached (freeing forms,
+// menu items and the environment's interfaces there can deadlock): from the entry to the
+// finalization the library holds a reference on itself, so that a package freed without the
+// finalization leaves it loaded with its wizards working, and the next entry replaces them.
+// Call FinalizeTamrelExperts while holding the library (it lets its own reference go).
 #pragma once
 
 #include "ide/editors/EditorsApi.h"

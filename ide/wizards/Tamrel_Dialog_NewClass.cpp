@@ -1,6 +1,7 @@
 #include "ide/wizards/Tamrel_Dialog_NewClass.h"
 
 #include "host/MessageBox.h"
+#include "host/SysUtils.h"
 
 namespace tamrel {
 
@@ -47,7 +48,7 @@ void TSvcClassWizardForm::GetSkipParts(TStrings* parts) const {
     if (kind != TSvcFactoryKind::Singleton && !events) parts->Add(L"SkipInitialize");
 }
 
-void TSvcClassWizardForm::Refuse(const wchar_t* text, TEdit* edit) {
+void TSvcClassWizardForm::Refuse(const std::wstring& text, TEdit* edit) {
     ShowMessageBox(Handle(), text, L"Error", MB_OK | MB_ICONERROR);
     edit->SetFocus();
 }
@@ -57,6 +58,8 @@ void TSvcClassWizardForm::BnOKClick(TObject*) {
     const std::wstring serviceName = ServiceNameText();
     if (className.empty()) return Refuse(L"Class Name not specified", EdClassName);
     if (!IsValidIdent(className)) return Refuse(L"Invalid Class Name", EdClassName);
+    if (const std::wstring taken = TakenName ? TakenName(className, EventSupport()) : std::wstring(); !taken.empty())
+        return Refuse(Format(L"The project's type library holds \"%s\" already", taken), EdClassName);
     if (serviceName.empty()) return Refuse(L"Service Name not specified", EdServiceName);
     if (!IsValidIdent(serviceName)) return Refuse(L"Invalid Service Name", EdServiceName);
     SetModalResult(mrOk);

@@ -9,14 +9,6 @@ namespace tamrel {
 
 TAutoObjectExpertModule* AutoObjectExpertModule = nullptr;
 
-namespace {
-// The stored form names the framework's classes only by text: naming them here links their code,
-// and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
-                                                              &TWQModuleCreator::StaticClassInfo(),
-                                                              &TWQMacroText::StaticClassInfo()};
-} // namespace
-
 TAMREL_IMPLEMENT_CLASS(TAutoObjectExpertModule) {
     using M = TAutoObjectExpertModule;
     b.Field(L"AutoObjectExpert", &M::AutoObjectExpert);
@@ -25,42 +17,43 @@ TAMREL_IMPLEMENT_CLASS(TAutoObjectExpertModule) {
     b.Field(L"AutoObjectUsesSource", &M::AutoObjectUsesSource);
     b.Method<&M::AutoObjectExpertExecute>(L"AutoObjectExpertExecute");
     b.Method<&M::AutoObjectCreatorGetSource>(L"AutoObjectCreatorGetSource");
-    b.Method<&M::AutoObjectCreatorGetIntfName>(L"AutoObjectCreatorGetIntfName");
-    b.Method<&M::AutoObjectCreatorNewIntfSource>(L"AutoObjectCreatorNewIntfSource");
+    b.Method<&M::NoIntfName>(L"AutoObjectCreatorGetIntfName");
+    b.Method<&M::NoIntfSource>(L"AutoObjectCreatorNewIntfSource");
 }
 
 TAutoObjectExpertModule::TAutoObjectExpertModule(TComponent* owner)
-    : TDataModule(owner), _SkipParts(std::make_unique<TStringList>()) {}
-
-TAutoObjectExpertModule::~TAutoObjectExpertModule() {
-    if (AutoObjectExpertModule == this) AutoObjectExpertModule = nullptr;
-}
+    : TExpertModule(owner), FSkipParts(std::make_unique<TStringList>()) {}
 
 void TAutoObjectExpertModule::AutoObjectExpertExecute(TObject*) {
     {
         TOwnedPtr<TSvcClassWizardForm> form(Create<TSvcClassWizardForm>(nullptr));
         form->SetCaption(L"Automation Object in Service Wizard");
+        form->TakenName = TypeLibraryNameTaken;
         if (form->ShowModal() != mrOk) return;
         SvcClassName = form->ClassNameText();
         SvcServiceName = form->ServiceNameText();
-        form->GetSkipParts(_SkipParts.get());
-        _EventSupport = form->EventSupport();
+        form->GetSkipParts(FSkipParts.get());
+        FEventSupport = form->EventSupport();
     }
+    // The class joins the type library first: a unit and a uses line for a class the library
+    // did not take would leave a project that no longer builds.
+    if (!UpdateProjectTypeLibrary(WideToAnsi(SvcClassName), FEventSupport, false, AutoObjectLibraryId)) return;
     AutoObjectCreator->Execute();
-    // The new unit's windows settle before the project's files change under them.
+    // The new unit's windows settle before the project's source changes under them.
     HostApplication->ProcessMessages();
-    UpdateProjectTypeLibrary(WideToAnsi(SvcClassName), _EventSupport, false, AutoObjectLibraryId);
     AddUnitToProjectUses(ExpandedLine(*AutoObjectUsesSource, 0));
 }
 
 void TAutoObjectExpertModule::FillEngine(TWQMacroText& engine) {
-    engine.SetSkipParts(_SkipParts.get());
+    engine.SetSkipParts(FSkipParts.get());
+    // The service and file names stand between quotes: theirs are doubled. The file name is
+    // shown in the unit's header too, a (* *) comment, which no file name can end.
     FillTemplate(engine, {{L"UpperUnitName", UpperCase(UnitName)},
                           {L"UnitName", UnitName},
                           {L"ProjectName", ShortProjectName},
-                          {L"ServiceName", SvcServiceName},
+                          {L"ServiceName", PasQuoted(SvcServiceName)},
                           {L"ClassName", SvcClassName},
-                          {L"FileName", ExtractFileName(AutoObjectCreator->FileName())}});
+                          {L"FileName", PasQuoted(ExtractFileName(AutoObjectCreator->FileName()))}});
 }
 
 std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetSource(TObject*, const std::wstring& ModuleIdent,
@@ -73,18 +66,8 @@ std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetSource(TObject*, const
     return source;
 }
 
-std::wstring TAutoObjectExpertModule::AutoObjectCreatorGetIntfName(TObject*) {
-    return {};
-}
-
-std::wstring TAutoObjectExpertModule::AutoObjectCreatorNewIntfSource(TObject*, const std::wstring&,
-                                                                     const std::wstring&,
-                                                                     const std::wstring&) {
-    return {};
-}
-
 void Tamrel_Expert_AutoObject_Finalize() {
-    if (AutoObjectExpertModule) Free(AutoObjectExpertModule);
+    TAutoObjectExpertModule::FreeGlobal();
 }
 
 } // namespace tamrel

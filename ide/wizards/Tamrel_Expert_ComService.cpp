@@ -10,14 +10,6 @@ namespace tamrel {
 
 TComServiceExpertModule* ComServiceExpertModule = nullptr;
 
-namespace {
-// The stored form names the framework's classes only by text: naming them here links their code,
-// and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
-                                                              &TWQModuleCreator::StaticClassInfo(),
-                                                              &TWQMacroText::StaticClassInfo()};
-} // namespace
-
 TAMREL_IMPLEMENT_CLASS(TComServiceExpertModule) {
     using M = TComServiceExpertModule;
     b.Field(L"ComServiceExpert", &M::ComServiceExpert);
@@ -25,13 +17,9 @@ TAMREL_IMPLEMENT_CLASS(TComServiceExpertModule) {
     b.Field(L"ComServiceSource", &M::ComServiceSource);
     b.Method<&M::ComServiceExpertExecute>(L"ComServiceExpertExecute");
     b.Method<&M::ComServiceCreatorGetSource>(L"ComServiceCreatorGetSource");
-    b.Method<&M::ComServiceCreatorGetIntfName>(L"ComServiceCreatorGetIntfName");
-    b.Method<&M::ComServiceCreatorNewIntfSource>(L"ComServiceCreatorNewIntfSource");
+    b.Method<&M::NoIntfName>(L"ComServiceCreatorGetIntfName");
+    b.Method<&M::NoIntfSource>(L"ComServiceCreatorNewIntfSource");
     b.Method<&M::ComServiceCreatorFormCreated>(L"ComServiceCreatorFormCreated");
-}
-
-TComServiceExpertModule::~TComServiceExpertModule() {
-    if (ComServiceExpertModule == this) ComServiceExpertModule = nullptr;
 }
 
 void TComServiceExpertModule::ComServiceExpertExecute(TObject*) {
@@ -45,16 +33,6 @@ std::wstring TComServiceExpertModule::ComServiceCreatorGetSource(TObject*, const
     return ExpandedTemplate(*ComServiceSource);
 }
 
-std::wstring TComServiceExpertModule::ComServiceCreatorGetIntfName(TObject*) {
-    return {};
-}
-
-std::wstring TComServiceExpertModule::ComServiceCreatorNewIntfSource(TObject*, const std::wstring&,
-                                                                     const std::wstring&,
-                                                                     const std::wstring&) {
-    return {};
-}
-
 void TComServiceExpertModule::ComServiceCreatorFormCreated(TObject*, IOTAFormEditor* FormEditor) {
     GUID appId = {};
     OleCheck(CoCreateGuid(&appId));
@@ -63,7 +41,7 @@ void TComServiceExpertModule::ComServiceCreatorFormCreated(TObject*, IOTAFormEdi
 }
 
 void Tamrel_Expert_ComService_Finalize() {
-    if (ComServiceExpertModule) Free(ComServiceExpertModule);
+    TComServiceExpertModule::FreeGlobal();
 }
 
 } // namespace tamrel

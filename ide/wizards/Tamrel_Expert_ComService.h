@@ -6,17 +6,20 @@
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "ide/framework/Dev_WQ_Experts.h"
 #include "ide/framework/Dev_WQ_MacroText.h"
+#include "ide/wizards/Tamrel_ExpertModule.h"
 
 #include <string>
 
 namespace tamrel {
 
-class TComServiceExpertModule : public TDataModule {
-    TAMREL_CLASS(TComServiceExpertModule, TDataModule)
+class TComServiceExpertModule;
+// The module the add-in entry made, until it goes.
+extern TComServiceExpertModule* ComServiceExpertModule;
+
+class TComServiceExpertModule : public TExpertModule<TComServiceExpertModule, ComServiceExpertModule> {
+    TAMREL_CLASS(TComServiceExpertModule, TExpertModule)
 public:
-    explicit TComServiceExpertModule(TComponent* owner) : TDataModule(owner) {}
-    // Clears ComServiceExpertModule when it names this module.
-    ~TComServiceExpertModule() override;
+    explicit TComServiceExpertModule(TComponent* owner) : TExpertModule(owner) {}
 
     // Designed components.
     TWQAdvancedExpert* ComServiceExpert = nullptr;
@@ -26,16 +29,10 @@ public:
     void ComServiceExpertExecute(TObject* Sender);
     std::wstring ComServiceCreatorGetSource(TObject* Sender, const std::wstring& ModuleIdent,
                                             const std::wstring& FormIdent, const std::wstring& AncestorIdent);
-    std::wstring ComServiceCreatorGetIntfName(TObject* Sender);
-    std::wstring ComServiceCreatorNewIntfSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                                const std::wstring& FormIdent,
-                                                const std::wstring& AncestorIdent);
     // The new module's AppID: a new GUID, set on the designer's root.
     void ComServiceCreatorFormCreated(TObject* Sender, IOTAFormEditor* FormEditor);
 };
 
-// The module the add-in entry made, until it goes.
-extern TComServiceExpertModule* ComServiceExpertModule;
 // The unit's finalization: frees the module when it is still there.
 void Tamrel_Expert_ComService_Finalize();
 

@@ -6,14 +6,6 @@ namespace tamrel {
 
 TNTServiceExpertModule* NTServiceExpertModule = nullptr;
 
-namespace {
-// The stored form names the framework's classes only by text: naming them here links their code,
-// and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
-                                                              &TWQModuleCreator::StaticClassInfo(),
-                                                              &TWQMacroText::StaticClassInfo()};
-} // namespace
-
 TAMREL_IMPLEMENT_CLASS(TNTServiceExpertModule) {
     using M = TNTServiceExpertModule;
     b.Field(L"NTServiceExpert", &M::NTServiceExpert);
@@ -21,12 +13,8 @@ TAMREL_IMPLEMENT_CLASS(TNTServiceExpertModule) {
     b.Field(L"NTServiceSource", &M::NTServiceSource);
     b.Method<&M::NTServiceExpertExecute>(L"NTServiceExpertExecute");
     b.Method<&M::NTServiceCreatorGetSource>(L"NTServiceCreatorGetSource");
-    b.Method<&M::NTServiceCreatorGetIntfName>(L"NTServiceCreatorGetIntfName");
-    b.Method<&M::NTServiceCreatorNewIntfSource>(L"NTServiceCreatorNewIntfSource");
-}
-
-TNTServiceExpertModule::~TNTServiceExpertModule() {
-    if (NTServiceExpertModule == this) NTServiceExpertModule = nullptr;
+    b.Method<&M::NoIntfName>(L"NTServiceCreatorGetIntfName");
+    b.Method<&M::NoIntfSource>(L"NTServiceCreatorNewIntfSource");
 }
 
 void TNTServiceExpertModule::NTServiceExpertExecute(TObject*) {
@@ -40,17 +28,8 @@ std::wstring TNTServiceExpertModule::NTServiceCreatorGetSource(TObject*, const s
     return ExpandedTemplate(*NTServiceSource);
 }
 
-std::wstring TNTServiceExpertModule::NTServiceCreatorGetIntfName(TObject*) {
-    return {};
-}
-
-std::wstring TNTServiceExpertModule::NTServiceCreatorNewIntfSource(TObject*, const std::wstring&,
-                                                                   const std::wstring&, const std::wstring&) {
-    return {};
-}
-
 void Tamrel_Expert_NTService_Finalize() {
-    if (NTServiceExpertModule) Free(NTServiceExpertModule);
+    TNTServiceExpertModule::FreeGlobal();
 }
 
 } // namespace tamrel

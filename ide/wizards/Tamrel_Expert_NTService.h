@@ -6,17 +6,20 @@
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "ide/framework/Dev_WQ_Experts.h"
 #include "ide/framework/Dev_WQ_MacroText.h"
+#include "ide/wizards/Tamrel_ExpertModule.h"
 
 #include <string>
 
 namespace tamrel {
 
-class TNTServiceExpertModule : public TDataModule {
-    TAMREL_CLASS(TNTServiceExpertModule, TDataModule)
+class TNTServiceExpertModule;
+// The module the add-in entry made, until it goes.
+extern TNTServiceExpertModule* NTServiceExpertModule;
+
+class TNTServiceExpertModule : public TExpertModule<TNTServiceExpertModule, NTServiceExpertModule> {
+    TAMREL_CLASS(TNTServiceExpertModule, TExpertModule)
 public:
-    explicit TNTServiceExpertModule(TComponent* owner) : TDataModule(owner) {}
-    // Clears NTServiceExpertModule when it names this module.
-    ~TNTServiceExpertModule() override;
+    explicit TNTServiceExpertModule(TComponent* owner) : TExpertModule(owner) {}
 
     // Designed components.
     TWQAdvancedExpert* NTServiceExpert = nullptr;
@@ -26,14 +29,8 @@ public:
     void NTServiceExpertExecute(TObject* Sender);
     std::wstring NTServiceCreatorGetSource(TObject* Sender, const std::wstring& ModuleIdent,
                                            const std::wstring& FormIdent, const std::wstring& AncestorIdent);
-    std::wstring NTServiceCreatorGetIntfName(TObject* Sender);
-    std::wstring NTServiceCreatorNewIntfSource(TObject* Sender, const std::wstring& ModuleIdent,
-                                               const std::wstring& FormIdent,
-                                               const std::wstring& AncestorIdent);
 };
 
-// The module the add-in entry made, until it goes.
-extern TNTServiceExpertModule* NTServiceExpertModule;
 // The unit's finalization: frees the module when it is still there.
 void Tamrel_Expert_NTService_Finalize();
 

@@ -6,14 +6,6 @@ namespace tamrel {
 
 TNTServiceApplicationExpertModule* NTServiceApplicationExpertModule = nullptr;
 
-namespace {
-// The stored form names the framework's classes only by text: naming them here links their code,
-// and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
-                                                              &TWQProjectCreator::StaticClassInfo(),
-                                                              &TWQMacroText::StaticClassInfo()};
-} // namespace
-
 TAMREL_IMPLEMENT_CLASS(TNTServiceApplicationExpertModule) {
     using M = TNTServiceApplicationExpertModule;
     b.Field(L"NTServiceApplicationExpert", &M::NTServiceApplicationExpert);
@@ -21,10 +13,6 @@ TAMREL_IMPLEMENT_CLASS(TNTServiceApplicationExpertModule) {
     b.Field(L"NTServiceApplicationSource", &M::NTServiceApplicationSource);
     b.Method<&M::NTServiceApplicationExpertExecute>(L"NTServiceApplicationExpertExecute");
     b.Method<&M::NTServiceApplicationCreatorGetSource>(L"NTServiceApplicationCreatorGetSource");
-}
-
-TNTServiceApplicationExpertModule::~TNTServiceApplicationExpertModule() {
-    if (NTServiceApplicationExpertModule == this) NTServiceApplicationExpertModule = nullptr;
 }
 
 void TNTServiceApplicationExpertModule::NTServiceApplicationExpertExecute(TObject*) {
@@ -39,7 +27,7 @@ TNTServiceApplicationExpertModule::NTServiceApplicationCreatorGetSource(TObject*
 }
 
 void Tamrel_Expert_NTServiceApplication_Finalize() {
-    if (NTServiceApplicationExpertModule) Free(NTServiceApplicationExpertModule);
+    TNTServiceApplicationExpertModule::FreeGlobal();
 }
 
 } // namespace tamrel

@@ -6,17 +6,21 @@
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "ide/framework/Dev_WQ_Experts.h"
 #include "ide/framework/Dev_WQ_MacroText.h"
+#include "ide/wizards/Tamrel_ExpertModule.h"
 
 #include <string>
 
 namespace tamrel {
 
-class TNTServiceApplicationExpertModule : public TDataModule {
-    TAMREL_CLASS(TNTServiceApplicationExpertModule, TDataModule)
+class TNTServiceApplicationExpertModule;
+// The module the add-in entry made, until it goes.
+extern TNTServiceApplicationExpertModule* NTServiceApplicationExpertModule;
+
+class TNTServiceApplicationExpertModule
+    : public TExpertModule<TNTServiceApplicationExpertModule, NTServiceApplicationExpertModule> {
+    TAMREL_CLASS(TNTServiceApplicationExpertModule, TExpertModule)
 public:
-    explicit TNTServiceApplicationExpertModule(TComponent* owner) : TDataModule(owner) {}
-    // Clears NTServiceApplicationExpertModule when it names this module.
-    ~TNTServiceApplicationExpertModule() override;
+    explicit TNTServiceApplicationExpertModule(TComponent* owner) : TExpertModule(owner) {}
 
     // Designed components.
     TWQAdvancedExpert* NTServiceApplicationExpert = nullptr;
@@ -27,8 +31,6 @@ public:
     std::wstring NTServiceApplicationCreatorGetSource(TObject* Sender, const std::wstring& ProjectName);
 };
 
-// The module the add-in entry made, until it goes.
-extern TNTServiceApplicationExpertModule* NTServiceApplicationExpertModule;
 // The unit's finalization: frees the module when it is still there.
 void Tamrel_Expert_NTServiceApplication_Finalize();
 

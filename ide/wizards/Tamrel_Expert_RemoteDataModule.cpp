@@ -9,12 +9,6 @@ namespace tamrel {
 TRemoteDataModuleExpertModule* RemoteDataModuleExpertModule = nullptr;
 
 namespace {
-// The stored form names the framework's classes only by text: naming them here links their code,
-// and with it their registration, into the image that carries the form.
-[[maybe_unused]] const TClassInfo* const DesignedClasses[] = {&TWQAdvancedExpert::StaticClassInfo(),
-                                                              &TWQModuleCreator::StaticClassInfo(),
-                                                              &TWQMacroText::StaticClassInfo()};
-
 constexpr wchar_t ModuleKind[] = L"RemoteDataModule";
 } // namespace
 
@@ -29,11 +23,7 @@ TAMREL_IMPLEMENT_CLASS(TRemoteDataModuleExpertModule) {
 }
 
 TRemoteDataModuleExpertModule::TRemoteDataModuleExpertModule(TComponent* owner)
-    : TDataModule(owner), _SkipParts(std::make_unique<TStringList>()) {}
-
-TRemoteDataModuleExpertModule::~TRemoteDataModuleExpertModule() {
-    if (RemoteDataModuleExpertModule == this) RemoteDataModuleExpertModule = nullptr;
-}
+    : TExpertModule(owner), FSkipParts(std::make_unique<TStringList>()) {}
 
 void TRemoteDataModuleExpertModule::FinishConstruction() {
     if (RemoteDataModuleCreator) RemoteDataModuleCreator->SetAncestorName(ModuleKind);
@@ -47,26 +37,32 @@ void TRemoteDataModuleExpertModule::RemoteDataModuleExpertExecute(TObject*) {
         form->CBxObjectEvents->SetEnabled(false);
         form->CBxObjectEvents->SetVisible(false);
         form->SetCaption(L"Remote Data Module in Service Wizard");
+        form->TakenName = TypeLibraryNameTaken;
         if (form->ShowModal() != mrOk) return;
         FormName = form->ClassNameText();
         RemoteDataModuleCreator->SetFormName(FormName);
         SvcClassName = FormName;
         SvcServiceName = form->ServiceNameText();
-        form->GetSkipParts(_SkipParts.get());
+        form->GetSkipParts(FSkipParts.get());
         AddEvents = form->EventSupport();
         AddGlobalEvents = false;
     }
+    // The module joins the type library before its unit is made: a unit and a uses line for a
+    // class the library did not take would leave a project that no longer builds.
+    if (!UpdateProjectTypeLibrary(WideToAnsi(FormName), AddEvents, AddGlobalEvents, RemoteDataModuleLibraryId)) return;
     RemoteDataModuleCreator->Execute();
 }
 
+// The service and file names stand between quotes: theirs are doubled. The full file name is
+// shown in the unit's header too, a (* *) comment, which no file name can end.
 void TRemoteDataModuleExpertModule::FillEngine(TWQMacroText& engine) {
-    engine.SetSkipParts(_SkipParts.get());
+    engine.SetSkipParts(FSkipParts.get());
     FillTemplate(engine, {{L"Module", ModuleKind},
                           {L"UnitName", UnitName},
                           {L"FormName", FormName},
                           {L"ProjectName", ShortProjectName},
-                          {L"ServiceName", SvcServiceName},
-                          {L"FileName", RemoteDataModuleCreator->FileName()}});
+                          {L"ServiceName", PasQuoted(SvcServiceName)},
+                          {L"FileName", PasQuoted(RemoteDataModuleCreator->FileName())}});
 }
 
 std::wstring TRemoteDataModuleExpertModule::RemoteDataModuleCreatorGetSource(TObject*,
@@ -77,14 +73,13 @@ std::wstring TRemoteDataModuleExpertModule::RemoteDataModuleCreatorGetSource(TOb
     ShortProjectName = BareFileName(GetProjectFileName());
     FillEngine(*RemoteDataModuleSource);
     const std::wstring source = ExpandedTemplate(*RemoteDataModuleSource);
-    UpdateProjectTypeLibrary(WideToAnsi(FormName), AddEvents, AddGlobalEvents, RemoteDataModuleLibraryId);
     FillEngine(*RemoteDataModuleUsesSource);
     AddUnitToProjectUses(ExpandedLine(*RemoteDataModuleUsesSource, 1));
     return source;
 }
 
 void Tamrel_Expert_RemoteDataModule_Finalize() {
-    if (RemoteDataModuleExpertModule) Free(RemoteDataModuleExpertModule);
+    TRemoteDataModuleExpertModule::FreeGlobal();
 }
 
 } // namespace tamrel

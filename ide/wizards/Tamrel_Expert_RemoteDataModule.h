@@ -1,25 +1,29 @@
 // The repository wizard "Remote Data Module in Service": asks for a module name and its service,
-// and adds a unit with the remote data module and its service-bound factory to the active
-// project. While the environment asks for the unit's source, the module joins the project's type
-// library and the unit the project's uses clause.
+// adds the module to the project's type library and then a unit with the remote data module and
+// its service-bound factory to the active project. While the environment asks for the unit's
+// source, the unit joins the project's uses clause.
 #pragma once
 
 #include "host/Classes.h"
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "ide/framework/Dev_WQ_Experts.h"
 #include "ide/framework/Dev_WQ_MacroText.h"
+#include "ide/wizards/Tamrel_ExpertModule.h"
 
 #include <memory>
 #include <string>
 
 namespace tamrel {
 
-class TRemoteDataModuleExpertModule : public TDataModule {
-    TAMREL_CLASS(TRemoteDataModuleExpertModule, TDataModule)
+class TRemoteDataModuleExpertModule;
+// The module the add-in entry made, until it goes.
+extern TRemoteDataModuleExpertModule* RemoteDataModuleExpertModule;
+
+class TRemoteDataModuleExpertModule
+    : public TExpertModule<TRemoteDataModuleExpertModule, RemoteDataModuleExpertModule> {
+    TAMREL_CLASS(TRemoteDataModuleExpertModule, TExpertModule)
 public:
     explicit TRemoteDataModuleExpertModule(TComponent* owner);
-    // Clears RemoteDataModuleExpertModule when it names this module.
-    ~TRemoteDataModuleExpertModule() override;
 
     // Designed components.
     TWQAdvancedExpert* RemoteDataModuleExpert = nullptr;
@@ -33,7 +37,7 @@ public:
     std::wstring SvcClassName;
     std::wstring SvcServiceName;
     std::wstring ShortProjectName;
-    TStringList* SkipParts() const { return _SkipParts.get(); }
+    TStringList* SkipParts() const { return FSkipParts.get(); }
     bool AddEvents = false;
     bool AddGlobalEvents = false;
 
@@ -49,11 +53,9 @@ protected:
 private:
     void FillEngine(TWQMacroText& engine);
 
-    std::unique_ptr<TStringList> _SkipParts;
+    std::unique_ptr<TStringList> FSkipParts;
 };
 
-// The module the add-in entry made, until it goes.
-extern TRemoteDataModuleExpertModule* RemoteDataModuleExpertModule;
 // The unit's finalization: frees the module when it is still there.
 void Tamrel_Expert_RemoteDataModule_Finalize();
 

@@ -1,16 +1,18 @@
 #include "ide/wizards/Tamrel_Tool_Project.h"
 #include "ide/wizards/internal/Tamrel_Tool_ProjectInternal.h"
 
+#include "host/ComObj.h"
 #include "host/Handles.h"
 #include "host/HostApplication.h"
 #include "host/MessageBox.h"
 #include "host/SysUtils.h"
 #include "ide/framework/IdeServices.h"
-#include "tools/tamreltools/TypeLibraryFile.h"
+#include "ide/wizards/typelib/TypeLibraryFile.h"
 
 #include <oleauto.h>
 
 #include <atomic>
+#include <vector>
 
 namespace tamrel {
 
@@ -79,15 +81,24 @@ bool TypeLibraryHolds(const std::wstring& path, const std::wstring& name) {
         return false;
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
-        BSTR typeName = nullptr;
+        TBStr typeName;
         TYPEKIND kind{};
         if (FAILED(library->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
-        if (FAILED(library->GetDocumentation(static_cast<INT>(i), &typeName, nullptr, nullptr, nullptr))) continue;
-        const bool same = typeName && AnsiSameText(typeName, name);
-        SysFreeString(typeName);
-        if (same) return true;
+        if (FAILED(library->GetDocumentation(static_cast<INT>(i), typeName.Put(), nullptr, nullptr, nullptr))) continue;
+        if (typeName.Get() && AnsiSameText(typeName.Get(), name)) return true;
     }
     return false;
+}
+
+// Writes the text as the whole content of the active project's source editor.
+void SetProjectSource(const std::string& source) {
+    auto content = ProjectSourceEditor(ActiveProject()).As<IOTAEditorContent>();
+    if (!content) return;
+    TComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) throw EOutOfResources(L"Out of memory");
+    ULONG written = 0;
+    stream->Write(source.data(), static_cast<ULONG>(source.size()), &written);
+    content->SetContent(stream.Get());
 }
 
 } // namespace
@@ -173,13 +184,7 @@ bool AddTypeLibraryToProject() {
     if (source.empty()) return false;
     const std::string name = WideToAnsi(ChangeFileExt(ExtractFileName(GetProjectFileName()), L""));
     if (!AddTypeLibraryToSource(source, name)) return false;
-    if (auto content = ProjectSourceEditor(ActiveProject()).As<IOTAEditorContent>()) {
-        TComPtr<IStream> stream;
-        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) throw EOutOfResources(L"Out of memory");
-        ULONG written = 0;
-        stream->Write(source.data(), static_cast<ULONG>(source.size()), &written);
-        content->SetContent(stream.Get());
-    }
+    SetProjectSource(source);
     return true;
 }
 
@@ -213,15 +218,30 @@ void ReloadFileInIde(const std::wstring& fileName) {
     if (TComPtr<IOTAActionServices> actions = IdeService<IOTAActionServices>()) actions->ReloadFile(fileName);
 }
 
-void AddObjectToTypeLibrary(const std::string& typeLibraryPath, const std::string& className, bool events,
+bool AddObjectToTypeLibrary(const std::string& typeLibraryPath, const std::string& className, bool events,
                             bool globalEvents, const uint8_t* identifier) {
     const std::wstring path = AnsiToWide(typeLibraryPath);
     CloseFileInIde(path);
     DuplicateTypeLibraryAndAddNewObject(typeLibraryPath.c_str(), className.c_str(), events, globalEvents, identifier);
     ReloadFileInIde(path);
-    if (!TypeLibraryHolds(path, AnsiToWide(className)))
-        Warn(Format(L"The class \"%s\" could not be added to the type library \"%s\": the project goes on without it.",
-                    AnsiToWide(className), path));
+    if (TypeLibraryHolds(path, AnsiToWide(className))) return true;
+    Warn(Format(L"The class \"%s\" could not be added to the type library \"%s\": nothing was added to the project.",
+                AnsiToWide(className), path));
+    return false;
+}
+
+std::wstring TypeLibraryNameTaken(const std::wstring& className, bool events) {
+    const std::wstring projectFile = GetProjectFileName();
+    if (projectFile.empty()) return {};
+    const std::wstring path = ChangeFileExt(projectFile, L".tlb");
+    TComPtr<ITypeLib> library;
+    if (!WholeTypeLibraryFile(path) || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put())) || !library)
+        return {};
+    std::vector<std::wstring> names = {className, L"I" + className};
+    if (events) names.push_back(L"I" + className + L"Events");
+    for (const std::wstring& name : names)
+        if (TypeLibraryHoldsName(library.Get(), name)) return name;
+    return {};
 }
 
 std::wstring ImporterCommandLine(const std::wstring& programFolder, const std::wstring& projectFolder,
@@ -263,19 +283,32 @@ void RunTypeLibraryImporter(const std::wstring& commandLine) {
                     static_cast<unsigned>(exitCode)));
 }
 
-void UpdateProjectTypeLibrary(const std::string& className, bool events, bool globalEvents,
+bool UpdateProjectTypeLibrary(const std::string& className, bool events, bool globalEvents,
                               const uint8_t* identifier) {
-    if (!BorlandIDEServices()) return;
+    if (!BorlandIDEServices()) return true;
     const std::wstring projectFile = GetProjectFileName();
     // Without a project there is nothing to give a type library.
-    if (projectFile.empty()) return;
+    if (projectFile.empty()) return true;
     const std::wstring projectFolder = ExtractFilePath(projectFile);
-    const std::string typeLibraryPath = WideToAnsi(ChangeFileExt(projectFile, L".tlb"));
-    if (AddTypeLibraryToProject()) CreateNewTypeLibrary(typeLibraryPath.c_str());
-    AddObjectToTypeLibrary(typeLibraryPath, className, events, globalEvents, identifier);
+    const std::wstring libraryFile = ChangeFileExt(projectFile, L".tlb");
+    const std::string typeLibraryPath = WideToAnsi(libraryFile);
+    const std::string source = ReadProjectSource();
+    const bool libraryExisted = FileExists(libraryFile);
+    const bool newLibrary = AddTypeLibraryToProject();
+    if (newLibrary) CreateNewTypeLibrary(typeLibraryPath.c_str());
+    if (!AddObjectToTypeLibrary(typeLibraryPath, className, events, globalEvents, identifier)) {
+        // A project whose directive names a library that is missing or holds nothing of it does
+        // not build: what this round added goes again.
+        if (newLibrary) {
+            SetProjectSource(source);
+            if (!libraryExisted) DeleteFileW(libraryFile.c_str());
+        }
+        return false;
+    }
     RunTypeLibraryImporter(
         ImporterCommandLine(ExtractFilePath(ParamStr(0)), projectFolder, AnsiToWide(typeLibraryPath)));
     if (HostApplication.Exists() && HostApplication->OnActivate()) HostApplication->OnActivate()(HostApplication.Get());
+    return true;
 }
 
 } // namespace tamrel

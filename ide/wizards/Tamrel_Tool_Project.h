@@ -69,14 +69,22 @@ void AddUnitToProjectUses(const std::wstring& line);
 void CloseFileInIde(const std::wstring& fileName);
 // Asks the environment to read the file again.
 void ReloadFileInIde(const std::wstring& fileName);
-// Closes the file, has the tools library add the class, gives the file back; warns when the
-// class is not in the library afterwards.
-void AddObjectToTypeLibrary(const std::string& typeLibraryPath, const std::string& className, bool events,
+// Closes the file, has the tools library add the class, gives the file back; answers whether
+// the class is in the library afterwards, and warns when it is not.
+bool AddObjectToTypeLibrary(const std::string& typeLibraryPath, const std::string& className, bool events,
                             bool globalEvents, const uint8_t* identifier);
 // The whole round for one new class: directive and unit, a new library when the project had
-// none, the class, the importer, and the host application's activation handler.
-void UpdateProjectTypeLibrary(const std::string& className, bool events, bool globalEvents,
+// none, the class, the importer, and the host application's activation handler. Answers false
+// when the class could not be added: the project's source and files are then as they were (a
+// library the round made is removed again), and the caller adds nothing for the class. Without
+// the environment or a project there is no round, and the answer is true.
+bool UpdateProjectTypeLibrary(const std::string& className, bool events, bool globalEvents,
                               const uint8_t* identifier);
+// Of the names a new class gives the active project's type library (the class, I<Class>, and
+// I<Class>Events with events), the first that the library holds already, ignoring case as the
+// library does (the tools library refuses such a class); empty when none is, or when there is
+// no project or no readable library.
+std::wstring TypeLibraryNameTaken(const std::wstring& className, bool events);
 
 // The importer's command line for a host program folder, a project folder and a type library.
 std::wstring ImporterCommandLine(const std::wstring& programFolder, const std::wstring& projectFolder,

@@ -1,6 +1,7 @@
 #include "runtime/controls/Tamrel_AclEditor.h"
 
 #include "runtime/controls/Tamrel_ListBox.h"
+#include "runtime/controls/internal/Tamrel_AccountSourceInternal.h"
 
 #include <sddl.h>
 
@@ -97,8 +98,16 @@ void TrkAclEditor::ResetItemHeight() {
     SetDefaultRowHeight(FDefaultItemHeight);
 }
 
+void TrkAclEditor::SetServer(const std::wstring& Value) {
+    FServer = Value;
+    // Another computer may know them.
+    FUnresolved.clear();
+}
+
 void TrkAclEditor::SetACL(PACL Value) {
     FAclCenter->SetACL(Value);
+    // A new fill: principals that did not resolve are tried once more.
+    FUnresolved.clear();
     Changed(-1);
 }
 
@@ -169,12 +178,13 @@ TrkUserInfo* TrkAclEditor::AddCenterUser() {
     DWORD nameSize = 64, domainSize = 64;
     SID_NAME_USE use = SidTypeUnknown;
     LPCWSTR server = FServer.empty() ? nullptr : FServer.c_str();
-    BOOL ok = LookupAccountSidW(server, sid, name.data(), &nameSize, domain.data(), &domainSize, &use);
+    const auto& source = AccountSource();
+    BOOL ok = source.LookupAccountSidW(server, sid, name.data(), &nameSize, domain.data(), &domainSize, &use);
     if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         // A longer name or domain: once more with the sizes the call asked for.
         name.assign(static_cast<size_t>(nameSize) + 1, L'\0');
         domain.assign(static_cast<size_t>(domainSize) + 1, L'\0');
-        ok = LookupAccountSidW(server, sid, name.data(), &nameSize, domain.data(), &domainSize, &use);
+        ok = source.LookupAccountSidW(server, sid, name.data(), &nameSize, domain.data(), &domainSize, &use);
     }
     if (!ok) return nullptr;
     domain.resize(wcslen(domain.c_str()));
@@ -187,25 +197,35 @@ TrkUserInfo* TrkAclEditor::UserBySid(PSID Sid) {
     if (!Sid || !IsValidSid(Sid)) return nullptr;
     for (const auto& u : FUsers)
         if (u->Sid() && EqualSid(u->Sid(), Sid)) return u.get();
+    for (const auto& failed : FUnresolved)
+        if (EqualSid(failed.get(), Sid)) return nullptr;
+    TrkUserInfo* user = nullptr;
     try {
         FSidCenter->SetServer(FServer);
         FSidCenter->SetSid(Sid);
-        return AddCenterUser();
+        user = AddCenterUser();
     } catch (const Exception&) {
-        return nullptr;
     }
+    if (!user) {
+        uint32_t size = 0;
+        FUnresolved.push_back(DuplicateSidBlock(Sid, size));
+    }
+    return user;
 }
 
 TrkUserInfo* TrkAclEditor::UserByWellKnown(TrkWellKnownSid WellKnown) {
     for (const auto& u : FUsers)
         if (u->WellKnown() == WellKnown) return u.get();
+    TCenterBlock sid;
     try {
         FSidCenter->SetServer(FServer);
         FSidCenter->SetWellKnown(WellKnown);
-        return AddCenterUser();
+        uint32_t size = 0;
+        sid = DuplicateSidBlock(FSidCenter->Sid(), size);
     } catch (const Exception&) {
         return nullptr;
     }
+    return UserBySid(sid.get());
 }
 
 std::wstring TrkAclEditor::CellText(int32_t ACol, int32_t ARow, TrkUserInfo*& User) {

@@ -4,8 +4,8 @@
 // (a NULL ACL: one row, everyone, full control).
 #pragma once
 
-#include "host/Grids.h"
-#include "host/ImgList.h"
+#include "host/forms/Grids.h"
+#include "host/forms/ImgList.h"
 #include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
 #include "runtime/controls/Tamrel_Masks.h"
 #include "runtime/controls/Tamrel_SidRes.h"
@@ -24,7 +24,7 @@ public:
 
     // The computer of the account look-ups; empty: this one.
     const std::wstring& Server() const { return FServer; }
-    void SetServer(const std::wstring& Value) { FServer = Value; }
+    void SetServer(const std::wstring& Value);
     // Kept for the owning dialog; the grid does not read it.
     TrkEntryType EntryType() const { return FEntryType; }
     void SetEntryType(TrkEntryType Value) { FEntryType = Value; }
@@ -85,6 +85,9 @@ private:
     std::unique_ptr<TrkAccessMasks> FAccessMasks;
     std::unique_ptr<TrkAccessBits> FMaskBits;
     std::vector<std::unique_ptr<TrkUserInfo>> FUsers;
+    // Principals whose look-up failed since the ACL was set: a deleted account or an unreachable
+    // domain would otherwise be looked up again for each of its cells on every paint.
+    std::vector<TCenterBlock> FUnresolved;
     std::wstring FServer;
     TrkEntryType FEntryType = etControlAccess;
     TCustomImageList* FImages = nullptr;

@@ -42,9 +42,26 @@ void TrkCustomComboBox::CreateParams(TCreateParams& Params) {
     if (!(Params.Style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE))) Params.Style |= CBS_OWNERDRAWFIXED;
 }
 
+void TrkCustomComboBox::CreateWnd() {
+    TCustomComboBox::CreateWnd();
+    SetFieldHeight();
+}
+
+void TrkCustomComboBox::SetFieldHeight() {
+    // The selection field takes the height measured while the window is made, but a font set
+    // afterwards makes the system size it for the font's text alone: names and glyphs were cut
+    // at the bottom. The field is given the items' height again.
+    if (!HandleAllocated() || FDefaultItemHeight <= 0) return;
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), FDefaultItemHeight);
+}
+
 void TrkCustomComboBox::CMFontChanged(TMessage& Message) {
     InheritedDispatch(StaticClassInfo(), Message);
     ResetItemHeight();
+    // The items measured for the new font, and the field with them.
+    if (HandleAllocated() && FDefaultItemHeight > 0)
+        SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, FDefaultItemHeight);
+    SetFieldHeight();
 }
 
 void TrkCustomComboBox::CNMeasureItem(TMessage& Message) {
@@ -62,6 +79,7 @@ void TrkCustomComboBox::CNDrawItem(TMessage& Message) {
 }
 
 void TrkCustomComboBox::DrawItem(int Index, RECT Rect, TOwnerDrawState State) {
+    detail::GreyWhenDisabled(Canvas(), this, State);
     if (Index < Items()->Count()) {
         RECT strip = detail::GlyphStrip(Rect, GlyphColumnWidth(), UseRightToLeftAlignment());
         if (FImages) FImages->Draw(Canvas(), strip.left, Rect.top, GetImageIndex(Index), GetAllowed(Index));

@@ -27,6 +27,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
     void DrawItem(int Index, RECT Rect, TOwnerDrawState State) override;
 
     virtual bool GetAllowed(int /*index*/) { return true; }
@@ -42,6 +43,8 @@ protected:
     // Measures "Wg" on the screen's own device context.
     void ResetItemHeight();
     void CMFontChanged(TMessage& Message);
+    // The selection field as high as the items.
+    void SetFieldHeight();
     void CNMeasureItem(TMessage& Message);
     void CNDrawItem(TMessage& Message);
 

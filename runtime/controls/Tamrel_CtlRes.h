@@ -3,7 +3,7 @@
 
 #include "host/Api.h"
 
-#include "host/Graphics.h"
+#include "host/forms/Graphics.h"
 
 namespace tamrel {
 

@@ -1,8 +1,16 @@
 #include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
 
+#include "host/forms/Hints.h"
 #include "runtime/security/Tamrel_CenterUtils.h"
 
+#include <commctrl.h>
+
 namespace tamrel {
+
+namespace {
+// Wider than the longest line of any hint of the form.
+constexpr LPARAM kHintWidth = 600;
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The form
@@ -47,23 +55,30 @@ TRkExplicitAccessEditorForm::TRkExplicitAccessEditorForm(TComponent* AOwner) : T
 }
 
 void TRkExplicitAccessEditorForm::FormCreate(TObject*) {
+    // The hints are written a phrase to a line: the tooltip breaks lines only with a width to
+    // keep to.
+    if (HWND tip = ShowControlHints(this)) SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, kHintWidth);
     AccessMode = 0;
     if (CBxSidSource->Count() > 0) CBxSidSource->SetItemIndex(0);
     CBxSidSourceClick(CBxSidSource);
 }
 
 void TRkExplicitAccessEditorForm::CBxSidSourceClick(TObject*) {
-    // One refresh of the users for the new source.
-    CBxUsers->BeginUpdate();
-    TScopeExit end([this] { CBxUsers->EndUpdate(); });
-    const int i = CBxSidSource->ItemIndex();
-    if (i < 0 || i >= CBxSidSource->Count()) {
-        CBxUsers->SetServer(L"");
-        CBxUsers->SetDomain(L"");
-    } else {
-        CBxUsers->SetServer(CBxSidSource->SidSources(i)->Server());
-        CBxUsers->SetDomain(CBxSidSource->SidSources(i)->Domain());
+    {
+        // One refresh of the users for the new source.
+        CBxUsers->BeginUpdate();
+        TScopeExit end([this] { CBxUsers->EndUpdate(); });
+        const int i = CBxSidSource->ItemIndex();
+        if (i < 0 || i >= CBxSidSource->Count()) {
+            CBxUsers->SetServer(L"");
+            CBxUsers->SetDomain(L"");
+        } else {
+            CBxUsers->SetServer(CBxSidSource->SidSources(i)->Server());
+            CBxUsers->SetDomain(CBxSidSource->SidSources(i)->Domain());
+        }
     }
+    // The principal chosen may not be among the new source's.
+    CheckOkButtonState();
 }
 
 TRadioButton* TRkExplicitAccessEditorForm::ModeRadio(int mode) const {

@@ -3,8 +3,8 @@
 // TRkExplicitAccessEditorForm, whose stored form lives in the library.
 #pragma once
 
-#include "host/Buttons.h"
-#include "host/Forms.h"
+#include "host/forms/Buttons.h"
+#include "host/forms/Forms.h"
 #include "runtime/controls/Tamrel_Masks.h"
 #include "runtime/controls/Tamrel_SidSourceComboBox.h"
 #include "runtime/controls/Tamrel_UsersComboBox.h"

@@ -37,14 +37,11 @@ void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap* bitmap) {
 }
 
 int DisplayTextHeight(TFont* font) {
-    HDC dc = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    const TMemoryDc dc(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!dc) return 0;
     TCanvas canvas;
-    TScopeExit release([&canvas, dc] {
-        canvas.SetHandle(nullptr);
-        DeleteDC(dc);
-    });
-    canvas.SetHandle(dc);
+    TScopeExit release([&canvas] { canvas.SetHandle(nullptr); });
+    canvas.SetHandle(dc.Get());
     canvas.SetFont(font);
     return canvas.TextHeight(L"Wg");
 }
@@ -52,6 +49,12 @@ int DisplayTextHeight(TFont* font) {
 void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft) {
     if (rightToLeft) itemRect.right -= width;
     else itemRect.left += width;
+}
+
+void GreyWhenDisabled(TCanvas* canvas, TWinControl* control, TOwnerDrawState state) {
+    if (control->Enabled() && !state.Contains(odDisabled)) return;
+    canvas->Font()->SetColor(clGrayText);
+    if (state.Contains(odSelected)) canvas->Brush()->SetColor(control->Color());
 }
 
 void RefreshItems(TStrings* items, int index, const std::function<int()>& count,
@@ -131,6 +134,7 @@ void TrkCustomListBox::CNDrawItem(TMessage& Message) {
 }
 
 void TrkCustomListBox::DrawItem(int Index, RECT Rect, TOwnerDrawState State) {
+    detail::GreyWhenDisabled(Canvas(), this, State);
     if (Index < Items()->Count()) {
         const int w = GlyphColumnWidth();
         RECT strip = detail::GlyphStrip(Rect, w, UseRightToLeftAlignment());

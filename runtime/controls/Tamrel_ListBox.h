@@ -8,8 +8,8 @@
 
 #include "host/Api.h"
 
-#include "host/ImgList.h"
-#include "host/StdCtrls.h"
+#include "host/forms/ImgList.h"
+#include "host/forms/StdCtrls.h"
 #include "runtime/controls/Tamrel_CtlRes.h"
 
 #include <functional>
@@ -129,6 +129,9 @@ TAMREL_API void DrawTransparentGlyph(TCanvas* canvas, const RECT& rect, TBitmap*
 TAMREL_API int DisplayTextHeight(TFont* font);
 // Narrows an item rectangle by the glyph column.
 TAMREL_API void NarrowItemRect(RECT& itemRect, int width, bool rightToLeft);
+// A disabled list draws its item texts grey, as its glyphs are; a selected item keeps the
+// control's own background (grey cannot be read on the highlight colour).
+TAMREL_API void GreyWhenDisabled(TCanvas* canvas, TWinControl* control, TOwnerDrawState state);
 // The rebuild of Changed shared by the list and combo boxes: index -1 rebuilds Items from the
 // source inside one update bracket; an index replaces that item when its text differs (an index
 // the list does not hold yet rebuilds it).

@@ -358,7 +358,12 @@ void TrkAccessBits::SetMaskType(TrkAccessMaskType T) {
     }
     InitStandardBits();
     if (FOnChange) FOnChange(this);
-    if (FAccessMasks && FAccessMasks->MaskType() != T) FAccessMasks->SetMaskType(T);
+    if (FAccessMasks && FAccessMasks->MaskType() != T) {
+        // A stored form holds the masks as they were, changed or not, and the order it reads the
+        // masks and this type in is the writer's: refilled from the template, they would revert.
+        if (FAccessMasks->Reading()) FAccessMasks->FMaskType = T;
+        else FAccessMasks->SetMaskType(T);
+    }
 }
 
 TrkAccessBit* TrkAccessBits::GetMaskBit(int index) const {
@@ -536,6 +541,11 @@ void TrkAccessMasks::SetMaskType(TrkAccessMaskType T) {
         item->FAccessMask = m.Mask;
         item->FMaskCaption = m.Caption;
     }
+}
+
+bool TrkAccessMasks::Reading() {
+    auto* owner = dynamic_cast<TComponent*>(GetOwner());
+    return owner && owner->ComponentState().Contains(csReading);
 }
 
 void TrkAccessMasks::Update(TCollectionItem* Item) {

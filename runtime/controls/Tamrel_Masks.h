@@ -196,6 +196,9 @@ protected:
     void Update(TCollectionItem* Item) override;
 
 private:
+    friend class TrkAccessBits;
+    // Whether the owner is being read from a stored form, which holds the masks themselves.
+    bool Reading();
     TrkAccessMaskType FMaskType = mtCustom;
     TrkAccessBits* FMaskBits = nullptr;
     TNotifyEvent FOnChange;

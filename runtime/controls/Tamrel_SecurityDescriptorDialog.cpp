@@ -145,7 +145,9 @@ void TRkSecurityDescriptorEditorForm::AddEntry(const TAclPage& p) {
     if (EAD->Execute()) {
         p.Editor->BeginUpdate();
         TScopeExit end([&p] { p.Editor->EndUpdate(); });
-        CopyExplicitAccess(*p.Editor->AddEntry(), EAD->ExplicitAccess());
+        p.Editor->AddEntry();
+        // The grid keeps a copy of the trustee of its own, freed with its entry.
+        p.Editor->SetEntries(p.Editor->EntryCount() - 1, EAD->ExplicitAccess());
     }
     UpdateButtons(p);
 }
@@ -162,16 +164,13 @@ void TRkSecurityDescriptorEditorForm::EditEntry(const TAclPage& p) {
     // Without an ACL there is no entry to edit.
     if (!p.Delete->Enabled() || !p.Editor->IsEntries()) return;
     const int32_t index = p.Editor->SelectedIndex();
-    EXPLICIT_ACCESS_W entry{};
-    TScopeExit clean([&entry] { CleanExplicitAccess(entry); });
-    CopyExplicitAccess(entry, *p.Editor->Entries(index));
     PrepareEntryDialog(p);
-    EAD->SetExplicitAccess(entry);
+    // Both keep copies of the trustee of their own: neither frees the other's.
+    EAD->SetExplicitAccess(*p.Editor->Entries(index));
     if (EAD->Execute()) {
         p.Editor->BeginUpdate();
         TScopeExit end([&p] { p.Editor->EndUpdate(); });
-        CopyExplicitAccess(entry, EAD->ExplicitAccess());
-        p.Editor->SetEntries(index, entry);
+        p.Editor->SetEntries(index, EAD->ExplicitAccess());
     }
     UpdateButtons(p);
 }

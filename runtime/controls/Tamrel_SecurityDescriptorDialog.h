@@ -4,9 +4,9 @@
 // group). Only the parts whose "change" box is left checked are written back.
 #pragma once
 
-#include "host/Buttons.h"
-#include "host/ComCtrls.h"
-#include "host/Forms.h"
+#include "host/forms/Buttons.h"
+#include "host/forms/ComCtrls.h"
+#include "host/forms/Forms.h"
 #include "runtime/controls/Tamrel_AclEditor.h"
 #include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
 #include "runtime/controls/Tamrel_Masks.h"

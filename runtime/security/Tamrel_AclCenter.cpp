@@ -32,8 +32,9 @@ std::string_view SidKey(PSID Sid) {
 } // namespace
 
 // The items of a build in the order they were made, a removed one leaving its place empty: the
-// ACL lists them newest first. The merge finds an item's earlier matches through an index
-// instead of walking the list, so that a build takes time in proportion to its entries:
+// ACL lists the added ones newest first and the placed ones (read from an ACL) in their order.
+// The merge finds an item's earlier matches through an index instead of walking the list, so
+// that a build takes time in proportion to its entries:
 // - per SID, a list of the items that grant or deny and one of the audit items (a removed item
 //   stays on its list until a SET or REVOKE empties the list);
 // - with MergeMasks, per SID and inheritance, the one allowing item, the one denying item and the
@@ -51,6 +52,7 @@ public:
         TAccessEntryType EntryType;
         bool AuditSuccess, AuditFailure;
         bool Live;
+        bool Placed;
         uint32_t Next; // on its SID's list
     };
     struct TSidItems {
@@ -121,7 +123,7 @@ public:
                  bool auditSuccess = false, bool auditFailure = false) {
         const auto index = static_cast<uint32_t>(FItems.size());
         uint32_t* list = bySid ? (type == etAudit ? &bySid->Audits : &bySid->Rights) : nullptr;
-        FItems.push_back({sid, mask, inheritance, type, auditSuccess, auditFailure, true, list ? *list : None});
+        FItems.push_back({sid, mask, inheritance, type, auditSuccess, auditFailure, true, Placing, list ? *list : None});
         if (list) *list = index;
         return index;
     }
@@ -130,11 +132,18 @@ public:
         for (const auto& item : FItems) n += item.Live;
         return n;
     }
-    // The items of one kind in the order of the ACL.
-    template <class F> void ForEachNewestFirst(TAccessEntryType type, F f) const {
+    // The added items of one kind in the order of the ACL.
+    template <class F> void ForEachAddedNewestFirst(TAccessEntryType type, F f) const {
         for (size_t i = FItems.size(); i-- > 0;)
-            if (FItems[i].Live && FItems[i].EntryType == type) f(FItems[i]);
+            if (FItems[i].Live && !FItems[i].Placed && FItems[i].EntryType == type) f(FItems[i]);
     }
+    template <class F> void ForEachPlacedInOrder(F f) const {
+        for (const TItem& item : FItems)
+            if (item.Live && item.Placed) f(item);
+    }
+
+    // Whether the items added now come from entries that keep their place.
+    bool Placing = false;
 
 private:
     static size_t Hash(std::string_view key) {
@@ -166,11 +175,12 @@ PACL TrkAclCenter::GetACL() {
 }
 
 void TrkAclCenter::SetACL(PACL A) {
-    FIsACL = false;
+    // A may be the center's own block (what ACL answered): copied before that one goes.
+    uint32_t size = 0;
+    TCenterBlock copy = DuplicateAclBlock(A, size);
     FIsExplicit = false;
-    FACL.reset();
-    FAclSize = 0;
-    FACL = DuplicateAclBlock(A, FAclSize);
+    FACL = std::move(copy);
+    FAclSize = size;
     FIsACL = true;
 }
 
@@ -210,7 +220,7 @@ bool TrkAclCenter::IsEntries() {
 EXPLICIT_ACCESS_W* TrkAclCenter::Entries(int32_t Index) {
     if (!FIsExplicit) ACLToExplicit();
     CheckIndex(Index, false);
-    return FEntries[Index].get();
+    return &FEntries[Index]->Record;
 }
 
 void TrkAclCenter::CheckIndex(int32_t Index, bool AllowEnd) const {
@@ -222,12 +232,31 @@ void TrkAclCenter::PrepareEntryChange() {
     if (!FIsExplicit && FIsACL) ACLToExplicit();
 }
 
+void TrkAclCenter::WriteEntry(TEntry& Entry, const EXPLICIT_ACCESS_W& E) {
+    // The copy is made before the old one goes: E may be the entry's own record.
+    TCenterBlock sid;
+    std::unique_ptr<wchar_t[]> name;
+    EXPLICIT_ACCESS_W record = E;
+    if (E.Trustee.ptstrName && E.Trustee.TrusteeForm == TRUSTEE_IS_SID) {
+        uint32_t size = 0;
+        sid = DuplicateSidBlock(reinterpret_cast<PSID>(E.Trustee.ptstrName), size);
+        record.Trustee.ptstrName = static_cast<LPWSTR>(sid.get());
+    } else if (E.Trustee.ptstrName && E.Trustee.TrusteeForm == TRUSTEE_IS_NAME) {
+        const size_t length = std::wcslen(E.Trustee.ptstrName);
+        name = std::make_unique<wchar_t[]>(length + 1);
+        std::memcpy(name.get(), E.Trustee.ptstrName, (length + 1) * sizeof(wchar_t));
+        record.Trustee.ptstrName = name.get();
+    }
+    Entry.Record = record;
+    Entry.OwnedSid = std::move(sid);
+    Entry.OwnedName = std::move(name);
+}
+
 void TrkAclCenter::SetEntries(int32_t Index, const EXPLICIT_ACCESS_W& E) {
     PrepareEntryChange();
     CheckIndex(Index, false);
+    WriteEntry(*FEntries[Index], E);
     FIsACL = false;
-    FIsExplicit = false;
-    *FEntries[Index] = E;
     FIsExplicit = true;
     FIsEntries = true;
 }
@@ -240,13 +269,13 @@ EXPLICIT_ACCESS_W* TrkAclCenter::InsertEntry(int32_t Index) {
     FIsACL = false;
     FIsExplicit = true;
     FIsEntries = true;
-    auto record = std::make_unique<EXPLICIT_ACCESS_W>();
-    std::memset(record.get(), 0, sizeof(EXPLICIT_ACCESS_W));
-    record->grfAccessPermissions = STANDARD_RIGHTS_ALL;
-    record->grfAccessMode = SET_ACCESS;
-    record->Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    EXPLICIT_ACCESS_W* result = record.get();
-    FEntries.insert(FEntries.begin() + Index, std::move(record));
+    auto entry = std::make_unique<TEntry>();
+    std::memset(&entry->Record, 0, sizeof(EXPLICIT_ACCESS_W));
+    entry->Record.grfAccessPermissions = STANDARD_RIGHTS_ALL;
+    entry->Record.grfAccessMode = SET_ACCESS;
+    entry->Record.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    EXPLICIT_ACCESS_W* result = &entry->Record;
+    FEntries.insert(FEntries.begin() + Index, std::move(entry));
     return result;
 }
 
@@ -257,6 +286,18 @@ void TrkAclCenter::DeleteEntry(int32_t Index) {
     FIsExplicit = true;
     FIsEntries = true;
     FEntries.erase(FEntries.begin() + Index);
+}
+
+void TrkAclCenter::KeepEntryOrder() {
+    PrepareEntryChange();
+    if (!FIsExplicit) return;
+    bool changed = false;
+    for (auto& entry : FEntries) {
+        changed = changed || !entry->Placed;
+        entry->Placed = true;
+    }
+    // An ACL built before laid the added entries out by the merge rules.
+    if (changed) FIsACL = false;
 }
 
 void TrkAclCenter::SetIsEntries(bool V) {
@@ -271,8 +312,6 @@ void TrkAclCenter::CleanEntries() {
     FEntries.clear();
     FIsExplicit = false;
     FSidCenter->CleanUp();
-    FEntrySids.clear();
-    FEntryNames.clear();
 }
 
 void TrkAclCenter::CleanACL() {
@@ -284,20 +323,6 @@ void TrkAclCenter::CleanACL() {
 void TrkAclCenter::Cleanup() { FACLList.clear(); }
 
 // --- merging another center ------------------------------------------------------------------
-
-void TrkAclCenter::OwnTrustee(EXPLICIT_ACCESS_W& E) {
-    if (!E.Trustee.ptstrName) return;
-    if (E.Trustee.TrusteeForm == TRUSTEE_IS_SID) {
-        FSidCenter->SetSid(reinterpret_cast<PSID>(E.Trustee.ptstrName));
-        E.Trustee.ptstrName = static_cast<LPWSTR>(FSidCenter->GetSidCopy());
-    } else if (E.Trustee.TrusteeForm == TRUSTEE_IS_NAME) {
-        const size_t length = std::wcslen(E.Trustee.ptstrName);
-        auto name = std::make_unique<wchar_t[]>(length + 1);
-        std::memcpy(name.get(), E.Trustee.ptstrName, (length + 1) * sizeof(wchar_t));
-        E.Trustee.ptstrName = name.get();
-        FEntryNames.push_back(std::move(name));
-    }
-}
 
 void TrkAclCenter::MergeWith(TrkAclCenter* Other) {
     if (!Other->IsEntries()) {
@@ -317,16 +342,15 @@ void TrkAclCenter::MergeWith(TrkAclCenter* Other) {
     if (!IsEntries()) {
         // No ACL grants everyone everything: say so before the other entries narrow it.
         FSidCenter->SetWellKnown(wkWorld);
-        auto world = static_cast<LPWSTR>(FSidCenter->GetSidCopy());
-        EXPLICIT_ACCESS_W* entry = AddEntry();
-        entry->Trustee.ptstrName = world;
-        entry->grfAccessPermissions = 0x1FFFFF;
-        entry->grfAccessMode = SET_ACCESS;
+        EXPLICIT_ACCESS_W world = *AddEntry();
+        world.Trustee.ptstrName = static_cast<LPWSTR>(FSidCenter->GetSid());
+        world.grfAccessPermissions = 0x1FFFFF;
+        world.grfAccessMode = SET_ACCESS;
+        WriteEntry(*FEntries.back(), world);
     }
     for (int32_t i = 0; i < count; ++i) {
-        EXPLICIT_ACCESS_W entry = *Other->Entries(i);
-        OwnTrustee(entry);
-        *AddEntry() = entry;
+        AddEntry();
+        WriteEntry(*FEntries.back(), *Other->Entries(i));
     }
 }
 
@@ -373,17 +397,17 @@ void TrkAclCenter::ACLToExplicit() {
         const BYTE* sid = ace + sidOffset;
         if (sidOffset + GetSidLengthRequired(sid[1]) > header->AceSize) RaiseInvalidAcl();
         for (int m = 0; m < modeCount; ++m) {
-            TCenterBlock sidCopy(CenterGetMem(header->AceSize));
-            std::memcpy(sidCopy.get(), sid, header->AceSize - sidOffset);
-            auto record = std::make_unique<EXPLICIT_ACCESS_W>();
-            std::memset(record.get(), 0, sizeof(EXPLICIT_ACCESS_W));
-            record->grfAccessPermissions = known->Mask;
-            record->grfAccessMode = modes[m];
-            record->grfInheritance = header->AceFlags;
-            record->Trustee.TrusteeForm = TRUSTEE_IS_SID;
-            record->Trustee.ptstrName = static_cast<LPWSTR>(sidCopy.get());
-            FEntrySids.push_back(std::move(sidCopy));
-            FEntries.push_back(std::move(record));
+            auto entry = std::make_unique<TEntry>();
+            entry->OwnedSid.reset(CenterGetMem(header->AceSize));
+            std::memcpy(entry->OwnedSid.get(), sid, header->AceSize - sidOffset);
+            std::memset(&entry->Record, 0, sizeof(EXPLICIT_ACCESS_W));
+            entry->Record.grfAccessPermissions = known->Mask;
+            entry->Record.grfAccessMode = modes[m];
+            entry->Record.grfInheritance = header->AceFlags;
+            entry->Record.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+            entry->Record.Trustee.ptstrName = static_cast<LPWSTR>(entry->OwnedSid.get());
+            entry->Placed = true;
+            FEntries.push_back(std::move(entry));
         }
     }
     FIsExplicit = true;
@@ -491,13 +515,14 @@ void TrkAclCenter::ExplicitToACL() {
     TWorkList work(FEntries.size());
     for (const auto& entry : FEntries) {
         // The center's own entries stay as they are: name trustees are resolved in a copy.
-        EXPLICIT_ACCESS_W copy = *entry;
+        EXPLICIT_ACCESS_W copy = entry->Record;
         if (copy.grfAccessMode < GRANT_ACCESS || copy.grfAccessMode > SET_AUDIT_FAILURE) continue;
         if (!ToolTrusteeToSid(copy)) {
             // An entry whose trustee was never filled cannot take part in an ACL.
             SetLastError(ERROR_INVALID_SID);
             RaiseLastOSError();
         }
+        work.Placing = entry->Placed;
         ToolAddAccessEntry(work, copy);
     }
 
@@ -511,19 +536,36 @@ void TrkAclCenter::ExplicitToACL() {
             ToolIncreaseAclSize(acl, size);
         }
     };
-    work.ForEachNewestFirst(etAudit, [&](const TWorkList::TItem& item) {
-        // Only the inheritance bits go into the ACE flags; success and failure are set apart.
-        add([&](PACL a) {
-            return AddAuditAccessAceEx(a, ACL_REVISION, item.Inheritance & VALID_INHERIT_FLAGS, item.Mask, item.Sid,
-                                       item.AuditSuccess, item.AuditFailure);
-        });
+    auto addItem = [&](const TWorkList::TItem& item) {
+        switch (item.EntryType) {
+        case etAudit:
+            // Only the inheritance bits go into the ACE flags; success and failure are set apart.
+            add([&](PACL a) {
+                return AddAuditAccessAceEx(a, ACL_REVISION, item.Inheritance & VALID_INHERIT_FLAGS, item.Mask,
+                                           item.Sid, item.AuditSuccess, item.AuditFailure);
+            });
+            break;
+        case etDeny:
+            add([&](PACL a) { return AddAccessDeniedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
+            break;
+        case etAllow:
+            add([&](PACL a) { return AddAccessAllowedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
+            break;
+        }
+    };
+    // Added audits and denies go first; added allows ahead of the first placed allow or inherited
+    // ACE, so that they never pass a deny of the list nor come after an inherited entry.
+    work.ForEachAddedNewestFirst(etAudit, addItem);
+    work.ForEachAddedNewestFirst(etDeny, addItem);
+    bool allowsAdded = false;
+    work.ForEachPlacedInOrder([&](const TWorkList::TItem& item) {
+        if (!allowsAdded && (item.EntryType == etAllow || (item.Inheritance & INHERITED_ACE))) {
+            work.ForEachAddedNewestFirst(etAllow, addItem);
+            allowsAdded = true;
+        }
+        addItem(item);
     });
-    work.ForEachNewestFirst(etDeny, [&](const TWorkList::TItem& item) {
-        add([&](PACL a) { return AddAccessDeniedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
-    });
-    work.ForEachNewestFirst(etAllow, [&](const TWorkList::TItem& item) {
-        add([&](PACL a) { return AddAccessAllowedAceEx(a, ACL_REVISION, item.Inheritance, item.Mask, item.Sid); });
-    });
+    if (!allowsAdded) work.ForEachAddedNewestFirst(etAllow, addItem);
     FACL = std::move(acl);
     FAclSize = size;
     FIsACL = true;

@@ -1,6 +1,8 @@
 // The ACL center: one access-control list held as a binary ACL or as a list of explicit-access
 // entries. Reading the entries splits the ACL into one entry per ACE; reading the ACL folds the
-// entries into a new one by fixed merge rules and lays the ACEs out as audit, deny, allow.
+// entries into a new one by fixed merge rules. Entries read from an ACL keep their order in the
+// ACL built again (the order of ACEs decides what an ACL grants); entries added are laid out as
+// audit, deny, allow, the latest of each kind first, ahead of the entries read.
 #pragma once
 
 #include "host/Api.h"
@@ -44,7 +46,9 @@ public:
     PACL GetACL();
     PACL ACL() { return GetACL(); }
     void SetACL(PACL A);
-    // The center's own record; a written record's trustee pointer is taken as it is.
+    // The center's own record. A written record's trustee (a SID or a name) is copied: the
+    // center owns the copy, which lives as long as the entry; the caller keeps its own. The
+    // entry keeps its place in the ACL's order.
     EXPLICIT_ACCESS_W* Entries(int32_t Index);
     void SetEntries(int32_t Index, const EXPLICIT_ACCESS_W& E);
     int32_t EntryCount();
@@ -56,10 +60,15 @@ public:
     PACL GetACLCopy();
     void SetDACL(PSECURITY_DESCRIPTOR SD);
     void SetSACL(PSECURITY_DESCRIPTOR SD);
-    // A new record (STANDARD_RIGHTS_ALL, SET_ACCESS, no trustee yet) for the caller to fill.
+    // A new record (STANDARD_RIGHTS_ALL, SET_ACCESS, no trustee yet) for the caller to fill; a
+    // trustee pointer the caller writes into it stays the caller's. Added entries are laid out by
+    // the merge rules.
     EXPLICIT_ACCESS_W* AddEntry();
     EXPLICIT_ACCESS_W* InsertEntry(int32_t Index);
     void DeleteEntry(int32_t Index);
+    // The entries as they stand keep their order in the ACL built from them, as entries read
+    // from an ACL do: for a list that holds an ACL's entries as they came (from a file, say).
+    void KeepEntryOrder();
     // Appends the other center's entries; trustees are copied, so the other center may go.
     void MergeWith(TrkAclCenter* Other);
     void Cleanup();
@@ -72,6 +81,14 @@ public:
 private:
     // The working list of a build, with an index of its items by what the merge compares.
     class TWorkList;
+    // One entry: the record handed out, the trustee copy it owns, and whether it keeps its place
+    // in the ACL's order (read from an ACL) or is laid out by the merge rules (added).
+    struct TEntry {
+        EXPLICIT_ACCESS_W Record;
+        TCenterBlock OwnedSid;
+        std::unique_ptr<wchar_t[]> OwnedName;
+        bool Placed = false;
+    };
 
     void ACLToExplicit();
     void ExplicitToACL();
@@ -87,22 +104,18 @@ private:
     void ToolRevokeAccess(TWorkList& Work, PSID Sid);
     void ToolAudit(TWorkList& Work, PSID Sid, uint32_t Inheritance, uint32_t Mask, bool Success);
     static void ToolIncreaseAclSize(TCenterBlock& Acl, uint32_t& Size);
-    // Gives a record its own copy of its trustee (SID through the owned SID center, or name).
-    void OwnTrustee(EXPLICIT_ACCESS_W& E);
+    // Writes E over Entry with a copy of E's trustee that Entry owns.
+    static void WriteEntry(TEntry& Entry, const EXPLICIT_ACCESS_W& E);
 
     std::vector<TCenterBlock> FACLList;
     bool FIsACL = true;
     TCenterBlock FACL;
     uint32_t FAclSize = 0;
     bool FIsExplicit = false;
-    std::vector<std::unique_ptr<EXPLICIT_ACCESS_W>> FEntries;
+    std::vector<std::unique_ptr<TEntry>> FEntries;
     bool FIsEntries = false;
     bool FMergeMasks = true;
     TSidCenterPtr FSidCenter;
-    // Trustee SIDs read out of the ACL and trustee names taken over from another center: they
-    // live as long as the entries do.
-    std::vector<TCenterBlock> FEntrySids;
-    std::vector<std::unique_ptr<wchar_t[]>> FEntryNames;
 };
 
 } // namespace tamrel

@@ -90,13 +90,15 @@ void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P, uint32_t& 
     if (!MakeSelfRelativeSD(SD, P, &written)) RaiseLastOSError();
 }
 
-void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size) {
+namespace {
+
+// A record that describes more than its storage holds, or text without a buffer, would have the
+// copy read memory that is not the record's; half a character is refused for text only.
+void CopyLsaRecord(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size, bool WholeCharacters) {
     P = nullptr;
     Size = 0;
     if (!S) return;
-    // A record that describes more text than its storage holds, half a character, or text
-    // without a buffer would have the copy read memory that is not the string's.
-    if (S->Length > S->MaximumLength || S->Length % 2 != 0 || (S->Length && !S->Buffer))
+    if (S->Length > S->MaximumLength || (WholeCharacters && S->Length % 2 != 0) || (S->Length && !S->Buffer))
         throw Exception(SInvalidLsaString, static_cast<unsigned>(S->Length), static_cast<unsigned>(S->MaximumLength));
     uint32_t size = sizeof(LSA_UNICODE_STRING) + S->MaximumLength;
     auto* copy = static_cast<PLSA_UNICODE_STRING>(CenterGetMem(size));
@@ -106,6 +108,16 @@ void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, ui
     if (S->Length) std::memcpy(copy->Buffer, S->Buffer, S->Length);
     P = copy;
     Size = size;
+}
+
+} // namespace
+
+void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size) {
+    CopyLsaRecord(S, P, Size, true);
+}
+
+void DuplicateLsaBytes(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size) {
+    CopyLsaRecord(S, P, Size, false);
 }
 
 std::wstring RkLastWin32Error() { return OSErrorText(GetLastError()); }

@@ -40,6 +40,9 @@ TAMREL_API void DuplicateSDAbsoluteToRelative(PSECURITY_DESCRIPTOR SD, void*& P,
 // A record whose Length is odd, exceeds MaximumLength, or has text but no buffer is refused
 // with an exception (P stays nil).
 TAMREL_API void DuplicateLsaUnicodeString(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size);
+// The same for a record whose buffer holds bytes rather than text (the value of an LSA secret):
+// an odd Length is copied as it stands.
+TAMREL_API void DuplicateLsaBytes(PLSA_UNICODE_STRING S, PLSA_UNICODE_STRING& P, uint32_t& Size);
 
 // The text of GetLastError: the host's unknown-error text for 0, else the host's OS-error text
 // with the code and the system message. Call it before any other OS call on the thread.

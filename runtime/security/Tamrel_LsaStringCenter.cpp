@@ -46,10 +46,19 @@ std::wstring TrkLsaUnicodeStringCenter::GetText() {
 
 void TrkLsaUnicodeStringCenter::SetLsaUnicodeString(PLSA_UNICODE_STRING P) {
     uint32_t size = 0;
-    TCenterBlock copy = OwnedDuplicate<LSA_UNICODE_STRING>(
-        [P](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaUnicodeString(P, p, s); }, size);
+    TakeRecord(OwnedDuplicate<LSA_UNICODE_STRING>(
+        [P](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaUnicodeString(P, p, s); }, size));
+}
+
+void TrkLsaUnicodeStringCenter::SetLsaBytes(PLSA_UNICODE_STRING P) {
+    uint32_t size = 0;
+    TakeRecord(OwnedDuplicate<LSA_UNICODE_STRING>(
+        [P](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaBytes(P, p, s); }, size));
+}
+
+void TrkLsaUnicodeStringCenter::TakeRecord(TCenterBlock Copy) {
     Modified();
-    FLsaUnicodeString = std::move(copy);
+    FLsaUnicodeString = std::move(Copy);
     FIsLsaString = true;
 }
 
@@ -76,8 +85,10 @@ PLSA_UNICODE_STRING TrkLsaUnicodeStringCenter::GetLsaUnicodeString() {
 PLSA_UNICODE_STRING TrkLsaUnicodeStringCenter::GetLsaUnicodeStringCopy() {
     PLSA_UNICODE_STRING source = GetLsaUnicodeString();
     uint32_t size = 0;
+    // The center's own record was checked when it was made or taken: copied as it stands, a
+    // secret's value of odd length included.
     FList.push_back(OwnedDuplicate<LSA_UNICODE_STRING>(
-        [source](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaUnicodeString(source, p, s); }, size));
+        [source](PLSA_UNICODE_STRING& p, uint32_t& s) { DuplicateLsaBytes(source, p, s); }, size));
     return static_cast<PLSA_UNICODE_STRING>(FList.back().get());
 }
 

@@ -46,6 +46,10 @@ public:
     // Takes a copy of P (nil: no record, empty text). A record whose Length is odd or exceeds
     // its MaximumLength is refused, and the center keeps what it held.
     void SetLsaUnicodeString(PLSA_UNICODE_STRING P);
+    // Takes a copy of a record whose buffer holds bytes rather than text (the value of a
+    // secret), an odd Length included; the text form then holds its whole characters, and the
+    // record keeps every byte.
+    void SetLsaBytes(PLSA_UNICODE_STRING P);
 
     // A copy the center keeps until Cleanup or destruction; the caller never frees it.
     PLSA_UNICODE_STRING GetLsaUnicodeStringCopy();
@@ -54,6 +58,7 @@ public:
 private:
     void Modified();
     void CleanLsaString();
+    void TakeRecord(TCenterBlock Copy);
 
     std::vector<TCenterBlock> FList;
     bool FIsText = true;

@@ -4,7 +4,7 @@
 #include "host/SysUtils.h"
 #include "runtime/security/internal/Tamrel_LsaInternal.h"
 #include "runtime/security/internal/Tamrel_SecretStoreInternal.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 
 #include <mutex>
 #include <optional>
@@ -195,7 +195,8 @@ bool TrkSecretCenter::Read() {
         SetLastError(code);
         RaiseLastOSError(code);
     }
-    FSecretValue->SetLsaUnicodeString(data);
+    // A secret's value is bytes, of any length: it is kept as it stands, and written back so.
+    FSecretValue->SetLsaBytes(data);
     return true;
 }
 

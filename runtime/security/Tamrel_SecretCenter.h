@@ -24,7 +24,8 @@ public:
     std::wstring SecretValue() { return FSecretValue->Text(); }
     void SetSecretValue(const std::wstring& S) { FSecretValue->SetText(S); }
 
-    // True when the secret exists; its value then goes to SecretValue. A missing secret leaves
+    // True when the secret exists; its value then goes to SecretValue, byte for byte (a value of
+    // odd length reads as its whole characters and is written back whole). A missing secret leaves
     // SecretValue as it was (LSA) or empties it (registry store). Any other LSA failure raises
     // the OS error of the converted status; a stored text with a non-hexadecimal digit raises
     // EConvertError.

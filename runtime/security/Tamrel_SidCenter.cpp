@@ -1,11 +1,13 @@
 #include "runtime/security/Tamrel_SidCenter.h"
+#include "runtime/security/internal/Tamrel_SidCenterInternal.h"
 
 #include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
 #include "host/SizeProbe.h"
 #include "host/SysUtils.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -315,7 +317,7 @@ std::wstring TrkSidCenter::GetDomain() {
     });
 }
 
-std::wstring TrkSidCenter::GetUserName() {
+std::wstring TrkSidCenter::GetUserNameW() {
     return ValueOr<std::wstring>({}, [this] {
         ResolveName();
         return FUserName;
@@ -681,11 +683,21 @@ struct TSidCache {
 
 using TSidCacheList = std::vector<std::unique_ptr<TSidCache>>;
 
-// Process-wide. The lock is re-entrant: filling a machine resolves some values by name on that
-// same machine, which comes back here on the same thread.
+// The records of one machine. The thread that asks first fills them, outside the store's lock
+// (each look-up of a fill may wait through a time-out); the others wait for that one fill. The
+// filling thread itself comes back while it resolves names on that machine, and reads what it
+// has so far.
+struct TSidCacheMachine {
+    TSidCacheList Records; // written by the filling thread only, until Filled
+    bool Filled = false;   // under the store's lock
+    DWORD Filler = 0;
+};
+
+// Process-wide; machines are never removed, so a machine's address stays valid.
 struct TSidCacheStore {
-    std::recursive_mutex Lock;
-    std::map<std::wstring, TSidCacheList> Machines;
+    std::mutex Lock;
+    std::condition_variable Published;
+    std::map<std::wstring, std::unique_ptr<TSidCacheMachine>> Machines;
 };
 
 TSidCacheStore& SidCache() {
@@ -722,6 +734,7 @@ void AddRecord(TSidCacheList& records, PSID sid, const std::wstring& user, const
 // Resolves the well-known SIDs of a machine the other way round. The records list is already
 // in the cache (empty), so a fill that fails is not tried again.
 void FillMachine(const std::wstring& key, TSidCacheList& records) {
+    if (SidCacheHooks().Filling) SidCacheHooks().Filling(key);
     const std::wstring server = key == L"\\" ? std::wstring() : key;
     TSidCenterPtr center(Create<TrkSidCenter>(nullptr));
     center->SetServer(server);
@@ -756,15 +769,34 @@ BOOL LookupAccountNameFromCache(LPCWSTR systemName, LPCWSTR accountName, PSID si
         return FALSE;
     }
     TSidCacheStore& cache = SidCache();
-    std::lock_guard<std::recursive_mutex> lock(cache.Lock);
     const std::wstring key = MachineKey(systemName);
-    auto machine = cache.Machines.find(key);
-    if (machine == cache.Machines.end()) {
-        machine = cache.Machines.emplace(key, TSidCacheList()).first;
-        FillMachine(key, machine->second);
+    const DWORD self = GetCurrentThreadId();
+    TSidCacheMachine* machine;
+    bool fill = false;
+    {
+        std::unique_lock<std::mutex> hold(cache.Lock);
+        std::unique_ptr<TSidCacheMachine>& slot = cache.Machines[key];
+        if (!slot) {
+            // In the cache before anything is resolved: a fill that fails is not tried again.
+            slot = std::make_unique<TSidCacheMachine>();
+            slot->Filler = self;
+            fill = true;
+        }
+        machine = slot.get();
+        if (!fill && machine->Filler != self) cache.Published.wait(hold, [machine] { return machine->Filled; });
+    }
+    if (fill) {
+        TScopeExit publish([&cache, machine] {
+            {
+                std::lock_guard<std::mutex> hold(cache.Lock);
+                machine->Filled = true;
+            }
+            cache.Published.notify_all();
+        });
+        FillMachine(key, machine->Records);
     }
     const std::wstring_view account = accountName ? accountName : L"";
-    for (const auto& record : machine->second) {
+    for (const auto& record : machine->Records) {
         if (AnsiCompareText(record->FullName, account) != 0) continue;
         const DWORD domainChars = static_cast<DWORD>(record->Domain.size() + 1);
         if (sid && domainName && *cbSid >= record->SidSize && *cchDomainName >= domainChars) {
@@ -784,6 +816,11 @@ BOOL LookupAccountNameFromCache(LPCWSTR systemName, LPCWSTR accountName, PSID si
 }
 
 } // namespace
+
+TSidCacheHooks& SidCacheHooks() {
+    static TSidCacheHooks hooks;
+    return hooks;
+}
 
 } // namespace tamrel
 

@@ -16,13 +16,11 @@
 #include <string>
 #include <vector>
 
-#ifdef GetUserName
-#undef GetUserName // the center's property getter takes this name; call GetUserNameW for the system's
-#endif
-
 // A drop-in replacement of LookupAccountNameW: the system first, then, for names the system
 // cannot resolve, the well-known accounts of that machine from a process-wide cache. Exported
-// from the run-time library under this plain name in both processors' builds.
+// from the run-time library under this plain name in both processors' builds. A machine's
+// accounts are looked up once, by the first thread that needs them; look-ups on other machines
+// do not wait for that.
 extern "C" TAMREL_API BOOL WINAPI LookupAccountNameEx(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID Sid, LPDWORD cbSid,
                                            LPWSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                                            PSID_NAME_USE peUse);
@@ -55,8 +53,12 @@ public:
     std::wstring Domain() { return GetDomain(); }
     // Invalidates the derived SID forms only: callers set Domain first and UserName second.
     void SetDomain(const std::wstring& S);
-    std::wstring GetUserName();
-    std::wstring UserName() { return GetUserName(); }
+    // GetUserName() is the call. <windows.h> makes GetUserName a macro for GetUserNameW, or
+    // GetUserNameA without UNICODE, and this header leaves the macro to its includers: the getter
+    // answers to both spellings.
+    std::wstring GetUserNameW();
+    std::wstring GetUserNameA() { return GetUserNameW(); }
+    std::wstring UserName() { return GetUserNameW(); }
     void SetUserName(const std::wstring& S);
     TrkWellKnownSid GetWellKnown();
     TrkWellKnownSid WellKnown() { return GetWellKnown(); }

@@ -54,24 +54,45 @@ void TComService::Loaded() {
 }
 
 bool TComService::DoPause() {
-    bool paused = TNtService::DoPause();
-    if (paused)
-        if (auto* server = SvcComServer()) server->StopServiceFactories(ServiceName());
-    return paused;
+    return TNtService::DoPause() && SwitchFactories(false, L"Service pausing failed : \"%s\"");
 }
 
 bool TComService::DoContinue() {
-    bool continued = TNtService::DoContinue();
-    if (continued)
-        if (auto* server = SvcComServer()) server->StartServiceFactories(ServiceName());
-    return continued;
+    // After a refused start the service only waits to stop: it serves nothing.
+    return TNtService::DoContinue() && (!Started() || SwitchFactories(true, L"Service continuing failed : \"%s\""));
+}
+
+bool TComService::SwitchFactories(bool start, const wchar_t* failureMessage) {
+    auto* server = SvcComServer();
+    if (!server) return true;
+    const auto apply = [&](bool on) {
+        if (on) server->StartServiceFactories(ServiceName());
+        else server->StopServiceFactories(ServiceName());
+    };
+    if (CatchLog([&] { apply(start); }, [&](const std::wstring& m) { LogError(Format(failureMessage, m)); }))
+        return true;
+    // The request is refused, and the classes go back to what the former state serves: the
+    // factories that were switched before the failure are switched back (the others are left
+    // as they are, each factory knows whether it is registered).
+    CatchLog([&] { apply(!start); }, [&](const std::wstring& m) { LogError(Format(failureMessage, m)); });
+    return false;
+}
+
+bool TComService::SuspendsThreadOnPause() const {
+    // The service thread is the apartment of the objects that clients hold: suspended, it would
+    // leave every call of theirs waiting for a continue. A paused COM service only withdraws its
+    // classes.
+    return false;
 }
 
 void TComService::Run() {
     const HRESULT init = CoInitialize(nullptr);
     std::exception_ptr failure;
     try {
-        if (auto* server = SvcComServer()) server->StartServiceFactories(ServiceName());
+        // A refused start leaves the service running only until it stops itself: no client may
+        // reach it meanwhile.
+        if (Started())
+            if (auto* server = SvcComServer()) server->StartServiceFactories(ServiceName());
         TNtService::Run();
     } catch (...) {
         failure = std::current_exception();
@@ -89,8 +110,22 @@ void TComService::Run() {
 }
 
 void TComService::Install() {
+    TSvcComServerObject* server = SvcComServer();
+    // The classes are registered under the module's AppID, with the service as its server: the
+    // all-zero AppID would be every such program's, and COM would start whichever wrote it last.
+    if (server && IsEqualGUID(FSvcAppID, GUID_NULL))
+        throw Exception(L"Service module %s has no AppID: give it an AppID of its own before installing it",
+                        Name());
     TNtService::Install();
-    if (auto* server = SvcComServer()) server->UpdateServerRegistry(true);
+    if (!server) return;
+    // All or nothing: a registration that fails part-way is taken back, and the service with it.
+    try {
+        server->UpdateServerRegistry(true);
+    } catch (...) {
+        IgnoreFailure([server] { server->UpdateServerRegistry(false); });
+        IgnoreFailure([this] { DeleteInstalledService(); });
+        throw;
+    }
 }
 
 void TComService::Uninstall() {

@@ -46,13 +46,23 @@ public:
     void Loaded() override;
     bool DoPause() override;
     bool DoContinue() override;
-    // Enters the apartment and starts the factories, runs the request loop (which also delivers
-    // the apartment's calls), then stops the factories and leaves the apartment, on every path.
+    // Enters the apartment and, when the start was not refused, starts the factories; runs the
+    // request loop (which also delivers the apartment's calls), then stops the factories and
+    // leaves the apartment, on every path.
     void Run() override;
     void Install() override;
     void Uninstall() override;
 
+protected:
+    // False: the service thread is the apartment of the objects clients hold.
+    bool SuspendsThreadOnPause() const override;
+
 private:
+    // Stops or starts the factories for a pause or a continue. A failure is logged with
+    // FailureMessage, what was switched before it is switched back, and the answer is False: the
+    // request is refused as a refused pause or continue is, and the classes stay as they were.
+    bool SwitchFactories(bool start, const wchar_t* failureMessage);
+
     bool FLoaded = false;
     mutable GUID FSvcAppID = GUID_NULL;
 };

@@ -5,7 +5,7 @@
 #include "host/SizeProbe.h"
 #include "host/Streaming.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
@@ -160,6 +160,11 @@ void TNtService::SetName(const std::wstring& newName) {
 void TNtService::SetDescription(const std::wstring& value) {
     if (value.size() > 1023) throw Exception(L"The desription is too long. Max length is 1024 char");
     FDescription = value;
+}
+
+void TNtService::SetWaitHint(int32_t value) {
+    if (value < 0) throw Exception(L"Invalid WaitHint property: a negative value is not allowed");
+    FWaitHint = value;
 }
 
 void TNtService::SetUseSynchronizer(bool value) {
@@ -364,6 +369,26 @@ TRkScHandle OpenTargetService(const TRkScHandle& manager, const std::wstring& na
     return service;
 }
 
+namespace {
+
+// The dependency block: each service, then each group behind "+", each closed by a NUL, and one
+// more NUL at the end. The manager reads up to the first empty string, so an empty line (two
+// commas in a comma text) would hide every entry after it: empty lines are left out.
+std::wstring DependencyBlock(const TStrings& services, const TStrings& groups) {
+    std::wstring block;
+    const auto add = [&block](const wchar_t* prefix, const std::wstring& name) {
+        if (name.empty()) return;
+        block += prefix + name;
+        block.push_back(L'\0');
+    };
+    for (int i = 0; i < services.Count(); ++i) add(L"", services.Get(i));
+    for (int i = 0; i < groups.Count(); ++i) add(L"+", groups.Get(i));
+    block.push_back(L'\0');
+    return block;
+}
+
+} // namespace
+
 void TNtService::Install() {
     std::wstring imagePath = TamrelFindCommand(L"REMOTE") ? TamrelParameterValue(L"PATH") : OwnImagePath();
     auto* app = dynamic_cast<TNtServiceApplication*>(Owner());
@@ -372,21 +397,22 @@ void TNtService::Install() {
 
     TRkScHandle manager = OpenTargetManager(SC_MANAGER_ALL_ACCESS);
 
-    std::wstring dependencies;
-    for (int i = 0; i < FDependsOnServices->Count(); ++i) {
-        dependencies += FDependsOnServices->Get(i);
-        dependencies.push_back(L'\0');
-    }
-    for (int i = 0; i < FDependsOnGroups->Count(); ++i) {
-        dependencies += L"+" + FDependsOnGroups->Get(i);
-        dependencies.push_back(L'\0');
-    }
-    dependencies.push_back(L'\0');
+    const std::wstring dependencies = DependencyBlock(*FDependsOnServices, *FDependsOnGroups);
 
     std::wstring user, password;
     bool sharing = FShareProcess && app && app->ServiceCount() > 1;
     bool withAccount = !FInteractive && !sharing && TamrelFindParameter(L"USER", user);
     if (withAccount) TamrelFindParameter(L"PASSWORD", password);
+
+    std::vector<SC_ACTION> actions;
+    bool reboot = false;
+    for (int i = 0; i < FFailureActions->Count(); ++i) {
+        TrkFailureAction* a = FFailureActions->Items(i);
+        actions.push_back({static_cast<SC_ACTION_TYPE>(a->ActionType()), static_cast<DWORD>(a->Delay())});
+        if (a->ActionType() == faReboot) reboot = true;
+    }
+    // Before the creation: a refusal here leaves nothing to take back.
+    if (reboot) EnableShutdownPrivilege();
 
     DWORD tag = FTagID;
     std::wstring displayName = DisplayName();
@@ -398,34 +424,45 @@ void TNtService::Install() {
     if (!service) RaiseLastOSError();
     if (FTagID != 0) FTagID = tag;
 
-    SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(FDescription.c_str())};
-    ChangeConfig2(service.Get(), SERVICE_CONFIG_DESCRIPTION, &description);
-
-    SERVICE_PRESHUTDOWN_INFO preshutdown{FPreshutdownTimeout};
-    ChangeConfig2(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
-
-    std::vector<SC_ACTION> actions;
-    bool reboot = false;
-    for (int i = 0; i < FFailureActions->Count(); ++i) {
-        TrkFailureAction* a = FFailureActions->Items(i);
-        actions.push_back({static_cast<SC_ACTION_TYPE>(a->ActionType()), static_cast<DWORD>(a->Delay())});
-        if (a->ActionType() == faReboot) reboot = true;
+    // All or nothing: a half-configured record would make every later install answer 1073. A
+    // step that fails takes the new record away again, and its own error is what the user sees.
+    try {
+        // A new record has no description, no failure actions, no delayed start and the default
+        // preshutdown time: a level is sent only where the module asks for more, because older
+        // systems (and Wine) refuse levels they do not know.
+        if (!FDescription.empty()) {
+            SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(FDescription.c_str())};
+            ChangeConfig2(service.Get(), SERVICE_CONFIG_DESCRIPTION, &description);
+        }
+        if (FPreshutdownTimeout != 0) {
+            SERVICE_PRESHUTDOWN_INFO preshutdown{FPreshutdownTimeout};
+            ChangeConfig2(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
+        }
+        std::wstring rebootMessage = FFailureOptions->RebootMessage(), command = FFailureOptions->Command();
+        if (!actions.empty() || !rebootMessage.empty() || !command.empty()) {
+            SERVICE_FAILURE_ACTIONSW failure{};
+            failure.dwResetPeriod =
+                FFailureOptions->ResetPeriod() < 0 ? INFINITE : static_cast<DWORD>(FFailureOptions->ResetPeriod());
+            failure.lpRebootMsg = rebootMessage.data();
+            failure.lpCommand = command.data();
+            failure.cActions = static_cast<DWORD>(actions.size());
+            failure.lpsaActions = actions.empty() ? nullptr : actions.data();
+            ChangeConfig2(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+        }
+        if (IsVista() && FStartType == stDealyedAutostart) {
+            SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
+            ChangeConfig2(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
+        }
+    } catch (...) {
+        RkDeleteService(service.Get());
+        throw;
     }
-    if (reboot) EnableShutdownPrivilege();
-    std::wstring rebootMessage = FFailureOptions->RebootMessage(), command = FFailureOptions->Command();
-    SERVICE_FAILURE_ACTIONSW failure{};
-    failure.dwResetPeriod =
-        FFailureOptions->ResetPeriod() < 0 ? INFINITE : static_cast<DWORD>(FFailureOptions->ResetPeriod());
-    failure.lpRebootMsg = rebootMessage.data();
-    failure.lpCommand = command.data();
-    failure.cActions = static_cast<DWORD>(actions.size());
-    failure.lpsaActions = actions.empty() ? nullptr : actions.data();
-    ChangeConfig2(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+}
 
-    if (IsVista() && NTStartType() == SERVICE_AUTO_START) {
-        SERVICE_DELAYED_AUTO_START_INFO delayed{FStartType == stDealyedAutostart};
-        ChangeConfig2(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
-    }
+void TNtService::DeleteInstalledService() {
+    TRkScHandle manager = OpenTargetManager(SC_MANAGER_ALL_ACCESS);
+    TRkScHandle service = OpenTargetService(manager, FServiceName, DELETE);
+    if (!RkDeleteService(service.Get())) RaiseLastOSError();
 }
 
 void TNtService::Uninstall() {

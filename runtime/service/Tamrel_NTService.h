@@ -11,8 +11,8 @@
 #include "host/Classes.h"
 #include "host/HiddenWindow.h"
 #include "host/Threads.h"
-#include "runtime/service/Tamrel_EventList.h"
-#include "runtime/service/Tamrel_EventLog.h"
+#include "runtime/service/base/Tamrel_EventList.h"
+#include "runtime/service/base/Tamrel_EventLog.h"
 
 #include <windows.h>
 
@@ -188,7 +188,9 @@ public:
     uint32_t TagID() const { return FTagID; }
     void SetTagID(uint32_t value) { FTagID = value; }
     int32_t WaitHint() const { return FWaitHint; }
-    void SetWaitHint(int32_t value) { FWaitHint = value; }
+    // A negative value is refused: every waiter (the manager, an uninstall, the end of the
+    // program) takes the hint as an unsigned count of milliseconds.
+    void SetWaitHint(int32_t value);
     bool UseSynchronizer() const { return FUseSynchronizer; }
     void SetUseSynchronizer(bool value);
     const std::wstring& ServiceName() const { return FServiceName; }
@@ -291,8 +293,14 @@ public:
     void Main(DWORD argc, LPWSTR* argv);
     // The procedure the service table names for this module.
     LPSERVICE_MAIN_FUNCTIONW MainThunk() const;
+    // The console handler the module installs while it runs with OnConsoleEvent assigned.
+    PHANDLER_ROUTINE ConsoleThunk() const;
     // The main routine runs (from its first step to its return).
     bool InMain() const { return FInMain.load(); }
+    // The thread the main routine last ran on has ended (also true when it never ran). The
+    // module's code, its thunks included, is in use until then: the module must not be freed
+    // before.
+    bool ServiceThreadEnded() const;
 
     // Handler components linked by notification.
     TRkPowerEventHandlerBase* PowerEventHandler() const { return FPowerEventHandler; }
@@ -316,6 +324,13 @@ protected:
     void FinishConstruction() override;
     void SetStatus(TCurrentStatus status);
     bool Started() const { return FStarted; }
+    // Whether a pause suspends the service thread: SuspendOnPause, unless the module's thread
+    // must go on answering while the service is paused.
+    virtual bool SuspendsThreadOnPause() const { return FSuspendOnPause; }
+    void LogError(const std::wstring& message);
+    // Deletes the service record named ServiceName: what an install takes back when a step after
+    // the creation fails. A failure raises the operating-system error.
+    void DeleteInstalledService();
 
 private:
     friend class TSelfStopThread;
@@ -328,7 +343,6 @@ private:
     bool RunActionEvent(const TNtServiceActionEvent& event, bool onlyWhenStarted, const wchar_t* failureMessage,
                         TrkEventList* queue);
     void CallQueue(TrkEventList* queue);
-    void LogError(const std::wstring& message);
     void LogLastError();
     void StartSelfStop();
     void EndSelfStop();
@@ -382,7 +396,7 @@ private:
     TSelfSuspension FSuspension; // the pause hand-off between the service thread and the handler
     std::atomic<DWORD> FThreadID{0};
     std::atomic<DWORD> FPostThreadID{0}; // the service thread from the start of the main routine
-    TKernelHandle FThread;       // the service thread, while the main routine runs
+    TKernelHandle FThread;       // the service thread of the last run: kept after it, to wait for its end
     bool FStarted = false;
     std::unique_ptr<TrkSynchronizer> FSynchronizer;
     std::vector<std::wstring> FParams;

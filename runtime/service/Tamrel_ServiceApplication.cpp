@@ -1,14 +1,12 @@
 // The service application: the modes of a service program's run.
 #include "runtime/service/Tamrel_NTService.h"
 
-#include <algorithm>
-
 #include "host/ExitProcs.h"
 #include "host/Globals.h"
 #include "host/HostApplication.h"
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 namespace tamrel {
@@ -218,6 +216,10 @@ void TNtServiceApplication::ExecuteControl() {
             std::vector<TNtService*> tagged;
             for (TComponent* c : ComponentList())
                 if (auto* s = dynamic_cast<TNtService*>(c); s && s->Tag() == 1) tagged.push_back(s);
+            // A command that finds nothing to act on has not done what was asked: say so.
+            if (tagged.empty())
+                throw Exception(L"/%s: no service was named and no service of the program has Tag 1",
+                                std::wstring(o.Switch));
             for (TNtService* s : tagged) ExecuteServiceAction(s->ServiceName(), o.Action);
         }
         return;
@@ -384,19 +386,45 @@ void TNtServiceApplication::ExecuteService() {
     } else {
         RunDispatcher(FServiceTable.data());
     }
-    // The dispatcher returns once every service reported stopped; what a service thread does after
-    // its last report (the end of OnExecute, its own clean-up) must not be cut off by the end of the
-    // program. Give each a while to return.
-    for (TNtService* s : services) {
-        DWORD start = GetTickCount();
-        DWORD limit = static_cast<DWORD>(std::max<int32_t>(s->WaitHint(), 1000));
-        while (s->InMain() && TicksSince(start) < limit) Sleep(10);
-    }
+    AwaitServiceThreads(*this, ServiceThreadDeadlineMs);
     PostQuitMessage(0);
     while (!HostApplication->Terminated()) HostApplication->HandleMessage();
     HostApplication->Terminate();
     FServiceTable.clear();
     FServiceTableNames.clear();
+}
+
+// The dispatcher returns once every service reported stopped, but a service thread goes on after
+// its last report (the end of OnExecute, leaving its apartment, the return through its thunk), and
+// the end of the program frees the modules. Service mode also ends while services run when the
+// main thread's run is terminated (an unhandled exception): those are asked to stop first. Each
+// thread is waited for; the main thread keeps serving its messages meanwhile, since a thread's
+// last steps may synchronize with it.
+bool AwaitServiceThreads(TNtServiceApplication& app, DWORD deadlineMs) {
+    std::vector<TNtService*> services;
+    for (TComponent* c : app.ComponentList())
+        if (auto* s = dynamic_cast<TNtService*>(c)) services.push_back(s);
+    // A module that has already reported stopped ignores the request.
+    for (TNtService* s : services)
+        if (!s->ServiceThreadEnded()) s->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
+    const DWORD start = GetTickCount();
+    bool allEnded = true;
+    for (TNtService* s : services) {
+        while (!s->ServiceThreadEnded() && TicksSince(start) < deadlineMs) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            HostApplication->ProcessMessages();
+        }
+        if (s->ServiceThreadEnded()) continue;
+        // Freeing it would pull its code and data from under a running thread. Leaving it in
+        // memory costs nothing: the process is ending.
+        allEnded = false;
+        const std::wstring text = Format(L"The thread of service %s has not ended; the module is left in memory",
+                                         s->ServiceName());
+        if (app.EventLog()) app.EventLog()->LogMessage(text, etError, 1, 0);
+        THostApplication::WriteStdErr(text);
+        app.RemoveComponent(s);
+    }
+    return allEnded;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include "host/HiddenWindow.h"
 #include "host/Threads.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/service/internal/Tamrel_NTServiceInternal.h"
 
 #include <cstring>
@@ -137,6 +137,18 @@ LPSERVICE_MAIN_FUNCTIONW TNtService::MainThunk() const {
     return ThunkAt<LPSERVICE_MAIN_FUNCTIONW>(FThunks, kMainThunk);
 }
 
+PHANDLER_ROUTINE TNtService::ConsoleThunk() const { return ThunkAt<PHANDLER_ROUTINE>(FThunks, kConsoleThunk); }
+
+bool TNtService::ServiceThreadEnded() const {
+    if (FThread) {
+        const DWORD wait = WaitForSingleObject(FThread.Get(), 0);
+        if (wait != WAIT_FAILED) return wait == WAIT_OBJECT_0;
+    }
+    // No handle of the thread (its duplication failed): the end of the main routine is the best
+    // sign there is.
+    return !FInMain.load();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Entry points: no exception leaves them.
 
@@ -242,13 +254,15 @@ void TNtService::RunLifecycle() {
 }
 
 void TNtService::EndMain() {
+    // Whichever way the run ended (a stop, a shutdown, a refused stop, an exception), the system
+    // must not call the console thunk any more: it is freed with the module.
+    SetConsoleCtrlHandler(ConsoleThunk(), FALSE);
     FPostThreadID.store(0);
     // Requests that arrived after the run ended are not processed by anyone: free them.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, ControlMessage(), ControlMessage(), PM_REMOVE))
         if (!msg.hwnd) FreeRequest(reinterpret_cast<TControlRequest*>(msg.lParam));
     FSuspension.SetThread(nullptr);
-    FThread.Reset();
     FInMain.store(false);
 }
 
@@ -441,7 +455,7 @@ void TNtService::Pause() {
         return;
     }
     SetStatus(csPaused);
-    if (FSuspendOnPause && FThread) {
+    if (SuspendsThreadOnPause() && FThread) {
         // A request posted before the suspension was announced must wake us: do not suspend while
         // one waits in the queue. One posted afterwards resumes us through the handler.
         const UINT id = ControlMessage();

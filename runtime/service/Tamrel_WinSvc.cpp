@@ -212,6 +212,8 @@ TRkAdvApi& RkAdvApi() {
     return Unit().Bound();
 }
 
+namespace winsvc {
+
 BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
     TChangeServiceConfig2Proc bound = RkAdvApi().ChangeServiceConfig2W;
     if (!bound) {
@@ -231,6 +233,8 @@ SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName
     }
     return bound(lpServiceName, lpHandlerProc, lpContext);
 }
+
+} // namespace winsvc
 
 // ---------------------------------------------------------------------------------------------
 // ANSI adapters
@@ -284,14 +288,14 @@ bool AnsiOf(const wchar_t* text, std::string& out) {
 
 } // namespace
 
-BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
+BOOL WINAPI winsvc::ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
     BOOL ok;
     DWORD error;
     if (dwInfoLevel == SERVICE_CONFIG_DESCRIPTION && lpInfo) {
         const auto* a = static_cast<const SERVICE_DESCRIPTIONA*>(lpInfo);
         TOptionalWide description = WideOf(a->lpDescription);
         SERVICE_DESCRIPTIONW w{description.Get()};
-        ok = tamrel::ChangeServiceConfig2W(hService, dwInfoLevel, &w);
+        ok = winsvc::ChangeServiceConfig2W(hService, dwInfoLevel, &w);
         error = GetLastError();
     } else if (dwInfoLevel == SERVICE_CONFIG_FAILURE_ACTIONS && lpInfo) {
         const auto* a = static_cast<const SERVICE_FAILURE_ACTIONSA*>(lpInfo);
@@ -303,13 +307,13 @@ BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID 
         w.lpCommand = command.Get();
         w.cActions = a->cActions;
         w.lpsaActions = a->lpsaActions;
-        ok = tamrel::ChangeServiceConfig2W(hService, dwInfoLevel, &w);
+        ok = winsvc::ChangeServiceConfig2W(hService, dwInfoLevel, &w);
         error = GetLastError();
     } else if (IsTextFreeLevel(dwInfoLevel)) {
-        ok = tamrel::ChangeServiceConfig2W(hService, dwInfoLevel, lpInfo);
+        ok = winsvc::ChangeServiceConfig2W(hService, dwInfoLevel, lpInfo);
         error = GetLastError();
     } else {
-        ok = tamrel::ChangeServiceConfig2W(hService, dwInfoLevel, nullptr);
+        ok = winsvc::ChangeServiceConfig2W(hService, dwInfoLevel, nullptr);
         error = GetLastError();
     }
     SetLastError(error);
@@ -369,8 +373,8 @@ DWORD ServiceConfig2ToAnsi(DWORD InfoLevel, const void* WideRecord, DWORD WideSi
     return ERROR_INVALID_LEVEL;
 }
 
-BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
-                                 LPDWORD pcbBytesNeeded) {
+BOOL WINAPI winsvc::QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer,
+                                         DWORD cbBufSize, LPDWORD pcbBytesNeeded) {
     DWORD localNeeded = 0;
     DWORD& needed = pcbBytesNeeded ? *pcbBytesNeeded : localNeeded;
     DWORD error;
@@ -438,11 +442,11 @@ BOOL WINAPI RkCloseServiceHandle(SC_HANDLE hSCObject) {
 }
 
 BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
-    return Redirect<&TRkSlots::RkChangeServiceConfig2>(&tamrel::ChangeServiceConfig2W, hService, dwInfoLevel, lpInfo);
+    return Redirect<&TRkSlots::RkChangeServiceConfig2>(&winsvc::ChangeServiceConfig2W, hService, dwInfoLevel, lpInfo);
 }
 
 BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo) {
-    return Redirect<&TRkSlots::RkChangeServiceConfig2A>(&tamrel::ChangeServiceConfig2A, hService, dwInfoLevel,
+    return Redirect<&TRkSlots::RkChangeServiceConfig2A>(&winsvc::ChangeServiceConfig2A, hService, dwInfoLevel,
                                                         lpInfo);
 }
 
@@ -455,7 +459,7 @@ SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
 SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandlerEx(LPCWSTR lpServiceName,
                                                             LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                             LPVOID lpContext) {
-    return RedirectAfterLoad<&TRkSlots::RkRegisterServiceCtrlHandlerEx>(&tamrel::RegisterServiceCtrlHandlerExW,
+    return RedirectAfterLoad<&TRkSlots::RkRegisterServiceCtrlHandlerEx>(&winsvc::RegisterServiceCtrlHandlerExW,
                                                                         lpServiceName, lpHandlerProc, lpContext);
 }
 

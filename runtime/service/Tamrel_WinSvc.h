@@ -106,6 +106,12 @@ TAMREL_API void* RkBoundDebugExport(int Index);
 
 // (The bound pointers are internal to the layer, like the slots.)
 
+// The unit's own versions of four advapi32 functions, under the system's names. They live in a
+// namespace of their own: a program that writes `using namespace tamrel;` and calls
+// ChangeServiceConfig2 or QueryServiceConfig2A must reach the system's function, not find two
+// equal candidates. The wrapper layer calls them as winsvc::ChangeServiceConfig2W and so on.
+namespace winsvc {
+
 // The bound ChangeServiceConfig2W, or error 120 (ERROR_CALL_NOT_IMPLEMENTED) when it is absent.
 // <winsvc.h> maps ChangeServiceConfig2 to this name.
 TAMREL_API BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
@@ -121,6 +127,8 @@ TAMREL_API SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExW(LPCWSTR lp
 TAMREL_API BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 TAMREL_API BOOL WINAPI QueryServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
                                  LPDWORD pcbBytesNeeded);
+
+} // namespace winsvc
 
 // Lays out a record that QueryServiceConfig2W answered in its ANSI form into Buffer: the record
 // first, then (failure actions) the action array, then the texts, every pointer pointing into
@@ -149,7 +157,7 @@ inline void RkCloseScHandle(SC_HANDLE h) { RkCloseServiceHandle(h); }
 // manager gets its own handles back).
 using TRkScHandle = TUniqueHandle<SC_HANDLE, detail::RkCloseScHandle>;
 TAMREL_API BOOL WINAPI RkChangeServiceConfig2(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
-// The ANSI records; without the debug library it goes through ChangeServiceConfig2A.
+// The ANSI records; without the debug library it goes through winsvc::ChangeServiceConfig2A.
 TAMREL_API BOOL WINAPI RkChangeServiceConfig2A(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 TAMREL_API SERVICE_STATUS_HANDLE WINAPI RkRegisterServiceCtrlHandler(LPCWSTR lpServiceName,
                                                           LPHANDLER_FUNCTION lpHandlerProc);

@@ -1,4 +1,5 @@
 #include "runtime/sessions/Tamrel_LaunchFrontEnd.h"
+#include "runtime/sessions/internal/Tamrel_LaunchFrontEndInternal.h"
 
 #include "host/ExtCtrls.h"
 #include "host/SysUtils.h"
@@ -6,7 +7,7 @@
 #include "runtime/security/Tamrel_RightsCenter.h"
 #include "runtime/security/Tamrel_SidCenter.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/sessions/Tamrel_ProcessList.h"
 
 #include <userenv.h>
@@ -28,6 +29,11 @@ void DestroyEnvironment(void* block) { DestroyEnvironmentBlock(block); }
 using TEnvironmentBlock = TUniqueHandle<void*, DestroyEnvironment>;
 
 } // namespace
+
+TLaunchWatchHooks& LaunchWatchHooks() {
+    static TLaunchWatchHooks hooks;
+    return hooks;
+}
 
 DWORD DwCreateProcessFlags(TrkCreateProcessFlags Flags) {
     DWORD bits = CREATE_UNICODE_ENVIRONMENT;
@@ -109,13 +115,14 @@ TrkLaunchedProcess* TrkLaunchFrontEnd::LaunchedProcess(int Index) const {
 }
 
 void TrkLaunchFrontEnd::Forget(TrkLaunchedProcess* Process) {
-    std::lock_guard<std::mutex> hold(FLock);
+    std::unique_lock<std::mutex> hold(FLock);
+    // Freed on another thread while the watch reports it: the handler holds the object, so it
+    // goes once the handler has returned. The watch's own thread (a handler freeing it) goes on.
+    if (FReporting == Process && FReportingThread != GetCurrentThreadId()) {
+        if (LaunchWatchHooks().FreeWaits) LaunchWatchHooks().FreeWaits(Process);
+        FReported.wait(hold, [&] { return FReporting != Process; });
+    }
     std::erase(FLaunchedProcesses, Process);
-}
-
-bool TrkLaunchFrontEnd::Listed(TrkLaunchedProcess* Process) const {
-    std::lock_guard<std::mutex> hold(FLock);
-    return std::find(FLaunchedProcesses.begin(), FLaunchedProcesses.end(), Process) != FLaunchedProcesses.end();
 }
 
 void TrkLaunchFrontEnd::CheckPrivileges() {
@@ -173,17 +180,31 @@ void TrkLaunchFrontEnd::Launch(DWORD SessionId) {
                                         DwCreateProcessFlags(FCreateProcessFlags), FEnvironmentBlock.data(),
                                         FCurrentDirectory.empty() ? nullptr : FCurrentDirectory.c_str(), &startup, &info);
     if (!started || !info.hProcess) {
-        if (info.hThread) CloseHandle(info.hThread);
+        const TKernelHandle thread(info.hThread); // a thread without its process is nobody's to keep
         if (FOnLaunchError) FOnLaunchError(this);
         return;
     }
     auto* process = new TrkLaunchedProcess(this, info, SessionId);
     {
+        // The watch decides under this lock whether to stop: it sees this process, or stops
+        // before the timer is switched on here.
         std::lock_guard<std::mutex> hold(FLock);
         FLaunchedProcesses.push_back(process);
+        FUpdateTimer->SetEnabled(true);
     }
-    FUpdateTimer->SetEnabled(true);
     if (FOnProcessLaunch) FOnProcessLaunch(this, process);
+}
+
+// A process is examined under the list lock, so that a free on another thread waits (Forget)
+// or has already taken it off the list.
+TrkLaunchedProcess* TrkLaunchFrontEnd::TakeEnded(TrkLaunchedProcess* Process) {
+    std::lock_guard<std::mutex> hold(FLock);
+    bool listed = std::find(FLaunchedProcesses.begin(), FLaunchedProcesses.end(), Process) != FLaunchedProcesses.end();
+    if (!listed || !Process->FIsAlive || Process->IsAlive()) return nullptr;
+    Process->FIsAlive = false;
+    FReporting = Process;
+    FReportingThread = GetCurrentThreadId();
+    return Process;
 }
 
 void TrkLaunchFrontEnd::OnUpdateTimer(TObject*) {
@@ -193,13 +214,21 @@ void TrkLaunchFrontEnd::OnUpdateTimer(TObject*) {
         watched = FLaunchedProcesses;
     }
     for (size_t i = watched.size(); i-- > 0;) {
-        TrkLaunchedProcess* process = watched[i];
-        // A handler may have freed a process that the copy still holds.
-        if (!Listed(process) || !process->FIsAlive || process->IsAlive()) continue;
-        process->FIsAlive = false;
+        TrkLaunchedProcess* process = TakeEnded(watched[i]);
+        if (!process) continue;
+        TScopeExit reported([this] {
+            {
+                std::lock_guard<std::mutex> hold(FLock);
+                FReporting = nullptr;
+            }
+            FReported.notify_all();
+        });
+        if (LaunchWatchHooks().Reporting) LaunchWatchHooks().Reporting(process);
         if (FOnProcessTerminate) FOnProcessTerminate(this, process);
     }
-    if (LaunchedProcessCount() == 0) FUpdateTimer->SetEnabled(false);
+    if (LaunchWatchHooks().Deciding) LaunchWatchHooks().Deciding();
+    std::lock_guard<std::mutex> hold(FLock);
+    if (FLaunchedProcesses.empty()) FUpdateTimer->SetEnabled(false);
 }
 
 TAMREL_IMPLEMENT_CLASS(TrkLaunchFrontEnd) {

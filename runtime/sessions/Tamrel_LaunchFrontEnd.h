@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -31,7 +32,9 @@ using TrkCreateProcessFlags = TSet<TrkCreateProcessFlag>;
 TAMREL_API DWORD DwCreateProcessFlags(TrkCreateProcessFlags Flags);
 
 // One process the front end started. Freeing it closes both handles and takes it off its front
-// end's list; the front end frees those still listed when it goes.
+// end's list; the front end frees those still listed when it goes. It may be freed on any thread:
+// while the watch reports its end, a free on another thread waits until OnProcessTerminate has
+// returned (so that handler must not wait for a thread that frees the process it reports).
 class TAMREL_API TrkLaunchedProcess : public TObject {
 public:
     ~TrkLaunchedProcess() override;
@@ -88,8 +91,7 @@ public:
     TNotifyEvent OnLaunchError() const { return FOnLaunchError; }
     void SetOnLaunchError(TNotifyEvent E) { FOnLaunchError = E; }
 
-    // The watched processes, oldest first; ended ones stay until the application frees them
-    // (on the thread that made the front end).
+    // The watched processes, oldest first; ended ones stay until the application frees them.
     int LaunchedProcessCount() const;
     TrkLaunchedProcess* LaunchedProcess(int Index) const;
 
@@ -103,8 +105,8 @@ private:
     void CheckPrivileges();
     void PrepareEnvironmentBlock(HANDLE Token);
     void OnUpdateTimer(TObject* Sender);
+    TrkLaunchedProcess* TakeEnded(TrkLaunchedProcess* Process);
     void Forget(TrkLaunchedProcess* Process);
-    bool Listed(TrkLaunchedProcess* Process) const;
 
     std::wstring FApplicationName;
     std::wstring FCommandLine;
@@ -114,9 +116,15 @@ private:
     TrkOnProcessNotify FOnProcessLaunch;
     TrkOnProcessNotify FOnProcessTerminate;
     TNotifyEvent FOnLaunchError;
-    // Launch appends on the service thread while the watch ticks on the creating thread.
+    // Launch appends on the service thread while the watch ticks on the creating thread; the
+    // timer is switched on and off under it too.
     mutable std::mutex FLock;
     std::vector<TrkLaunchedProcess*> FLaunchedProcesses;
+    // The process whose end the watch is reporting, and the watch's thread; a free on another
+    // thread waits for FReported.
+    TrkLaunchedProcess* FReporting = nullptr;
+    DWORD FReportingThread = 0;
+    std::condition_variable FReported;
     TTimer* FUpdateTimer;
     std::vector<wchar_t> FEnvironmentBlock;
     TOwnedPtr<TrkProcessRightsCenter> FPRC;

@@ -1,4 +1,6 @@
 #include "runtime/sessions/Tamrel_LogonSensor.h"
+#include "runtime/sessions/internal/Tamrel_LogonSensorInternal.h"
+#include "runtime/sessions/internal/Tamrel_ProcessListInternal.h"
 
 #include "host/ExitProcs.h"
 #include "host/Globals.h"
@@ -8,10 +10,11 @@
 #include "host/Registry.h"
 #include "host/SysUtils.h"
 #include "host/Threads.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/sessions/Tamrel_ProcessList.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,7 +26,6 @@ namespace {
 constexpr wchar_t WinlogonKey[] = L"\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr DWORD LoggedOnInterval = 5000;
 constexpr DWORD LoggedOffInterval = 1000;
-constexpr DWORD IdleWait = 100;
 constexpr DWORD ThreadEndWait = 5000;
 
 // Methods whose code lies in the first 64 KB are not assigned.
@@ -78,12 +80,16 @@ struct TSensorState {
     ~TSensorState();
     void Stop();
     TSubscription* ThisThreadSubscription();
-    size_t SubscriptionCount();
+    // Sleeps while no method is subscribed; false once the sensor stops.
+    bool WaitForSubscribers();
+    // Wakes the sleeping sensor thread (a method was subscribed, or the sensor stops).
+    void Notify() { Subscribed.notify_all(); }
     void PostAll(UINT Message);
     // The entry, when it is still subscribed (a method may be removed while a walk runs).
     bool StillSubscribed(uint64_t Id);
 
     std::mutex Lock;
+    std::condition_variable Subscribed;
     std::vector<std::unique_ptr<TSubscription>> Subscriptions;
     uint64_t NextId = 1;
     bool Stopped = false;
@@ -119,6 +125,7 @@ void TSensorState::Stop() {
         if (Stopped) return;
         Stopped = true;
     }
+    Notify();
     Thread->Terminate();
     SetEvent(WakeUp.Get());
     if (WaitForSingleObject(Thread->Handle(), ThreadEndWait) == WAIT_OBJECT_0) Thread.reset();
@@ -141,9 +148,19 @@ TSubscription* TSensorState::ThisThreadSubscription() {
     return tSubscription;
 }
 
-size_t TSensorState::SubscriptionCount() {
-    std::lock_guard<std::mutex> hold(Lock);
-    return Subscriptions.size();
+bool TSensorState::WaitForSubscribers() {
+    // A thread's subscription stays until the program ends, also when its last method goes:
+    // the methods are what counts.
+    auto any = [this] {
+        return std::any_of(Subscriptions.begin(), Subscriptions.end(),
+                           [](const auto& s) { return !s->Entries.empty(); });
+    };
+    std::unique_lock<std::mutex> hold(Lock);
+    if (!Stopped && !any()) {
+        if (LogonSensorHooks().Idle) LogonSensorHooks().Idle();
+        Subscribed.wait(hold, [&] { return Stopped || any(); });
+    }
+    return !Stopped;
 }
 
 void TSensorState::PostAll(UINT Message) {
@@ -185,10 +202,8 @@ void TSubscription::WndProc(TMessage& Message) {
 void TSensorThread::Execute() {
     TSensorState& state = FState;
     while (!Terminated()) {
-        if (state.SubscriptionCount() == 0) {
-            WaitForSingleObject(FWakeUp, IdleWait);
-            continue;
-        }
+        if (!state.WaitForSubscribers()) break;
+        if (LogonSensorHooks().Poll) LogonSensorHooks().Poll();
         bool loggedOn = FLoggedOn;
         try {
             loggedOn = IsLoggedOn();
@@ -214,7 +229,9 @@ void Subscribe(bool Logon, const TNotifyEvent& Event) {
     auto& entries = subscription->Entries;
     bool known = std::any_of(entries.begin(), entries.end(),
                              [&](const TEntry& e) { return e.Logon == Logon && e.Event == Event; });
-    if (!known) entries.push_back({Logon, Event, state.NextId++});
+    if (known) return;
+    entries.push_back({Logon, Event, state.NextId++});
+    state.Notify();
 }
 
 void Unsubscribe(bool Logon, const TNotifyEvent& Event) {
@@ -247,7 +264,20 @@ std::wstring ShortPath(const std::wstring& path) {
     return buffer;
 }
 
+// The long form of a path; the path itself when the system cannot give one.
+std::wstring LongPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD n = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return path;
+    return buffer;
+}
+
 } // namespace
+
+TLogonSensorHooks& LogonSensorHooks() {
+    static TLogonSensorHooks hooks;
+    return hooks;
+}
 
 void AddOnLogonEvent(TNotifyEvent Event) { Subscribe(true, Event); }
 void AddOnLogoffEvent(TNotifyEvent Event) { Subscribe(false, Event); }
@@ -256,6 +286,7 @@ void RemoveOnLogoffEvent(TNotifyEvent Event) { Unsubscribe(false, Event); }
 
 bool IsLoggedOn() {
     std::wstring shell = ConfiguredShell();
+    std::wstring imageName = ExtractFileName(shell);
     bool wow64 = IsWow64();
     if (!wow64) {
         wchar_t found[MAX_PATH] = {};
@@ -264,18 +295,22 @@ bool IsLoggedOn() {
         if (n >= MAX_PATH) RaiseLastOSError(ERROR_INSUFFICIENT_BUFFER);
         shell = ShortPath(found);
         if (shell.empty()) RaiseLastOSError();
+        // The system lists a process by its program's long name, whatever form the value has.
+        imageName = ExtractFileName(LongPath(found));
     }
-    TStringList processes;
+    // Only processes that run a program of the shell's name can be the shell: the others are
+    // not worth a module snapshot each.
+    std::vector<std::wstring> candidates;
     try {
-        GetProcessList(&processes);
+        candidates = ProcessPathsNamed(imageName);
     } catch (const Exception&) {
         return false;
     }
-    for (int i = 0; i < processes.Count(); ++i) {
-        std::wstring line = ShortPath(processes.Get(i));
+    for (const std::wstring& candidate : candidates) {
+        std::wstring line = ShortPath(candidate);
         if (line.empty()) {
             if (!wow64) continue;
-            line = processes.Get(i);
+            line = candidate;
         }
         if (AnsiCompareText(line, shell) == 0) return true;
     }

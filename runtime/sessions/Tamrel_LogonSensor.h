@@ -1,7 +1,8 @@
 // Logon sensing: whether an interactive user is logged on, judged by whether the configured
 // shell process runs. One process-wide sensor thread polls for it (every 5 s while somebody is
 // logged on, every second while not) and posts the change to every thread that subscribed a
-// method; each such thread has a hidden window that calls that thread's methods.
+// method; each such thread has a hidden window that calls that thread's methods. While no
+// method is subscribed (every sensor freed) the thread sleeps and polls nothing.
 //
 // The sensor thread starts with the first subscription and ends with the program (an exit
 // procedure stops it). The first change it sees is always a logon: nobody logged on at the start

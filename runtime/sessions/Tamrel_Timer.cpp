@@ -1,4 +1,5 @@
 #include "runtime/sessions/Tamrel_Timer.h"
+#include "runtime/sessions/internal/Tamrel_TimerInternal.h"
 
 #include "host/ExtCtrls.h"
 #include "host/HiddenWindow.h"
@@ -24,8 +25,23 @@ TrkTimer::~TrkTimer() {
 
 bool TrkTimer::CountsAsStarted() const { return !dynamic_cast<TNtService*>(Owner()) || FWindow.Started(); }
 
+TTimerHooks& TimerHooks() {
+    static TTimerHooks hooks;
+    return hooks;
+}
+
 void TrkTimer::UpdateTimer() {
-    if (HWND wnd = FWindow.LiveHandle()) ArmWindowTimer(wnd, FInterval.load(), FEnabled.load() && CountsAsStarted() && OnTimer());
+    HWND wnd = FWindow.LiveHandle();
+    if (!wnd) return;
+    const bool wanted = FEnabled.load() && CountsAsStarted() && OnTimer();
+    if (TimerHooks().Arming) TimerHooks().Arming(wnd);
+    try {
+        ArmWindowTimer(wnd, FInterval.load(), wanted);
+    } catch (const EOutOfResources&) {
+        // A setter on another thread races the service's stop, which takes the window away:
+        // that is a stopped timer, not a shortage of timers.
+        if (IsWindow(wnd)) throw;
+    }
 }
 
 void TrkTimer::SetEnabled(bool Value) {

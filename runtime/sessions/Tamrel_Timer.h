@@ -24,7 +24,8 @@ public:
 
     // Published. Each change re-arms the timer; a failing SetTimer raises EOutOfResources
     // (SNoTimers). While the service runs, the setters may be called from any thread: they act
-    // on the service thread's window.
+    // on the service thread's window (one that a stop takes away meanwhile leaves the timer
+    // stopped, and raises nothing).
     bool Enabled() const { return FEnabled.load(); }
     void SetEnabled(bool Value);
     uint32_t Interval() const { return FInterval.load(); }

@@ -152,10 +152,13 @@ void TrkTrayIcon::MouseMessage(UINT Mouse) {
         break;
     case WM_RBUTTONUP:
         if ((FClicked & 2) && FPopupMenu) {
-            // The menu closes when the user clicks elsewhere only if its owner is in front.
-            if (HostApplication->Handle()) SetForegroundWindow(HostApplication->Handle());
+            // The menu closes when the user clicks elsewhere only if its owner is in front, and
+            // the next one does so only once the owner has had a message after this one.
+            const HWND front = HostApplication->Handle();
+            if (front) SetForegroundWindow(front);
             HostApplication->ProcessMessages();
             FPopupMenu->Popup(p.x, p.y);
+            if (front) PostMessageW(front, WM_NULL, 0, 0);
         }
         FClicked &= ~2u;
         if (FOnMouseUp) FOnMouseUp(this, mbRight, shift, p.x, p.y);

@@ -3,8 +3,8 @@
 // runs the menu's default item, and the icon comes back when the taskbar is made anew.
 #pragma once
 
-#include "host/Controls.h"
-#include "host/Graphics.h"
+#include "host/forms/Controls.h"
+#include "host/forms/Graphics.h"
 #include "host/Menus.h"
 
 #include <shellapi.h>

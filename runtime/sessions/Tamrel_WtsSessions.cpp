@@ -4,7 +4,7 @@
 #include "host/Handles.h"
 #include "host/Registry.h"
 #include "host/SysUtils.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 
 namespace tamrel {
 
@@ -69,8 +69,12 @@ TrkWtsSessions::TrkWtsSessions(TComponent* AOwner) : TComponent(AOwner) {
 // The session objects go with the list.
 TrkWtsSessions::~TrkWtsSessions() = default;
 
-void TrkWtsSessions::Unlock() {
+void TrkWtsSessions::Release() noexcept {
     if (FLockCount > 0) --FLockCount;
+}
+
+void TrkWtsSessions::Unlock() {
+    Release();
     if (FUpdateDeferred) UpdateSessions();
 }
 
@@ -114,62 +118,75 @@ void TrkWtsSessions::Fire(const TrkWtsSessionEvent& Event, TrkWtsSessionInfo* Se
     if (Event) Event(this, Session);
 }
 
+void TrkWtsSessions::WhileLocked(const std::function<void()>& Body) {
+    Lock();
+    {
+        // Leaving on an exception gives the counter back and nothing more: an update that a
+        // handler asked for would run inside this guard's destructor, where a failure of its own
+        // ends the program. It stays due for the next Unlock or UpdateSessions.
+        TScopeExit release([this] { Release(); });
+        Body();
+        release.Dismiss();
+    }
+    Unlock(); // runs a deferred update, whose failure reaches our caller
+}
+
 void TrkWtsSessions::TerminalServicesUpdate() {
     // A failing enumeration raises before anything changes.
     std::vector<TWtsSessionRecord> found = WtsSessionSource().Enumerate();
-    Lock();
-    TScopeExit unlock([this] { Unlock(); });
-    bool multiple = AllowMultipleTSSessions();
-    for (auto& s : FSessions) s->Exists = false;
-    for (const TWtsSessionRecord& record : found) {
-        TrkWtsSessionInfo* session = Find(record.SessionId);
+    WhileLocked([&] {
+        bool multiple = AllowMultipleTSSessions();
+        for (auto& s : FSessions) s->Exists = false;
+        for (const TWtsSessionRecord& record : found) {
+            TrkWtsSessionInfo* session = Find(record.SessionId);
+            bool isNew = !session;
+            if (isNew) {
+                FSessions.push_back(std::make_unique<TrkWtsSessionInfo>());
+                session = FSessions.back().get();
+            }
+            session->Exists = true;
+            session->SessionId = record.SessionId;
+            session->WinStaName = record.WinStationName;
+            session->OldState = session->State;
+            session->State = record.State;
+            if (record.SessionId != 0 || multiple) {
+                if (isNew) Fire(FSessionAfterAdd, session);
+                else if (session->OldState != session->State) Fire(FSessionStateChanged, session);
+            } else {
+                // Session 0 of a machine without terminal-server sessions: who is logged on to the
+                // interactive station decides.
+                WindowStationUpdate();
+            }
+        }
+        // The list is locked: an update asked for by a handler waits, so the indexes hold.
+        for (size_t i = FSessions.size(); i-- > 0;) {
+            if (FSessions[i]->Exists) continue;
+            Fire(FSessionBeforeDelete, FSessions[i].get());
+            FSessions.erase(FSessions.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    });
+}
+
+void TrkWtsSessions::WindowStationUpdate() {
+    WhileLocked([this] {
+        TrkWtsSessionInfo* session = Find(0);
         bool isNew = !session;
         if (isNew) {
             FSessions.push_back(std::make_unique<TrkWtsSessionInfo>());
             session = FSessions.back().get();
+            session->SessionId = 0;
+            session->WinStaName = L"WinSta0";
         }
         session->Exists = true;
-        session->SessionId = record.SessionId;
-        session->WinStaName = record.WinStationName;
         session->OldState = session->State;
-        session->State = record.State;
-        if (record.SessionId != 0 || multiple) {
-            if (isNew) Fire(FSessionAfterAdd, session);
-            else if (session->OldState != session->State) Fire(FSessionStateChanged, session);
-        } else {
-            // Session 0 of a machine without terminal-server sessions: who is logged on to the
-            // interactive station decides.
-            WindowStationUpdate();
-        }
-    }
-    // The list is locked: an update asked for by a handler waits, so the indexes hold.
-    for (size_t i = FSessions.size(); i-- > 0;) {
-        if (FSessions[i]->Exists) continue;
-        Fire(FSessionBeforeDelete, FSessions[i].get());
-        FSessions.erase(FSessions.begin() + static_cast<std::ptrdiff_t>(i));
-    }
-}
-
-void TrkWtsSessions::WindowStationUpdate() {
-    Lock();
-    TScopeExit unlock([this] { Unlock(); });
-    TrkWtsSessionInfo* session = Find(0);
-    bool isNew = !session;
-    if (isNew) {
-        FSessions.push_back(std::make_unique<TrkWtsSessionInfo>());
-        session = FSessions.back().get();
-        session->SessionId = 0;
-        session->WinStaName = L"WinSta0";
-    }
-    session->Exists = true;
-    session->OldState = session->State;
-    std::wstring sid;
-    if (!WtsSessionSource().StationUserSid(sid)) return;
-    session->State = sid.empty() ? WTSDisconnected : WTSActive;
-    session->OldState = sid.empty() ? WTSActive : WTSDisconnected;
-    if (sid == FLastLogonSid) return;
-    FLastLogonSid = sid;
-    Fire(isNew ? FSessionAfterAdd : FSessionStateChanged, session);
+        std::wstring sid;
+        if (!WtsSessionSource().StationUserSid(sid)) return;
+        session->State = sid.empty() ? WTSDisconnected : WTSActive;
+        session->OldState = sid.empty() ? WTSActive : WTSDisconnected;
+        if (sid == FLastLogonSid) return;
+        FLastLogonSid = sid;
+        Fire(isNew ? FSessionAfterAdd : FSessionStateChanged, session);
+    });
 }
 
 TAMREL_IMPLEMENT_CLASS(TrkWtsSessions) {

@@ -9,6 +9,7 @@
 #include <wtsapi32.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,9 +66,13 @@ public:
 
 private:
     void CheckLocked() const;
+    // Gives the counter back without running a deferred update.
+    void Release() noexcept;
     TrkWtsSessionInfo* Find(uint32_t SessionId) const;
     void TerminalServicesUpdate();
     void WindowStationUpdate();
+    // Runs Body with the list locked; a deferred update runs after it, outside any destructor.
+    void WhileLocked(const std::function<void()>& Body);
     void Fire(const TrkWtsSessionEvent& Event, TrkWtsSessionInfo* Session);
 
     std::vector<std::unique_ptr<TrkWtsSessionInfo>> FSessions;

@@ -2,7 +2,6 @@
 
 #include "Tamrel_SecurityObjects.h"
 #include "host/MessageBox.h"
-#include "runtime/security/Tamrel_CenterUtils.h"
 
 namespace tamrel {
 
@@ -97,23 +96,38 @@ void TAclViewerForm::FormCreate(TObject*) {
 }
 
 void TAclViewerForm::SetSecurityDataExist(bool Value) {
-    _SecurityDataExist = Value;
+    FSecurityDataExist = Value;
     RedrawMemo();
 }
 
 void TAclViewerForm::MM_FileClick(TObject*) {
-    MM_File_ApplyFileSecurity->SetEnabled(_SecurityDataExist);
-    MM_File_SaveSecurityData->SetEnabled(_SecurityDataExist);
+    MM_File_ApplyFileSecurity->SetEnabled(FSecurityDataExist);
+    MM_File_SaveSecurityData->SetEnabled(FSecurityDataExist);
 }
 
 void TAclViewerForm::MM_File_GetFileSecurityClick(TObject*) {
     if (!OpenDialog->Execute()) return;
-    SetSecurityDataExist(ReadFileSecurity(OpenDialog->FileName(), kAllParts, SDC) == 0);
+    const std::wstring file = OpenDialog->FileName();
+    TrkSdParts parts = kAllParts;
+    DWORD code = ReadFileSecurity(file, parts, SDC);
+    std::wstring leftOut;
+    if (code == ERROR_PRIVILEGE_NOT_HELD) {
+        // The SACL needs the security privilege, which the user may not hold: the rest can
+        // still be read and shown.
+        leftOut = L"The SACL was not read: " + SysErrorMessage(code);
+        parts = {spOwner, spGroup, spDACL};
+        code = ReadFileSecurity(file, parts, SDC);
+    }
+    FSecurityParts = code == 0 ? parts : TrkSdParts{};
+    SetSecurityDataExist(code == 0);
+    if (code != 0) ShowMessageBox(Handle(), SysErrorMessage(code), Caption(), MB_OK | MB_ICONERROR);
+    else if (!leftOut.empty()) ShowMessageBox(Handle(), leftOut, Caption(), MB_OK | MB_ICONWARNING);
 }
 
 void TAclViewerForm::MM_File_ApplyFileSecurityClick(TObject*) {
     if (!OpenDialog->Execute()) return;
-    const DWORD code = WriteFileSecurity(OpenDialog->FileName(), kAllParts, SDC);
+    // Only the parts that were read: a part left out must not overwrite the file's own.
+    const DWORD code = WriteFileSecurity(OpenDialog->FileName(), FSecurityParts, SDC);
     // A failure says why: the file keeps its old security.
     if (code != 0) ShowMessageBox(Handle(), SysErrorMessage(code), Caption(), MB_OK | MB_ICONERROR);
 }
@@ -150,7 +164,8 @@ void TAclViewerForm::MM_File_SaveSecurityDataClick(TObject*) {
         ini.WriteString(L"Owner", L"SID", SidText(SC, SDC->SdOwner()));
         ini.WriteString(L"Group", L"SID", SidText(SC, SDC->SdGroup()));
         SaveAcl(ini, L"DACL", SDC->DACL(), SDC->IsDACL());
-        SaveAcl(ini, L"SACL", SDC->SACL(), SDC->IsSACL());
+        // A SACL that was not read is not written as an absent one.
+        if (FSecurityParts.Contains(spSACL)) SaveAcl(ini, L"SACL", SDC->SACL(), SDC->IsSACL());
         // The system may keep the writes cached: on disk before the file is moved.
         ini.UpdateFile();
     } catch (...) {
@@ -171,16 +186,19 @@ PACL TAclViewerForm::LoadAcl(const TIniFile& Ini, const std::wstring& Name) {
     const int32_t count = Ini.ReadInteger(Name, L"AceCount", 0);
     for (int32_t i = 0; i < count; ++i) {
         const std::wstring section = Name + L"Ace" + std::to_wstring(i);
-        EXPLICIT_ACCESS_W* e = ACLC->AddEntry();
-        uint32_t size = 0;
-        e->Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        e->Trustee.ptstrName = static_cast<LPWSTR>(
-            DuplicateSidBlock(SidOf(SC, Ini.ReadString(section, L"SID", L"")), size).release());
-        e->grfInheritance = static_cast<DWORD>(Ini.ReadInteger(section, L"Inheritance", 0));
-        e->grfAccessMode = static_cast<ACCESS_MODE>(Ini.ReadInteger(section, L"AccessMode", 0));
-        e->grfAccessPermissions =
+        EXPLICIT_ACCESS_W e = {};
+        e.grfInheritance = static_cast<DWORD>(Ini.ReadInteger(section, L"Inheritance", 0));
+        e.grfAccessMode = static_cast<ACCESS_MODE>(Ini.ReadInteger(section, L"AccessMode", 0));
+        e.grfAccessPermissions =
             static_cast<DWORD>(StrToInt64(L"$" + Ini.ReadString(section, L"AccessPermissions", L"0")));
+        e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        // SC's block, of which ACLC keeps a copy of its own.
+        e.Trustee.ptstrName = reinterpret_cast<LPWSTR>(SidOf(SC, Ini.ReadString(section, L"SID", L"")));
+        ACLC->AddEntry();
+        ACLC->SetEntries(i, e);
     }
+    // The file holds an ACL's entries in the ACL's order, which decides what it grants.
+    ACLC->KeepEntryOrder();
     return ACLC->ACL();
 }
 
@@ -192,6 +210,7 @@ void TAclViewerForm::MM_File_LoadSecurityDataClick(TObject*) {
     SDC->SetSdGroup(SidOf(SC, ini.ReadString(L"Group", L"SID", L"")));
     SDC->SetDACL(LoadAcl(ini, L"DACL"));
     SDC->SetSACL(LoadAcl(ini, L"SACL"));
+    FSecurityParts = kAllParts;
     SetSecurityDataExist(true);
 }
 
@@ -203,9 +222,13 @@ void TAclViewerForm::AddSidLines(PSID Sid, const std::wstring& Indent) {
     lines->Add(Format(Indent + L"%s = %s", L"Onwer name", Sid ? SC->UserName() : std::wstring()));
 }
 
-void TAclViewerForm::AddAclLines(const std::wstring& Title, PACL Acl, bool IsAcl) {
+void TAclViewerForm::AddAclLines(const std::wstring& Title, PACL Acl, bool IsAcl, bool Held) {
     TStrings* lines = MSecurityData->Lines();
     lines->Add(Title);
+    if (!Held) {
+        lines->Add(L"    ACL was not read");
+        return;
+    }
     if (!IsAcl || !Acl) {
         lines->Add(L"    ACL is NULL");
         return;
@@ -230,7 +253,7 @@ void TAclViewerForm::AddAclLines(const std::wstring& Title, PACL Acl, bool IsAcl
 void TAclViewerForm::RedrawMemo() {
     TStrings* lines = MSecurityData->Lines();
     lines->Clear();
-    if (!_SecurityDataExist) return;
+    if (!FSecurityDataExist) return;
     lines->BeginUpdate();
     TScopeExit end([lines] { lines->EndUpdate(); });
     lines->Add(L"OWNER");
@@ -239,8 +262,8 @@ void TAclViewerForm::RedrawMemo() {
     lines->Add(L"OWNER GROUP");
     AddSidLines(SDC->SdGroup(), L"    ");
     lines->Add(L"");
-    AddAclLines(L"DACL", SDC->DACL(), SDC->IsDACL());
-    AddAclLines(L"SACL", SDC->SACL(), SDC->IsSACL());
+    AddAclLines(L"DACL", SDC->DACL(), SDC->IsDACL(), FSecurityParts.Contains(spDACL));
+    AddAclLines(L"SACL", SDC->SACL(), SDC->IsSACL(), FSecurityParts.Contains(spSACL));
 }
 
 } // namespace tamrel

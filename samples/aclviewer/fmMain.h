@@ -2,11 +2,11 @@
 // another file, and saves and loads it as a ".security" file in INI form.
 #pragma once
 
-#include "host/Dialogs.h"
-#include "host/Forms.h"
+#include "host/forms/Dialogs.h"
+#include "host/forms/Forms.h"
 #include "host/IniFiles.h"
 #include "host/Menus.h"
-#include "host/StdCtrls.h"
+#include "host/forms/StdCtrls.h"
 #include "runtime/security/Tamrel_AclCenter.h"
 #include "runtime/security/Tamrel_ProcessRightsCenter.h"
 #include "runtime/security/Tamrel_SecurityDescriptorCenter.h"
@@ -36,7 +36,7 @@ public:
     TrkAclCenter* ACLC = nullptr;
     TrkProcessRightsCenter* PRC = nullptr;
 
-    bool SecurityDataExist() const { return _SecurityDataExist; }
+    bool SecurityDataExist() const { return FSecurityDataExist; }
 
     void FormCreate(TObject* Sender);
     void MM_FileClick(TObject* Sender);
@@ -51,11 +51,13 @@ private:
     void SetSecurityDataExist(bool Value);
     void RedrawMemo();
     void AddSidLines(PSID Sid, const std::wstring& Indent);
-    void AddAclLines(const std::wstring& Title, PACL Acl, bool IsAcl);
+    void AddAclLines(const std::wstring& Title, PACL Acl, bool IsAcl, bool Held);
     void SaveAcl(TIniFile& Ini, const std::wstring& Name, PACL Acl, bool IsAcl);
     // The ACL of one block of the file (nil: a NULL ACL); the copy is ACLC's until its next change.
     PACL LoadAcl(const TIniFile& Ini, const std::wstring& Name);
-    bool _SecurityDataExist = false;
+    bool FSecurityDataExist = false;
+    // The parts SDC holds: a read without the security privilege leaves out the SACL.
+    TrkSdParts FSecurityParts;
 };
 
 } // namespace tamrel

@@ -12,5 +12,5 @@ int wmain() {
     Application->Initialize();
     Application->CreateForm(SampleService13);
     Application->Run();
-    return 0;
+    return Application->ExitCode(); // 0, or the error of a failed command
 }

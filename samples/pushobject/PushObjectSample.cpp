@@ -14,5 +14,5 @@ int wmain() {
     Application->Initialize();
     Application->CreateForm(ComServiceModule);
     Application->Run();
-    return 0;
+    return Application->ExitCode(); // 0, or the error of a failed command
 }

@@ -51,10 +51,17 @@ HRESULT TComObjectWithEvents::RaiseEvent(BSTR Text) {
         for (const TComPtr<IUnknown>& sink : FConnectionPoint->SinkList()) {
             if (!sink) continue;
             try {
-                TComPtr<IComObjectWithEventsEvents> events = InterfaceCast<IComObjectWithEventsEvents>(sink);
+                // Through a proxy the query may itself travel to the client: a dead one fails it
+                // with its own code, which must reach the point rather than an interface-cast error.
+                TComPtr<IComObjectWithEventsEvents> events;
+                const HRESULT query = sink.As(events);
+                if (IsClientGone(query)) OleError(query);
+                if (FAILED(query)) throw EIntfCastError(SIntfCastError);
                 DispatchInvoke(events.Get(), kHandleEventNotification, DISPATCH_METHOD, {message});
             } catch (...) {
-                // A dead or failing client must not silence the others.
+                // A dead or failing client must not silence the others; a dead one is dropped,
+                // or every later event would meet it again and fail for its caller.
+                FConnectionPoint->DisconnectIfGone(sink.Get(), std::current_exception());
                 if (!firstFailure) firstFailure = std::current_exception();
             }
         }

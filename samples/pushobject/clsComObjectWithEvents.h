@@ -16,7 +16,8 @@ public:
     tamrel::TConnectionPoints* ConnectionPoints() const { return FConnectionPoints; }
 
     // Sends "Event is raised with message: " + Text to every connected sink. A sink that fails
-    // does not keep the event from the others; the first failure is the call's result.
+    // does not keep the event from the others; the first failure is the call's result. A sink
+    // whose client is gone is disconnected on the way.
     HRESULT STDMETHODCALLTYPE RaiseEvent(BSTR Text) override;
 
 protected:

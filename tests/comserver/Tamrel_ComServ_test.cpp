@@ -47,6 +47,24 @@ struct ComServTest : ::testing::Test {
     TSvcComServer* server = InitializeComServ();
 };
 
+// A module run in-process (the manager's part played by recorders) with two classes bound to it;
+// the second class's factory fails once where a test asks it to.
+struct TTwoClassModule {
+    TStatusLog log;
+    TServiceSlots slots{&log};
+    TComService* service;
+    TSvcComObjectFactory first;
+    TFailingOnceFactory<TSvcComObjectFactory> second;
+
+    TTwoClassModule(TSvcComServer* server, const std::wstring& name)
+        : service(NewModule(name)),
+          first(server, ComClassOf<TTestObject>(), kClassA, L"A", L"", ciMultiInstance, name),
+          second(server, ComClassOf<TTestObject>(), kClassB, L"B", L"", ciMultiInstance, name) {
+        service->SetWaitHint(100);
+    }
+    ~TTwoClassModule() { Free(service); }
+};
+
 } // namespace
 
 TEST_F(ComServTest, FactoriesStartAndStopByTheirServiceNameOnly) {
@@ -62,12 +80,8 @@ TEST_F(ComServTest, FactoriesStartAndStopByTheirServiceNameOnly) {
 }
 
 TEST_F(ComServTest, AStartThatFailedPartWayLeavesNoClassBehindAndTheNextStartRegistersAll) {
-    TStatusLog log;
-    TServiceSlots slots{&log};
-    TComService* service = NewModule(L"ComTwoStarts");
-    service->SetWaitHint(100);
-    TSvcComObjectFactory first(server, ComClassOf<TTestObject>(), kClassA, L"A", L"", ciMultiInstance, L"ComTwoStarts");
-    TFailingOnceFactory<TSvcComObjectFactory> second(server, ComClassOf<TTestObject>(), kClassB, L"B", L"", ciMultiInstance, L"ComTwoStarts");
+    TTwoClassModule module(server, L"ComTwoStarts");
+    auto& [log, slots, service, first, second] = module;
     {
         TServiceRun run(service);
         run.Start();
@@ -86,7 +100,35 @@ TEST_F(ComServTest, AStartThatFailedPartWayLeavesNoClassBehindAndTheNextStartReg
     }
     EXPECT_EQ(0u, first.Registered());
     EXPECT_EQ(0u, second.Registered());
-    Free(service);
+}
+
+TEST_F(ComServTest, APauseOrContinueWhoseFactoriesFailIsRefusedWithTheClassesAsBefore) {
+    TTwoClassModule module(server, L"ComRefusedSwitch");
+    auto& [log, slots, service, first, second] = module;
+    second.FailNext = false;
+    TServiceRun run(service);
+    run.Start();
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
+    ASSERT_EQ(S_OK, ReachClass(kClassB)); // both registered once this answers
+
+    // The first factory is revoked, the second refuses: the pause is refused, both stay.
+    second.FailNextRevoke = true;
+    size_t reports = log.Count();
+    service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000, reports + 2)) << "the former state is reported again";
+    EXPECT_NE(0u, first.Registered());
+    EXPECT_NE(0u, second.Registered());
+
+    reports = log.Count();
+    service->Controller(SERVICE_CONTROL_PAUSE, 0, nullptr);
+    ASSERT_TRUE(log.WaitFor(SERVICE_PAUSED, 5000, reports + 2));
+    // The first factory is registered, the second refuses: the continue is refused, none is left.
+    second.FailNext = true;
+    reports = log.Count();
+    service->Controller(SERVICE_CONTROL_CONTINUE, 0, nullptr);
+    ASSERT_TRUE(log.WaitFor(SERVICE_PAUSED, 5000, reports + 2)) << "the former state is reported again";
+    EXPECT_EQ(0u, first.Registered());
+    EXPECT_EQ(0u, second.Registered());
 }
 
 TEST_F(ComServTest, OneComServiceLendsItsAppIDAndNameTwoUseTheTypeLibrary) {

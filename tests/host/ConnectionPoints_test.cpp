@@ -141,6 +141,20 @@ TEST_F(ConnectionPointsTest, EnumeratorsListWhatWasThereWhenTheyWereMade) {
     EXPECT_EQ(S_FALSE, all->Skip(3));
 }
 
+TEST_F(ConnectionPointsTest, ASinkWhoseClientIsGoneIsDisconnectedAndARefusingOneStays) {
+    TComPtr<IDispatch> a = MakeInterfaced<TSink, IDispatch>(), b = MakeInterfaced<TSink, IDispatch>();
+    DWORD ca = 0, cb = 0;
+    ASSERT_EQ(S_OK, multi->Advise(a.Get(), &ca));
+    ASSERT_EQ(S_OK, multi->Advise(b.Get(), &cb));
+    const auto failure = [](HRESULT code) { return std::make_exception_ptr(EOleSysError(L"call failed", code)); };
+    EXPECT_FALSE(multi->DisconnectIfGone(a.Get(), failure(E_ACCESSDENIED))) << "a living sink that refused";
+    EXPECT_TRUE(multi->DisconnectIfGone(a.Get(), failure(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE))));
+    EXPECT_FALSE(multi->SinkList()[0]);
+    EXPECT_EQ((std::pair<IUnknown*, bool>(a.Get(), false)), controller->Calls.back()) << "as its Unadvise would";
+    EXPECT_FALSE(multi->DisconnectIfGone(a.Get(), RPC_E_DISCONNECTED)) << "gone already";
+    EXPECT_EQ(static_cast<IUnknown*>(b.Get()), multi->SinkList()[1].Get());
+}
+
 TEST(AutoObjectEvents, TheConnectCallbackTellsTheObjectOfEachSink) {
     TComApartment apartment{COINIT_APARTMENTTHREADED};
     TTestServer server;

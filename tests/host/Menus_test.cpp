@@ -2,7 +2,7 @@
 // entries follow the items and whose sub-menus run their item's OnClick when they open.
 #include "host/Menus.h"
 
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,23 +1,29 @@
-# cmake -DMARKDOWN=<file.md> -DHEADING=<heading line> -DOUTPUT=<file.cpp> -P ExtractCodeBlock.cmake
-# Writes the first ```cpp block after HEADING to OUTPUT, behind a #line directive so that the
-# compiler's messages name the Markdown file and its lines. OUTPUT is only rewritten when the
-# code changed.
+# cmake -DMARKDOWN=<file.md> -DHEADING=<heading line> [-DLANGUAGE=cpp|idl|js...] -DOUTPUT=<file>
+#       -P ExtractCodeBlock.cmake
+# Writes the first block of LANGUAGE (cpp unless given) after HEADING to OUTPUT; C++ and IDL go
+# behind a #line directive so that the compiler's messages name the Markdown file and its lines.
+# OUTPUT is only rewritten when the code changed.
 cmake_minimum_required(VERSION 3.25)
+if(NOT LANGUAGE)
+    set(LANGUAGE cpp)
+endif()
+set(fence "```${LANGUAGE}\n")
+string(LENGTH "${fence}" fence_length)
 file(READ ${MARKDOWN} text)
 string(FIND "${text}" "${HEADING}\n" at)
 if(at EQUAL -1)
     message(FATAL_ERROR "${MARKDOWN} has no heading \"${HEADING}\"")
 endif()
 string(SUBSTRING "${text}" ${at} -1 rest)
-string(FIND "${rest}" "```cpp\n" open)
+string(FIND "${rest}" "${fence}" open)
 if(open EQUAL -1)
-    message(FATAL_ERROR "${MARKDOWN}: no ```cpp block after \"${HEADING}\"")
+    message(FATAL_ERROR "${MARKDOWN}: no ```${LANGUAGE} block after \"${HEADING}\"")
 endif()
-math(EXPR begin "${at} + ${open} + 7")
+math(EXPR begin "${at} + ${open} + ${fence_length}")
 string(SUBSTRING "${text}" ${begin} -1 rest)
 string(FIND "${rest}" "```" close)
 if(close EQUAL -1)
-    message(FATAL_ERROR "${MARKDOWN}: the ```cpp block after \"${HEADING}\" is not closed")
+    message(FATAL_ERROR "${MARKDOWN}: the ```${LANGUAGE} block after \"${HEADING}\" is not closed")
 endif()
 string(SUBSTRING "${rest}" 0 ${close} code)
 
@@ -25,7 +31,11 @@ string(SUBSTRING "${text}" 0 ${begin} before)
 string(REGEX MATCHALL "\n" newlines "${before}")
 list(LENGTH newlines line)
 math(EXPR line "${line} + 1")
-set(content "#line ${line} \"${MARKDOWN}\"\n${code}")
+if(LANGUAGE STREQUAL "cpp" OR LANGUAGE STREQUAL "idl")
+    set(content "#line ${line} \"${MARKDOWN}\"\n${code}")
+else()
+    set(content "${code}")
+endif()
 
 if(EXISTS ${OUTPUT})
     file(READ ${OUTPUT} old)

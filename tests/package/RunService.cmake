@@ -1,7 +1,11 @@
-# cmake -DWINE=<wine64> -DPROGRAM=<service program> -DSERVICE=<service name> -P RunService.cmake
+# cmake -DWINE=<wine64> -DPROGRAM=<service program> -DSERVICE=<service name>
+#       [-DCLIENT=<script.js> -DCLIENT_PRINTS=<text> -DPROGID=<ProgID>] -P RunService.cmake
 # Drives a service program as the README tells a user to: /install, /start:<name>, /stop:<name>,
 # /uninstall. Each command must end with status 0, and after each the service manager must show,
 # within a deadline, the state the command brings: installed and stopped, running, stopped, gone.
+# A COM service is started by its client instead: the script runs under Wine's cscript, must end
+# with status 0 and print CLIENT_PRINTS, and the service must then be running; PROGID must be
+# registered from /install to /uninstall.
 # A leftover service of the same name is removed first; a failure removes the service again.
 cmake_minimum_required(VERSION 3.25)
 
@@ -49,9 +53,44 @@ function(run_command argument want)
     wait_state(${want})
 endfunction()
 
+function(expect_progid want)
+    execute_process(COMMAND ${WINE} reg query "HKCR\\${PROGID}" OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE rc)
+    if(rc EQUAL 0)
+        set(state registered)
+    else()
+        set(state missing)
+    endif()
+    if(NOT state STREQUAL want)
+        cleanup()
+        message(FATAL_ERROR "the ProgID ${PROGID} is ${state}; expected ${want}")
+    endif()
+endfunction()
+
+function(run_client)
+    # Wine's programs take Windows paths: the script through the drive that maps the root.
+    string(REPLACE "/" "\\" script "Z:${CLIENT}")
+    message(STATUS "cscript //nologo ${script}")
+    execute_process(COMMAND ${WINE} cscript //nologo ${script} TIMEOUT 120 RESULT_VARIABLE rc
+                    OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    string(FIND "${out}" "${CLIENT_PRINTS}" at)
+    if(NOT rc STREQUAL "0" OR at EQUAL -1)
+        cleanup()
+        message(FATAL_ERROR "the client ended with status ${rc}; expected 0 and \"${CLIENT_PRINTS}\"\n${out}${err}")
+    endif()
+    wait_state(RUNNING)
+endfunction()
+
 cleanup()
 wait_state(GONE)
 run_command(/install STOPPED)
-run_command(/start:${SERVICE} RUNNING)
+if(CLIENT)
+    expect_progid(registered)
+    run_client()
+else()
+    run_command(/start:${SERVICE} RUNNING)
+endif()
 run_command(/stop:${SERVICE} STOPPED)
 run_command(/uninstall GONE)
+if(CLIENT)
+    expect_progid(missing)
+endif()

@@ -99,14 +99,6 @@ std::wstring WithoutLongPathPrefix(const std::wstring& path) {
     return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
 }
 
-TWineVersionOverride::TWineVersionOverride(const std::wstring& exeName, const std::wstring& version)
-    : FKey(L"Software\\Wine\\AppDefaults\\" + exeName) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), L"Version", REG_SZ, version.c_str(),
-                    static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
-}
-
-TWineVersionOverride::~TWineVersionOverride() { RegDeleteTreeW(HKEY_CURRENT_USER, FKey.c_str()); }
-
 TWineTypeLibLanguageAlias::TWineTypeLibLanguageAlias(const std::wstring& libid, const std::wstring& version,
                                                      const std::wstring& lcidHex)
     : FKey(L"TypeLib\\" + libid + L"\\" + version + L"\\0") {

@@ -33,20 +33,6 @@ bool RegKeyExists(HKEY root, const std::wstring& key);
 // A path without the "\\?\" prefix Wine puts on registered type-library paths.
 std::wstring WithoutLongPathPrefix(const std::wstring& path);
 
-// Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults\<Exe>\Version) while the
-// object lives. The prefix reports Windows 7, where installing an auto-start service sends the
-// delayed-start level that Wine's manager refuses; as Windows XP the program skips it.
-class TWineVersionOverride {
-public:
-    TWineVersionOverride(const std::wstring& exeName, const std::wstring& version);
-    ~TWineVersionOverride();
-    TWineVersionOverride(const TWineVersionOverride&) = delete;
-    TWineVersionOverride& operator=(const TWineVersionOverride&) = delete;
-
-private:
-    std::wstring FKey;
-};
-
 // Wine's type-library marshaler reads a library's path only under language 0
 // (TypeLib\{libid}\<version>\0\win64); a library registered under another language gets an
 // entry there too while the object lives, so that its interfaces can be marshalled.

@@ -246,7 +246,7 @@ TEventLogCapture RunAndCaptureEventLog(const std::wstring& commandLine, std::map
     const std::wstring errFile = TempFileName(L"evlog-err");
     const std::wstring statusFile = TempFileName(L"evlog-status");
     const std::string status = UnixFileName(statusFile);
-    std::string script = "PATH=$PATH:/usr/lib/wine; wine64 " + ShellQuote(program);
+    std::string script = ShellQuote(TAMREL_WINE64) + " " + ShellQuote(program);
     for (size_t i = 1; i < args.size(); ++i) script += " " + ShellQuote(ToUtf8(args[i]));
     script += " >" + ShellQuote(UnixFileName(outFile)) + " 2>" + ShellQuote(UnixFileName(errFile));
     // Renamed into place, so that the status file is never seen half written.

@@ -224,6 +224,14 @@ COLORREF PixelOf(TBitmap& bitmap, int x, int y) {
     return GetPixel(bitmap.Canvas()->Handle(), x, y) & 0xFFFFFF;
 }
 
+int CountPixels(TBitmap& bitmap, const RECT& area, std::initializer_list<COLORREF> colours) {
+    int n = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (std::find(colours.begin(), colours.end(), PixelOf(bitmap, x, y)) != colours.end()) ++n;
+    return n;
+}
+
 bool ShowsGlyph(TBitmap& capture, int x, int y, TBitmap& glyph) {
     const COLORREF transparent = ColorToRGB(glyph.TransparentColor());
     int own = 0;

@@ -3,7 +3,7 @@
 // evidence, and comparing a glyph with the pixels a capture shows.
 #pragma once
 
-#include "host/Graphics.h"
+#include "host/forms/Graphics.h"
 #include "host/ModalHook.h"
 
 #include <functional>
@@ -86,5 +86,7 @@ void SaveCapture(TBitmap& capture, const std::wstring& name);
 bool ShowsGlyph(TBitmap& capture, int x, int y, TBitmap& glyph);
 // The colour of a pixel of a bitmap as RGB.
 COLORREF PixelOf(TBitmap& bitmap, int x, int y);
+// How many pixels of Area in a bitmap have one of the colours (RGB).
+int CountPixels(TBitmap& bitmap, const RECT& area, std::initializer_list<COLORREF> colours);
 
 } // namespace tamrel::test

@@ -177,8 +177,11 @@ TProcessResult RunProcess(const std::wstring& commandLine, const std::map<std::w
     PROCESS_INFORMATION pi{};
     std::wstring cmd = commandLine;
     std::wstring envBlock = BuildEnvironment(env);
-    BOOL ok = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, envBlock.data(),
-                             nullptr, &si, &pi);
+    // A console program started without a console of its parent's gets one of its own, and on the
+    // test display that console is a window brought to the front: it would take the keys that a
+    // test beside this one types into its form. Children of the tests get windowless consoles.
+    BOOL ok = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
+                             envBlock.data(), nullptr, &si, &pi);
     const DWORD createError = GetLastError();
     out.CloseWriteEnd();
     err.CloseWriteEnd();

@@ -96,11 +96,11 @@ TAMREL_IMPLEMENT_CLASS(TTreeNodeData) {}
 TAMREL_IMPLEMENT_CLASS(TMessageBlockNodeData) {}
 
 TMessageBlockNodeData::TMessageBlockNodeData(TMessageBlockFrame* RightFrame, TMessageBlock* MessageBlock)
-    : TTreeNodeData(RightFrame), _MessageBlock(MessageBlock) {}
+    : TTreeNodeData(RightFrame), FMessageBlock(MessageBlock) {}
 
 void TMessageBlockNodeData::Activate() {
     TTreeNodeData::Activate();
-    static_cast<TMessageBlockFrame*>(RightFrame())->SetMessageBlock(_MessageBlock);
+    static_cast<TMessageBlockFrame*>(RightFrame())->SetMessageBlock(FMessageBlock);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -112,24 +112,23 @@ TAMREL_IMPLEMENT_CLASS(TEvLogEditorFrame) {
     b.Method<&T::aBlockDeleteExecute>(L"aBlockDeleteExecute");
     b.Method<&T::TreeViewChange>(L"TreeViewChange");
     b.Method<&T::TreeViewDeletion>(L"TreeViewDeletion");
-    b.Method<&T::TreeViewKeyDown>(L"TreeViewKeyDown");
 }
 
 TEvLogEditorFrame::TEvLogEditorFrame(TComponent* AComponent)
-    : TFrame(AComponent), _View(MakeInterfaced<TView>(this)) {
+    : TFrame(AComponent), FView(MakeInterfaced<TView>(this)) {
     BuildImages();
     BuildControls();
     BuildMenu();
 }
 
-TEvLogEditorFrame::~TEvLogEditorFrame() { _View->Frame = nullptr; }
+TEvLogEditorFrame::~TEvLogEditorFrame() { FView->Frame = nullptr; }
 
 void TEvLogEditorFrame::BeforeDestruction() {
     // The document outlives the editor windows: it must never reach a frame that is gone. The
     // tree's own going then frees the node data, and no selection of it shows a frame again.
-    if (_Document) _Document->RemoveView(_View.Get());
-    _Document = nullptr;
-    _View->Frame = nullptr;
+    if (FDocument) FDocument->RemoveView(FView.Get());
+    FDocument = nullptr;
+    FView->Frame = nullptr;
     TreeView->SetOnChange({});
     TFrame::BeforeDestruction();
 }
@@ -165,6 +164,7 @@ void TEvLogEditorFrame::BuildControls() {
     aRefresh = MakeAction(L"aRefresh", L"Refresh", L"", imRefresh);
     aBlockNew = MakeAction(L"aBlockNew", L"New block", L"Append new messages block", imBlock);
     aBlockNew->SetOnExecute(TNotifyEvent::Of<&TEvLogEditorFrame::aBlockNewExecute>(this));
+    aBlockNew->SetShortCut(scCtrl | 'N');
     aBlockDelete = MakeAction(L"aBlockDelete", L"Delete block", L"Delete current messages block", imDeleteBlock);
     aBlockDelete->SetOnExecute(TNotifyEvent::Of<&TEvLogEditorFrame::aBlockDeleteExecute>(this));
     aBlockDelete->SetEnabled(false);
@@ -196,7 +196,6 @@ void TEvLogEditorFrame::BuildControls() {
     TreeView->SetImages(Images);
     TreeView->SetOnChange(TTVChangedEvent::Of<&TEvLogEditorFrame::TreeViewChange>(this));
     TreeView->SetOnDeletion(TTVChangedEvent::Of<&TEvLogEditorFrame::TreeViewDeletion>(this));
-    TreeView->SetOnKeyDown(TKeyEvent::Of<&TEvLogEditorFrame::TreeViewKeyDown>(this));
 
     Splitter = Create<TSplitter>(this);
     Splitter->SetName(L"Splitter");
@@ -247,78 +246,78 @@ template <class TRight> TRight* TEvLogEditorFrame::MakeRightFrame() {
 }
 
 TPropertiesFrame* TEvLogEditorFrame::PropertiesFrameNeeded() {
-    if (!_PropertiesFrame) _PropertiesFrame = MakeRightFrame<TPropertiesFrame>();
-    return _PropertiesFrame;
+    if (!FPropertiesFrame) FPropertiesFrame = MakeRightFrame<TPropertiesFrame>();
+    return FPropertiesFrame;
 }
 
 TMessagesFrame* TEvLogEditorFrame::MessagesFrameNeeded() {
-    if (!_MessagesFrame) {
-        _MessagesFrame = MakeRightFrame<TMessagesFrame>();
-        _MessagesFrame->SetOnSelectMessageBlock(
+    if (!FMessagesFrame) {
+        FMessagesFrame = MakeRightFrame<TMessagesFrame>();
+        FMessagesFrame->SetOnSelectMessageBlock(
             TSelectMessageBlockEvent::Of<&TEvLogEditorFrame::SelectMessageBlock>(this));
     }
-    return _MessagesFrame;
+    return FMessagesFrame;
 }
 
 TMessageBlockFrame* TEvLogEditorFrame::MessageBlockFrameNeeded() {
-    if (!_MessageBlockFrame) {
-        _MessageBlockFrame = MakeRightFrame<TMessageBlockFrame>();
-        _MessageBlockFrame->SetDoDeleteBlock(TNotifyEvent::Of<&TEvLogEditorFrame::aBlockDeleteExecute>(this));
+    if (!FMessageBlockFrame) {
+        FMessageBlockFrame = MakeRightFrame<TMessageBlockFrame>();
+        FMessageBlockFrame->SetDoDeleteBlock(TNotifyEvent::Of<&TEvLogEditorFrame::aBlockDeleteExecute>(this));
     }
-    return _MessageBlockFrame;
+    return FMessageBlockFrame;
 }
 
 void TEvLogEditorFrame::SetActiveFrame(TCustomFrame* frame) {
-    if (_ActiveFrame && _ActiveFrame != frame) _ActiveFrame->Hide();
-    _ActiveFrame = frame;
+    if (FActiveFrame && FActiveFrame != frame) FActiveFrame->Hide();
+    FActiveFrame = frame;
     if (frame) frame->Show();
 }
 
 void TEvLogEditorFrame::SetDocument(TEvLogDocument* value) {
     if (!value) throw EInvalidOperation(L"The editor frame needs a document");
-    if (_CategoriesNode) {
-        TTreeNode* categories = std::exchange(_CategoriesNode, nullptr);
+    if (FCategoriesNode) {
+        TTreeNode* categories = std::exchange(FCategoriesNode, nullptr);
         categories->Delete();
     }
-    if (_Document != value) {
-        if (_Document) _Document->RemoveView(_View.Get());
-        _Document = value;
-        _Document->AddView(_View.Get());
+    if (FDocument != value) {
+        if (FDocument) FDocument->RemoveView(FView.Get());
+        FDocument = value;
+        FDocument->AddView(FView.Get());
     }
     {
         TTreeNodes& items = *TreeView->Items();
         items.BeginUpdate();
         TScopeExit endUpdate([&items] { items.EndUpdate(); });
-        if (!_PropertiesNode) {
-            _PropertiesNode = items.AddChildObject(nullptr, SPropertiesNode, new TTreeNodeData(PropertiesFrameNeeded()));
-            SetNodeImage(_PropertiesNode, imProperties);
+        if (!FPropertiesNode) {
+            FPropertiesNode = items.AddChildObject(nullptr, SPropertiesNode, new TTreeNodeData(PropertiesFrameNeeded()));
+            SetNodeImage(FPropertiesNode, imProperties);
         }
-        if (!_MessagesNode) {
-            _MessagesNode = items.AddChildObject(nullptr, SMessagesNode, new TTreeNodeData(MessagesFrameNeeded()));
-            SetNodeImage(_MessagesNode, imMessages);
+        if (!FMessagesNode) {
+            FMessagesNode = items.AddChildObject(nullptr, SMessagesNode, new TTreeNodeData(MessagesFrameNeeded()));
+            SetNodeImage(FMessagesNode, imMessages);
         }
-        MessagesFrameNeeded()->SetDocument(_Document);
-        PropertiesFrameNeeded()->SetDocument(_Document);
-        MessageBlockFrameNeeded()->SetDocument(_Document);
-        TreeView->SetSelected(_PropertiesNode);
-        SetActiveFrame(_PropertiesFrame);
+        MessagesFrameNeeded()->SetDocument(FDocument);
+        PropertiesFrameNeeded()->SetDocument(FDocument);
+        MessageBlockFrameNeeded()->SetDocument(FDocument);
+        TreeView->SetSelected(FPropertiesNode);
+        SetActiveFrame(FPropertiesFrame);
     }
     DocumentChanged(TEvLogDocumentChanges{eldcUseCategories}, nullptr);
     RebuildBlockNodes();
 }
 
 TTreeNode* TEvLogEditorFrame::BlockNode(const TMessageBlock* mb) const {
-    if (!_MessagesNode || !mb) return nullptr;
-    for (TTreeNode* node = _MessagesNode->GetFirstChild(); node; node = node->GetNextSibling())
+    if (!FMessagesNode || !mb) return nullptr;
+    for (TTreeNode* node = FMessagesNode->GetFirstChild(); node; node = node->GetNextSibling())
         if (auto* data = dynamic_cast<TMessageBlockNodeData*>(DataOf(node)); data && data->MessageBlock() == mb) return node;
     return nullptr;
 }
 
 TTreeNode* TEvLogEditorFrame::AddBlockNode(TMessageBlock* mb) {
-    TTreeNode* node = TreeView->Items()->AddChildObject(_MessagesNode, mb->MessageNamePrefix(),
+    TTreeNode* node = TreeView->Items()->AddChildObject(FMessagesNode, mb->MessageNamePrefix(),
                                                         new TMessageBlockNodeData(MessageBlockFrameNeeded(), mb));
     SetNodeImage(node, imBlock);
-    _MessagesNode->Expand(false);
+    FMessagesNode->Expand(false);
     return node;
 }
 
@@ -333,7 +332,7 @@ void TEvLogEditorFrame::SelectNeighbourOf(TTreeNode* node) {
 void TEvLogEditorFrame::TakeBlockBack(TMessageBlock* mb) {
     // Only a block that is still whole: letting go of it may write the block frame's typed text
     // into it.
-    if (_MessageBlockFrame && mb && _MessageBlockFrame->MessageBlock() == mb) _MessageBlockFrame->SetMessageBlock(nullptr);
+    if (FMessageBlockFrame && mb && FMessageBlockFrame->MessageBlock() == mb) FMessageBlockFrame->SetMessageBlock(nullptr);
 }
 
 void TEvLogEditorFrame::RemoveBlockNode(TMessageBlock* mb) {
@@ -346,27 +345,27 @@ void TEvLogEditorFrame::RemoveBlockNode(TMessageBlock* mb) {
 }
 
 bool TEvLogEditorFrame::ShowsBlock(const TMessageBlock* mb) const {
-    TMessageTable& table = _Document->MessageTable();
+    TMessageTable& table = FDocument->MessageTable();
     for (int i = 0; i < table.BlockCount(); ++i)
         if (table.Blocks(i) == mb) return true;
     return false;
 }
 
 void TEvLogEditorFrame::RebuildBlockNodes() {
-    if (!_MessagesNode || !_Document) return;
+    if (!FMessagesNode || !FDocument) return;
     // The selection leaves the old nodes first: the system would otherwise select one whose
     // block may be gone already.
     TTreeNode* selected = TreeView->Selected();
     TMessageBlock* selectedBlock = nullptr;
-    if (selected && selected->Parent() == _MessagesNode) {
+    if (selected && selected->Parent() == FMessagesNode) {
         selectedBlock = static_cast<TMessageBlockNodeData*>(DataOf(selected))->MessageBlock();
-        TreeView->SetSelected(_MessagesNode);
+        TreeView->SetSelected(FMessagesNode);
     }
     TTreeNodes& items = *TreeView->Items();
     items.BeginUpdate();
     TScopeExit endUpdate([&items] { items.EndUpdate(); });
-    _MessagesNode->DeleteChildren();
-    TMessageTable& table = _Document->MessageTable();
+    FMessagesNode->DeleteChildren();
+    TMessageTable& table = FDocument->MessageTable();
     for (int i = 0; i < table.BlockCount(); ++i)
         if (TMessageBlock* mb = table.Blocks(i); IsMessagesBlock(*mb)) AddBlockNode(mb);
     UpdateCategoriesNode();
@@ -375,30 +374,30 @@ void TEvLogEditorFrame::RebuildBlockNodes() {
 }
 
 void TEvLogEditorFrame::UpdateCategoriesNode() {
-    const bool wanted = _Document->UseCategories() && _MessagesNode;
-    if (_CategoriesNode) {
-        auto* data = static_cast<TMessageBlockNodeData*>(DataOf(_CategoriesNode));
+    const bool wanted = FDocument->UseCategories() && FMessagesNode;
+    if (FCategoriesNode) {
+        auto* data = static_cast<TMessageBlockNodeData*>(DataOf(FCategoriesNode));
         if (!ShowsBlock(data->MessageBlock())) RemoveCategoriesNode(nullptr);
         else if (!wanted) RemoveCategoriesNode(data->MessageBlock());
     }
-    if (wanted && !_CategoriesNode) {
+    if (wanted && !FCategoriesNode) {
         // Obtaining the block makes it when the document has none.
-        _CategoriesNode = TreeView->Items()->InsertObject(
-            _MessagesNode, SCategoriesNode, new TMessageBlockNodeData(MessageBlockFrameNeeded(), _Document->CategoriesBlock()));
-        SetNodeImage(_CategoriesNode, imCategories);
+        FCategoriesNode = TreeView->Items()->InsertObject(
+            FMessagesNode, SCategoriesNode, new TMessageBlockNodeData(MessageBlockFrameNeeded(), FDocument->CategoriesBlock()));
+        SetNodeImage(FCategoriesNode, imCategories);
     }
 }
 
 void TEvLogEditorFrame::RemoveCategoriesNode(TMessageBlock* wholeBlock) {
-    if (!_CategoriesNode) return;
-    SelectNeighbourOf(_CategoriesNode);
-    TTreeNode* categories = std::exchange(_CategoriesNode, nullptr);
+    if (!FCategoriesNode) return;
+    SelectNeighbourOf(FCategoriesNode);
+    TTreeNode* categories = std::exchange(FCategoriesNode, nullptr);
     categories->Delete();
     TakeBlockBack(wholeBlock);
 }
 
 void TEvLogEditorFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
-    if (!_Document) return;
+    if (!FDocument) return;
     if (changes.Contains(eldcUseCategories)) UpdateCategoriesNode();
     const bool blocks = changes.Contains(eldcBlockAdded) || changes.Contains(eldcBlockDeleted) ||
                         changes.Contains(eldcBlockModified) || changes.Contains(eldcMultiBlocks) ||
@@ -411,7 +410,7 @@ void TEvLogEditorFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageB
     }
     if (changes.Contains(eldcBlockDeleted)) {
         // The categories block may go too (its last message deleted): its node goes with it.
-        if (_CategoriesNode && static_cast<TMessageBlockNodeData*>(DataOf(_CategoriesNode))->MessageBlock() == mb)
+        if (FCategoriesNode && static_cast<TMessageBlockNodeData*>(DataOf(FCategoriesNode))->MessageBlock() == mb)
             RemoveCategoriesNode(mb);
         RemoveBlockNode(mb);
         return;
@@ -426,43 +425,45 @@ void TEvLogEditorFrame::SelectMessageBlock(TMessageBlock* mb) {
 }
 
 void TEvLogEditorFrame::aBlockNewExecute(TObject*) {
-    if (!_Document) return;
+    if (!FDocument) return;
+    TMessageBlock* added = nullptr;
+    try {
+        added = FDocument->AddBlock();
+    } catch (const Exception& e) {
+        // No ids left after the blocks, or a name the new message would take is taken.
+        TWinControl* root = GetParentRoot(this);
+        ShowMessageBox(root && root->HandleAllocated() ? root->Handle() : nullptr, e.Message(), L"Error",
+                       MB_OK | MB_ICONERROR);
+        return;
+    }
     // The document's notice puts the block into every tree; this one selects it.
-    SelectMessageBlock(_Document->AddBlock());
+    SelectMessageBlock(added);
 }
 
 void TEvLogEditorFrame::aBlockDeleteExecute(TObject*) {
     TTreeNode* node = TreeView->Selected();
-    if (!_Document || !node || !_MessagesNode || node->Parent() != _MessagesNode) return;
+    if (!FDocument || !node || !FMessagesNode || node->Parent() != FMessagesNode) return;
     TMessageBlock* mb = static_cast<TMessageBlockNodeData*>(DataOf(node))->MessageBlock();
     SelectNeighbourOf(node);
     // The document's notice takes the node out of every tree.
-    _Document->DeleteBlock(mb);
+    FDocument->DeleteBlock(mb);
 }
 
 void TEvLogEditorFrame::TreeViewChange(TObject*, TTreeNode* Node) {
-    aBlockDelete->SetEnabled(Node && _MessagesNode && Node->Parent() == _MessagesNode);
-    if (_UpdatingFrame) return;
-    _UpdatingFrame = true;
-    TScopeExit done([this] { _UpdatingFrame = false; });
+    aBlockDelete->SetEnabled(Node && FMessagesNode && Node->Parent() == FMessagesNode);
+    if (FUpdatingFrame) return;
+    FUpdatingFrame = true;
+    TScopeExit done([this] { FUpdatingFrame = false; });
     if (TTreeNodeData* data = DataOf(Node)) {
         SetActiveFrame(data->RightFrame());
         data->Activate();
     }
 }
 
-void TEvLogEditorFrame::TreeViewKeyDown(TObject*, WORD& Key, TShiftState Shift) {
-    // The shortcut of the new-block action (actions carry no shortcut of their own here).
-    if (Key == 'N' && Shift == TShiftState{ssCtrl}) {
-        Key = 0;
-        aBlockNew->Execute();
-    }
-}
-
 void TEvLogEditorFrame::TreeViewDeletion(TObject*, TTreeNode* Node) {
-    if (Node == _PropertiesNode) _PropertiesNode = nullptr;
-    if (Node == _CategoriesNode) _CategoriesNode = nullptr;
-    if (Node == _MessagesNode) _MessagesNode = nullptr;
+    if (Node == FPropertiesNode) FPropertiesNode = nullptr;
+    if (Node == FCategoriesNode) FCategoriesNode = nullptr;
+    if (Node == FMessagesNode) FMessagesNode = nullptr;
     if (TTreeNodeData* data = DataOf(Node)) {
         Node->SetData(nullptr);
         Free(data);
@@ -470,31 +471,35 @@ void TEvLogEditorFrame::TreeViewDeletion(TObject*, TTreeNode* Node) {
 }
 
 void TEvLogEditorFrame::LocalesDialog() {
-    if (!_Document) return;
-    std::vector<uint32_t> locales = _Document->UsedLocales();
-    if (SelectLocales(locales)) _Document->SetUsedLocales(locales);
+    if (!FDocument) return;
+    std::vector<uint32_t> locales = FDocument->UsedLocales();
+    if (SelectLocales(locales)) FDocument->SetUsedLocales(locales);
 }
 
 bool TEvLogEditorFrame::CloseQuery() {
-    if (!_Document) return true;
+    if (!FDocument) return true;
     // Text typed a moment ago is no edit of the document yet: the question must cover it.
-    TMessageBlockFrame::CommitTypedTexts(*_Document);
-    if (!_Document->Modified()) return true;
+    TMessageBlockFrame::CommitTypedTexts(*FDocument);
+    if (!FDocument->Modified()) return true;
     // The document module and the right-hand frames are views too: only the last editor frame
     // asks.
-    for (int i = 0; i < _Document->ViewCount(); ++i) {
-        auto* view = dynamic_cast<TView*>(_Document->Views(i));
+    for (int i = 0; i < FDocument->ViewCount(); ++i) {
+        auto* view = dynamic_cast<TView*>(FDocument->Views(i));
         if (view && view->Frame && view->Frame != this) return true;
     }
-    switch (ShowMessageBox(nullptr, Format(SSaveChanges, _Document->ShortFileName()), L"Confirm",
+    switch (ShowMessageBox(nullptr, Format(SSaveChanges, FDocument->ShortFileName()), L"Confirm",
                            MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
         // By the document itself, not by its file name: a unit closed and opened again has a
         // second document module on the same file, with a document of its own.
         for (int i = 0; EvLogExpert && i < EvLogExpert->DocumentModuleCount(); ++i)
-            if (TEvLogDocumentModule* module = EvLogExpert->DocumentModules(i); &module->Document() == _Document)
+            if (TEvLogDocumentModule* module = EvLogExpert->DocumentModules(i); &module->Document() == FDocument)
                 return module->SaveDocumentFiles();
-        return _Document->Save();
+        if (std::wstring reason; !FDocument->Save(&reason)) {
+            ShowMessageBox(nullptr, reason, L"Error", MB_OK | MB_ICONERROR);
+            return false;
+        }
+        return true;
     case IDNO: return true;
     default: return false;
     }

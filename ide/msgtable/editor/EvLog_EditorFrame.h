@@ -11,13 +11,13 @@
 
 #include "host/ActnList.h"
 #include "host/ExtCtrls.h"
-#include "host/Forms.h"
-#include "host/ImgList.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ImgList.h"
 #include "host/Menus.h"
-#include "host/Splitter.h"
-#include "host/StdCtrls.h"
-#include "host/ToolBar.h"
-#include "host/TreeView.h"
+#include "host/forms/Splitter.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/ToolBar.h"
+#include "host/forms/TreeView.h"
 #include "ide/msgtable/model/EvLog_Document.h"
 
 namespace tamrel::evlog {
@@ -30,13 +30,13 @@ class TPropertiesFrame;
 class TTreeNodeData : public TObject {
     TAMREL_CLASS(TTreeNodeData, TObject)
 public:
-    explicit TTreeNodeData(TCustomFrame* RightFrame) : _RightFrame(RightFrame) {}
-    TCustomFrame* RightFrame() const { return _RightFrame; }
+    explicit TTreeNodeData(TCustomFrame* RightFrame) : FRightFrame(RightFrame) {}
+    TCustomFrame* RightFrame() const { return FRightFrame; }
     // Runs once the node's frame is the one shown.
     virtual void Activate() {}
 
 private:
-    TCustomFrame* _RightFrame;
+    TCustomFrame* FRightFrame;
 };
 
 // A node of one block (a block of messages, or the categories block): its frame edits the block.
@@ -44,12 +44,12 @@ class TMessageBlockNodeData : public TTreeNodeData {
     TAMREL_CLASS(TMessageBlockNodeData, TTreeNodeData)
 public:
     TMessageBlockNodeData(TMessageBlockFrame* RightFrame, TMessageBlock* MessageBlock);
-    TMessageBlock* MessageBlock() const { return _MessageBlock; }
+    TMessageBlock* MessageBlock() const { return FMessageBlock; }
     // Hands the block to the block frame.
     void Activate() override;
 
 private:
-    TMessageBlock* _MessageBlock;
+    TMessageBlock* FMessageBlock;
 };
 
 class TEvLogEditorFrame : public TFrame {
@@ -59,7 +59,7 @@ public:
     ~TEvLogEditorFrame() override;
     void BeforeDestruction() override;
 
-    TEvLogDocument* Document() const { return _Document; }
+    TEvLogDocument* Document() const { return FDocument; }
     // Leaves the former document's views, joins the new one's (the value must be assigned),
     // hands it to the right-hand frames, shows "Properties" and makes the block nodes anew.
     void SetDocument(TEvLogDocument* value);
@@ -96,17 +96,15 @@ public:
     void aBlockDeleteExecute(TObject* Sender);
     void TreeViewChange(TObject* Sender, TTreeNode* Node);
     void TreeViewDeletion(TObject* Sender, TTreeNode* Node);
-    // Ctrl+N in the tree runs aBlockNew.
-    void TreeViewKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
     // The nodes and the right-hand frames (each frame made on first use).
-    TTreeNode* PropertiesNode() const { return _PropertiesNode; }
-    TTreeNode* CategoriesNode() const { return _CategoriesNode; }
-    TTreeNode* MessagesNode() const { return _MessagesNode; }
-    TCustomFrame* ActiveFrame() const { return _ActiveFrame; }
-    TPropertiesFrame* PropertiesFrame() const { return _PropertiesFrame; }
-    TMessagesFrame* MessagesFrame() const { return _MessagesFrame; }
-    TMessageBlockFrame* MessageBlockFrame() const { return _MessageBlockFrame; }
+    TTreeNode* PropertiesNode() const { return FPropertiesNode; }
+    TTreeNode* CategoriesNode() const { return FCategoriesNode; }
+    TTreeNode* MessagesNode() const { return FMessagesNode; }
+    TCustomFrame* ActiveFrame() const { return FActiveFrame; }
+    TPropertiesFrame* PropertiesFrame() const { return FPropertiesFrame; }
+    TMessagesFrame* MessagesFrame() const { return FMessagesFrame; }
+    TMessageBlockFrame* MessageBlockFrame() const { return FMessageBlockFrame; }
     // The child of "Messages" that shows the block; null when none does.
     TTreeNode* BlockNode(const TMessageBlock* mb) const;
 
@@ -147,16 +145,16 @@ private:
     void SelectNeighbourOf(TTreeNode* node);
     bool ShowsBlock(const TMessageBlock* mb) const;
 
-    TComPtr<TView> _View;
-    TEvLogDocument* _Document = nullptr;
-    bool _UpdatingFrame = false;
-    TCustomFrame* _ActiveFrame = nullptr;
-    TTreeNode* _PropertiesNode = nullptr;
-    TTreeNode* _CategoriesNode = nullptr;
-    TTreeNode* _MessagesNode = nullptr;
-    TMessageBlockFrame* _MessageBlockFrame = nullptr;
-    TPropertiesFrame* _PropertiesFrame = nullptr;
-    TMessagesFrame* _MessagesFrame = nullptr;
+    TComPtr<TView> FView;
+    TEvLogDocument* FDocument = nullptr;
+    bool FUpdatingFrame = false;
+    TCustomFrame* FActiveFrame = nullptr;
+    TTreeNode* FPropertiesNode = nullptr;
+    TTreeNode* FCategoriesNode = nullptr;
+    TTreeNode* FMessagesNode = nullptr;
+    TMessageBlockFrame* FMessageBlockFrame = nullptr;
+    TPropertiesFrame* FPropertiesFrame = nullptr;
+    TMessagesFrame* FMessagesFrame = nullptr;
 };
 
 } // namespace tamrel::evlog

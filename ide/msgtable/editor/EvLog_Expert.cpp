@@ -41,8 +41,11 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-void ShowWriteFailure(const std::wstring& fileName) {
-    ShowMessageBox(nullptr, Format(SUnableToWrite, fileName), SErrorCaption, MB_OK | MB_ICONERROR);
+// Reason: why, when the writer said it.
+void ShowWriteFailure(const std::wstring& fileName, const std::wstring& reason = {}) {
+    std::wstring text = Format(SUnableToWrite, fileName);
+    if (!reason.empty()) text += L"\r\n\r\n" + reason;
+    ShowMessageBox(nullptr, text, SErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 } // namespace
@@ -52,25 +55,25 @@ void ShowWriteFailure(const std::wstring& fileName) {
 
 TEvLogDocumentModule::TEvLogDocumentModule(TEvLogExpertModule& expert, TComPtr<IOTAModule> module,
                                            std::unique_ptr<TEvLogDocument> document)
-    : _Expert(expert), _Module(std::move(module)) {
-    const std::wstring unitFile = _Module->GetFileName();
-    _UnitName = BareName(unitFile);
+    : FExpert(expert), FModule(std::move(module)) {
+    const std::wstring unitFile = FModule->GetFileName();
+    FUnitName = BareName(unitFile);
     const bool takenOver = document != nullptr;
     if (takenOver) {
         // The wizard's document carries only the bare unit name: it is bound to the file beside
         // the unit, and the unit's text is generated from that name.
-        _Document = std::move(document);
-        _Document->SetFileName(ChangeFileExt(unitFile, L".elp"));
+        FDocument = std::move(document);
+        FDocument->SetFileName(ChangeFileExt(unitFile, L".elp"));
     } else {
-        _Document = std::make_unique<TEvLogDocument>();
-        _Document->Open(ChangeFileExt(unitFile, L".elp"), {}, L"Messages & Categories");
+        FDocument = std::make_unique<TEvLogDocument>();
+        FDocument->Open(ChangeFileExt(unitFile, L".elp"), {}, L"Messages & Categories");
     }
     // The notifier and the view each hold a reference: none of them may end the object while
     // the constructor runs.
     ObjAddRef();
-    _NotifierIndex = _Module->AddNotifier(this);
-    _Document->AddView(this);
-    _Viewing = true;
+    FNotifierIndex = FModule->AddNotifier(this);
+    FDocument->AddView(this);
+    FViewing = true;
     ObjRelease();
     // A document taken over may carry another unit name than the one its source was made with.
     if (takenOver) RegenerateSource();
@@ -79,33 +82,34 @@ TEvLogDocumentModule::TEvLogDocumentModule(TEvLogExpertModule& expert, TComPtr<I
 TEvLogDocumentModule::~TEvLogDocumentModule() { RemoveNotifier(); }
 
 void TEvLogDocumentModule::RemoveNotifier() {
-    if (!_Module) return;
-    TComPtr<IOTAModule> module = std::move(_Module);
-    module->RemoveNotifier(_NotifierIndex);
+    if (!FModule) return;
+    TComPtr<IOTAModule> module = std::move(FModule);
+    module->RemoveNotifier(FNotifierIndex);
 }
 
 void TEvLogDocumentModule::Detach() {
     TComPtr<TEvLogDocumentModule> keep(this);
     RemoveNotifier();
-    if (std::exchange(_Viewing, false)) _Document->RemoveView(this);
+    if (std::exchange(FViewing, false)) FDocument->RemoveView(this);
 }
 
 bool TEvLogDocumentModule::SaveDocumentFiles() {
-    const std::wstring base = _Module ? _Module->GetFileName() : _Document->FileName();
+    const std::wstring base = FModule ? FModule->GetFileName() : FDocument->FileName();
     const std::wstring elp = ChangeFileExt(base, L".elp");
     const std::wstring library = ChangeFileExt(base, L".dll");
     // The library is built beside the text without binding the document to it: the document
     // stays the ".elp" file, so that the next save writes the text again.
-    const bool text = _Document->SaveAs(elp);
-    if (!text) ShowWriteFailure(elp);
-    const bool built = _Document->ExportLibrary(library);
-    if (!built) ShowWriteFailure(library);
+    std::wstring reason;
+    const bool text = FDocument->SaveAs(elp, &reason);
+    if (!text) ShowWriteFailure(elp, reason);
+    const bool built = FDocument->ExportLibrary(library, &reason);
+    if (!built) ShowWriteFailure(library, reason);
     return text && built;
 }
 
 void TEvLogDocumentModule::RegenerateSource() {
-    if (!_Module) return;
-    TComPtr<IOTAEditor> editor = _Module->GetCurrentEditor();
+    if (!FModule) return;
+    TComPtr<IOTAEditor> editor = FModule->GetCurrentEditor();
     TComPtr<IOTASourceEditor> source = Supports<IOTASourceEditor>(editor.Get());
     if (!source) return;
 
@@ -122,7 +126,7 @@ void TEvLogDocumentModule::RegenerateSource() {
             if (got < ReadChunk) break;
         }
     }
-    const std::string generated = GeneratedSource(*_Document);
+    const std::string generated = GeneratedSource(*FDocument);
     const std::string_view text = Trimmed(generated);
     if (Trimmed(old) == text) return;
     TComPtr<IOTAEditWriter> writer = source->CreateUndoableWriter();
@@ -134,7 +138,7 @@ void TEvLogDocumentModule::RegenerateSource() {
 void TEvLogDocumentModule::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {
     // A deleted block is still in the table while its views hear of it: the text without it
     // can only be made once the document has let it go.
-    if (changes.Contains(eldcBlockDeleted) && mb) _Expert.RegenerateLater(this);
+    if (changes.Contains(eldcBlockDeleted) && mb) FExpert.RegenerateLater(this);
     else RegenerateSource();
 }
 
@@ -142,14 +146,14 @@ void TEvLogDocumentModule::BeforeSave() {
     // What was typed a moment ago goes into the document first (the environment's save takes
     // no focus from the memo or the grid). The environment writes the buffer right after: it
     // must not be the text of before a deletion.
-    TMessageBlockFrame::CommitTypedTexts(*_Document);
-    _Expert.RegeneratePending(this);
+    TMessageBlockFrame::CommitTypedTexts(*FDocument);
+    FExpert.RegeneratePending(this);
     SaveDocumentFiles();
 }
 
 void TEvLogDocumentModule::ModuleRenamed(const std::wstring& newName) {
-    _UnitName = BareName(newName);
-    _Document->SetFileName(ChangeFileExt(newName, L".elp"));
+    FUnitName = BareName(newName);
+    FDocument->SetFileName(ChangeFileExt(newName, L".elp"));
     RegenerateSource();
 }
 
@@ -176,25 +180,25 @@ TAMREL_IMPLEMENT_CLASS(TEvLogExpertModule) {
 void TEvLogExpertModule::DataModuleCreate(TObject*) { EvLogExpert = this; }
 
 void TEvLogExpertModule::RegenerateLater(TEvLogDocumentModule* module) {
-    if (std::find_if(_Pending.begin(), _Pending.end(), [module](const auto& m) { return m.Get() == module; }) != _Pending.end())
+    if (std::find_if(FPending.begin(), FPending.end(), [module](const auto& m) { return m.Get() == module; }) != FPending.end())
         return;
-    if (!_LaterWindow) {
+    if (!FLaterWindow) {
         try {
-            _LaterWindow = AllocateHWnd(TWndMethod::Of<&TEvLogExpertModule::LaterWindowMessage>(this));
+            FLaterWindow = AllocateHWnd(TWndMethod::Of<&TEvLogExpertModule::LaterWindowMessage>(this));
         } catch (const Exception&) {
             // No window on this thread: the text follows at the next change or save.
         }
     }
-    _Pending.emplace_back(module);
-    if (_LaterWindow) PostMessageW(_LaterWindow, WM_REGENERATE, 0, 0);
+    FPending.emplace_back(module);
+    if (FLaterWindow) PostMessageW(FLaterWindow, WM_REGENERATE, 0, 0);
 }
 
 void TEvLogExpertModule::RegeneratePending(TEvLogDocumentModule* only) {
     std::vector<TComPtr<TEvLogDocumentModule>> due;
-    for (auto it = _Pending.begin(); it != _Pending.end();)
+    for (auto it = FPending.begin(); it != FPending.end();)
         if (!only || it->Get() == only) {
             due.push_back(std::move(*it));
-            it = _Pending.erase(it);
+            it = FPending.erase(it);
         } else {
             ++it;
         }
@@ -203,7 +207,7 @@ void TEvLogExpertModule::RegeneratePending(TEvLogDocumentModule* only) {
 
 void TEvLogExpertModule::LaterWindowMessage(TMessage& message) {
     if (message.Msg != WM_REGENERATE) {
-        CallDefWindowProc(_LaterWindow, message);
+        CallDefWindowProc(FLaterWindow, message);
         return;
     }
     message.Result = 0;
@@ -213,10 +217,10 @@ void TEvLogExpertModule::LaterWindowMessage(TMessage& message) {
 void TEvLogExpertModule::DataModuleDestroy(TObject*) {
     // The page goes first, and with it every frame that shows a document; then the documents.
     if (EvLogEditorView) Free(std::exchange(EvLogEditorView, nullptr));
-    _Pending.clear();
-    if (_LaterWindow) DeallocateHWnd(std::exchange(_LaterWindow, nullptr));
+    FPending.clear();
+    if (FLaterWindow) DeallocateHWnd(std::exchange(FLaterWindow, nullptr));
     ReleaseDocumentModules();
-    _CreatorDocument.reset();
+    FCreatorDocument.reset();
     if (EvLogExpert == this) EvLogExpert = nullptr;
 }
 
@@ -224,7 +228,7 @@ void TEvLogExpertModule::EventLogExpertExecute(TObject*) {
     struct TEndRun {
         TEvLogExpertModule& Self;
         // A document that no unit took is freed.
-        ~TEndRun() { Self._CreatorDocument.reset(); }
+        ~TEndRun() { Self.FCreatorDocument.reset(); }
     } endRun{*this};
     if (EventLogCreator) EventLogCreator->Execute();
 }
@@ -233,10 +237,10 @@ std::wstring TEvLogExpertModule::EventLogCreatorGetIntfName(TObject*) { return {
 
 std::wstring TEvLogExpertModule::EventLogCreatorGetSource(TObject*, const std::wstring& UnitName, const std::wstring&,
                                                           const std::wstring&) {
-    _CreatorDocument = std::make_unique<TEvLogDocument>(UnitName + L".elp");
-    _CreatorDocument->SetEventSource(UnitName);
+    FCreatorDocument = std::make_unique<TEvLogDocument>(UnitName + L".elp");
+    FCreatorDocument->SetEventSource(UnitName);
     TOwnedPtr<TPasSourceModule> generator(Create<TPasSourceModule>(nullptr));
-    return generator->PasSource(*_CreatorDocument);
+    return generator->PasSource(*FCreatorDocument);
 }
 
 const TClassInfo* TEvLogExpertModule::EvLogEditorViewGetFrameClass() { return &TEvLogEditorFrame::StaticClassInfo(); }
@@ -255,7 +259,7 @@ void TEvLogExpertModule::IDENotifierFileOpened(const std::wstring&, bool&) {}
 
 void TEvLogExpertModule::IDENotifierFileClosing(const std::wstring& FileName, bool&) {
     // The closing file is a unit: its module's name is what matches, never the document's.
-    for (const auto& m : _Modules)
+    for (const auto& m : FModules)
         if (m->Module() && AnsiSameText(m->Module()->GetFileName(), FileName)) {
             m->RemoveNotifier();
             return;
@@ -271,30 +275,30 @@ bool TEvLogExpertModule::ContextToModule(IUnknown* context, TComPtr<IOTAModule>&
 TEvLogDocumentModule* TEvLogExpertModule::GetDocumentModuleForContext(IUnknown* context) {
     TComPtr<IOTAModule> module;
     if (!context || !ContextToModule(context, module) || !module) return nullptr;
-    for (const auto& m : _Modules)
+    for (const auto& m : FModules)
         if (m->Module() == module.Get()) return m.Get();
     const std::wstring unitFile = module->GetFileName();
     std::unique_ptr<TEvLogDocument> document;
     // The wizard's document belongs to the wizard's own unit, and to one module only.
-    if (_CreatorDocument && AnsiSameText(BareName(_CreatorDocument->FileName()), BareName(unitFile)))
-        document = std::move(_CreatorDocument);
+    if (FCreatorDocument && AnsiSameText(BareName(FCreatorDocument->FileName()), BareName(unitFile)))
+        document = std::move(FCreatorDocument);
     else if (!FileExists(ChangeFileExt(unitFile, L".elp")))
         return nullptr;
     auto documentModule = MakeInterfaced<TEvLogDocumentModule>(*this, module, std::move(document));
-    _Modules.push_back(documentModule);
+    FModules.push_back(documentModule);
     return documentModule.Get();
 }
 
 TEvLogDocumentModule* TEvLogExpertModule::FindDocumentModuleByFileName(const std::wstring& fileName) const {
-    for (const auto& m : _Modules)
+    for (const auto& m : FModules)
         if (AnsiSameText(m->Document().FileName(), fileName)) return m.Get();
     return nullptr;
 }
 
 void TEvLogExpertModule::ReleaseDocumentModules() {
-    while (!_Modules.empty()) {
-        TComPtr<TEvLogDocumentModule> last = std::move(_Modules.back());
-        _Modules.pop_back();
+    while (!FModules.empty()) {
+        TComPtr<TEvLogDocumentModule> last = std::move(FModules.back());
+        FModules.pop_back();
         last->Detach();
     }
 }

@@ -32,14 +32,15 @@ public:
                          std::unique_ptr<TEvLogDocument> document);
     ~TEvLogDocumentModule() override;
 
-    const std::wstring& UnitName() const { return _UnitName; }
-    IOTAModule* Module() const { return _Module.Get(); }
-    TEvLogDocument& Document() const { return *_Document; }
+    const std::wstring& UnitName() const { return FUnitName; }
+    IOTAModule* Module() const { return FModule.Get(); }
+    TEvLogDocument& Document() const { return *FDocument; }
 
     // Takes the notifier off the module and lets the module go; a second call does nothing.
     void RemoveNotifier();
     // Writes the ".elp" file and the message library beside the unit. A file that cannot be
-    // written is shown in an error box; the unit is saved all the same.
+    // written is shown in an error box, with the reason the library's build gave; the unit is
+    // saved all the same.
     // True when both were written. Without the module, the files lie beside the document's.
     bool SaveDocumentFiles();
     // Makes the unit's buffer hold the generated source: one undoable edit, and none when the
@@ -60,12 +61,12 @@ public:
     void ModuleRenamed(const std::wstring& newName) override;
 
 private:
-    TEvLogExpertModule& _Expert;
-    std::wstring _UnitName;
-    TComPtr<IOTAModule> _Module;
-    int32_t _NotifierIndex = -1;
-    std::unique_ptr<TEvLogDocument> _Document;
-    bool _Viewing = false;
+    TEvLogExpertModule& FExpert;
+    std::wstring FUnitName;
+    TComPtr<IOTAModule> FModule;
+    int32_t FNotifierIndex = -1;
+    std::unique_ptr<TEvLogDocument> FDocument;
+    bool FViewing = false;
 };
 
 class TEvLogExpertModule : public TDataModule {
@@ -73,10 +74,10 @@ class TEvLogExpertModule : public TDataModule {
 public:
     explicit TEvLogExpertModule(TComponent* owner) : TDataModule(owner) {}
 
-    int DocumentModuleCount() const { return static_cast<int>(_Modules.size()); }
-    TEvLogDocumentModule* DocumentModules(int index) const { return _Modules.at(static_cast<size_t>(index)).Get(); }
+    int DocumentModuleCount() const { return static_cast<int>(FModules.size()); }
+    TEvLogDocumentModule* DocumentModules(int index) const { return FModules.at(static_cast<size_t>(index)).Get(); }
     // The document of the wizard's new unit, until a module takes it or the wizard ends.
-    TEvLogDocument* CreatorDocument() const { return _CreatorDocument.get(); }
+    TEvLogDocument* CreatorDocument() const { return FCreatorDocument.get(); }
 
     // The module of an editor-view context; false without the editor-view services.
     bool ContextToModule(IUnknown* context, TComPtr<IOTAModule>& module);
@@ -116,10 +117,10 @@ private:
     void RegeneratePending(TEvLogDocumentModule* only);
     void LaterWindowMessage(TMessage& message);
 
-    std::vector<TComPtr<TEvLogDocumentModule>> _Modules;
-    std::unique_ptr<TEvLogDocument> _CreatorDocument;
-    std::vector<TComPtr<TEvLogDocumentModule>> _Pending;
-    HWND _LaterWindow = nullptr;
+    std::vector<TComPtr<TEvLogDocumentModule>> FModules;
+    std::unique_ptr<TEvLogDocument> FCreatorDocument;
+    std::vector<TComPtr<TEvLogDocumentModule>> FPending;
+    HWND FLaterWindow = nullptr;
 };
 
 // The expert module of the loaded add-in, from its OnCreate to its OnDestroy; null otherwise.

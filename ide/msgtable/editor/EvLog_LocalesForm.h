@@ -1,9 +1,9 @@
 // The dialog in which the locales a document uses are chosen from all locales the system knows.
 #pragma once
 
-#include "host/Forms.h"
-#include "host/ListView.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ListView.h"
+#include "host/forms/StdCtrls.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
 
 #include <cstdint>

@@ -139,15 +139,15 @@ TAMREL_IMPLEMENT_CLASS(TMessageBlockFrame) {
     b.Method<&F::pbPreviewPaint>(L"pbPreviewPaint");
 }
 
-TMessageBlockFrame::TMessageBlockFrame(TComponent* owner) : TFrame(owner), _View(MakeInterfaced<TView>(this)) {
+TMessageBlockFrame::TMessageBlockFrame(TComponent* owner) : TFrame(owner), FView(MakeInterfaced<TView>(this)) {
     CreateControls();
     RebuildTabs();
     DropBlock();
 }
 
 TMessageBlockFrame::~TMessageBlockFrame() {
-    if (_Document) _Document->RemoveView(_View.Get());
-    _View->Frame = nullptr;
+    if (FDocument) FDocument->RemoveView(FView.Get());
+    FView->Frame = nullptr;
 }
 
 void TMessageBlockFrame::BeforeDestruction() {
@@ -158,10 +158,10 @@ void TMessageBlockFrame::BeforeDestruction() {
     vleMessages->SetOnEnter(nullptr);
     vleMessages->SetOnSelectCell(nullptr);
     CommitTypedText();
-    if (_Document) _Document->RemoveView(_View.Get());
-    _Document = nullptr;
-    _MessageBlock = nullptr;
-    _View->Frame = nullptr;
+    if (FDocument) FDocument->RemoveView(FView.Get());
+    FDocument = nullptr;
+    FMessageBlock = nullptr;
+    FView->Frame = nullptr;
     TFrame::BeforeDestruction();
 }
 
@@ -279,21 +279,21 @@ void TMessageBlockFrame::CreateControls() {
 
 void TMessageBlockFrame::SetDocument(TEvLogDocument* value) {
     CommitEdits();
-    if (_Document != value && _Document) _Document->RemoveView(_View.Get());
+    if (FDocument != value && FDocument) FDocument->RemoveView(FView.Get());
     DropBlock();
-    if (_Document != value) {
-        _Document = value;
-        if (_Document) _Document->AddView(_View.Get());
+    if (FDocument != value) {
+        FDocument = value;
+        if (FDocument) FDocument->AddView(FView.Get());
     }
     RebuildTabs();
 }
 
 void TMessageBlockFrame::DropBlock() {
-    _MessageBlock = nullptr;
-    _NameIsChanged = false;
-    _MessageEditorIsChanged = false;
-    _MessageIndex = -1;
-    _EditorMessage = -1;
+    FMessageBlock = nullptr;
+    FNameIsChanged = false;
+    FMessageEditorIsChanged = false;
+    FMessageIndex = -1;
+    FEditorMessage = -1;
     {
         const TSelectCellEvent select = vleMessages->OnSelectCell();
         vleMessages->SetOnSelectCell(nullptr);
@@ -301,8 +301,8 @@ void TMessageBlockFrame::DropBlock() {
         vleMessages->Strings()->Clear();
     }
     {
-        _FillingEditor = true;
-        TScopeExit filled([this] { _FillingEditor = false; });
+        FFillingEditor = true;
+        TScopeExit filled([this] { FFillingEditor = false; });
         mMessageEditor->SetText(L"");
     }
     mMessageEditor->SetReadOnly(true);
@@ -316,8 +316,8 @@ void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) {
         DropBlock();
         return;
     }
-    _MessageBlock = value;
-    _NameIsChanged = false;
+    FMessageBlock = value;
+    FNameIsChanged = false;
     mMessageEditor->SetReadOnly(false);
     int32_t tab = 0;
     for (int i = 0; i < TbLocales->Tabs()->Count(); ++i)
@@ -336,26 +336,26 @@ void TMessageBlockFrame::SetMessageBlock(TMessageBlock* value) {
 
 void TMessageBlockFrame::ShowBlockAgain() {
     // Whatever was still typed here belonged to the messages as they were.
-    _NameIsChanged = false;
-    _MessageEditorIsChanged = false;
-    const int32_t index = _MessageIndex;
+    FNameIsChanged = false;
+    FMessageEditorIsChanged = false;
+    const int32_t index = FMessageIndex;
     FillGrid();
-    SelectLocale(_LocaleIndex);
-    SelectRow(std::min(index, _MessageBlock->Count() - 1));
+    SelectLocale(FLocaleIndex);
+    SelectRow(std::min(index, FMessageBlock->Count() - 1));
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }
 
 void TMessageBlockFrame::TellModified(TMessageBlock* block) {
-    if (!_Document) return;
-    _Telling = true;
-    TScopeExit told([this] { _Telling = false; });
-    _Document->Update({eldcBlockModified}, block);
+    if (!FDocument) return;
+    FTelling = true;
+    TScopeExit told([this] { FTelling = false; });
+    FDocument->Update({eldcBlockModified}, block);
 }
 
 void TMessageBlockFrame::FillGrid() {
     TStringList lines;
-    for (int i = 0; i < _MessageBlock->Count(); ++i) lines.Add(IdText(i) + L"=" + _MessageBlock->Names(i));
+    for (int i = 0; i < FMessageBlock->Count(); ++i) lines.Add(IdText(i) + L"=" + FMessageBlock->Names(i));
     const TSelectCellEvent select = vleMessages->OnSelectCell();
     vleMessages->SetOnSelectCell(nullptr);
     TScopeExit restore([&] { vleMessages->SetOnSelectCell(select); });
@@ -366,9 +366,9 @@ void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessage
     if (changes.Contains(eldcUsedLocales)) {
         // The tabs change under the memo: its text goes to the locale it was typed for first.
         CommitEditor();
-        const uint32_t shown = LocaleOfTab(_LocaleIndex);
+        const uint32_t shown = LocaleOfTab(FLocaleIndex);
         RebuildTabs();
-        if (_MessageBlock) {
+        if (FMessageBlock) {
             int32_t tab = 0;
             for (int i = 1; i < TbLocales->Tabs()->Count(); ++i)
                 if (LocaleOfObject(TbLocales->Tabs()->Objects(i)) == shown) tab = i;
@@ -377,23 +377,23 @@ void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessage
             pbPreview->Invalidate();
         }
     }
-    if (!_MessageBlock) return;
-    if (changes.Contains(eldcBlockModified) && mb == _MessageBlock && !_Telling) {
+    if (!FMessageBlock) return;
+    if (changes.Contains(eldcBlockModified) && mb == FMessageBlock && !FTelling) {
         // Another window's frame changed the block: a grid or memo of before would put what is
         // typed next into the wrong message.
         ShowBlockAgain();
         return;
     }
-    if (changes.Contains(eldcBlockDeleted) && mb == _MessageBlock) {
+    if (changes.Contains(eldcBlockDeleted) && mb == FMessageBlock) {
         // The block is about to be freed: what was typed into it goes with it.
         DropBlock();
         return;
     }
     if (!mb) {
         // A batch of changes, or a block deleted inside one: a block that left the table goes.
-        TMessageTable& table = _Document->MessageTable();
+        TMessageTable& table = FDocument->MessageTable();
         bool listed = false;
-        for (int i = 0; i < table.BlockCount() && !listed; ++i) listed = table.Blocks(i) == _MessageBlock;
+        for (int i = 0; i < table.BlockCount() && !listed; ++i) listed = table.Blocks(i) == FMessageBlock;
         if (!listed) DropBlock();
     }
 }
@@ -402,18 +402,18 @@ void TMessageBlockFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessage
 // Tabs, messages, grid
 
 void TMessageBlockFrame::RebuildTabs() {
-    _ChangeTabIndex = true;
-    TScopeExit guard([this] { _ChangeTabIndex = false; });
+    FChangeTabIndex = true;
+    TScopeExit guard([this] { FChangeTabIndex = false; });
     TStringList tabs;
     tabs.AddObject(L"Comment", nullptr);
-    if (_Document)
-        for (uint32_t lcid : _Document->UsedLocales()) {
+    if (FDocument)
+        for (uint32_t lcid : FDocument->UsedLocales()) {
             const TLocale* locale = FindLocale(lcid);
             tabs.AddObject(locale ? locale->DisplayText() : L"LCID " + UIntToStr(lcid), LocaleObject(lcid));
         }
     TbLocales->SetTabs(&tabs);
-    _LocaleIndex = std::clamp(_LocaleIndex, 0, TbLocales->Tabs()->Count() - 1);
-    TbLocales->SetTabIndex(_LocaleIndex);
+    FLocaleIndex = std::clamp(FLocaleIndex, 0, TbLocales->Tabs()->Count() - 1);
+    TbLocales->SetTabIndex(FLocaleIndex);
 }
 
 uint32_t TMessageBlockFrame::LocaleOfTab(int32_t index) const {
@@ -422,92 +422,93 @@ uint32_t TMessageBlockFrame::LocaleOfTab(int32_t index) const {
 }
 
 std::wstring TMessageBlockFrame::IdText(int32_t index) const {
-    return MessageIdText(_MessageBlock->LowId() + static_cast<uint32_t>(index));
+    return MessageIdText(FMessageBlock->LowId() + static_cast<uint32_t>(index));
 }
 
 void TMessageBlockFrame::SelectLocale(int32_t index) {
     CommitEditor();
-    _LocaleIndex = std::clamp(index, 0, std::max(0, TbLocales->Tabs()->Count() - 1));
-    if (!_ChangeTabIndex) {
-        _ChangeTabIndex = true;
-        TScopeExit guard([this] { _ChangeTabIndex = false; });
-        TbLocales->SetTabIndex(_LocaleIndex);
+    FLocaleIndex = std::clamp(index, 0, std::max(0, TbLocales->Tabs()->Count() - 1));
+    if (!FChangeTabIndex) {
+        FChangeTabIndex = true;
+        TScopeExit guard([this] { FChangeTabIndex = false; });
+        TbLocales->SetTabIndex(FLocaleIndex);
     }
-    SelectMessage(_MessageIndex);
+    SelectMessage(FMessageIndex);
 }
 
 void TMessageBlockFrame::SelectMessage(int32_t index) {
-    if (!_MessageBlock) return;
+    if (!FMessageBlock) return;
     CommitEditor();
-    const int32_t count = _MessageBlock->Count();
-    _MessageIndex = std::min(index, count - 1);
-    if (_MessageIndex < 0 && count > 0) _MessageIndex = 0;
+    const int32_t count = FMessageBlock->Count();
+    FMessageIndex = std::min(index, count - 1);
+    if (FMessageIndex < 0 && count > 0) FMessageIndex = 0;
     UpdateActions();
-    uint32_t lcid = LocaleOfTab(_LocaleIndex);
+    uint32_t lcid = LocaleOfTab(FLocaleIndex);
     std::wstring text;
     int32_t charset = DEFAULT_CHARSET;
     if (lcid != 0) {
         charset = CharsetOf(lcid);
-        if (_MessageIndex >= 0) text = _MessageBlock->Messages(lcid, _MessageIndex);
-    } else if (_MessageIndex >= 0) {
-        text = _MessageBlock->Comments(_MessageIndex);
+        if (FMessageIndex >= 0) text = FMessageBlock->Messages(lcid, FMessageIndex);
+    } else if (FMessageIndex >= 0) {
+        text = FMessageBlock->Comments(FMessageIndex);
     }
     {
-        _FillingEditor = true;
-        TScopeExit filled([this] { _FillingEditor = false; });
+        FFillingEditor = true;
+        TScopeExit filled([this] { FFillingEditor = false; });
         mMessageEditor->Font()->SetCharset(charset);
         mMessageEditor->SetText(text);
     }
-    _EditorMessage = _MessageIndex;
-    _EditorLocale = lcid;
-    _MessageEditorIsChanged = false;
-    _MessageBlock->SetSelectedLocaleId(lcid);
-    _MessageBlock->SetSelectedMessageIndex(_MessageIndex);
+    FEditorMessage = FMessageIndex;
+    FEditorLocale = lcid;
+    FMessageEditorIsChanged = false;
+    FMessageBlock->SetSelectedLocaleId(lcid);
+    FMessageBlock->SetSelectedMessageIndex(FMessageIndex);
 }
 
 void TMessageBlockFrame::SelectRow(int32_t index) {
     SelectMessage(index);
-    if (_MessageIndex >= 0) vleMessages->MoveTo(1, _MessageIndex + 1);
+    if (FMessageIndex >= 0) vleMessages->MoveTo(1, FMessageIndex + 1);
 }
 
 void TMessageBlockFrame::UpdateActions() {
-    const bool block = _MessageBlock != nullptr;
-    const int32_t count = block ? _MessageBlock->Count() : 0;
-    const bool row = block && _MessageTableSelected && _MessageIndex >= 0;
+    const bool block = FMessageBlock != nullptr;
+    const int32_t count = block ? FMessageBlock->Count() : 0;
+    const bool row = block && FMessageTableSelected && FMessageIndex >= 0;
     aMessageAdd->SetEnabled(block);
     aBlockConfigure->SetEnabled(block);
     aMessageDelete->SetEnabled(row && count > 0);
-    aMessageMoveDown->SetEnabled(row && _MessageIndex < count - 1);
-    aMessageMoveBottom->SetEnabled(row && _MessageIndex < count - 1);
-    aMessageMoveUp->SetEnabled(row && _MessageIndex > 0);
-    aMessageMoveTop->SetEnabled(row && _MessageIndex > 0);
+    aMessageMoveDown->SetEnabled(row && FMessageIndex < count - 1);
+    aMessageMoveBottom->SetEnabled(row && FMessageIndex < count - 1);
+    aMessageMoveUp->SetEnabled(row && FMessageIndex > 0);
+    aMessageMoveTop->SetEnabled(row && FMessageIndex > 0);
 }
 
 void TMessageBlockFrame::CommitEditor() {
-    if (!_MessageEditorIsChanged) return;
-    _MessageEditorIsChanged = false;
-    if (!_MessageBlock || _EditorMessage < 0 || _EditorMessage >= _MessageBlock->Count()) return;
+    if (!FMessageEditorIsChanged) return;
+    FMessageEditorIsChanged = false;
+    if (!FMessageBlock || FEditorMessage < 0 || FEditorMessage >= FMessageBlock->Count()) return;
     const std::wstring text = mMessageEditor->GetText();
-    if (_EditorLocale == 0) _MessageBlock->SetComments(_EditorMessage, text);
-    else _MessageBlock->SetMessages(_EditorLocale, _EditorMessage, text);
+    if (FEditorLocale == 0) FMessageBlock->SetComments(FEditorMessage, text);
+    else FMessageBlock->SetMessages(FEditorLocale, FEditorMessage, text);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-    TellModified(_MessageBlock);
+    TellModified(FMessageBlock);
 }
 
 void TMessageBlockFrame::CommitTypedText() {
     CommitEditor();
-    if (!_NameIsChanged || !_MessageBlock) return;
+    if (!FNameIsChanged || !FMessageBlock) return;
     const int32_t index = vleMessages->Row() - 1;
     // A name the block cannot take stays typed: Enter or leaving the row says why.
-    if (index < 0 || index >= _MessageBlock->Count() || !NameError(index, _NewName).empty()) return;
-    _NameIsChanged = false;
-    _MessageBlock->SetNames(index, _NewName);
+    if (index < 0 || index >= FMessageBlock->Count() || !FMessageBlock->NameError(index, FNewName).empty())
+        return;
+    FNameIsChanged = false;
+    FMessageBlock->SetNames(index, FNewName);
     // The grid's own validation has nothing left to take.
-    vleMessages->SetValues(IdText(index), _NewName);
+    vleMessages->SetValues(IdText(index), FNewName);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-    TellModified(_MessageBlock);
+    TellModified(FMessageBlock);
 }
 
 void TMessageBlockFrame::CommitTypedTexts(TEvLogDocument& document) {
@@ -520,9 +521,9 @@ void TMessageBlockFrame::CommitTypedTexts(TEvLogDocument& document) {
 }
 
 void TMessageBlockFrame::CommitName() {
-    if (!_NameIsChanged || !_MessageBlock) return;
+    if (!FNameIsChanged || !FMessageBlock) return;
     const int32_t row = vleMessages->Row();
-    vleMessagesValidate(vleMessages, 1, row, vleMessages->Keys(row), _NewName);
+    vleMessagesValidate(vleMessages, 1, row, vleMessages->Keys(row), FNewName);
 }
 
 HWND TMessageBlockFrame::BoxOwner() {
@@ -535,23 +536,28 @@ HWND TMessageBlockFrame::BoxOwner() {
 
 void TMessageBlockFrame::aMessageAddExecute(TObject*) {
     CommitEdits();
-    if (!_MessageBlock) return;
-    const int32_t index = _MessageBlock->Count();
-    const uint32_t first = _Document ? _Document->UsedLocales().front() : DefaultLocale;
-    _MessageBlock->SetMessages(first, index, L"");
-    vleMessages->InsertRow(IdText(index), _MessageBlock->Names(index), true);
+    if (!FMessageBlock) return;
+    // The next id may be another block's, or the default name of the new message another's name.
+    if (const std::wstring error = FMessageBlock->AddError(); !error.empty()) {
+        ShowMessageBox(BoxOwner(), error, L"Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+    const int32_t index = FMessageBlock->Count();
+    const uint32_t first = FDocument ? FDocument->UsedLocales().front() : DefaultLocale;
+    FMessageBlock->SetMessages(first, index, L"");
+    vleMessages->InsertRow(IdText(index), FMessageBlock->Names(index), true);
     SelectRow(index);
-    TellModified(_MessageBlock);
+    TellModified(FMessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
 }
 
 void TMessageBlockFrame::aMessageDeleteExecute(TObject*) {
     CommitEdits();
-    TMessageBlock* block = _MessageBlock;
+    TMessageBlock* block = FMessageBlock;
     if (!block) return;
     if (block->Count() > 1) {
-        const int32_t old = _MessageIndex;
+        const int32_t old = FMessageIndex;
         if (old >= 0) block->Delete(old);
         SetMessageBlock(block);
         SelectRow(std::min(std::max(old, 0), block->Count() - 1));
@@ -559,52 +565,52 @@ void TMessageBlockFrame::aMessageDeleteExecute(TObject*) {
         return;
     }
     if (ShowMessageBox(BoxOwner(), SDeleteLastMessage, L"Confirm", MB_OKCANCEL | MB_ICONWARNING) == IDOK &&
-        _DoDeleteBlock)
-        _DoDeleteBlock(nullptr);
+        FDoDeleteBlock)
+        FDoDeleteBlock(nullptr);
 }
 
 void TMessageBlockFrame::ExchangeMessages(int32_t i, int32_t j) {
     // Every locale the block holds, the dropped ones too: their texts stay with their message.
-    for (uint32_t lcid : std::vector<uint32_t>(_MessageBlock->Locales())) {
-        const std::wstring a = _MessageBlock->Messages(lcid, i);
-        _MessageBlock->SetMessages(lcid, i, _MessageBlock->Messages(lcid, j));
-        _MessageBlock->SetMessages(lcid, j, a);
+    for (uint32_t lcid : std::vector<uint32_t>(FMessageBlock->Locales())) {
+        const std::wstring a = FMessageBlock->Messages(lcid, i);
+        FMessageBlock->SetMessages(lcid, i, FMessageBlock->Messages(lcid, j));
+        FMessageBlock->SetMessages(lcid, j, a);
     }
-    const std::wstring name = _MessageBlock->Names(i);
-    _MessageBlock->SetNames(i, _MessageBlock->Names(j));
-    _MessageBlock->SetNames(j, name);
-    const std::wstring comment = _MessageBlock->Comments(i);
-    _MessageBlock->SetComments(i, _MessageBlock->Comments(j));
-    _MessageBlock->SetComments(j, comment);
+    const std::wstring name = FMessageBlock->Names(i);
+    FMessageBlock->SetNames(i, FMessageBlock->Names(j));
+    FMessageBlock->SetNames(j, name);
+    const std::wstring comment = FMessageBlock->Comments(i);
+    FMessageBlock->SetComments(i, FMessageBlock->Comments(j));
+    FMessageBlock->SetComments(j, comment);
     const TSetEditEvent setEdit = vleMessages->OnSetEditText();
     vleMessages->SetOnSetEditText(nullptr);
     TScopeExit restore([&] { vleMessages->SetOnSetEditText(setEdit); });
-    vleMessages->SetValues(IdText(i), _MessageBlock->Names(i));
-    vleMessages->SetValues(IdText(j), _MessageBlock->Names(j));
+    vleMessages->SetValues(IdText(i), FMessageBlock->Names(i));
+    vleMessages->SetValues(IdText(j), FMessageBlock->Names(j));
 }
 
 void TMessageBlockFrame::MoveMessageTo(int32_t target) {
     CommitEdits();
-    if (!_MessageBlock) return;
-    const int32_t count = _MessageBlock->Count();
-    if (_MessageIndex < 0 || _MessageIndex >= count || target < 0 || target >= count || target == _MessageIndex) return;
-    ExchangeMessages(_MessageIndex, target);
+    if (!FMessageBlock) return;
+    const int32_t count = FMessageBlock->Count();
+    if (FMessageIndex < 0 || FMessageIndex >= count || target < 0 || target >= count || target == FMessageIndex) return;
+    ExchangeMessages(FMessageIndex, target);
     SelectRow(target);
-    TellModified(_MessageBlock);
+    TellModified(FMessageBlock);
     pbPreview->Invalidate();
 }
 
 void TMessageBlockFrame::aMessageMoveTopExecute(TObject*) { MoveMessageTo(0); }
-void TMessageBlockFrame::aMessageMoveUpExecute(TObject*) { MoveMessageTo(_MessageIndex - 1); }
-void TMessageBlockFrame::aMessageMoveDownExecute(TObject*) { MoveMessageTo(_MessageIndex + 1); }
+void TMessageBlockFrame::aMessageMoveUpExecute(TObject*) { MoveMessageTo(FMessageIndex - 1); }
+void TMessageBlockFrame::aMessageMoveDownExecute(TObject*) { MoveMessageTo(FMessageIndex + 1); }
 
 void TMessageBlockFrame::aMessageMoveBottomExecute(TObject*) {
-    MoveMessageTo(_MessageBlock ? _MessageBlock->Count() - 1 : -1);
+    MoveMessageTo(FMessageBlock ? FMessageBlock->Count() - 1 : -1);
 }
 
 void TMessageBlockFrame::aBlockConfigureExecute(TObject*) {
     CommitEdits();
-    TMessageBlock* block = _MessageBlock;
+    TMessageBlock* block = FMessageBlock;
     if (!block || !BlockPropertiesDialog(block)) return;
     // The ids and the default names changed: the grid and the preview show them anew.
     SetMessageBlock(block);
@@ -614,7 +620,7 @@ void TMessageBlockFrame::aBlockConfigureExecute(TObject*) {
 bool TMessageBlockFrame::BlockPropertiesDialog(TMessageBlock* MB) {
     if (!MB) return false;
     TOwnedPtr<TMessageBlockProperties> form(Create<TMessageBlockProperties>(HostApplication.Get()));
-    form->edLowId->SetEnabled(!(MB->LowId() == 1 && _Document && _Document->UseCategories()));
+    form->edLowId->SetEnabled(!(MB->LowId() == 1 && FDocument && FDocument->UseCategories()));
     form->edLowId->SetText(IntToHex(MB->LowId(), 8));
     form->edMessageNamePrefix->SetText(MB->MessageNamePrefix());
     form->SetMessageBlock(MB);
@@ -628,90 +634,70 @@ bool TMessageBlockFrame::BlockPropertiesDialog(TMessageBlock* MB) {
 // Grid
 
 void TMessageBlockFrame::vleMessagesEnter(TObject*) {
-    _MessageTableSelected = true;
+    FMessageTableSelected = true;
     UpdateActions();
 }
 
 void TMessageBlockFrame::vleMessagesExit(TObject*) {
-    _MessageTableSelected = false;
+    FMessageTableSelected = false;
     UpdateActions();
 }
 
 void TMessageBlockFrame::vleMessagesSetEditText(TObject*, int, int ARow, const std::wstring& Value) {
     if (ARow != vleMessages->Row()) return;
-    _NameIsChanged = true;
-    _NewName = Value;
+    FNameIsChanged = true;
+    FNewName = Value;
 }
 
 void TMessageBlockFrame::vleMessagesKeyPress(TObject*, wchar_t& Key) {
-    if (Key == L'\r' && _NameIsChanged) CommitName();
+    if (Key == L'\r' && FNameIsChanged) CommitName();
 }
 
 void TMessageBlockFrame::vleMessagesSelectCell(TObject*, int, int ARow, bool&) {
-    if (_NameIsChanged) CommitName();
+    if (FNameIsChanged) CommitName();
     SelectMessage(ARow - 1);
 }
 
 void TMessageBlockFrame::vleMessagesValidate(TObject*, int, int ARow, const std::wstring& KeyName,
                                              const std::wstring& KeyValue) {
-    _NameIsChanged = false;
-    if (!_MessageBlock) return;
+    FNameIsChanged = false;
+    if (!FMessageBlock) return;
     const int32_t index = ARow - 1;
-    if (index < 0 || index >= _MessageBlock->Count()) return;
-    const std::wstring error = NameError(index, KeyValue);
+    if (index < 0 || index >= FMessageBlock->Count()) return;
+    const std::wstring error = FMessageBlock->NameError(index, KeyValue);
     if (!error.empty()) {
         ShowMessageBox(BoxOwner(), error, L"Error", MB_OK | MB_ICONERROR);
-        vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
+        vleMessages->SetValues(KeyName, FMessageBlock->Names(index));
         return;
     }
-    _MessageBlock->SetNames(index, vleMessages->Values(KeyName));
+    FMessageBlock->SetNames(index, vleMessages->Values(KeyName));
     // The grid shows the program's value again: its own validation has nothing left.
-    vleMessages->SetValues(KeyName, _MessageBlock->Names(index));
-    TellModified(_MessageBlock);
+    vleMessages->SetValues(KeyName, FMessageBlock->Names(index));
+    TellModified(FMessageBlock);
     UpdatePreviewSize();
     pbPreview->Invalidate();
-}
-
-std::wstring TMessageBlockFrame::NameError(int32_t index, const std::wstring& name) const {
-    if (!IsValidIdentifier(name)) return L"\"" + name + SNotValidIdentifier;
-    // Every name is a constant of the one generated unit, whichever block it is in: two of one
-    // name would not compile, and the source language ignores case. The block's own messages
-    // are looked at first.
-    auto holder = [&](TMessageBlock* mb) -> std::wstring {
-        for (int32_t j = 0; j < mb->Count(); ++j)
-            if ((mb != _MessageBlock || j != index) && SameText(mb->Names(j), name))
-                return Format(L"\"%s\" is the name of message %s already", name,
-                              MessageIdText(mb->LowId() + static_cast<uint32_t>(j)));
-        return {};
-    };
-    if (std::wstring taken = holder(_MessageBlock); !taken.empty()) return taken;
-    if (TMessageTable* table = _MessageBlock->Owner())
-        for (int i = 0; i < table->BlockCount(); ++i)
-            if (TMessageBlock* other = table->Blocks(i); other != _MessageBlock)
-                if (std::wstring taken = holder(other); !taken.empty()) return taken;
-    return {};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Tabs, memo, timer
 
 void TMessageBlockFrame::TbLocalesChange(TObject*) {
-    if (_ChangeTabIndex) return;
-    _ChangeTabIndex = true;
-    TScopeExit guard([this] { _ChangeTabIndex = false; });
+    if (FChangeTabIndex) return;
+    FChangeTabIndex = true;
+    TScopeExit guard([this] { FChangeTabIndex = false; });
     SelectLocale(std::max(0, TbLocales->TabIndex()));
 }
 
 void TMessageBlockFrame::mMessageEditorChange(TObject*) {
-    if (!_FillingEditor) _MessageEditorIsChanged = true;
+    if (!FFillingEditor) FMessageEditorIsChanged = true;
 }
 
 void TMessageBlockFrame::mMessageEditorExit(TObject*) { CommitEditor(); }
 
 void TMessageBlockFrame::tmMessageEditorTimer(TObject*) {
     const SIZE extent = MeasureCell();
-    if (extent.cx != _PreviewTextExtent.cx || extent.cy != _PreviewTextExtent.cy)
-        SetPreviewSize(_PreviewWidth, _PreviewHeight);
+    if (extent.cx != FPreviewTextExtent.cx || extent.cy != FPreviewTextExtent.cy)
+        SetPreviewSize(FPreviewWidth, FPreviewHeight);
     CommitEditor();
 }
 
@@ -724,38 +710,38 @@ SIZE TMessageBlockFrame::MeasureCell() {
 }
 
 void TMessageBlockFrame::SetPreviewSize(int32_t width, int32_t height) {
-    _PreviewWidth = width;
-    _PreviewHeight = height;
-    _PreviewTextExtent = MeasureCell();
+    FPreviewWidth = width;
+    FPreviewHeight = height;
+    FPreviewTextExtent = MeasureCell();
     // The box's place in the content, as it is when nothing is scrolled.
     const int32_t left = pbPreview->Left() + sbPreview->HorzPosition();
     const int32_t top = pbPreview->Top() + sbPreview->VertPosition();
-    pbPreview->SetBounds(pbPreview->Left(), pbPreview->Top(), width * _PreviewTextExtent.cx + left,
-                         height * _PreviewTextExtent.cy + top);
+    pbPreview->SetBounds(pbPreview->Left(), pbPreview->Top(), width * FPreviewTextExtent.cx + left,
+                         height * FPreviewTextExtent.cy + top);
 }
 
 void TMessageBlockFrame::UpdatePreviewSize() {
-    if (!_MessageBlock) return;
-    const std::vector<uint32_t> locales = _Document ? _Document->UsedLocales() : std::vector<uint32_t>{};
+    if (!FMessageBlock) return;
+    const std::vector<uint32_t> locales = FDocument ? FDocument->UsedLocales() : std::vector<uint32_t>{};
     int32_t w = 0, h = 0;
-    for (int32_t i = 0; i < _MessageBlock->Count(); ++i) {
+    for (int32_t i = 0; i < FMessageBlock->Count(); ++i) {
         for (uint32_t lcid : locales) {
-            const std::vector<std::wstring> lines = LinesOf(_MessageBlock->Messages(lcid, i));
+            const std::vector<std::wstring> lines = LinesOf(FMessageBlock->Messages(lcid, i));
             for (const std::wstring& line : lines) w = std::max(w, static_cast<int32_t>(line.size()) + 10);
             h += static_cast<int32_t>(lines.size());
         }
-        const std::vector<std::wstring> comment = LinesOf(_MessageBlock->Comments(i));
+        const std::vector<std::wstring> comment = LinesOf(FMessageBlock->Comments(i));
         for (const std::wstring& line : comment) w = std::max(w, static_cast<int32_t>(line.size()) + 10);
         h += static_cast<int32_t>(comment.size());
-        w = std::max(w, static_cast<int32_t>(_MessageBlock->Names(i).size()) + 20);
+        w = std::max(w, static_cast<int32_t>(FMessageBlock->Names(i).size()) + 20);
         // The const line, "(*", "*)", the empty line after it and one after each locale's text.
         h += 4 + static_cast<int32_t>(locales.size());
     }
-    if (_PreviewWidth < w || _PreviewHeight < h) SetPreviewSize(std::max(_PreviewWidth, w), std::max(_PreviewHeight, h));
+    if (FPreviewWidth < w || FPreviewHeight < h) SetPreviewSize(std::max(FPreviewWidth, w), std::max(FPreviewHeight, h));
 }
 
 void TMessageBlockFrame::pbPreviewPaint(TObject*) {
-    if (!_MessageBlock) return;
+    if (!FMessageBlock) return;
     TCanvas* c = pbPreview->Canvas();
     // Nothing is erased: the scroll box's navy shows behind the text.
     c->Brush()->SetStyle(bsClear);
@@ -764,19 +750,19 @@ void TMessageBlockFrame::pbPreviewPaint(TObject*) {
         c->Font()->SetColor(colour);
         c->TextOut(column * cell.cx, line * cell.cy, s);
     };
-    const std::vector<uint32_t> locales = _Document ? _Document->UsedLocales() : std::vector<uint32_t>{};
+    const std::vector<uint32_t> locales = FDocument ? FDocument->UsedLocales() : std::vector<uint32_t>{};
     int32_t line = 0;
-    for (int32_t i = 0; i < _MessageBlock->Count(); ++i) {
+    for (int32_t i = 0; i < FMessageBlock->Count(); ++i) {
         c->Font()->SetCharset(DEFAULT_CHARSET);
-        for (const std::wstring& comment : LinesOf(_MessageBlock->Comments(i))) text(0, line++, L"// " + comment, clSilver);
+        for (const std::wstring& comment : LinesOf(FMessageBlock->Comments(i))) text(0, line++, L"// " + comment, clSilver);
         text(0, line, L"const", clWhite);
         int32_t column = 6;
-        const std::wstring name = _MessageBlock->Names(i) + L" ";
+        const std::wstring name = FMessageBlock->Names(i) + L" ";
         text(column, line, name, clYellow);
         column += static_cast<int32_t>(name.size());
         text(column, line, L"=", clWhite);
         column += 2;
-        const std::wstring id = MessageIdText(_MessageBlock->LowId() + static_cast<uint32_t>(i));
+        const std::wstring id = MessageIdText(FMessageBlock->LowId() + static_cast<uint32_t>(i));
         text(column, line, id, clAqua);
         column += static_cast<int32_t>(id.size());
         text(column, line, L";", clWhite);
@@ -784,7 +770,7 @@ void TMessageBlockFrame::pbPreviewPaint(TObject*) {
         line += 2;
         for (uint32_t lcid : locales) {
             c->Font()->SetCharset(CharsetOf(lcid));
-            for (const std::wstring& s : LinesOf(_MessageBlock->Messages(lcid, i))) text(4, line++, s, clSilver);
+            for (const std::wstring& s : LinesOf(FMessageBlock->Messages(lcid, i))) text(4, line++, s, clSilver);
             ++line;
         }
         text(0, line++, L"*)", clSilver);

@@ -15,14 +15,14 @@
 
 #include "host/ActnList.h"
 #include "host/ExtCtrls.h"
-#include "host/Forms.h"
-#include "host/ImgList.h"
-#include "host/PaintBox.h"
-#include "host/ScrollBox.h"
-#include "host/SpeedButton.h"
-#include "host/StdCtrls.h"
-#include "host/Tabs.h"
-#include "host/ValEdit.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ImgList.h"
+#include "host/forms/PaintBox.h"
+#include "host/forms/ScrollBox.h"
+#include "host/forms/SpeedButton.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/Tabs.h"
+#include "host/forms/ValEdit.h"
 #include "ide/msgtable/model/EvLog_Document.h"
 
 namespace tamrel::evlog {
@@ -30,7 +30,6 @@ namespace tamrel::evlog {
 inline constexpr wchar_t SDeleteLastMessage[] =
     L"This messages block contains one message only. If you\r\nremove it the whole block will be deleted.\r\n"
     L"Would you like to remove curent messages block?";
-inline constexpr wchar_t SNotValidIdentifier[] = L"\" is not a valid identifier";
 
 // "$" and the id in upper-case hexadecimal, at least two digits: the grid's key of a message.
 std::wstring MessageIdText(uint32_t id);
@@ -44,15 +43,15 @@ public:
     // document, while its controls are still whole.
     void BeforeDestruction() override;
 
-    TEvLogDocument* Document() const { return _Document; }
+    TEvLogDocument* Document() const { return FDocument; }
     // Takes what was typed into the former block, leaves the former document's views and joins
     // the new one's; no block is edited afterwards.
     void SetDocument(TEvLogDocument* value);
-    TMessageBlock* MessageBlock() const { return _MessageBlock; }
+    TMessageBlock* MessageBlock() const { return FMessageBlock; }
     void SetMessageBlock(TMessageBlock* value);
     // Asks the owner to delete the whole block.
-    TNotifyEvent DoDeleteBlock() const { return _DoDeleteBlock; }
-    void SetDoDeleteBlock(TNotifyEvent value) { _DoDeleteBlock = value; }
+    TNotifyEvent DoDeleteBlock() const { return FDoDeleteBlock; }
+    void SetDoDeleteBlock(TNotifyEvent value) { FDoDeleteBlock = value; }
 
     void DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb);
     // What was typed and not taken yet goes into the block now: the memo's text, and a name
@@ -65,15 +64,15 @@ public:
     // Runs the block-properties dialog for MB; true when OK took new values into the block.
     bool BlockPropertiesDialog(TMessageBlock* MB);
 
-    int32_t PreviewWidth() const { return _PreviewWidth; }
-    int32_t PreviewHeight() const { return _PreviewHeight; }
-    SIZE PreviewTextExtent() const { return _PreviewTextExtent; }
-    bool MessageEditorIsChanged() const { return _MessageEditorIsChanged; }
-    bool NameIsChanged() const { return _NameIsChanged; }
-    const std::wstring& NewName() const { return _NewName; }
-    int32_t MessageIndex() const { return _MessageIndex; }
-    int32_t LocaleIndex() const { return _LocaleIndex; }
-    bool MessageTableSelected() const { return _MessageTableSelected; }
+    int32_t PreviewWidth() const { return FPreviewWidth; }
+    int32_t PreviewHeight() const { return FPreviewHeight; }
+    SIZE PreviewTextExtent() const { return FPreviewTextExtent; }
+    bool MessageEditorIsChanged() const { return FMessageEditorIsChanged; }
+    bool NameIsChanged() const { return FNameIsChanged; }
+    const std::wstring& NewName() const { return FNewName; }
+    int32_t MessageIndex() const { return FMessageIndex; }
+    int32_t LocaleIndex() const { return FLocaleIndex; }
+    bool MessageTableSelected() const { return FMessageTableSelected; }
 
     // The designed controls.
     TSpeedButton* sbMessageAdd = nullptr;
@@ -134,8 +133,6 @@ private:
     void CommitEditor();
     // A name typed into the selected row, through the validation.
     void CommitName();
-    // Why Name cannot be message Index's, empty when it can.
-    std::wstring NameError(int32_t index, const std::wstring& name) const;
     void CommitEdits() {
         CommitName();
         CommitEditor();
@@ -162,25 +159,25 @@ private:
     void UpdatePreviewSize();
     HWND BoxOwner();
 
-    TComPtr<TView> _View;
-    TEvLogDocument* _Document = nullptr;
-    int32_t _PreviewWidth = 0;
-    int32_t _PreviewHeight = 0;
-    SIZE _PreviewTextExtent = {};
-    bool _MessageEditorIsChanged = false;
-    TMessageBlock* _MessageBlock = nullptr;
-    bool _NameIsChanged = false;
-    std::wstring _NewName;
-    int32_t _MessageIndex = -1;
-    TNotifyEvent _DoDeleteBlock;
-    bool _ChangeTabIndex = false;
-    int32_t _LocaleIndex = 0;
-    bool _MessageTableSelected = false;
+    TComPtr<TView> FView;
+    TEvLogDocument* FDocument = nullptr;
+    int32_t FPreviewWidth = 0;
+    int32_t FPreviewHeight = 0;
+    SIZE FPreviewTextExtent = {};
+    bool FMessageEditorIsChanged = false;
+    TMessageBlock* FMessageBlock = nullptr;
+    bool FNameIsChanged = false;
+    std::wstring FNewName;
+    int32_t FMessageIndex = -1;
+    TNotifyEvent FDoDeleteBlock;
+    bool FChangeTabIndex = false;
+    int32_t FLocaleIndex = 0;
+    bool FMessageTableSelected = false;
     // What the memo shows: the message and the locale (0: the comment) its text belongs to.
-    int32_t _EditorMessage = -1;
-    uint32_t _EditorLocale = 0;
-    bool _FillingEditor = false;
-    bool _Telling = false;
+    int32_t FEditorMessage = -1;
+    uint32_t FEditorLocale = 0;
+    bool FFillingEditor = false;
+    bool FTelling = false;
 };
 
 } // namespace tamrel::evlog

@@ -24,8 +24,6 @@ bool ReadHex(const std::wstring& text, uint32_t& value) {
     return true;
 }
 
-std::wstring IdRange(uint64_t low, uint64_t high) { return IntToHex(low, 4) + L" - " + IntToHex(high, 4); }
-
 TMemo* NoteMemo(TForm* form, int top, std::initializer_list<const wchar_t*> lines) {
     auto* memo = Create<TMemo>(form);
     memo->SetParent(form);
@@ -104,23 +102,13 @@ std::wstring TMessageBlockProperties::CheckValues(uint32_t& lowId) const {
     if (!FMessageBlock) return {};
     // The categories block is the one block that starts at 1.
     if (lowId == 1 && FMessageBlock->LowId() != 1) return L"The ID 1 is kept for the categories block";
-    const uint64_t count = static_cast<uint64_t>(FMessageBlock->Count());
-    const uint64_t high = lowId + (count ? count - 1 : 0);
-    if (high > 0xFFFFFFFFu)
-        return Format(L"The %d messages of the block starting at %s would pass the last message ID FFFFFFFF",
-                      static_cast<int>(count), IntToHex(lowId, 8));
-    if (TMessageTable* table = FMessageBlock->Owner())
-        for (int i = 0; i < table->BlockCount(); ++i) {
-            TMessageBlock* other = table->Blocks(i);
-            if (other == FMessageBlock || other->Count() == 0 || count == 0) continue;
-            if (lowId <= other->HighId() && other->LowId() <= high)
-                return Format(L"The IDs %s overlap the block %s (%s)", IdRange(lowId, high), other->MessageNamePrefix(),
-                              IdRange(other->LowId(), other->HighId()));
-        }
+    const int count = FMessageBlock->Count();
+    if (std::wstring error = FMessageBlock->RangeError(lowId, static_cast<uint64_t>(count)); !error.empty())
+        return error;
     // The prefix starts every generated name of the source unit.
     const std::wstring prefix = edMessageNamePrefix->GetText();
     if (!prefix.empty() && !IsValidIdentifier(prefix)) return Format(L"\"%s\" is not a valid identifier", prefix);
-    return {};
+    return FMessageBlock->DefaultNamesError(lowId, prefix, count);
 }
 
 void TMessageBlockProperties::FormCloseQuery(TObject*, bool& CanClose) {

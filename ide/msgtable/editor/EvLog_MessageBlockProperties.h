@@ -1,8 +1,8 @@
 // The dialog in which a message block's start id and name prefix are set.
 #pragma once
 
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 #include "ide/msgtable/model/EvLog_Messages.h"
 
 #include <string>

@@ -15,7 +15,7 @@ std::wstring BlockRangeText(const TMessageBlock& mb) {
 
 TAMREL_IMPLEMENT_CLASS(TMessagesFrame) { b.Method<&TMessagesFrame::lvBlocksDblClick>(L"lvBlocksDblClick"); }
 
-TMessagesFrame::TMessagesFrame(TComponent* owner) : TFrame(owner), _View(MakeInterfaced<TView>(this)) {
+TMessagesFrame::TMessagesFrame(TComponent* owner) : TFrame(owner), FView(MakeInterfaced<TView>(this)) {
     auto* caption = Create<TLabel>(this);
     caption->SetParent(this);
     caption->SetAlign(alTop);
@@ -42,14 +42,14 @@ TMessagesFrame::TMessagesFrame(TComponent* owner) : TFrame(owner), _View(MakeInt
 
 TMessagesFrame::~TMessagesFrame() {
     SetDocument(nullptr);
-    _View->Frame = nullptr;
+    FView->Frame = nullptr;
 }
 
 void TMessagesFrame::SetDocument(TEvLogDocument* value) {
-    if (_Document != value) {
-        if (_Document) _Document->RemoveView(_View.Get());
-        _Document = value;
-        if (_Document) _Document->AddView(_View.Get());
+    if (FDocument != value) {
+        if (FDocument) FDocument->RemoveView(FView.Get());
+        FDocument = value;
+        if (FDocument) FDocument->AddView(FView.Get());
     }
     Fill();
 }
@@ -59,8 +59,8 @@ void TMessagesFrame::Fill() {
     items.BeginUpdate();
     try {
         items.Clear();
-        if (_Document) {
-            TMessageTable& table = _Document->MessageTable();
+        if (FDocument) {
+            TMessageTable& table = FDocument->MessageTable();
             for (int i = 0; i < table.BlockCount(); ++i)
                 if (TMessageBlock* mb = table.Blocks(i); Listed(*mb)) ShowBlock(items.Add(), mb);
         }
@@ -87,7 +87,7 @@ TListItem* TMessagesFrame::ItemOf(TMessageBlock* mb) const {
 
 void TMessagesFrame::lvBlocksDblClick(TObject*) {
     TListItem* item = lvBlocks->Selected();
-    if (item && _OnSelectMessageBlock) _OnSelectMessageBlock(static_cast<TMessageBlock*>(item->Data()));
+    if (item && FOnSelectMessageBlock) FOnSelectMessageBlock(static_cast<TMessageBlock*>(item->Data()));
 }
 
 void TMessagesFrame::DocumentChanged(TEvLogDocumentChanges changes, TMessageBlock* mb) {

@@ -2,9 +2,9 @@
 // categories block.
 #pragma once
 
-#include "host/ListView.h"
-#include "host/StdCtrls.h"
-#include "host/Forms.h"
+#include "host/forms/ListView.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/Forms.h"
 #include "ide/msgtable/model/EvLog_Document.h"
 
 namespace tamrel::evlog {
@@ -17,11 +17,11 @@ public:
     explicit TMessagesFrame(TComponent* owner);
     ~TMessagesFrame() override;
 
-    TEvLogDocument* Document() const { return _Document; }
+    TEvLogDocument* Document() const { return FDocument; }
     // Leaves the former document's views, joins the new one's and fills the list anew.
     void SetDocument(TEvLogDocument* value);
-    TSelectMessageBlockEvent OnSelectMessageBlock() const { return _OnSelectMessageBlock; }
-    void SetOnSelectMessageBlock(TSelectMessageBlockEvent value) { _OnSelectMessageBlock = value; }
+    TSelectMessageBlockEvent OnSelectMessageBlock() const { return FOnSelectMessageBlock; }
+    void SetOnSelectMessageBlock(TSelectMessageBlockEvent value) { FOnSelectMessageBlock = value; }
 
     TListView* lvBlocks = nullptr;
     void lvBlocksDblClick(TObject* Sender);
@@ -40,9 +40,9 @@ private:
     void ShowBlock(TListItem* item, TMessageBlock* mb);
     TListItem* ItemOf(TMessageBlock* mb) const;
 
-    TComPtr<TView> _View;
-    TEvLogDocument* _Document = nullptr;
-    TSelectMessageBlockEvent _OnSelectMessageBlock;
+    TComPtr<TView> FView;
+    TEvLogDocument* FDocument = nullptr;
+    TSelectMessageBlockEvent FOnSelectMessageBlock;
 };
 
 // The id range of a block as the list shows it: "0100 - 0100".

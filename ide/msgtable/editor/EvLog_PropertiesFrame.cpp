@@ -99,8 +99,8 @@ TLabel* AddNote(TWinControl* parent, int32_t top, const wchar_t* text) {
 // they raise); nested runs leave the flag as they found it.
 class TPropertiesFrame::TUpdatingScope {
 public:
-    explicit TUpdatingScope(TPropertiesFrame* frame) : FFrame(frame), FWas(frame->_Updating) { frame->_Updating = true; }
-    ~TUpdatingScope() { FFrame->_Updating = FWas; }
+    explicit TUpdatingScope(TPropertiesFrame* frame) : FFrame(frame), FWas(frame->FUpdating) { frame->FUpdating = true; }
+    ~TUpdatingScope() { FFrame->FUpdating = FWas; }
     TUpdatingScope(const TUpdatingScope&) = delete;
     TUpdatingScope& operator=(const TUpdatingScope&) = delete;
 
@@ -175,25 +175,25 @@ TPropertiesFrame::TPropertiesFrame(TComponent* owner) : TFrame(owner) {
 }
 
 void TPropertiesFrame::SetDocument(TEvLogDocument* value) {
-    _Document = value;
+    FDocument = value;
     TUpdatingScope updating(this);
     lbEventSourceRefused->SetCaption(L"");
-    if (!_Document) {
+    if (!FDocument) {
         lvLocales->Items()->Clear();
         for (int32_t row = 1; row <= kVersionRows; ++row) ShowVersionValue(row);
         return;
     }
     for (int i = 0; i < static_cast<int>(std::size(kJournals)); ++i)
-        if (kJournals[i] == _Document->EventType()) cbJournal->SetItemIndex(i);
-    edEventSource->SetText(_Document->EventSource());
-    cbUseCategories->SetChecked(_Document->UseCategories());
+        if (kJournals[i] == FDocument->EventType()) cbJournal->SetItemIndex(i);
+    edEventSource->SetText(FDocument->EventSource());
+    cbUseCategories->SetChecked(FDocument->UseCategories());
     for (int32_t row = 1; row <= kVersionRows; ++row) ShowVersionValue(row);
     FillLocales();
 }
 
 void TPropertiesFrame::ShowVersionValue(int32_t row) {
     const TVersionField& field = *VersionFieldOfRow(row);
-    vleVersion->SetValues(field.Key, _Document ? VersionValue(*_Document, field) : std::wstring());
+    vleVersion->SetValues(field.Key, FDocument ? VersionValue(*FDocument, field) : std::wstring());
 }
 
 void TPropertiesFrame::FillLocales() {
@@ -201,33 +201,33 @@ void TPropertiesFrame::FillLocales() {
     items.BeginUpdate();
     TScopeExit end([&items] { items.EndUpdate(); });
     items.Clear();
-    if (!_Document) return;
-    for (uint32_t lcid : _Document->UsedLocales()) {
+    if (!FDocument) return;
+    for (uint32_t lcid : FDocument->UsedLocales()) {
         const TLocale* locale = FindLocale(lcid);
         items.Add()->SetCaption(locale ? locale->DisplayText() : L"Unknown locale " + UIntToStr(lcid));
     }
 }
 
 void TPropertiesFrame::cbJournalChange(TObject*) {
-    if (_Updating || !_Document) return;
+    if (FUpdating || !FDocument) return;
     const int32_t index = cbJournal->ItemIndex();
-    if (index >= 0 && index < static_cast<int32_t>(std::size(kJournals))) _Document->SetEventType(kJournals[index]);
+    if (index >= 0 && index < static_cast<int32_t>(std::size(kJournals))) FDocument->SetEventType(kJournals[index]);
 }
 
 void TPropertiesFrame::edEventSourceChange(TObject*) {
     // The single-line edit reports its text set from code as a change too, also an unchanged
     // one: filling the frame must not write (and so mark the document modified).
-    if (_Updating || !_Document) return;
+    if (FUpdating || !FDocument) return;
     const std::wstring text = edEventSource->GetText();
     const std::wstring fault = EventSourceFault(text);
     lbEventSourceRefused->SetCaption(fault);
-    if (fault.empty()) _Document->SetEventSource(text);
+    if (fault.empty()) FDocument->SetEventSource(text);
 }
 
 void TPropertiesFrame::cbUseCategoriesClick(TObject*) {
-    if (_Updating || !_Document) return;
+    if (FUpdating || !FDocument) return;
     TUpdatingScope updating(this);
-    if (_Document->UseCategories() && !cbUseCategories->Checked()) {
+    if (FDocument->UseCategories() && !cbUseCategories->Checked()) {
         TCustomForm* form = GetParentForm(this);
         const int answer = ShowMessageBox(form ? form->Handle() : Handle(),
                                           L"Categories block is not empty now. \r\nAre you sure you want to remove it?",
@@ -237,28 +237,28 @@ void TPropertiesFrame::cbUseCategoriesClick(TObject*) {
             return;
         }
     }
-    _Document->SetUseCategories(cbUseCategories->Checked());
+    FDocument->SetUseCategories(cbUseCategories->Checked());
 }
 
 void TPropertiesFrame::bnEditLocalesClick(TObject*) {
-    if (!_Document) return;
-    std::vector<uint32_t> locales = _Document->UsedLocales();
+    if (!FDocument) return;
+    std::vector<uint32_t> locales = FDocument->UsedLocales();
     if (!SelectLocales(locales)) return;
-    _Document->SetUsedLocales(locales);
+    FDocument->SetUsedLocales(locales);
     FillLocales();
 }
 
 void TPropertiesFrame::vleVersionSetEditText(TObject*, int ACol, int ARow, const std::wstring& Value) {
     const TVersionField* field = VersionFieldOfRow(ARow);
-    if (_Updating || !_Document || ACol != 1 || !field) return;
+    if (FUpdating || !FDocument || ACol != 1 || !field) return;
     TUpdatingScope updating(this);
     if (field->SetText) {
-        (_Document->*field->SetText)(Value);
+        (FDocument->*field->SetText)(Value);
         return;
     }
     int32_t number = 0;
     if (ParseVersionPart(Value, number)) {
-        (_Document->*field->SetNumber)(number);
+        (FDocument->*field->SetNumber)(number);
         return;
     }
     ShowVersionValue(ARow);

@@ -3,10 +3,10 @@
 // document: it reads the document when it is given one and writes every edit straight into it.
 #pragma once
 
-#include "host/Forms.h"
-#include "host/ListView.h"
-#include "host/StdCtrls.h"
-#include "host/ValEdit.h"
+#include "host/forms/Forms.h"
+#include "host/forms/ListView.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/ValEdit.h"
 #include "ide/msgtable/model/EvLog_Document.h"
 
 #include <string>
@@ -18,11 +18,11 @@ class TPropertiesFrame : public TFrame {
 public:
     explicit TPropertiesFrame(TComponent* owner);
 
-    TEvLogDocument* Document() const { return _Document; }
+    TEvLogDocument* Document() const { return FDocument; }
     // Shows the document's settings; the controls' own events write nothing while it does.
     void SetDocument(TEvLogDocument* value);
     // Set while the frame itself changes its controls or the document.
-    bool Updating() const { return _Updating; }
+    bool Updating() const { return FUpdating; }
 
     TComboBox* cbJournal = nullptr;
     TEdit* edEventSource = nullptr;
@@ -47,8 +47,8 @@ private:
     void FillLocales();
     void ShowVersionValue(int32_t row);
 
-    TEvLogDocument* _Document = nullptr;
-    bool _Updating = false;
+    TEvLogDocument* FDocument = nullptr;
+    bool FUpdating = false;
 };
 
 } // namespace tamrel::evlog

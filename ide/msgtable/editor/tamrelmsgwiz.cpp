@@ -10,6 +10,9 @@ namespace {
 
 TEvLogExpertModule* gExpertModule = nullptr;
 
+// The environment calls this before it frees the library, outside the loader lock. Nothing is
+// undone as the library is detached: freeing forms and the environment's interfaces there can
+// deadlock.
 void __stdcall TerminateWizard() {
     if (gExpertModule) Free(std::exchange(gExpertModule, nullptr));
 }

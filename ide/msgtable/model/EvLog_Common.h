@@ -14,6 +14,8 @@ namespace tamrel::evlog {
 
 inline constexpr wchar_t SIdTextIsString[] = L"IdText is saved as string. Use Text insted of ID";
 inline constexpr wchar_t SIdTextIsDword[] = L"IdText is saved as DWORD. Use ID instead of Text";
+// After the name in double quotes.
+inline constexpr wchar_t SNotValidIdentifier[] = L"\" is not a valid identifier";
 
 // A resource type, name or language: a number or a string. Files store numbers as 16 bits.
 class TResIdText : public TObject {
@@ -54,5 +56,11 @@ using TEvLogSetDataProc = std::function<void(const void* data, int32_t dataSize)
 
 // Not empty; A-Z, a-z or "_" first, then also 0-9 (ASCII only).
 bool IsValidIdentifier(std::wstring_view text);
+
+// Why the generated source unit could not declare a constant of this name, empty when it can:
+// it is no identifier, a reserved word of Object Pascal, or an identifier the unit declares
+// itself or takes from the unit it uses (a constant would hide it from the unit's own code).
+// Pascal ignores case, and so does this test.
+std::wstring SymbolNameError(std::wstring_view name);
 
 } // namespace tamrel::evlog

@@ -1,7 +1,7 @@
 #include "ide/msgtable/model/EvLog_Document.h"
 
+#include "host/Handles.h"
 #include "host/IniFiles.h"
-#include "host/MessageBox.h"
 #include "host/Streams.h"
 #include "ide/msgtable/model/CoreBridge.h"
 #include "ide/msgtable/model/EvLog_LibraryTemplate.h"
@@ -17,8 +17,6 @@
 namespace tamrel::evlog {
 
 namespace {
-
-const wchar_t SErrorCaption[] = L"Error";
 
 // Key texts of the .ELP format.
 const wchar_t SElpHeader[] = L"; ELM Format - version 1.0";
@@ -164,20 +162,29 @@ void TEvLogDocument::EndUpdate() {
 // Blocks and messages
 
 TMessageBlock* TEvLogDocument::AddBlock() {
-    uint32_t candidate = 0;
+    // On 64 bits: past the last id the next range would wrap round to the ids of the first blocks.
+    uint64_t candidate = 0;
     for (int i = 0; i < FMessageTable.BlockCount(); ++i) {
         TMessageBlock* block = FMessageTable.Blocks(i);
         if (i == 0) candidate = block->LowId();
         if (block->LowId() >= candidate)
-            candidate = block->LowId() + static_cast<uint32_t>(block->Count()) + (block->Count() == 0 ? 1 : 0);
+            candidate =
+                block->LowId() + static_cast<uint64_t>(block->Count()) + (block->Count() == 0 ? 1 : 0);
     }
-    const uint32_t lowId = FMessageTable.BlockCount() == 0 ? 256 : (candidate / 256 + 1) * 256;
-    auto* block = new TMessageBlock(&FMessageTable);
-    block->SetLowId(lowId);
+    const uint64_t lowId = FMessageTable.BlockCount() == 0 ? 256 : (candidate / 256 + 1) * 256;
+    if (lowId > 0xFFFFFFFFu)
+        throw Exception(
+            L"A new block would start after the last message ID FFFFFFFF: no IDs are left after the blocks");
+    auto block = std::make_unique<TMessageBlock>(&FMessageTable);
+    block->SetLowId(static_cast<uint32_t>(lowId));
+    if (std::wstring error = block->DefaultNamesError(block->LowId(), block->MessageNamePrefix(), 1);
+        !error.empty())
+        throw Exception(error);
     block->UseLocales(FUsedLocales);
     block->SetMessages(FUsedLocales.front(), 0, L"");
-    Update({eldcBlockAdded}, block);
-    return block;
+    TMessageBlock* added = block.release(); // the table owns it
+    Update({eldcBlockAdded}, added);
+    return added;
 }
 
 void TEvLogDocument::DeleteBlock(TMessageBlock* mb) {
@@ -194,6 +201,7 @@ void TEvLogDocument::ModifyBlock(TMessageBlock* mb) {
 
 void TEvLogDocument::AddMessage(TMessageBlock* mb) {
     if (!mb) return;
+    if (std::wstring error = mb->AddError(); !error.empty()) throw Exception(error);
     mb->Add();
     Update({eldcBlockModified}, mb);
 }
@@ -227,81 +235,91 @@ TMessageBlock* TEvLogDocument::CategoriesBlock() {
 // ---------------------------------------------------------------------------------------------
 // Files
 
-bool TEvLogDocument::Open(const std::wstring& fileName, const std::wstring& /*eventSource*/,
-                          const std::wstring& /*sourceKind*/) {
+namespace {
+
+// False, with the reason for the caller that asked for it.
+bool Refused(std::wstring* reason, std::wstring text) {
+    if (reason) *reason = std::move(text);
+    return false;
+}
+
+std::wstring ReasonOf(const std::exception& e) {
+    if (const auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
+    return Utf8ToWide(e.what());
+}
+
+// A file read whole that holds nothing of a message library.
+constexpr wchar_t SNothingTaken[] =
+    L"Unable to load messages from file\r\n%s\r\nThe file holds no resource of a message library";
+
+} // namespace
+
+bool TEvLogDocument::Open(const std::wstring& name, const std::wstring& /*eventSource*/,
+                          const std::wstring& /*sourceKind*/, std::wstring* reason) {
+    const std::wstring fileName = ExpandFileName(name);
     FMessageTable.Clear();
     FFileName = fileName;
+    TScopeExit notModified([this] { FModified = false; });
     const std::wstring ext = UpperCase(ExtractFileExt(fileName));
-    bool result = false;
     try {
         if (ext == L".ELP") {
             LoadElp(fileName);
-            result = true;
-        } else if (ext == L".RES") {
-            result = ImportResFile(fileName);
-        } else if (ext == L".DLL" || ext == L".EXE") {
-            result = ImportImage(fileName);
-        } else {
-            ShowMessageBox(nullptr, Format(SUnableToLoad, fileName), SErrorCaption, MB_OK | MB_ICONERROR);
+            return true;
         }
-    } catch (const std::exception&) {
-        result = false;
+        bool taken = false;
+        if (ext == L".RES")
+            taken = ImportResFile(fileName);
+        else if (ext == L".DLL" || ext == L".EXE")
+            taken = ImportImage(fileName);
+        else
+            return Refused(reason, Format(SUnableToLoad, fileName));
+        return taken || Refused(reason, Format(SNothingTaken, fileName));
+    } catch (const std::exception& e) {
+        return Refused(reason, ReasonOf(e));
     }
-    FModified = false;
-    return result;
 }
 
-bool TEvLogDocument::Save() {
+bool TEvLogDocument::Save(std::wstring* reason) {
     if (FileExists(FFileName)) {
         TFileStream source(FFileName, fmOpenRead | fmShareDenyWrite);
         TFileStream backup(ChangeFileExt(FFileName, L".bak"), fmCreate);
         backup.CopyFrom(source, 0);
     }
-    return SaveAs(FFileName);
+    return SaveAs(FFileName, reason);
 }
 
-bool TEvLogDocument::SaveAs(const std::wstring& fileName) {
+bool TEvLogDocument::SaveAs(const std::wstring& name, std::wstring* reason) {
+    const std::wstring fileName = ExpandFileName(name);
     const std::wstring ext = UpperCase(ExtractFileExt(fileName));
-    bool result = false;
     try {
-        if (ext == L".ELP") {
+        if (ext == L".ELP")
             SaveElp(fileName);
-            result = true;
-        } else if (ext == L".RES") {
-            result = ExportResFile(fileName);
-        } else if (ext == L".DLL") {
-            result = BuildLibrary(fileName);
-        } else {
-            ShowMessageBox(nullptr, Format(SUnableToSave, fileName), SErrorCaption, MB_OK | MB_ICONERROR);
-        }
-    } catch (const std::exception&) {
-        result = false;
-    }
-    if (result) {
-        FModified = false;
-        FFileName = fileName;
-    }
-    return result;
-}
-
-bool TEvLogDocument::ExportLibrary(const std::wstring& fileName) {
-    try {
-        return BuildLibrary(fileName);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-bool TEvLogDocument::BuildProject() {
-    if (!FileExists(FFileName) && !Save()) return false;
-    try {
-        return BuildLibrary(ChangeFileExt(FFileName, L".dll"));
-    } catch (const Exception& e) {
-        ShowMessageBox(nullptr, e.Message(), SErrorCaption, MB_OK | MB_ICONERROR);
+        else if (ext == L".RES")
+            ExportResFile(fileName);
+        else if (ext == L".DLL")
+            BuildLibrary(fileName);
+        else
+            return Refused(reason, Format(SUnableToSave, fileName));
     } catch (const std::exception& e) {
-        ShowMessageBox(nullptr, Utf8ToWide(e.what()), SErrorCaption, MB_OK | MB_ICONERROR);
+        return Refused(reason, ReasonOf(e));
     }
-    return false;
+    FModified = false;
+    FFileName = fileName;
+    return true;
+}
+
+bool TEvLogDocument::ExportLibrary(const std::wstring& fileName, std::wstring* reason) {
+    try {
+        BuildLibrary(ExpandFileName(fileName));
+        return true;
+    } catch (const std::exception& e) {
+        return Refused(reason, ReasonOf(e));
+    }
+}
+
+bool TEvLogDocument::BuildProject(std::wstring* reason) {
+    if (!FileExists(FFileName) && !Save(reason)) return false;
+    return ExportLibrary(ChangeFileExt(FFileName, L".dll"), reason);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -652,7 +670,7 @@ std::vector<TEvLogDocument::TResourceBytes> TEvLogDocument::LibraryResources(boo
     return resources;
 }
 
-bool TEvLogDocument::ExportResFile(const std::wstring& fileName) {
+void TEvLogDocument::ExportResFile(const std::wstring& fileName) {
     const std::vector<TResourceBytes> resources = LibraryResources(true);
     TRESResources out;
     new TRESResource(&out); // the empty entry that opens a 32-bit .RES file
@@ -664,7 +682,6 @@ bool TEvLogDocument::ExportResFile(const std::wstring& fileName) {
         entry->SetData(r.Data.data(), static_cast<int32_t>(r.Data.size()));
     }
     out.SaveToFile(fileName);
-    return true;
 }
 
 namespace {
@@ -693,7 +710,7 @@ TLibraryTemplateSource SetLibraryTemplateSource(TLibraryTemplateSource source) {
 
 // The library is made in a copy beside the target, which replaces the target only once every
 // resource is in: a failure leaves the old library as it was and no copy behind.
-bool TEvLogDocument::BuildLibrary(const std::wstring& fileName) {
+void TEvLogDocument::BuildLibrary(const std::wstring& fileName) {
     const std::vector<TResourceBytes> resources = LibraryResources(false);
     const std::vector<uint8_t> image = GTemplateSource.load()();
 
@@ -705,21 +722,17 @@ bool TEvLogDocument::BuildLibrary(const std::wstring& fileName) {
         TFileStream file(copy, fmCreate);
         file.WriteBuffer(image.data(), static_cast<int32_t>(image.size()));
     }
-    HANDLE update = BeginUpdateResourceW(copy, TRUE);
+    TResourceUpdate update(BeginUpdateResourceW(copy, TRUE));
     if (!update) RaiseLastOSError();
     for (const TResourceBytes& r : resources) {
         std::wstring typeText, nameText;
-        if (!UpdateResourceW(update, ResourcePointer(r.Type, typeText), ResourcePointer(r.Name, nameText), r.Language,
-                             const_cast<uint8_t*>(r.Data.data()), static_cast<DWORD>(r.Data.size()))) {
-            const DWORD error = GetLastError();
-            EndUpdateResourceW(update, TRUE);
-            RaiseLastOSError(error);
-        }
+        if (!UpdateResourceW(update.Get(), ResourcePointer(r.Type, typeText), ResourcePointer(r.Name, nameText),
+                             r.Language, const_cast<uint8_t*>(r.Data.data()), static_cast<DWORD>(r.Data.size())))
+            RaiseLastOSError();
     }
-    if (!EndUpdateResourceW(update, FALSE)) RaiseLastOSError();
+    if (!EndUpdateResourceW(update.Release(), FALSE)) RaiseLastOSError();
     if (!MoveFileExW(copy, fileName.c_str(), MOVEFILE_REPLACE_EXISTING)) RaiseLastOSError();
     removeCopy.Dismiss();
-    return true;
 }
 
 } // namespace tamrel::evlog

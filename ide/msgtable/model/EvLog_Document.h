@@ -129,10 +129,13 @@ public:
     TMessageBlock* ChangedMessageBlock() const { return FChangedMessageBlock; }
 
     // A new block of one empty message on the next multiple of 256 after the blocks in use.
+    // Raises, adding nothing, when that would pass the last id, or when the new message's default
+    // name is another message's name.
     TMessageBlock* AddBlock();
     // These do nothing for a null block.
     void DeleteBlock(TMessageBlock* mb);
     void ModifyBlock(TMessageBlock* mb);
+    // Raises, adding nothing, for what TMessageBlock::AddError refuses.
     void AddMessage(TMessageBlock* mb);
     // Deleting a block's last message deletes the block.
     void DeleteMessage(TMessageBlock* mb, int index);
@@ -140,21 +143,29 @@ public:
     // The block with LowId 1, made (without notification) when there is none.
     TMessageBlock* CategoriesBlock();
 
-    // By extension: .ELP, .RES, .DLL or .EXE. An unknown extension shows an error box; a failing
-    // reader gives False without one (the document may then be partly loaded). Modified is
-    // False afterwards. EventSource and SourceKind are not used.
-    bool Open(const std::wstring& fileName, const std::wstring& eventSource = {}, const std::wstring& sourceKind = {});
-    // Backs the current file up as ".bak" (when it exists), then SaveAs(FileName).
-    bool Save();
-    // By extension: .ELP, .RES or .DLL; others show an error box. On success the document takes
-    // the name and is no longer modified.
-    bool SaveAs(const std::wstring& fileName);
+    // Every file name of these is taken from the current folder when it is relative, as the
+    // caller of a file dialog expects, and the document keeps the full path. The document shows
+    // nothing: a failure gives False and its reason, which the editor shows.
+    //
+    // By extension: .ELP, .RES, .DLL or .EXE. An unknown extension gives SUnableToLoad, a failing
+    // reader its own text (the document may then be partly loaded). Modified is False afterwards.
+    // EventSource and SourceKind are not used.
+    bool Open(const std::wstring& name, const std::wstring& eventSource = {},
+              const std::wstring& sourceKind = {}, std::wstring* reason = nullptr);
+    // Backs the current file up as ".bak" (when it exists; a backup that fails raises), then
+    // SaveAs(FileName).
+    bool Save(std::wstring* reason = nullptr);
+    // By extension: .ELP, .RES or .DLL; others give SUnableToSave, a failing writer its own text.
+    // On success the document takes the name and is no longer modified.
+    bool SaveAs(const std::wstring& name, std::wstring* reason = nullptr);
     // Builds the message library under that name and leaves the document as it is: its file name
-    // and its modified state stay. False when the build fails.
-    bool ExportLibrary(const std::wstring& fileName);
+    // and its modified state stay. False when the build fails, with the reason (the build's own
+    // text: a text too long, a version part too large, blocks sharing ids, a file the system
+    // would not write, the template missing); an existing library then stays as it was.
+    bool ExportLibrary(const std::wstring& fileName, std::wstring* reason = nullptr);
     // Saves the document first when its file does not exist, then builds the message library
-    // beside it; a failing build is shown in an error box.
-    bool BuildProject();
+    // beside it; False with the reason of the save or of the build.
+    bool BuildProject(std::wstring* reason = nullptr);
 
 private:
     void SetVersionText(std::wstring& field, const std::wstring& value);
@@ -165,8 +176,8 @@ private:
     void SaveElp(const std::wstring& fileName);
     bool ImportResFile(const std::wstring& fileName);
     bool ImportImage(const std::wstring& fileName);
-    bool ExportResFile(const std::wstring& fileName);
-    bool BuildLibrary(const std::wstring& fileName);
+    void ExportResFile(const std::wstring& fileName);
+    void BuildLibrary(const std::wstring& fileName);
     // One resource of a .RES file or an image: taken (True) by the first kind that knows it.
     bool TakeResource(const TResIdText& type, const TResIdText& name, const uint8_t* data, uint32_t size,
                       const TResIdText& language);

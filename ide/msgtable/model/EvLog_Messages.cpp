@@ -4,6 +4,7 @@
 #include "ide/msgtable/model/core/MessageTableCodec.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace tamrel::evlog {
 
@@ -41,6 +42,11 @@ std::wstring TMessageBlock::Names(int index) const {
 
 std::wstring TMessageBlock::DefaultName(int index) const {
     return FMessageNamePrefix + L"_Message_" + IntToHex(FLowId + static_cast<uint32_t>(index), 2);
+}
+
+bool TMessageBlock::HasName(int index) const {
+    CheckIndex(index);
+    return !FNames[index].empty();
 }
 
 void TMessageBlock::SetNames(int index, const std::wstring& value) {
@@ -123,6 +129,77 @@ void TMessageBlock::SetLowId(uint32_t value) {
     FMessageNamePrefix = L"Block_" + IntToHex(value, 4);
 }
 
+namespace {
+
+std::wstring IdText(uint64_t id) {
+    return L"$" + IntToHex(id, 2);
+}
+std::wstring IdRange(uint64_t low, uint64_t high) {
+    return IntToHex(low, 4) + L" - " + IntToHex(high, 4);
+}
+
+} // namespace
+
+std::wstring TMessageBlock::RangeError(uint32_t lowId, uint64_t count) const {
+    if (count == 0) return {};
+    const uint64_t high = lowId + count - 1;
+    if (high > 0xFFFFFFFFu)
+        return Format(L"The %u messages of the block starting at %s would pass the last message ID FFFFFFFF",
+                      static_cast<uint32_t>(std::min<uint64_t>(count, 0xFFFFFFFFu)), IntToHex(lowId, 8));
+    if (!FOwner) return {};
+    for (const TMessageBlock* other : FOwner->FBlocks)
+        if (other != this && other->Count() > 0 && lowId <= other->HighId() && other->LowId() <= high)
+            return Format(L"The IDs %s overlap the block %s (%s)", IdRange(lowId, high),
+                          other->MessageNamePrefix(), IdRange(other->LowId(), other->HighId()));
+    return {};
+}
+
+std::wstring TMessageBlock::NameError(int index, const std::wstring& name) const {
+    if (std::wstring error = SymbolNameError(name); !error.empty()) return error;
+    // This block's messages first: the holder named is then the nearest one.
+    auto holder = [&](const TMessageBlock& block) -> std::wstring {
+        for (int j = 0; j < block.Count(); ++j)
+            if ((&block != this || j != index) && SameText(block.Names(j), name))
+                return Format(L"\"%s\" is the name of message %s already", name,
+                              IdText(block.LowId() + uint64_t(j)));
+        return {};
+    };
+    if (std::wstring taken = holder(*this); !taken.empty()) return taken;
+    if (FOwner)
+        for (const TMessageBlock* other : FOwner->FBlocks)
+            if (other != this)
+                if (std::wstring taken = holder(*other); !taken.empty()) return taken;
+    return {};
+}
+
+std::wstring TMessageBlock::DefaultNamesError(uint32_t lowId, const std::wstring& prefix, int count) const {
+    // Every name that stays as it is, with the id of its message: the names of the other blocks
+    // as they read, and the block's own names (its messages take their ids from LowId).
+    std::unordered_map<std::wstring, uint64_t> taken;
+    if (FOwner)
+        for (const TMessageBlock* other : FOwner->FBlocks)
+            if (other != this)
+                for (int j = 0; j < other->Count(); ++j)
+                    taken.emplace(UpperCase(other->Names(j)), other->LowId() + uint64_t(j));
+    for (int j = 0; j < FCount; ++j)
+        if (HasName(j)) taken.emplace(UpperCase(FNames[j]), lowId + uint64_t(j));
+    for (int i = 0; i < count; ++i) {
+        if (i < FCount && HasName(i)) continue;
+        const uint64_t id = lowId + uint64_t(i);
+        const std::wstring name = prefix + L"_Message_" + IntToHex(id, 2);
+        if (auto it = taken.find(UpperCase(name)); it != taken.end())
+            return Format(L"Message %s would be named %s, the name of message %s", IdText(id), name,
+                          IdText(it->second));
+    }
+    return {};
+}
+
+std::wstring TMessageBlock::AddError() const {
+    const uint64_t count = static_cast<uint64_t>(FCount) + 1;
+    if (std::wstring error = RangeError(FLowId, count); !error.empty()) return error;
+    return DefaultNamesError(FLowId, FMessageNamePrefix, FCount + 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TMessageTable
 
@@ -136,17 +213,54 @@ TMessageBlock* TMessageTable::Blocks(int index) {
 
 void TMessageTable::Clear() { FBlocks.Clear(); }
 
+TMessageBlock* TMessageTable::BlockForIds(uint32_t low, uint32_t high) {
+    // The blocks that share ids with Low..High (an empty block shares its LowId), the first of
+    // the table to take the others in; together they make one run of ids from First to Last.
+    std::vector<TMessageBlock*> sharing;
+    uint32_t first = low, last = high;
+    for (TMessageBlock* block : FBlocks) {
+        if (block->Count() == 0 ? block->LowId() != low : (block->LowId() > high || block->HighId() < low))
+            continue;
+        sharing.push_back(block);
+        if (block->Count() == 0) continue;
+        first = std::min(first, block->LowId());
+        last = std::max(last, block->HighId());
+    }
+    TMessageBlock* target = sharing.empty() ? new TMessageBlock(this) : sharing.front();
+    if (target->Count() > 0)
+        for (uint32_t n = target->LowId() - first; n > 0; --n)
+            target->Insert(0);
+    target->SetLowId(first);
+    const int count = static_cast<int>(uint64_t(last) - first + 1);
+    while (target->Count() < count)
+        target->Add();
+    for (size_t k = 1; k < sharing.size(); ++k) {
+        TMessageBlock* other = sharing[k];
+        for (int i = 0; i < other->Count(); ++i) {
+            const int at = static_cast<int>(other->LowId() - first) + i;
+            // What the other block read; its empty places are those the target may have filled.
+            for (uint32_t lcid : std::vector<uint32_t>(other->Locales()))
+                if (std::wstring text = other->Messages(lcid, i); !text.empty())
+                    target->SetMessages(lcid, at, text);
+            if (other->HasName(i)) target->SetNames(at, other->Names(i));
+            if (other->Comments(i) != SCommentNotSpecified) target->SetComments(at, other->Comments(i));
+        }
+        delete other;
+    }
+    return target;
+}
+
 void TMessageTable::LoadPart(TPart part, const void* data, uint32_t size) {
     auto blocks = CoreCall([&] {
         return msgcore::ReadMessageTable(static_cast<const uint8_t*>(data), size, SystemAnsiToUtf16);
     });
-    for (size_t k = 0; k < blocks.size(); ++k) {
-        TMessageBlock* block = Blocks(static_cast<int>(k));
-        block->SetLowId(blocks[k].LowId);
-        const auto& texts = blocks[k].Texts;
-        while (block->Count() < static_cast<int>(texts.size())) block->Add();
+    for (const msgcore::MessageTableBlock& read : blocks) {
+        const auto& texts = read.Texts;
+        if (texts.empty()) continue;
+        TMessageBlock* block = BlockForIds(read.LowId, read.LowId + static_cast<uint32_t>(texts.size() - 1));
+        const int offset = static_cast<int>(read.LowId - block->LowId());
         for (size_t i = 0; i < texts.size(); ++i) {
-            const int index = static_cast<int>(i);
+            const int index = offset + static_cast<int>(i);
             switch (part) {
             case TPart::Messages: block->SetMessages(FCurrentLocale, index, ToWide(texts[i])); break;
             case TPart::Names: block->SetNames(index, ToWide(texts[i])); break;
@@ -157,6 +271,10 @@ void TMessageTable::LoadPart(TPart part, const void* data, uint32_t size) {
 }
 
 void TMessageTable::SavePart(TPart part, const TEvLogSetDataProc& setData) {
+    for (const TMessageBlock* block : FBlocks)
+        if (std::wstring error = block->RangeError(block->LowId(), static_cast<uint64_t>(block->Count()));
+            !error.empty())
+            throw Exception(L"Block %s: %s", block->MessageNamePrefix(), error);
     std::vector<msgcore::MessageTableBlock> blocks(FBlocks.Count());
     for (size_t k = 0; k < blocks.size(); ++k) {
         TMessageBlock* block = FBlocks.Items(static_cast<int>(k));

@@ -38,6 +38,8 @@ public:
     // The stored name, or the default: MessageNamePrefix + "_Message_" + the id in hexadecimal.
     std::wstring Names(int index) const;
     std::wstring DefaultName(int index) const;
+    // Whether message Index has a name of its own, not the default one.
+    bool HasName(int index) const;
     void SetNames(int index, const std::wstring& value);
     const std::wstring& Comments(int index) const;
     void SetComments(int index, const std::wstring& value);
@@ -54,6 +56,23 @@ public:
     // The index of the locale in Locales, adding it when it is new.
     int UseLocale(uint32_t locale);
     void UseLocales(const std::vector<uint32_t>& locales);
+
+    // The checks of an edit before it is made; each answers why the edit cannot be made, or
+    // nothing when it can. Every name is a constant of the one generated unit and every id a
+    // message of the one library, whichever block holds it: the other blocks are those of the
+    // owner's table.
+    //
+    // Count messages from LowId as the block's ids: they must stay below 0xFFFFFFFF and clear of
+    // the ids of every other block (an empty block holds none).
+    std::wstring RangeError(uint32_t lowId, uint64_t count) const;
+    // Name as the name of message Index: one the generated unit can declare (SymbolNameError),
+    // and no other message's name, its own or its default one (Pascal ignores case).
+    std::wstring NameError(int index, const std::wstring& name) const;
+    // Prefix and LowId as the block's, with Count messages (those past the block's end are new and
+    // unnamed): no default name they give may be another message's name.
+    std::wstring DefaultNamesError(uint32_t lowId, const std::wstring& prefix, int count) const;
+    // One more message at the end of the block: its id and its default name must be free.
+    std::wstring AddError() const;
 
     uint32_t LowId() const { return FLowId; }
     // Also resets MessageNamePrefix to "Block_" + LowId in 4-digit hexadecimal.
@@ -104,9 +123,14 @@ public:
     void Clear();
     uint32_t CurrentLocale() const { return FCurrentLocale; }
 
-    // Block k of the data fills block k of the table (its LowId assigned, messages added as
-    // needed). Malformed data raises; what was read before stays.
+    // Each block of the data fills the block of the table that holds its ids, its LowId assigned
+    // again (which resets the prefix): the resources of a library need not share one layout (a
+    // message compiler writes a language's blocks from its own messages), so a block that shares
+    // ids with several of the table's joins them into one, and one that shares none is appended.
+    // Malformed data raises; what was read before stays.
     void LoadMessagesResourceData(uint32_t locale, const void* data, uint32_t size);
+    // The writers raise when two blocks share ids (RangeError of each block): the system's
+    // look-up would answer the first block's text for them.
     void SaveMessagesResourceData(uint32_t locale, const TEvLogSetDataProc& setData);
     void LoadNamesResourceData(const void* data, uint32_t size);
     // Default names are written out.
@@ -118,6 +142,8 @@ private:
     friend class TMessageBlock;
     enum class TPart { Messages, Names, Comments };
     void LoadPart(TPart part, const void* data, uint32_t size);
+    // The block to hold ids Low to High, covering them (see LoadMessagesResourceData).
+    TMessageBlock* BlockForIds(uint32_t low, uint32_t high);
     void SavePart(TPart part, const TEvLogSetDataProc& setData);
 
     TEvLogDocument* FDocument;

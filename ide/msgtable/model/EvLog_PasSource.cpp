@@ -42,8 +42,8 @@ std::wstring Constants(const TMessageBlock& block) {
 
 std::wstring MessageConstant(const TMessageBlock& block, int index) {
     std::wstring name = block.Names(index);
-    if (!IsValidIdentifier(name)) name = block.DefaultName(index);
-    if (!IsValidIdentifier(name))
+    if (!SymbolNameError(name).empty()) name = block.DefaultName(index);
+    if (!SymbolNameError(name).empty())
         name = L"Block_" + IntToHex(block.LowId(), 4) + L"_Message_" + IntToHex(block.LowId() + index, 2);
     const std::wstring constant = L"const " + name + L" = $" + IntToHex(block.LowId() + index, 2) + L";";
     const std::vector<std::wstring> comment = Lines(block.Comments(index));

@@ -1,6 +1,8 @@
 // The generator of a document's source unit: the constants of its message and category ids and
 // the method that reports events to its event source, from three source templates that the
-// module's stored form carries.
+// module's stored form carries. No message may be named like a word the templates use
+// (SymbolNameError of EvLog_Common lists them): a template that names another identifier at the
+// unit's level adds it there.
 #pragma once
 
 #include "host/Classes.h"
@@ -32,8 +34,9 @@ private:
 };
 
 // The constant lines of one message: "const Name = $Id; // comment", or the comment's lines
-// first when it has several. A name that is no identifier is replaced by the default name, and
-// a default name made of an unusable prefix by "Block_" + LowId.
+// first when it has several. A name the unit cannot declare (SymbolNameError: no identifier, a
+// reserved word, a name of the unit's own) is replaced by the default name, and a default name
+// made of an unusable prefix by "Block_" + LowId.
 std::wstring MessageConstant(const TMessageBlock& block, int index);
 
 } // namespace tamrel::evlog

@@ -1,8 +1,8 @@
 unit ~UnitName~;
 
-{ ~UpperUnitName~ (~FileName~)
-  The automation class ~ClassName~ of ~ProjectName~. Its class object is registered with COM
-  while the service ~ServiceName~ runs; its interfaces are declared in ~ProjectName~_TLB. }
+(* ~UpperUnitName~ in '~FileName~'
+   The automation class ~ClassName~ of ~ProjectName~. Its class object is registered with COM
+   while the service ~ServiceName~ runs; its interfaces are declared in ~ProjectName~_TLB. *)
 
 interface
 
@@ -14,7 +14,7 @@ uses
 |+SkipThreadedFactory|
   Tamrel_FactoryThread,
 |-SkipThreadedFactory|
-  Tamrel_ComObj, Tamrel_ComServ, ~ProjectName~_TLB;
+  Tamrel_ComObj, Tamrel_ComService, Tamrel_ComServ, ~ProjectName~_TLB;
 
 type
 |+SkipThreadedFactory|

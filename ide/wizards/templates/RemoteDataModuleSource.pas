@@ -1,8 +1,8 @@
 unit ~UnitName~;
 
-{ ~FileName~
-  The remote data module ~FormName~ of ~ProjectName~. Its class object is registered with COM
-  while the service ~ServiceName~ runs; its interface is declared in ~ProjectName~_TLB. }
+(* ~UnitName~ in '~FileName~'
+   The remote data module ~FormName~ of ~ProjectName~. Its class object is registered with COM
+   while the service ~ServiceName~ runs; its interface is declared in ~ProjectName~_TLB. *)
 
 interface
 
@@ -11,7 +11,7 @@ uses
 |+SkipThreadedFactory|
   Tamrel_FactoryThread,
 |-SkipThreadedFactory|
-  Tamrel_ComObj, Tamrel_ComServ, ~ProjectName~_TLB;
+  Tamrel_ComObj, Tamrel_ComService, Tamrel_ComServ, ~ProjectName~_TLB;
 
 type
 |+SkipThreadedFactory|

@@ -1,6 +1,8 @@
 #include "runtime/controls/internal/Tamrel_UsersPickerInternal.h"
 
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
+#include "runtime/controls/Tamrel_UsersComboBox.h"
+#include "runtime/controls/Tamrel_UsersListBox.h"
 #include "runtime/controls/internal/Tamrel_AccountSourceInternal.h"
 #include "runtime/security/Tamrel_CenterUtils.h"
 
@@ -76,9 +78,22 @@ void EnumerateNames(const std::function<NET_API_STATUS(LPBYTE*, DWORD, LPDWORD, 
 // ---------------------------------------------------------------------------------------------
 // TUsersPicker
 
-TUsersPicker::TUsersPicker(TWinControl* control, std::function<void()> rebuild, bool guardEachPrincipal)
-    : Errors(new TStringList), FControl(control), FRebuild(std::move(rebuild)),
+TUsersPicker::TUsersPicker(TWinControl* control, std::function<int()> selected, std::function<void(int)> rebuild,
+                           bool guardEachPrincipal)
+    : Errors(new TStringList), FControl(control), FSelected(std::move(selected)), FRebuild(std::move(rebuild)),
       FGuardEachPrincipal(guardEachPrincipal), FCenter(Create<TrkSidCenter>(nullptr)) {}
+
+void TUsersPicker::ClearUsers() {
+    // Kept already: the records gone since were never shown.
+    if (!FSelectedSid) {
+        const int i = FSelected();
+        if (i >= 0 && i < Count() && Users[static_cast<size_t>(i)]->Sid()) {
+            uint32_t size = 0;
+            FSelectedSid = DuplicateSidBlock(Users[static_cast<size_t>(i)]->Sid(), size);
+        }
+    }
+    Users.clear();
+}
 
 TUsersPicker::~TUsersPicker() = default;
 
@@ -143,7 +158,9 @@ void TUsersPicker::Refresh() {
     } catch (const Exception& e) {
         Errors->Add(e.Message());
     }
-    FRebuild();
+    // The principal selected before, when the new list has it; else nobody.
+    TCenterBlock selected = std::move(FSelectedSid);
+    FRebuild(IndexOfSid(selected.get()));
 }
 
 void TUsersPicker::AddGuarded() {
@@ -245,5 +262,103 @@ void TUsersPicker::AddCurrentSid() {
     Users.push_back(std::make_unique<TrkUserInfo>(domain, userName, static_cast<TrkSidType>(kind), sid, sidString,
                                                   FCenter->WellKnown()));
 }
+
+// ---------------------------------------------------------------------------------------------
+// The pickers: their members over either base, made here for both
+
+template <class TBase>
+TrkCustomUsersPicker<TBase>::TrkCustomUsersPicker(TComponent* AOwner, bool GuardEachPrincipal)
+    : TBase(AOwner), FPicker(MakeUsersPicker(this, GuardEachPrincipal)) {}
+
+template <class TBase> TrkCustomUsersPicker<TBase>::~TrkCustomUsersPicker() = default;
+
+template <class TBase> const std::wstring& TrkCustomUsersPicker<TBase>::Server() const {
+    return FPicker->Server;
+}
+template <class TBase> const std::wstring& TrkCustomUsersPicker<TBase>::Domain() const {
+    return FPicker->Domain;
+}
+template <class TBase> TrkSidTypes TrkCustomUsersPicker<TBase>::Filter() const {
+    return FPicker->Filter;
+}
+template <class TBase> bool TrkCustomUsersPicker<TBase>::ShowFullName() const {
+    return FPicker->ShowFullName;
+}
+template <class TBase> TrkUserInfo* TrkCustomUsersPicker<TBase>::Users(int Index) const {
+    return FPicker->User(Index);
+}
+template <class TBase> int TrkCustomUsersPicker<TBase>::Count() const {
+    return FPicker->Count();
+}
+template <class TBase> TStringList* TrkCustomUsersPicker<TBase>::Errors() const {
+    return FPicker->Errors.get();
+}
+template <class TBase> void TrkCustomUsersPicker<TBase>::Refresh() {
+    FPicker->Refresh();
+}
+template <class TBase> void TrkCustomUsersPicker<TBase>::BeginUpdate() {
+    FPicker->BeginUpdate(this->Items());
+}
+template <class TBase> void TrkCustomUsersPicker<TBase>::EndUpdate() {
+    FPicker->EndUpdate(this->Items());
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetServer(const std::wstring& Value) {
+    FPicker->Server = Value;
+    Refresh();
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetDomain(const std::wstring& Value) {
+    FPicker->Domain = Value;
+    Refresh();
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetFilter(TrkSidTypes Value) {
+    FPicker->Filter = Value;
+    FPicker->ClearUsers();
+    Refresh();
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetShowFullName(bool Value) {
+    if (Value == FPicker->ShowFullName) return;
+    FPicker->ShowFullName = Value;
+    this->Changed(-1);
+}
+
+template <class TBase> PSID TrkCustomUsersPicker<TBase>::SelectedSid() const {
+    const int i = this->ItemIndex();
+    if (i < 0 || i >= FPicker->Count()) return nullptr;
+    return FPicker->User(i)->Sid();
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetSelectedSid(PSID Value) {
+    this->SetItemIndex(FPicker->IndexOfSid(Value));
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::SetParent(TWinControl* AParent) {
+    TBase::SetParent(AParent);
+    Refresh();
+}
+
+template <class TBase> void TrkCustomUsersPicker<TBase>::Loaded() {
+    TBase::Loaded();
+    Refresh();
+}
+
+template <class TBase> int TrkCustomUsersPicker<TBase>::GetCount() {
+    return FPicker->Count();
+}
+template <class TBase> int TrkCustomUsersPicker<TBase>::GetImageIndex(int Index) {
+    return FPicker->ImageIndex(Index);
+}
+template <class TBase> std::wstring TrkCustomUsersPicker<TBase>::GetStrings(int Index) {
+    return FPicker->Strings(Index);
+}
+template <class TBase> void TrkCustomUsersPicker<TBase>::DrawGlyph(RECT Rect, int Index) {
+    detail::DrawTransparentGlyph(this->Canvas(), Rect, FPicker->Glyph(Index));
+}
+
+template class TrkCustomUsersPicker<TrkCustomComboBox>;
+template class TrkCustomUsersPicker<TrkCustomListBox>;
 
 } // namespace tamrel

@@ -4,6 +4,7 @@
 
 #include "host/Classes.h"
 #include "runtime/controls/Tamrel_SidRes.h"
+#include "runtime/security/Tamrel_CenterUtils.h"
 #include "runtime/security/Tamrel_SidCenter.h"
 
 #include <lm.h>
@@ -30,9 +31,11 @@ TAMREL_API void EnumerateNames(const std::function<NET_API_STATUS(LPBYTE*, DWORD
 
 class TAMREL_API TUsersPicker {
 public:
-    // Rebuild: the control's Changed(-1). GuardEachPrincipal: a failure while adding one principal
-    // is noted and the collection goes on (the list); otherwise it ends the refresh (the combo).
-    TUsersPicker(TWinControl* control, std::function<void()> rebuild, bool guardEachPrincipal);
+    // Selected: the control's item index. Rebuild: the control's Changed(-1), then the given item
+    // selected. GuardEachPrincipal: a failure while adding one principal is noted and the
+    // collection goes on (the list); otherwise it ends the refresh (the combo).
+    TUsersPicker(TWinControl* control, std::function<int()> selected, std::function<void(int)> rebuild,
+                 bool guardEachPrincipal);
     ~TUsersPicker();
 
     std::wstring Server;
@@ -44,7 +47,8 @@ public:
     int UpdateCount = 0;
 
     void Refresh();
-    void ClearUsers() { Users.clear(); }
+    // The selected principal is remembered until the next refresh selects it again.
+    void ClearUsers();
     int Count() const { return static_cast<int>(Users.size()); }
     TrkUserInfo* User(int index) const;
     std::wstring Strings(int index) const;
@@ -64,10 +68,33 @@ private:
     LPCWSTR ServerName() const;
 
     TWinControl* FControl;
-    std::function<void()> FRebuild;
+    std::function<int()> FSelected;
+    std::function<void(int)> FRebuild;
+    // The SID of the principal selected when its record went: a refresh lists other principals,
+    // so the selection follows the principal, not its place.
+    TCenterBlock FSelectedSid;
     bool FGuardEachPrincipal;
     std::unique_ptr<TrkSidCenter, TFreeComponent> FCenter;
     std::wstring FServerName;
 };
+
+// The published properties of a users combo or list, for its class description.
+template <class T> void DescribeUsersPicker(TClassBuilder<T>& b) {
+    b.String(L"Server", &T::Server, &T::SetServer);
+    b.String(L"Domain", &T::Domain, &T::SetDomain);
+    b.Set(L"Filter", &T::Filter, &T::SetFilter, kDefaultUserFilter);
+    b.Boolean(L"ShowFullName", &T::ShowFullName, &T::SetShowFullName, false);
+}
+
+// The picker of a users combo or list: its item index, and its rebuild.
+template <class TControl> std::unique_ptr<TUsersPicker> MakeUsersPicker(TControl* control, bool guardEachPrincipal) {
+    return std::make_unique<TUsersPicker>(
+        control, [control] { return control->ItemIndex(); },
+        [control](int select) {
+            control->Changed(-1);
+            control->SetItemIndex(select);
+        },
+        guardEachPrincipal);
+}
 
 } // namespace tamrel

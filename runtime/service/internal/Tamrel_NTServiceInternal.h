@@ -19,6 +19,16 @@ TRkScHandle OpenTargetManager(DWORD access);
 // A service of that manager; a failure raises the operating-system error.
 TRkScHandle OpenTargetService(const TRkScHandle& manager, const std::wstring& name, DWORD access);
 
+// Asks every service module whose thread still runs to stop, then waits until the thread of
+// every module's last run has ended, serving the calling thread's messages meanwhile, up to
+// DeadlineMs in all. A module whose thread is still alive then
+// is logged and taken out of the application, so that the end of the program never frees it.
+// Answers whether every thread ended.
+bool AwaitServiceThreads(TNtServiceApplication& app, DWORD deadlineMs);
+// How long service mode waits for the threads after the dispatcher returned: generous, since
+// only a thread that hangs after its stop ever reaches it.
+inline constexpr DWORD ServiceThreadDeadlineMs = 30000;
+
 // How many control requests are allocated and not yet freed. Exported: the test service reports
 // it from a program that links the DLL.
 TAMREL_API long ControlRequestsAlive();

@@ -1,5 +1,5 @@
 // A service-bound factory whose first registration of its class object fails, as one that COM
-// refuses: the tests of a start that fails part-way.
+// refuses: the tests of a start that fails part-way. A revocation can be made to fail once too.
 #pragma once
 
 #include "comserver/Tamrel_ComObj.h"
@@ -16,7 +16,15 @@ public:
         }
         Base::RegisterClassObject();
     }
+    void UnRegisterClassObject() override {
+        if (FailNextRevoke) {
+            FailNextRevoke = false;
+            throw EOleSysError(L"forced revocation failure", E_ACCESSDENIED);
+        }
+        Base::UnRegisterClassObject();
+    }
     bool FailNext = true;
+    bool FailNextRevoke = false;
 };
 
 } // namespace tamrel::test

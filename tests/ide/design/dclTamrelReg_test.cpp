@@ -2,7 +2,7 @@
 // order, the palette bitmaps and the description it carries, a refused registration reaching the
 // package loader, and an unload that leaves nothing behind.
 #include "tests/support/TestSupport.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include "host/Handles.h"
 #include "host/SysUtils.h"

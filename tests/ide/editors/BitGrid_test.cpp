@@ -6,8 +6,8 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "host/Capture.h"
-#include "host/Forms.h"
+#include "host/forms/Capture.h"
+#include "host/forms/Forms.h"
 #include "host/Streaming.h"
 #include "runtime/controls/Tamrel_CtlRes.h"
 
@@ -130,6 +130,35 @@ TEST_F(BitGridTest, APreviewAndAGridWithoutASetChangeNothing) {
     const RECT r = Grid->CellRect(2, 4);
     ClickAt(Grid->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
     EXPECT_FALSE(Grid->Options().Contains(goEditing)); // no names without a set
+}
+
+// A name typed with blanks around it is stored trimmed, and the name column shows it so: it starts
+// where a stored name starts, and the editor opens on it without the blanks.
+TEST_F(BitGridTest, ANameTypedWithBlanksShowsAsItIsStored) {
+    Make(true);
+    const RECT cell = Grid->CellRect(2, 5);
+    ClickAt(Grid->ClientToScreen(POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2}));
+    PressKeys({VK_F2});
+    SendMessageW(Grid->InplaceEditor()->Handle(), EM_SETSEL, 0, -1);
+    TypeText(L"   Spaced  ");
+    PressKeys({VK_DOWN});
+    ASSERT_EQ(Holder->Bits()->MaskBit(4)->BitName(), L"Spaced");
+    std::unique_ptr<TBitmap> capture = CaptureControl(Grid);
+    SaveCapture(*capture, L"BitGridTrimmedName");
+    // The first column of a cell's text, from its left edge.
+    auto inkStart = [&](int row) -> int {
+        const RECT r = Grid->CellRect(2, row);
+        const COLORREF paper = ColorToRGB(Grid->Color());
+        for (int x = r.left + 1; x < r.right - 1; ++x)
+            for (int y = r.top + 1; y < r.bottom - 1; ++y)
+                if (PixelOf(*capture, x, y) != paper) return static_cast<int>(x - r.left);
+        return -1;
+    };
+    ASSERT_GE(inkStart(1), 0); // "Bit0", as stored
+    EXPECT_NEAR(inkStart(5), inkStart(1), 1);
+    PressKeys({VK_UP, VK_F2});
+    ASSERT_TRUE(Grid->EditorMode());
+    EXPECT_EQ(Grid->InplaceEditor()->GetText(), L"Spaced");
 }
 
 } // namespace

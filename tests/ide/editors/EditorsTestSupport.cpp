@@ -4,8 +4,8 @@
 #include "ide/editors/Tamrel_Property_GUID.h"
 #include "tests/support/FormsTestSupport.h"
 
-#include "host/Controls.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Controls.h"
+#include "host/forms/StdCtrls.h"
 #include "runtime/service/Tamrel_ComService.h"
 
 namespace tamrel::test {

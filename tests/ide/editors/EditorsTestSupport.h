@@ -2,7 +2,7 @@
 // designer on a service module, and what the designer was told.
 #pragma once
 
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <memory>
 #include <string>

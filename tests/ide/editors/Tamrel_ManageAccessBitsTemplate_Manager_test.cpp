@@ -12,7 +12,7 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 #include "host/HostApplication.h"
 
 #include <gtest/gtest.h>

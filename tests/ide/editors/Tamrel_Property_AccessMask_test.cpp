@@ -8,7 +8,7 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 #include "runtime/controls/Tamrel_Masks.h"
 
 #include <gtest/gtest.h>

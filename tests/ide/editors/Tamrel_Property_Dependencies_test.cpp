@@ -10,9 +10,9 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "host/Capture.h"
-#include "host/DragDrop.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Capture.h"
+#include "host/forms/DragDrop.h"
+#include "host/forms/StdCtrls.h"
 #include "host/SysUtils.h"
 #include "runtime/service/Tamrel_NTService.h"
 
@@ -204,6 +204,32 @@ TEST_F(DependenciesForm, DeletingTheItemUnderEditForgetsIt) {
     ASSERT_EQ(Form->EditedItem, item);
     ClickButton(Form->SbDeleteAll);
     EXPECT_EQ(Form->EditedItem, nullptr);
+}
+
+// The report of each list ends at its client edge: the given widths stay, the last column takes
+// what they leave, also once enough dependencies are listed to need a vertical scroll bar.
+TEST_F(DependenciesForm, TheColumnsFillEachListWithoutScrollingSideways) {
+    auto fits = [](TListView* view) {
+        const HWND list = view->Handle();
+        RECT client = {};
+        GetClientRect(list, &client);
+        int total = 0;
+        for (int i = 0; i < view->Columns()->Count(); ++i) {
+            const int width = ListView_GetColumnWidth(list, i);
+            if (i + 1 < view->Columns()->Count()) {
+                EXPECT_EQ(width, view->Columns()->Items(i)->Width()) << i;
+            }
+            total += width;
+        }
+        EXPECT_EQ(total, RectWidth(client)) << ToUtf8(view->Name());
+        return (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0;
+    };
+    EXPECT_FALSE(fits(Form->LVDependencies)); // empty
+    EXPECT_TRUE(fits(Form->LVAvailable));     // every service of the machine
+    for (int i = 0; i < 30; ++i) ClickButton(Form->BnNewService);
+    PumpPending();
+    EXPECT_TRUE(fits(Form->LVDependencies));
+    SaveCapture(*CaptureControl(Form.get(), true), L"DependenciesEditorColumns");
 }
 
 class DependenciesEditor : public testing::Test {

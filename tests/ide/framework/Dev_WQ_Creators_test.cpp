@@ -3,7 +3,7 @@
 // the wizard's runner, and the creation code.
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "ide/framework/Dev_WQ_Experts.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include "host/SysUtils.h"
 
@@ -172,7 +172,7 @@ TEST(WQCreators, EachRunNamesItsOwnFormAndDesignTimeNamesSurvive) {
     host.SetProposeClassNames(true);
     w.H.Calls.clear();
     w.H.Module->Execute();
-    EXPECT_EQ(L"module svc3,svc3,DataModule FormName=svc3 FileName=svc3.pas", w.H.Calls.at(0));
+    EXPECT_EQ(L"module svc3,Service1,DataModule FormName=Service1 FileName=svc3.pas", w.H.Calls.at(0));
     w.H.Module->SetFormName(L"Preset");
     w.H.Calls.clear();
     w.H.Module->Execute();

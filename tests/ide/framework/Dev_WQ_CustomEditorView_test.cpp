@@ -1,8 +1,8 @@
 // The editor-view component against the environment stand-in: the test program is the add-in.
 #include "ide/framework/Dev_WQ_CustomEditorView.h"
 
-#include "host/Forms.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "host/forms/Forms.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // registration and removal exactly once, and the creation code the wizard generator writes.
 #include "ide/framework/Dev_WQ_Experts.h"
 #include "ide/framework/WQ_LibIntf.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include "host/Streams.h"
 #include "host/SysUtils.h"

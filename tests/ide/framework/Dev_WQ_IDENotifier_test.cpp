@@ -2,7 +2,7 @@
 #include "ide/framework/Dev_WQ_IDENotifier.h"
 
 #include "host/SysUtils.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
 

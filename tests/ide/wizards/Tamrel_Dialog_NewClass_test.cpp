@@ -4,9 +4,9 @@
 
 #include "tests/support/TestSupport.h"
 
-#include "host/Controls.h"
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Controls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 #include "host/SysUtils.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,8 @@
 
 #include "tests/support/TestSupport.h"
 
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 #include "host/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 using namespace tamrel;
 using namespace tamrel::test;
@@ -62,12 +65,12 @@ TEST(AutoObjectWizard, EachFactoryWithAndWithoutEventsGivesItsUnit) {
         ide.Run(L"Automation Object in Service");
         EXPECT_EQ(ExpectedText(c.Expected), ide.Host().Buffer(ide.Folder() + L"\\svc1.pas"));
         // The unit's line (the bare file name) and the type library's unit in the uses clause.
-        EXPECT_EQ(
-            "program Project1;\r\n\r\nuses\r\n  Tamrel_NTService,\r\n  Project1_TLB in "
-            "'Project1_TLB.pas',\r\n"
-            "  svc1 in 'svc1.pas' {Foo: CoClass};\r\n\r\n{$R *.TLB}\r\n\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
-            "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
-            ide.Host().Buffer(project));
+        EXPECT_EQ(ExpectedText(L"PROJECTAUTOOBJECT"), ide.Host().Buffer(project));
+        // The importer's unit, GUIDs aside (one with events serves every unit).
+        if (c.Events) {
+            EXPECT_EQ(ExpectedText(L"PROJECT1TLBAUTOOBJECT"),
+                      WithoutGuids(ReadFileBytes(ide.Folder() + L"\\Project1_TLB.pas")));
+        }
         // The events flag reaches the tools library; the global-events flag is always off.
         const std::vector<std::string> log = ide.ToolsLog();
         ASSERT_EQ(3u, log.size());
@@ -91,9 +94,10 @@ TEST(AutoObjectWizard, CallsTheEnvironmentInOrder) {
     ide.Run(L"Automation Object in Service");
     const std::wstring library = ide.Folder() + L"\\Project1.tlb";
     const std::wstring unit = ide.Folder() + L"\\svc1.pas";
-    // The calls that change something, in the order they were made: the dialog, the unit, the
-    // project's type-library directive and unit, the library closed (it is not open) and given
-    // back around the tools' call, the unit's line in the project's uses clause.
+    // The calls that change something, in the order they were made: the dialog, the project's
+    // type-library directive and unit, the library closed (it is not open) and given back around
+    // the tools' call, then, the class being in the library, the unit and its line in the
+    // project's uses clause.
     std::vector<std::wstring> calls;
     for (const TIdeRecord& r : ide.Host().Records()) {
         const std::wstring call = r.Area + L" " + r.Call;
@@ -105,11 +109,11 @@ TEST(AutoObjectWizard, CallsTheEnvironmentInOrder) {
     const std::wstring project = ide.Folder() + L"\\Project1.dpr";
     const std::vector<std::wstring> expected = {
         L"dialog shown " + std::wstring(Caption),
-        L"modules CreateModule ",
-        L"modules open " + unit,
         L"editor SetContent " + project,
         L"modules FindModule " + library,
         L"actions ReloadFile " + library,
+        L"modules CreateModule ",
+        L"modules open " + unit,
         L"tools CreateEditWriter " + project,
         L"editor Insert " + project,
     };
@@ -118,6 +122,37 @@ TEST(AutoObjectWizard, CallsTheEnvironmentInOrder) {
     EXPECT_THROW(ide.Host().DesignRoot(unit), EInvalidOperation);
     EXPECT_TRUE(boxes.Texts.empty());
     EXPECT_TRUE(ide.Host().Faults().empty());
+}
+
+// The tools cannot make the project's type library (a folder has its name): the warning is
+// shown and neither wizard adds anything, neither the directive nor a unit nor a uses line.
+TEST(AutoObjectWizard, AClassTheLibraryDidNotTakeAddsNothingToTheProject) {
+    for (const auto& [wizard, caption] :
+         {std::pair{L"Automation Object in Service", Caption},
+          std::pair{L"Remote Data Module in Service", L"Remote Data Module in Service Wizard"}}) {
+        SCOPED_TRACE(ToUtf8(wizard));
+        TWizardsIde ide;
+        TBoxes boxes(ide.Host());
+        const std::wstring project = ide.NewProject();
+        const std::wstring library = ide.Folder() + L"\\Project1.tlb";
+        ASSERT_TRUE(CreateDirectoryW(library.c_str(), nullptr));
+        const std::string source = ide.Host().Buffer(project);
+        const std::vector<std::wstring> files = ide.Files();
+        ide.Host().ClearRecords();
+        AnswerClassDialog(ide.Host(), caption, {L"Foo", L"FooService"});
+        ide.Run(wizard);
+        EXPECT_EQ(std::vector<std::wstring>{L"The class \"Foo\" could not be added to the type library \"" + library +
+                                            L"\": nothing was added to the project."},
+                  boxes.Texts);
+        EXPECT_EQ(source, ide.Host().Buffer(project));
+        EXPECT_EQ(files, ide.Files());
+        EXPECT_TRUE(Calls(ide.Host(), L"creator").empty());
+        EXPECT_THROW(ide.Host().Buffer(ide.Folder() + L"\\svc1.pas"), EInvalidOperation);
+        // Nothing for the importer to read.
+        const std::vector<std::string> log = ide.ToolsLog();
+        EXPECT_EQ(0, std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("tlibimp ", 0) == 0; }));
+        EXPECT_TRUE(ide.Host().Faults().empty());
+    }
 }
 
 namespace {
@@ -185,7 +220,7 @@ TEST(AutoObjectWizard, TypeLibraryThroughTwoAutomationClassesAndARemoteDataModul
         EXPECT_EQ(first[i].Guid, types[i].Guid) << ToUtf8(first[i].Name);
     EXPECT_EQ(libId, LibraryId(library));
 
-    // The remote data module's round ran while the environment asked for its unit's source.
+    // The remote data module's round ran before the environment asked for its unit's source.
     const std::vector<TIdeRecord> records = ide.Host().Records();
     size_t reload = 0, source = 0;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -233,13 +268,42 @@ TEST(AutoObjectWizard, TypeLibraryThroughTwoAutomationClassesAndARemoteDataModul
     for (const std::string& name : used)
         EXPECT_TRUE(declared.count(name)) << name << " is not declared";
 
-    // A class the library holds already: the file stays as it was (the class is there, so the
-    // project goes on without a warning).
+    // A class the library holds already is refused in the dialog, with the focus on its name:
+    // nothing reaches the library, the tools or the project.
     const std::string before = ReadFileBytes(library);
-    AnswerClassDialog(ide.Host(), Caption, {L"Foo", L"FooService", L"RBnOrdinary", false});
-    ide.Run(L"Automation Object in Service");
+    const std::string projectBefore = ide.Host().Buffer(project);
+    const std::vector<std::wstring> files = ide.Files();
+    const size_t toolCalls = ide.ToolsLog().size();
+    std::vector<std::wstring> errors;
+    ide.Host().AnswerDialog(L"Error", [&errors](const TModalWindow& box) {
+        errors.push_back(box.Text);
+        ClickDialogButton(box.Window, IDOK);
+    });
+    for (const auto& [wizard, caption, name] :
+         {std::tuple{L"Automation Object in Service", Caption, L"foo"},
+          std::tuple{L"Remote Data Module in Service", L"Remote Data Module in Service Wizard", L"Baz"}}) {
+        SCOPED_TRACE(ToUtf8(wizard));
+        ide.Host().AnswerDialog(caption, [&, name = std::wstring(name)](const TModalWindow& dialog) {
+            auto* form = dynamic_cast<TCustomForm*>(dialog.Form);
+            ASSERT_NE(nullptr, form);
+            auto* className = Control<TEdit>(form, L"EdClassName");
+            className->SetText(name);
+            Control<TEdit>(form, L"EdServiceName")->SetText(L"FooService");
+            Control<TEdit>(form, L"EdServiceName")->SetFocus();
+            errors.clear();
+            Press(Control<TButton>(form, L"BnOK"));
+            EXPECT_EQ(std::vector<std::wstring>{L"The project's type library holds \"" + name + L"\" already"}, errors);
+            EXPECT_EQ(className->Handle(), GetFocus());
+            EXPECT_EQ(mrNone, form->ModalResult()) << "the dialog stays open";
+            Press(Control<TButton>(form, L"BnCancel"));
+        });
+        ide.Run(wizard);
+        EXPECT_EQ(1u, errors.size());
+    }
     EXPECT_EQ(before, ReadFileBytes(library));
-    EXPECT_EQ(7u, ReadTypeLibrary(library).size());
+    EXPECT_EQ(projectBefore, ide.Host().Buffer(project));
+    EXPECT_EQ(files, ide.Files());
+    EXPECT_EQ(toolCalls, ide.ToolsLog().size());
     EXPECT_TRUE(boxes.Texts.empty());
     EXPECT_TRUE(ide.Host().Faults().empty());
 }

@@ -31,14 +31,7 @@ TEST(ComServiceWizard, AddsAComServiceUnitWhoseDesignedModuleGetsAFreshAppID) {
     ide.Run(L"Service with DCOM server");
     ide.Run(L"Service with DCOM server");
     const std::wstring unit = ide.Folder() + L"\\svc1.pas";
-    EXPECT_EQ(
-        "unit svc1;\r\n\r\ninterface\r\n\r\nuses\r\n  Windows, SysUtils, Classes, Tamrel_NTService, "
-        "Tamrel_ComService;"
-        "\r\n\r\ntype\r\n  Tsvc1 = class(TComService)\r\n  private\r\n    { Private declarations }\r\n  "
-        "public\r\n"
-        "    { Public declarations }\r\n  end;\r\n\r\nvar\r\n  svc1: Tsvc1;\r\n\r\nimplementation\r\n\r\n"
-        "{$R *.DFM}\r\n\r\nend.\r\n",
-        ide.Host().Buffer(unit));
+    EXPECT_EQ(ExpectedText(L"COMSERVICEUNIT"), ide.Host().Buffer(unit));
 
     std::wstring first, second;
     TComPtr<IOTAModuleServices> modules = IdeService<IOTAModuleServices>();

@@ -14,9 +14,7 @@ TEST(NTServiceApplicationWizard, CreatesTheServiceProgramAsTheActiveProject) {
     TWizardsIde ide;
     const std::wstring first = ide.NewProject();
     EXPECT_EQ(ide.Folder() + L"\\Project1.dpr", first);
-    EXPECT_EQ("program Project1;\r\n\r\nuses\r\n  Tamrel_NTService;\r\n\r\n{$R *.RES}\r\n\r\nbegin\r\n"
-              "  Application.Initialize;\r\n  Application.Run;\r\nend.\r\n",
-              ide.Host().Buffer(first));
+    EXPECT_EQ(ExpectedText(L"SERVICEAPPLICATION"), ide.Host().Buffer(first));
     // A second project is named on its own and becomes the active one.
     const std::wstring second = ide.NewProject();
     EXPECT_EQ(ide.Folder() + L"\\Project2.dpr", second);

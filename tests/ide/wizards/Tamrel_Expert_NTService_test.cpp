@@ -33,7 +33,9 @@ TEST(NTServiceWizard, AddsAServiceModuleUnitToTheActiveProject) {
     ide.Host().ClearRecords();
     ide.Run(L"NT Service");
     const std::wstring unit = ide.Folder() + L"\\svc1.pas";
-    EXPECT_EQ(ServiceUnit("svc1", "svc1"), ide.Host().Buffer(unit));
+    // The form is named apart from its unit, so that a program that uses the unit can name it.
+    const std::string text = ExpectedText(L"NTSERVICEUNIT");
+    EXPECT_EQ(text, ide.Host().Buffer(unit));
 
     // The environment was asked in its documented order, with our answers.
     const std::vector<std::wstring> expected = {L"GetCreatorType answer=\"Form\"",
@@ -44,13 +46,12 @@ TEST(NTServiceWizard, AddsAServiceModuleUnitToTheActiveProject) {
                                                 L"GetAncestorName answer=\"NTService\"",
                                                 L"GetImplFileName answer=" + ToQuoted(unit),
                                                 L"GetIntfFileName answer=\"\"",
-                                                L"GetFormName answer=\"svc1\"",
+                                                L"GetFormName answer=\"Service1\"",
                                                 L"GetMainForm answer=\"False\"",
                                                 L"GetShowForm answer=\"True\"",
                                                 L"GetShowSource answer=\"True\"",
                                                 L"NewFormFile answer=\"nil\"",
-                                                L"NewImplSource bytes=" +
-                                                    std::to_wstring(ServiceUnit("svc1", "svc1").size()),
+                                                L"NewImplSource bytes=" + std::to_wstring(text.size()),
                                                 L"NewIntfSource answer=\"nil\"",
                                                 L"FormCreated"};
     EXPECT_EQ(expected, Calls(ide.Host(), L"creator"));
@@ -74,8 +75,8 @@ TEST(NTServiceWizard, TwoRunsGiveTwoFormNames) {
         const std::wstring first = ide.Host().DesignRoot(ide.Folder() + L"\\svc1.pas")->Name();
         const std::wstring second = ide.Host().DesignRoot(ide.Folder() + L"\\svc2.pas")->Name();
         // Without a proposed class name the form is the ancestor and the unit's number.
-        EXPECT_EQ(propose ? L"svc1" : L"NTService1", first);
-        EXPECT_EQ(propose ? L"svc2" : L"NTService2", second);
+        EXPECT_EQ(propose ? L"Service1" : L"NTService1", first);
+        EXPECT_EQ(propose ? L"Service2" : L"NTService2", second);
         EXPECT_EQ(ServiceUnit("svc2", WideToAnsi(second)), ide.Host().Buffer(ide.Folder() + L"\\svc2.pas"));
         EXPECT_TRUE(ide.Host().Faults().empty());
     }

@@ -7,7 +7,7 @@
 #include "ide/framework/Dev_WQ_Creators.h"
 #include "tests/ide/wizards/TypeLibraryTestSupport.h"
 #include "tests/support/TestSupport.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include "host/ModalHook.h"
 #include "host/SysUtils.h"
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace tamrel;
@@ -292,6 +293,80 @@ TEST(ToolsLibrary, ClassesAddedOneAfterAnotherKeepEveryGuidAndADuplicateLeavesTh
     SetEnvironmentVariableW(L"TAMREL_TOOLS_LOG", nullptr);
 }
 
+namespace {
+
+// The library of Members.idl, built by widl and carried as this program's type library.
+std::string MembersLibrary() {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(self, MAKEINTRESOURCEW(1), L"TYPELIB");
+    if (!resource) return {};
+    return std::string(static_cast<const char*>(LockResource(LoadResource(self, resource))), SizeofResource(self, resource));
+}
+
+size_t LinesWith(const std::vector<std::wstring>& lines, std::initializer_list<const wchar_t*> parts) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::wstring& line) {
+        return std::all_of(parts.begin(), parts.end(), [&](const wchar_t* part) { return line.find(part) != std::wstring::npos; });
+    }));
+}
+
+} // namespace
+
+// Adding a class to a library whose types have members of every kind keeps every type whole:
+// functions with their parameters, names, default values and help strings, variables, enum
+// values, an alias, as ITypeLib and ITypeInfo read them back.
+TEST(ToolsLibrary, AddingAClassKeepsEveryMemberOfTheTypesThere) {
+    TIdeHost host; // for its fresh work folder
+    const std::wstring path = host.WorkFolder() + L"\\Members.tlb";
+    WriteFileBytes(path, MembersLibrary());
+    const std::vector<std::wstring> before = DescribeTypeLibrary(path);
+    // What Members.idl declares is there to be kept.
+    EXPECT_EQ(1u, LinesWith(before, {L"IFoo(interface) function ", L" Add ", L"First:", L"Second:", L"Sum:", L"default=",
+                                     L"Adds two numbers"}));
+    EXPECT_EQ(2u, LinesWith(before, {L"IFoo(interface) function ", L" Name "}));
+    EXPECT_EQ(1u, LinesWith(before, {L"IFoo(interface) function ", L" Paint ", L"Colour", L"IWidget*", L"SAFEARRAY"}));
+    EXPECT_EQ(3u, LinesWith(before, {L"Colour variable "}));
+    EXPECT_EQ(3u, LinesWith(before, {L"Point variable "}));
+    EXPECT_EQ(1u, LinesWith(before, {L"Place alias Point"}));
+    EXPECT_EQ(1u, LinesWith(before, {L"IFooEvents function ", L"Changed", L"What:", L"Something changed"}));
+    EXPECT_EQ(1u, LinesWith(before, {L"IFooEvents variable ", L"Count"}));
+
+    DuplicateTypeLibraryAndAddNewObject(WideToAnsi(path).c_str(), "Bar", 0, 0, AutoObjectLibraryId);
+    std::vector<std::wstring> after = DescribeTypeLibrary(path);
+    const auto added = std::remove_if(after.begin(), after.end(), [](const std::wstring& line) {
+        return line.rfind(L"IBar", 0) == 0 || line.rfind(L"Bar ", 0) == 0;
+    });
+    EXPECT_NE(added, after.end()) << "Bar was not added";
+    after.erase(added, after.end());
+    EXPECT_EQ(before, after);
+}
+
+// Earlier tools wrote an events dispinterface without its base (the system then lists slots for
+// the base's functions that cannot be read): such a library still takes a new class.
+TEST(ToolsLibrary, ADispinterfaceWrittenWithoutItsBaseIsCopied) {
+    TIdeHost host; // for its fresh work folder
+    const std::wstring path = host.WorkFolder() + L"\\Old.tlb";
+    {
+        TComPtr<ICreateTypeLib2> library;
+        ASSERT_EQ(S_OK, CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, path.c_str(), library.Put()));
+        std::wstring name = L"Old", events = L"IFooEvents";
+        GUID libId{}, iid{};
+        CoCreateGuid(&libId);
+        CoCreateGuid(&iid);
+        library->SetName(name.data());
+        library->SetGuid(libId);
+        TComPtr<ICreateTypeInfo> info;
+        ASSERT_EQ(S_OK, library->CreateTypeInfo(events.data(), TKIND_DISPATCH, info.Put()));
+        info->SetGuid(iid);
+        ASSERT_EQ(S_OK, info->LayOut());
+        info = nullptr;
+        ASSERT_EQ(S_OK, library->SaveAllChanges());
+    }
+    DuplicateTypeLibraryAndAddNewObject(WideToAnsi(path).c_str(), "Bar", 0, 0, AutoObjectLibraryId);
+    std::vector<std::wstring> names;
+    for (const TTypeView& type : ReadTypeLibrary(path)) names.push_back(type.Name);
+    EXPECT_EQ((std::vector<std::wstring>{L"IFooEvents", L"IBar", L"Bar"}), names);
+}
+
 // Libraries cut short anywhere: the tools leave the file as it is, the importer refuses it
 // (exit code 2) instead of going down with the system's loader.
 TEST(ToolsLibrary, TruncatedLibrariesLeaveTheFileUnchanged) {
@@ -440,7 +515,7 @@ TEST(ProjectTools, NoProjectNoRoundAndAClassTheToolsCouldNotAddIsShown) {
     AddObjectToTypeLibrary(WideToAnsi(library), "Qux", false, false, reinterpret_cast<const uint8_t*>("\x02{}"));
     ASSERT_EQ(1u, boxes.Texts.size());
     EXPECT_EQ(L"The class \"Qux\" could not be added to the type library \"" + library +
-                  L"\": the project goes on without it.",
+                  L"\": nothing was added to the project.",
               boxes.Texts[0]);
     EXPECT_EQ(before, ReadFileBytes(library));
 }

@@ -21,5 +21,11 @@ struct TTypeView {
 std::vector<TTypeView> ReadTypeLibrary(const std::wstring& path);
 // The library's LIBID.
 std::wstring LibraryId(const std::wstring& path);
+// Everything the library tells of each type, one line per type and per member, each line
+// beginning with the type's name: kind, GUID, flags, version and help string of the type; its
+// bases or implemented types; an alias's type; each function with its kind, return type,
+// parameters (names, types, flags, default values) and help string; each variable or constant
+// with its type, value and help string. Referenced types are named.
+std::vector<std::wstring> DescribeTypeLibrary(const std::wstring& path);
 
 } // namespace tamrel::test

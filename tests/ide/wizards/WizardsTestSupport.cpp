@@ -2,9 +2,9 @@
 
 #include "tests/support/TestSupport.h"
 
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
 #include "ide/wizards/qkPasParser.h"
-#include "host/StdCtrls.h"
+#include "host/forms/StdCtrls.h"
 #include "host/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -13,17 +13,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <regex>
 
 namespace tamrel::test {
 
 namespace {
 
-std::wstring NewFolderWithABlank() {
+std::wstring NewFolder(const std::wstring& name) {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);
     for (;;) {
-        const std::wstring folder = std::wstring(temp) + L"wizards work " +
+        const std::wstring folder = std::wstring(temp) + name +
                                     std::to_wstring(GetCurrentProcessId()) + L"-" +
                                     std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
         if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
@@ -37,7 +38,7 @@ TWizardsIde::TWizardsIde() : TWizardsIde(TOptions{}) {}
 
 TWizardsIde::TWizardsIde(TOptions options) {
     TIdeHost::TOptions host;
-    host.WorkFolder = NewFolderWithABlank();
+    host.WorkFolder = NewFolder(options.FolderName);
     host.AppBuilder = options.AppBuilder;
     host.ProposeClassNames = options.ProposeClassNames;
     FHost = std::make_unique<TIdeHost>(host);
@@ -151,6 +152,11 @@ std::string ExpectedText(const wchar_t* name) {
         text += *c;
     }
     return text;
+}
+
+std::string WithoutGuids(const std::string& text) {
+    static const std::regex guid("\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}");
+    return std::regex_replace(text, guid, "{00000000-0000-0000-0000-000000000000}");
 }
 
 std::wstring ToQuoted(const std::wstring& text) {

@@ -1,11 +1,12 @@
 // The environment stand-in with the service wizards started as the design-time package starts
-// them (the probe package of programs/), in a work folder whose name has a blank; the tools
+// them (the probe package of programs/), in a work folder whose name has a blank (or the name a
+// test gives it); the tools
 // library's and the importer's log for the scope; answering the wizards' new-class dialog as a
 // user does.
 #pragma once
 
 #include "tests/ide/wizards/TypeLibraryTestSupport.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,8 @@ public:
         bool ProposeClassNames = true;
         // The probe package without its finalization: the add-in library is freed without it.
         bool NoFinalize = false;
+        // The start of the work folder's name (a number follows).
+        std::wstring FolderName = L"wizards work ";
     };
     TWizardsIde();
     explicit TWizardsIde(TOptions options);
@@ -35,7 +38,7 @@ public:
     TIdeHost& Host() { return *FHost; }
     const std::wstring& Package() const { return FPackage; }
     bool Loaded() const { return FLoaded; }
-    // The work folder, with a blank in its name.
+    // The work folder.
     const std::wstring& Folder() const;
     // What the tools library and the importer were asked, one line each.
     std::vector<std::string> ToolsLog() const;
@@ -82,6 +85,10 @@ std::vector<std::string> PasIdentifiers(const std::string& source, bool declared
 // A hand-written expected text carried by the test program (RCDATA of that name), its lines
 // ended by CR LF.
 std::string ExpectedText(const wchar_t* name);
+
+// The text with every GUID in braces made {00000000-0000-0000-0000-000000000000}, as the
+// expected units of the importer write them.
+std::string WithoutGuids(const std::string& text);
 
 // A text quoted as the environment's records quote it.
 std::wstring ToQuoted(const std::wstring& text);

@@ -6,16 +6,18 @@
 
 using namespace tamrel::msgcore;
 
-TEST(MessageTableCodec, RoundTripsBlocksOfUnpaddedEntries) {
-    const std::vector<MessageTableBlock> blocks = {{1, 2, {u"First", u"\u0416"}}, {0x100, 0x100, {u""}}, {0x200, 0x1FF, {}}};
+TEST(MessageTableCodec, RoundTripsBlocksOfUnpaddedEntriesAndGivesAnEmptyBlockNoRecord) {
+    // The empty block at 0 would be the record 0 - 0xFFFFFFFF.
+    const std::vector<MessageTableBlock> blocks = {
+        {0, 0, {}}, {1, 2, {u"First", u"\u0416"}}, {0x100, 0x100, {u""}}};
     const Bytes bytes = WriteMessageTable(blocks);
-    EXPECT_EQ(4u + 36 + (10 + 6) + (2 + 6) + 6, bytes.size());
+    EXPECT_EQ(4u + 24 + (10 + 6) + (2 + 6) + 6, bytes.size());
     const std::vector<MessageTableBlock> back = ReadMessageTable(bytes.data(), bytes.size());
-    ASSERT_EQ(3u, back.size());
-    for (size_t k = 0; k < 3; ++k) {
-        EXPECT_EQ(blocks[k].LowId, back[k].LowId);
-        EXPECT_EQ(blocks[k].HighId, back[k].HighId);
-        EXPECT_EQ(blocks[k].Texts, back[k].Texts);
+    ASSERT_EQ(2u, back.size());
+    for (size_t k = 1; k < 3; ++k) {
+        EXPECT_EQ(blocks[k].LowId, back[k - 1].LowId);
+        EXPECT_EQ(blocks[k].HighId, back[k - 1].HighId);
+        EXPECT_EQ(blocks[k].Texts, back[k - 1].Texts);
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include "runtime/controls/internal/Tamrel_AccountSourceInternal.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,6 +21,9 @@ struct TFakeNet {
     NET_API_STATUS GroupStatus = NERR_Success;
     std::vector<std::wstring> GlobalGroups;
     bool UsersAlwaysMoreData = false; // 234 without entries, forever
+    // No test enumerates the users this often: a loop that does not end fails its test here and
+    // is ended with an error answer, instead of hanging the program.
+    static constexpr int UserCallBound = 1000;
     NET_API_STATUS ServerStatus = NERR_Success;
     std::vector<std::wstring> Domains;
     std::vector<std::wstring> ReachableDomains;
@@ -55,6 +60,10 @@ struct TFakeNet {
         f.UserPreferred.push_back(pref);
         *buf = nullptr;
         *read = *total = 0;
+        if (f.UserCalls > UserCallBound) {
+            ADD_FAILURE() << "the user enumeration called the source " << f.UserCalls << " times without ending";
+            return ERROR_ACCESS_DENIED;
+        }
         if (f.UsersAlwaysMoreData) return ERROR_MORE_DATA;
         size_t page = *resume;
         if (page >= f.UserPages.size()) return NERR_Success;

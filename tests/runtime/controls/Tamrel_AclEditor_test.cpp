@@ -3,8 +3,9 @@
 // both directions.
 #include "runtime/controls/Tamrel_AclEditor.h"
 
-#include "host/Capture.h"
-#include "host/Forms.h"
+#include "host/forms/Capture.h"
+#include "host/forms/Forms.h"
+#include "tests/runtime/controls/FakeAccountSource.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,23 @@ TEST_F(AclEditorTest, RowsShowPrincipalGlyphsInBothDirectionsAndUnknownSidsAsTex
     RECT c2 = Grid->CellRect(2, 1);
     EXPECT_TRUE(ShowsGlyph(*capture, c2.right - 1 - 24 + (24 - world->Width()) / 2,
                            c2.top + (RectHeight(c2) - 1 - world->Height()) / 2, *world));
+}
+
+TEST_F(AclEditorTest, APrincipalThatDoesNotResolveIsLookedUpOncePerFill) {
+    TFakeNet net; // counts the look-ups
+    Grid->SetIsEntries(true);
+    AddEntry(L"S-1-5-21-1-2-3-1234", DENY_ACCESS, 0x3);
+    Form->Show();
+    for (int paint = 0; paint < 3; ++paint) {
+        Grid->Invalidate();
+        UpdateWindow(Grid->Handle());
+    }
+    EXPECT_EQ(net.LookupCalls, 1);
+    // A new ACL is a new fill: the principal is tried once more.
+    Grid->SetACL(Grid->ACL());
+    Grid->Invalidate();
+    UpdateWindow(Grid->Handle());
+    EXPECT_EQ(net.LookupCalls, 2);
 }
 
 TEST_F(AclEditorTest, ModeAndAccessTypeOfEachEntry) {

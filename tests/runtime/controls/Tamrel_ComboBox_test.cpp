@@ -2,7 +2,7 @@
 // drawing gets the item rectangle without the glyph column.
 #include "runtime/controls/Tamrel_ComboBox.h"
 
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,12 @@
 // Revoke, the OK rule, Cancel, inheritance, and an entry picked, ticked and applied to an event.
 #include "runtime/controls/Tamrel_ExplicitAccessDialog.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
+#include "tests/runtime/controls/FakeAccountSource.h"
 #include "tests/support/FormsTestSupport.h"
+#include "tests/support/TestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 
@@ -46,6 +49,46 @@ struct TSidHolder {
     explicit TSidHolder(const wchar_t* s) { ConvertStringSidToSidW(s, &Sid); }
     ~TSidHolder() { LocalFree(Sid); }
 };
+
+// The pointer moved onto a control as a person moves it.
+void PointAt(TWinControl* control) {
+    POINT p = control->ClientToScreen(POINT{control->ClientWidth() / 2, control->ClientHeight() / 2});
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+// The tooltip window the form owns, or null.
+HWND TooltipOf(TForm_& f) {
+    HWND w = nullptr;
+    while ((w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr)))
+        if (GetWindow(w, GW_OWNER) == f.Handle()) return w;
+    return nullptr;
+}
+
+// Rests the pointer on Control until the form's tooltip shows its hint; the tooltip's height then.
+int HintHeightOver(TForm_& f, TWinControl* control) {
+    PointAt(control);
+    HWND tip = nullptr;
+    const bool shown = PumpUntil(
+        [&] {
+            tip = TooltipOf(f);
+            if (!tip || !IsWindowVisible(tip)) return false;
+            TTTOOLINFOW tool = {};
+            tool.cbSize = sizeof tool;
+            return SendMessageW(tip, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) &&
+                   tool.uId == reinterpret_cast<UINT_PTR>(control->Handle());
+        },
+        3000);
+    EXPECT_TRUE(shown) << ToUtf8(control->Name());
+    if (!shown) return 0;
+    RECT r = {};
+    GetWindowRect(tip, &r);
+    return RectHeight(r);
+}
 
 class ExplicitAccessDialogTest : public testing::Test {
 protected:
@@ -118,6 +161,49 @@ TEST_F(ExplicitAccessDialogTest, CancelLeavesTheRecordAsItWas) {
         PostMessageW(f.CBxUsers->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
     }));
     EXPECT_EQ(std::memcmp(&before, &Dialog->ExplicitAccess(), sizeof before), 0);
+}
+
+TEST_F(ExplicitAccessDialogTest, ASourceWithoutTheChosenPrincipalLeavesNoneChosenAndOkOff) {
+    TFakeNet net;
+    net.Domains = {L"DOMAIN1"};
+    net.ReachableDomains = {L"DOMAIN1"};
+    // The Wine user, as the record's principal: listed by the computer, not by the domain.
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+    CloseHandle(token);
+    EXPLICIT_ACCESS_W e = {};
+    e.grfAccessPermissions = 0x20019;
+    e.grfAccessMode = GRANT_ACCESS;
+    e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    e.Trustee.ptstrName = reinterpret_cast<LPWSTR>(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+    Dialog->SetExplicitAccess(e);
+    EXPECT_FALSE(ExecuteDriven(*Dialog, [&](TForm_& f) {
+        ASSERT_EQ(f.CBxSidSource->Count(), 2);
+        ASSERT_GE(f.CBxUsers->ItemIndex(), 0);
+        EXPECT_TRUE(f.BnOK->Enabled());
+        net.UserPages = {};
+        // The user picks the domain with the keyboard.
+        f.CBxSidSource->SetFocus();
+        PressKeys({VK_DOWN});
+        ASSERT_EQ(f.CBxSidSource->ItemIndex(), 1);
+        EXPECT_EQ(f.CBxUsers->Server(), L"DC-DOMAIN1");
+        EXPECT_EQ(f.CBxUsers->ItemIndex(), -1);
+        EXPECT_EQ(f.CBxUsers->SelectedSid(), nullptr);
+        EXPECT_FALSE(f.BnOK->Enabled());
+        Cancel(f);
+    }));
+}
+
+TEST_F(ExplicitAccessDialogTest, HintsShowWhereThePointerRestsAPhraseToALine) {
+    EXPECT_FALSE(ExecuteDriven(*Dialog, [&](TForm_& f) {
+        const int one = HintHeightOver(f, f.EdAccessMask); // "Select desired access type"
+        const int four = HintHeightOver(f, f.RbAllowAccess); // four phrases
+        EXPECT_GT(four, 2 * one);
+        Cancel(f);
+    }));
 }
 
 TEST_F(ExplicitAccessDialogTest, PickTickAllowAndOkGiveAnEntryThatAppliesToAnEvent) {

@@ -2,8 +2,8 @@
 // against the glyphs' own pixels in captures), clicks and keys, Changed, image lists.
 #include "runtime/controls/Tamrel_ListBox.h"
 
-#include "host/Capture.h"
-#include "host/Forms.h"
+#include "host/forms/Capture.h"
+#include "host/forms/Forms.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -315,6 +315,23 @@ void AddSolid(TCustomImageList& images, TColor color) {
     b.Canvas()->Brush()->SetColor(color);
     b.Canvas()->FillRect(RECT{0, 0, b.Width(), b.Height()});
     images.Add(&b, nullptr);
+}
+
+TEST_F(CheckListTest, ADisabledListDrawsItsTextsGreyAsItsGlyphs) {
+    ShowForm();
+    List->SetItemIndex(1);
+    List->SetEnabled(false);
+    List->Invalidate();
+    auto capture = CaptureControl(List);
+    SaveCapture(*capture, L"CheckListDisabled");
+    // The texts of the first rows, the selected one among them: grey, none in the normal colours.
+    const COLORREF grey = ColorToRGB(clGrayText), normal = ColorToRGB(clWindowText),
+                   highlight = ColorToRGB(clHighlight);
+    RECT texts = List->ItemRect(0);
+    texts.left += 17;
+    texts.bottom = List->ItemRect(2).bottom;
+    EXPECT_GT(CountPixels(*capture, texts, {grey}), 20);
+    EXPECT_EQ(CountPixels(*capture, texts, {normal, highlight}), 0);
 }
 
 TEST_F(CheckListTest, ImageListDrawsTheItemsImageAndDimsDisallowedItems) {

@@ -2,8 +2,8 @@
 // the template table, the stored form ("InternalData") and the INI form; the mask editors.
 #include "runtime/controls/Tamrel_Masks.h"
 
-#include "host/Capture.h"
-#include "host/Forms.h"
+#include "host/forms/Capture.h"
+#include "host/forms/Forms.h"
 #include "host/IniFiles.h"
 #include "host/Streaming.h"
 #include "tests/support/FormsTestSupport.h"
@@ -501,6 +501,25 @@ TEST(AccessBitsStream, TwentyThousandRandomAndMutatedListsLeaveAValidSet) {
         ASSERT_LE(bits->UsedCount(), 32) << n;
         ASSERT_EQ(bits->AccessMask(), 0u) << n;
         for (int i = 0; i < 32; ++i) ASSERT_EQ(bits->MaskBit(i)->Index(), i);
+    }
+}
+
+TEST(AccessMasksStream, MasksChangedAtDesignTimeReadBackAsStored) {
+    // The editor publishes its masks before its bits, as the dialogs and the grid do.
+    TOwned<TrkAccessMaskEditor> stored(Create<TrkAccessMaskEditor>(nullptr)), read(Create<TrkAccessMaskEditor>(nullptr));
+    stored->SetName(L"Masks1");
+    stored->AccessMasks()->SetMaskType(mtKey);
+    stored->AccessMasks()->GetItems(0)->SetAccessMask(0x20009);
+    stored->AccessMasks()->GetItems(1)->SetMaskCaption(L"Change values");
+    stored->AccessMasks()->Delete(2);
+    ReadComponentFromText(read.get(), ComponentToText(stored.get()));
+    EXPECT_EQ(read->MaskBits()->MaskType(), mtKey);
+    EXPECT_EQ(read->MaskBits()->UsedCount(), 6);
+    ASSERT_EQ(read->AccessMasks()->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(read->AccessMasks()->GetItems(i)->AccessMask(), stored->AccessMasks()->GetItems(i)->AccessMask()) << i;
+        EXPECT_EQ(read->AccessMasks()->GetItems(i)->MaskCaption(), stored->AccessMasks()->GetItems(i)->MaskCaption())
+            << i;
     }
 }
 

@@ -3,7 +3,7 @@
 // and a checked line that a grayed click turns off.
 #include "runtime/controls/Tamrel_PrivilegesListBox.h"
 
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "runtime/security/Tamrel_ProcessRightsCenter.h"
 #include "tests/support/FormsTestSupport.h"
 

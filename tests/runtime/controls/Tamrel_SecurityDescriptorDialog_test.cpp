@@ -4,7 +4,7 @@
 // alone stay as they were.
 #include "runtime/controls/Tamrel_SecurityDescriptorDialog.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +164,14 @@ TEST_F(SecurityDescriptorDialogTest, UncheckedBoxesAndAnOwnerNotListedChangeNoth
     sd->SetDACL(acl.Acl);
     ASSERT_TRUE(Execute([](TSdForm& f) {
         EXPECT_EQ(f.PgSD->ActivePage(), f.TShPermissions);
+        // The combos of the page not shown yet have their selection fields as high as an item.
+        for (TrkCustomComboBox* combo : std::initializer_list<TrkCustomComboBox*>{f.CBxOwnerSidSource, f.CBxOwner,
+                                                                                  f.CBxOwnerGroup}) {
+            COMBOBOXINFO info = {};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetComboBoxInfo(combo->Handle(), &info));
+            EXPECT_GE(RectHeight(info.rcItem), combo->DefaultItemHeight()) << combo->Name();
+        }
         EXPECT_EQ(f.CBxOwner->ItemIndex(), -1);
         EXPECT_GE(f.CBxOwnerGroup->ItemIndex(), 0);
         Click(f.CBxChangeAccess);
@@ -255,6 +263,66 @@ TEST_F(SecurityDescriptorDialogTest, DenyRowAddedEntryDeletedByKeyAndOwnerChosen
     EXPECT_TRUE(EqualSid(&ace->SidStart, world.Sid));
     LocalFree(back);
     CloseHandle(event);
+}
+
+// A descriptor in SDDL as the system writes it back, for comparing texts.
+std::wstring NormalSddl(PSECURITY_DESCRIPTOR sd) {
+    LPWSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            sd, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &text, nullptr))
+        return L"(none)";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+std::wstring NormalSddl(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return L"(bad)";
+    std::wstring result = NormalSddl(sd);
+    LocalFree(sd);
+    return result;
+}
+
+POINT CenterOf(TWinControl* control) {
+    return control->ClientToScreen(POINT{control->ClientWidth() / 2, control->ClientHeight() / 2});
+}
+
+TEST_F(SecurityDescriptorDialogTest, AnEditedRowKeepsItsPrincipalAndItsPlace) {
+    PSECURITY_DESCRIPTOR given = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x1;;;BU)",
+                                                                     SDDL_REVISION_1, &given, nullptr));
+    Dialog->SecurityDescriptor()->SetSD(given);
+    LocalFree(given);
+    TSidHolder users(L"S-1-5-32-545");
+    ASSERT_TRUE(Execute(
+        [&](TSdForm& f) {
+            ASSERT_EQ(f.AeAccess->EntryCount(), 2);
+            // A double click on the Users row, OK in the entry dialog, then the row as the grid keeps it.
+            RECT row = f.AeAccess->CellRect(1, 2);
+            ASSERT_TRUE(ClickScreen(f.AeAccess->ClientToScreen(POINT{row.left + 4, row.top + 4}), false, true));
+            ASSERT_TRUE(PumpUntil([&] { return EntryShown == 1; }));
+            PSID trustee = reinterpret_cast<PSID>(f.AeAccess->Entries(1)->Trustee.ptstrName);
+            const bool valid = trustee && IsValidSid(trustee);
+            EXPECT_TRUE(valid);
+            EXPECT_TRUE(valid && EqualSid(trustee, users.Sid));
+            EXPECT_EQ(f.AeAccess->Entries(1)->grfAccessPermissions, 0x20019u);
+            // OK builds the DACL from the rows (a row without its principal raises here).
+            ClickAt(CenterOf(f.BnOK));
+        },
+        [&](TEntryForm& e) {
+            ASSERT_TRUE(e.CBxUsers->SelectedSid());
+            EXPECT_TRUE(EqualSid(e.CBxUsers->SelectedSid(), users.Sid));
+            // "Read only", then OK.
+            RECT item = e.EdAccessMask->ItemRect(0);
+            ClickAt(e.EdAccessMask->ClientToScreen(POINT{item.left + 5, item.top + RectHeight(item) / 2}));
+            EXPECT_EQ(e.EdAccessMask->AccessMask(), 0x20019u);
+            ASSERT_TRUE(e.BnOK->Enabled());
+            ClickAt(CenterOf(e.BnOK));
+        }));
+    EXPECT_EQ(NormalSddl(Dialog->SecurityDescriptor()->RelativeSD()),
+              NormalSddl(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x20019;;;BU)"));
 }
 
 } // namespace

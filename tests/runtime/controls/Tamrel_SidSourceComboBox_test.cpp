@@ -2,7 +2,7 @@
 // without browsing has the computer only; other enumeration failures raise.
 #include "runtime/controls/Tamrel_SidSourceComboBox.h"
 
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "tests/runtime/controls/FakeAccountSource.h"
 #include "tests/support/FormsTestSupport.h"
 

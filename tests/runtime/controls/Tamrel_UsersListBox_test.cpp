@@ -2,8 +2,8 @@
 // server names, one refresh per update bracket, long names, duplicates and the filter.
 #include "runtime/controls/Tamrel_UsersListBox.h"
 
-#include "host/Capture.h"
-#include "host/Forms.h"
+#include "host/forms/Capture.h"
+#include "host/forms/Forms.h"
 #include "tests/runtime/controls/FakeAccountSource.h"
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"

@@ -31,6 +31,8 @@ public:
     TFakeLsa& operator=(const TFakeLsa&) = delete;
 
     std::map<std::wstring, std::wstring> Secrets;
+    // Secrets kept as bytes, of any length; a secret named here is read and stored here.
+    std::map<std::wstring, std::string> ByteSecrets;
     // Rights by SID string; an account whose last right goes is removed, as the LSA does.
     std::map<std::wstring, std::vector<std::wstring>> Rights;
     // "Open <server> <access>", "Close", "Retrieve <name>", "Store <name>", "Enumerate <sid>",
@@ -85,6 +87,16 @@ private:
         return records;
     }
 
+    static PLSA_UNICODE_STRING HandOutBytes(const std::string& bytes) {
+        auto* block = static_cast<BYTE*>(std::calloc(1, sizeof(LSA_UNICODE_STRING) + bytes.size() + 1));
+        auto* record = reinterpret_cast<PLSA_UNICODE_STRING>(block);
+        record->Buffer = reinterpret_cast<PWSTR>(block + sizeof(LSA_UNICODE_STRING));
+        std::memcpy(record->Buffer, bytes.data(), bytes.size());
+        record->Length = record->MaximumLength = static_cast<USHORT>(bytes.size());
+        ++Self().BuffersOut;
+        return record;
+    }
+
     static NTSTATUS NTAPI OpenPolicy(PLSA_UNICODE_STRING server, PLSA_OBJECT_ATTRIBUTES attributes, ACCESS_MASK access,
                                      PLSA_HANDLE handle) {
         NTSTATUS status = Enter(L"Open " + (server ? Text(server) : L"<local>") + L" " + std::to_wstring(access));
@@ -109,6 +121,11 @@ private:
     }
     static NTSTATUS NTAPI Store(LSA_HANDLE handle, PLSA_UNICODE_STRING name, PLSA_UNICODE_STRING data) {
         if (NTSTATUS status = Enter(L"Store " + Text(name), handle)) return status;
+        auto bytes = Self().ByteSecrets.find(Text(name));
+        if (bytes != Self().ByteSecrets.end() && data) {
+            bytes->second.assign(reinterpret_cast<const char*>(data->Buffer), data->Length);
+            return 0;
+        }
         if (data) Self().Secrets[Text(name)] = Text(data);
         else Self().Secrets.erase(Text(name));
         return 0;
@@ -116,6 +133,11 @@ private:
     static NTSTATUS NTAPI Retrieve(LSA_HANDLE handle, PLSA_UNICODE_STRING name, PLSA_UNICODE_STRING* data) {
         *data = nullptr;
         if (NTSTATUS status = Enter(L"Retrieve " + Text(name), handle)) return status;
+        auto bytes = Self().ByteSecrets.find(Text(name));
+        if (bytes != Self().ByteSecrets.end()) {
+            *data = HandOutBytes(bytes->second);
+            return 0;
+        }
         auto it = Self().Secrets.find(Text(name));
         if (it == Self().Secrets.end()) return StatusNotFound;
         *data = HandOut({it->second});

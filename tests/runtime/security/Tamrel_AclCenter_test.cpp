@@ -216,10 +216,43 @@ TEST(AclCenter, BothFlagsAuditAceSplitsIntoTwoEntries) {
     EXPECT_EQ(DWORD(SET_AUDIT_SUCCESS), DWORD(c->Entries(0)->grfAccessMode));
     EXPECT_EQ(DWORD(SET_AUDIT_FAILURE), DWORD(c->Entries(1)->grfAccessMode));
     for (int i = 0; i < 2; ++i) EXPECT_EQ(DWORD(Success | Failure | CONTAINER_INHERIT_ACE), c->Entries(i)->grfInheritance);
-    c->SetIsEntries(true); // rebuild from the entries
-    const std::vector<TAce> rebuilt = {{Audit, Failure | CONTAINER_INHERIT_ACE, GENERIC_READ, X},
-                                       {Audit, Success | CONTAINER_INHERIT_ACE, GENERIC_READ, X}};
+    c->SetIsEntries(true); // rebuild from the entries, which keep the order they were read in
+    const std::vector<TAce> rebuilt = {{Audit, Success | CONTAINER_INHERIT_ACE, GENERIC_READ, X},
+                                       {Audit, Failure | CONTAINER_INHERIT_ACE, GENERIC_READ, X}};
     EXPECT_EQ(rebuilt, ReadAces(c->GetACL()));
+}
+
+TEST(AclCenter, EntriesReadFromAnAclKeepTheirPlaceAndAddedOnesGoByTheRules) {
+    const wchar_t* const Z = L"S-1-5-32-547";
+    // Not in the center's own order: an explicit allow, then inherited entries.
+    TSidPool sids;
+    std::vector<BYTE> buffer(512);
+    auto acl = reinterpret_cast<PACL>(buffer.data());
+    ASSERT_TRUE(InitializeAcl(acl, static_cast<DWORD>(buffer.size()), ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAceEx(acl, ACL_REVISION, 0, 1, sids.Get(X)));
+    ASSERT_TRUE(AddAccessDeniedAceEx(acl, ACL_REVISION, INHERITED_ACE, 2, sids.Get(Y)));
+    ASSERT_TRUE(AddAccessAllowedAceEx(acl, ACL_REVISION, INHERITED_ACE, 4, sids.Get(Y)));
+    const std::vector<TAce> read = {{Allow, 0, 1, X}, {Deny, INHERITED_ACE, 2, Y}, {Allow, INHERITED_ACE, 4, Y}};
+
+    auto c = NewAclCenter();
+    c->SetMergeMasks(false);
+    c->SetACL(acl);
+    c->SetIsEntries(true); // built again from the entries
+    EXPECT_EQ(read, ReadAces(c->GetACL()));
+    // Added entries: denies first, allows ahead of the first allow read.
+    AddEntries(*c, sids, {{GRANT_ACCESS, 8, Z}, {DENY_ACCESS, 16, Z}});
+    EXPECT_EQ((std::vector<TAce>{{Deny, 0, 16, Z}, {Allow, 0, 8, Z}, read[0], read[1], read[2]}), ReadAces(c->GetACL()));
+    // A row rewritten keeps its place, with a trustee of the center's own: the caller's goes.
+    {
+        TStringSid x(X);
+        EXPLICIT_ACCESS_W e = *c->Entries(1);
+        e.grfAccessPermissions = 32;
+        e.Trustee.ptstrName = static_cast<LPWSTR>(x.Get());
+        c->SetEntries(1, e);
+    }
+    c->DeleteEntry(0);
+    EXPECT_EQ((std::vector<TAce>{{Deny, 0, 16, Z}, {Allow, 0, 8, Z}, {Deny, INHERITED_ACE, 32, X}, read[2]}),
+              ReadAces(c->GetACL()));
 }
 
 TEST(AclCenter, EntryWithoutTrusteeFailsTheBuild) {

@@ -1,6 +1,6 @@
 #include "runtime/security/Tamrel_SecretCenter.h"
 #include "runtime/security/internal/Tamrel_SecretStoreInternal.h"
-#include "runtime/service/internal/Tamrel_WinVerInternal.h"
+#include "runtime/service/base/internal/Tamrel_WinVerInternal.h"
 #include "tests/runtime/security/FakeLsa.h"
 
 #include "host/Registry.h"
@@ -52,6 +52,20 @@ TEST(SecretCenter, NonAsciiSecretWrittenAndReadBack) {
     EXPECT_EQ(NonAscii, lsa.Secrets[L"L$Tamrel\u00E9"]);
     EXPECT_EQ(0, lsa.BuffersOut); // the retrieved record went back to the LSA
     EXPECT_EQ(0, lsa.OpenHandles);
+}
+
+TEST(SecretCenter, BinarySecretOfOddLengthIsReadAndWrittenBackWhole) {
+    TFakeLsa lsa;
+    const std::string bytes("\x41\x00\xFF\x7F\x42", 5);
+    lsa.ByteSecrets[L"binary"] = bytes;
+    auto c = NewCenter();
+    c->SetSecretName(L"binary");
+    ASSERT_TRUE(c->Read());
+    EXPECT_EQ(std::wstring(L"A\x7FFF"), c->SecretValue()); // the whole characters
+    EXPECT_EQ(0, lsa.BuffersOut);
+    lsa.ByteSecrets[L"binary"].clear();
+    c->Write();
+    EXPECT_EQ(bytes, lsa.ByteSecrets[L"binary"]);
 }
 
 TEST(SecretCenter, MissingSecretAnswersFalseAndKeepsTheValue) {

@@ -1,4 +1,5 @@
 #include "runtime/security/Tamrel_SidCenter.h"
+#include "runtime/security/internal/Tamrel_SidCenterInternal.h"
 #include "tests/runtime/security/SecurityTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -649,6 +650,40 @@ TEST(LookupAccountNameEx, ConcurrentFirstUseOfAMachineIsSafe) {
     }
     for (auto& t : threads) t.join();
     EXPECT_EQ(30, good.load());
+}
+
+TEST(LookupAccountNameEx, SlowFillOfOneMachineHoldsUpNoLookUpOnAnother) {
+    // The fill of one machine is held at its start, as the first look-up against an unreachable
+    // server would hold it; a look-up on this computer must be answered meanwhile.
+    TKernelHandle filling(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TKernelHandle answered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    SidCacheHooks().Filling = [&](const std::wstring& key) {
+        if (key != L"SLOWMACHINE9") return;
+        SetEvent(filling.Get());
+        WaitForSingleObject(release.Get(), 30000);
+    };
+    TScopeExit clear([] { SidCacheHooks() = {}; });
+    auto lookUp = [](const wchar_t* machine) {
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        wchar_t domain[64];
+        DWORD sidSize = sizeof(sid), domainSize = 64;
+        SID_NAME_USE use = SidTypeUnknown;
+        return LookupAccountNameEx(machine, L".\\Administrators", sid, &sidSize, domain, &domainSize, &use) != FALSE;
+    };
+    std::thread slow([&] { lookUp(L"SlowMachine9"); });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(filling.Get(), 10000));
+    bool local = false;
+    std::thread other([&] {
+        local = lookUp(nullptr);
+        SetEvent(answered.Get());
+    });
+    const DWORD waited = WaitForSingleObject(answered.Get(), 10000);
+    SetEvent(release.Get());
+    slow.join();
+    other.join();
+    EXPECT_EQ(WAIT_OBJECT_0, waited);
+    EXPECT_TRUE(local);
 }
 
 TEST(LookupAccountNameEx, IsExportedUnderItsPlainName) {

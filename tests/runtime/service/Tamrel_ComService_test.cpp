@@ -1,10 +1,13 @@
 // The COM service module in-process: its list, its AppID, and what it asks of the program's COM
-// server object while it starts, pauses, continues and stops, also when a start fails.
+// server object while it starts, pauses, continues and stops, also when a start fails or is
+// refused.
 #include "runtime/service/Tamrel_ComService.h"
 #include "tests/runtime/service/ServiceRunSupport.h"
+#include "tests/support/ServiceTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 
 using namespace tamrel;
@@ -80,6 +83,7 @@ struct ComServiceRun : ::testing::Test {
         run.StopAndJoin();
         Free(service);
     }
+    void RefuseStart(TNtService*, bool& doAction) { doAction = false; }
 };
 
 } // namespace
@@ -127,6 +131,46 @@ TEST(ComServiceAppID, ADesignedModuleGetsItsOwnAppIDAndAStoredOneKeepsIt) {
     Free(designer);
 }
 
+namespace {
+
+// A registration that writes part of its keys, then fails.
+class TFailingRegistration : public TRecordingServer {
+public:
+    void UpdateServerRegistry(bool doRegister) override {
+        TRecordingServer::UpdateServerRegistry(doRegister);
+        if (doRegister) throw EOleSysError(L"registration refused", E_ACCESSDENIED);
+    }
+};
+
+// An install into Wine's real service manager.
+struct ComServiceInstall : ::testing::Test {
+    TFailingRegistration server;
+    TServerHook hook{&server};
+    std::unique_ptr<TComService, void (*)(TObject*)> service{Create<TComService>(nullptr), Free};
+    void SetUp() override { service->SetName(L"TamrelComInstall"); }
+    void TearDown() override { TScm::Remove(L"TamrelComInstall"); }
+};
+
+} // namespace
+
+TEST_F(ComServiceInstall, ARegistrationThatFailsIsTakenBackWithTheService) {
+    service->SetAppID(L"{0C041F7C-D2AC-4E43-A385-E76A2C1DEBD2}");
+    EXPECT_THROW(service->Install(), EOleSysError); // the registration's own error
+    EXPECT_EQ((std::vector<std::wstring>{L"register", L"unregister"}), server.Calls());
+    EXPECT_TRUE(TScm::WaitGone(L"TamrelComInstall"));
+}
+
+TEST_F(ComServiceInstall, AModuleWithoutAnAppIDIsNotInstalled) {
+    try {
+        service->Install();
+        ADD_FAILURE() << "installed";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::wstring::npos, e.Message().find(L"TamrelComInstall has no AppID"))
+            << WideToUtf8(e.Message());
+    }
+    EXPECT_FALSE(TScm::Exists(L"TamrelComInstall"));
+}
+
 TEST_F(ComServiceRun, FactoriesAreRegisteredExactlyWhileTheServiceRunsAndIsNotPaused) {
     run.Start();
     ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
@@ -165,4 +209,13 @@ TEST_F(ComServiceRun, WithoutAServerObjectTheServiceRunsAnyway) {
     run.StopAndJoin();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), log.Last());
     EXPECT_TRUE(server.Calls().empty());
+}
+
+TEST_F(ComServiceRun, ARefusedStartRegistersNoClassWhileTheServiceWaitsToStop) {
+    service->SetOnStart(MakeMethod<&ComServiceRun::RefuseStart>(this));
+    run.Start();
+    run.Join(); // the refused start stops the service by itself after four wait hints
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), log.Last());
+    const auto calls = server.Calls();
+    EXPECT_EQ(0, std::count(calls.begin(), calls.end(), L"start ComProbe")) << "a class registered after the refusal";
 }

@@ -4,7 +4,7 @@
 #include "host/Streaming.h"
 #include "runtime/service/Tamrel_NTService.h"
 #include "runtime/service/Tamrel_WinSvc.h"
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 #include "runtime/service/internal/Tamrel_WinSvcInternal.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +184,8 @@ TEST_F(ModuleTest, SettersRefuseBadValuesWithTheirMessages) {
     auto* action = m->FailureActions()->Add();
     action->SetDelay(-5);
     EXPECT_EQ(0, action->Delay());
+    EXPECT_THROW(m->SetWaitHint(-1), Exception); // every waiter takes it as unsigned
+    EXPECT_EQ(3000, m->WaitHint());
 }
 
 TEST_F(ModuleTest, UseSynchronizerCannotChangeWhileRunning) {
@@ -319,13 +321,14 @@ TEST_F(ModuleTest, StatusReportCheckpointsAcceptedControlsAndExitCodes) {
     EXPECT_EQ(42u, rec.Statuses[6].dwServiceSpecificExitCode);
 }
 
-TEST_F(ModuleTest, InstallSendsTheRecordAndEveryConfigurationLevel) {
+TEST_F(ModuleTest, InstallSendsTheRecordAndTheConfigurationLevelsItAsksFor) {
     TNtServiceApplication* app = Create<TNtServiceApplication>(nullptr);
     std::unique_ptr<TNtServiceApplication, void (*)(TObject*)> guard(app, Free);
     auto* m = Create<TRecordedModule>(app);
     m->SetName(L"Svc1");
     m->SetDisplayName(L"  ");
-    m->SetDescription(L"");
+    m->SetDescription(L"Does things");
+    m->SetPreshutdownTimeout(5000);
     m->SetLoadGroup(L"Group A");
     m->DependsOnServices()->Add(L"RpcSs");
     m->DependsOnServices()->Add(L"Tcpip");
@@ -362,8 +365,8 @@ TEST_F(ModuleTest, InstallSendsTheRecordAndEveryConfigurationLevel) {
                                    SERVICE_CONFIG_FAILURE_ACTIONS};
     if (IsVista()) expected.push_back(SERVICE_CONFIG_DELAYED_AUTO_START_INFO);
     EXPECT_EQ(expected, levels);
-    EXPECT_EQ(L"", Level(SERVICE_CONFIG_DESCRIPTION)->Text1); // sent also when empty
-    EXPECT_EQ(0u, Level(SERVICE_CONFIG_PRESHUTDOWN_INFO)->Value);
+    EXPECT_EQ(L"Does things", Level(SERVICE_CONFIG_DESCRIPTION)->Text1);
+    EXPECT_EQ(5000u, Level(SERVICE_CONFIG_PRESHUTDOWN_INFO)->Value);
     const auto* f = Level(SERVICE_CONFIG_FAILURE_ACTIONS);
     EXPECT_EQ(INFINITE, f->Value); // reset period -1
     EXPECT_EQ(L"going down", f->Text1);
@@ -378,19 +381,16 @@ TEST_F(ModuleTest, InstallSendsTheRecordAndEveryConfigurationLevel) {
         EXPECT_EQ(1u, Level(SERVICE_CONFIG_DELAYED_AUTO_START_INFO)->Value);
     }
 
-    // Plain automatic start sends the flag False; a manual start does not send the level.
     rec.Configs.clear();
-    m->SetStartType(stAuto);
     m->FailureOptions()->SetResetPeriod(86400);
     m->Install();
     EXPECT_EQ(86400u, Level(SERVICE_CONFIG_FAILURE_ACTIONS)->Value);
-    if (IsVista()) {
-        EXPECT_EQ(0u, Level(SERVICE_CONFIG_DELAYED_AUTO_START_INFO)->Value);
-    }
+
+    // A new record has no description, no failure actions and no delayed start: a module that
+    // asks for none of them sends no level (older systems and Wine refuse levels they do not know).
     rec.Configs.clear();
-    m->SetStartType(stManual);
-    m->Install();
-    EXPECT_EQ(nullptr, Level(SERVICE_CONFIG_DELAYED_AUTO_START_INFO));
+    MakeModule()->Install(); // automatic start
+    EXPECT_TRUE(rec.Configs.empty());
 }
 
 TEST_F(ModuleTest, StoredModuleKeepsTokenAndEventsWinOverStoredFlags) {

@@ -308,3 +308,42 @@ TEST_F(ServiceThreadTest, ConsoleEventsMapToTheModulesEvent) {
     EXPECT_FALSE(TNtService::ConsoleEntry(service, 3));
     EXPECT_EQ(6u, listener.Seen.size());
 }
+
+TEST_F(ServiceThreadTest, AShutdownLeavesNoConsoleHandlerBehind) {
+    // The console thunk is freed with the module: it must not stay registered after the run.
+    service->SetOnConsoleEvent(
+        TNtServiceConsoleCtrl::FromFunction([](void*, TNtService*, TrkConsoleEventType, bool&) {}, nullptr));
+    RunMain();
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
+    service->Controller(SERVICE_CONTROL_SHUTDOWN, 0, nullptr);
+    Join();
+    EXPECT_FALSE(SetConsoleCtrlHandler(service->ConsoleThunk(), FALSE)) << "it was still registered";
+}
+
+TEST_F(ServiceThreadTest, AModuleWhoseThreadOutlivesItsStopIsNeverFreedUnderIt) {
+    // OnExecute goes on after the stopped report (its own clean-up) until the test lets it end.
+    TKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    service->SetOnExecute(TNotifyEvent::FromFunction(
+        [](void* event, TObject* sender) {
+            auto* s = static_cast<TProbeService*>(sender);
+            while (!s->Terminated()) {
+                MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+                s->ProcessRequests(false);
+            }
+            WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+        },
+        release.Get()));
+    std::unique_ptr<TNtServiceApplication, void (*)(TObject*)> app(Create<TNtServiceApplication>(nullptr), Free);
+    app->InsertComponent(service);
+    TScopeExit end([&] {
+        SetEvent(release.Get());
+        Join();
+        if (service->Owner()) app->RemoveComponent(service); // the fixture frees it
+    });
+    RunMain();
+    ASSERT_TRUE(log.WaitFor(SERVICE_RUNNING, 5000));
+    service->Controller(SERVICE_CONTROL_STOP, 0, nullptr);
+    ASSERT_TRUE(log.WaitFor(SERVICE_STOPPED, 5000)); // where the dispatcher returns
+    EXPECT_FALSE(AwaitServiceThreads(*app, 100));
+    EXPECT_EQ(nullptr, service->Owner()) << "the end of the program would free it under its thread";
+}

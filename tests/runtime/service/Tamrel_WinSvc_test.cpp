@@ -374,17 +374,31 @@ TEST(WinSvcWrappers, AbsentAdvApiFunctionsAnswer120) {
     slots.AdvApi().ChangeServiceConfig2W = nullptr;
     slots.AdvApi().RegisterServiceCtrlHandlerExW = nullptr;
     SetLastError(0);
-    EXPECT_FALSE(tamrel::ChangeServiceConfig2W(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr));
+    EXPECT_FALSE(winsvc::ChangeServiceConfig2W(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
     SetLastError(0);
     EXPECT_FALSE(RkChangeServiceConfig2(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
     SetLastError(0);
-    EXPECT_EQ(nullptr, tamrel::RegisterServiceCtrlHandlerExW(L"x", nullptr, nullptr));
+    EXPECT_EQ(nullptr, winsvc::RegisterServiceCtrlHandlerExW(L"x", nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
     SetLastError(0);
     EXPECT_EQ(nullptr, RkRegisterServiceCtrlHandlerEx(L"x", nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+}
+
+// This unit writes `using namespace tamrel;`, as a service program may: its plain Win32 calls
+// compile and reach the system, not the layer's versions (which answer 120 here).
+TEST(WinSvcWrappers, PlainWin32CallsBesideTheNamespaceReachTheSystem) {
+    TRkSlotsOverride slots;
+    slots.AdvApi().ChangeServiceConfig2W = nullptr;
+    slots.AdvApi().RegisterServiceCtrlHandlerExW = nullptr;
+    EXPECT_FALSE(ChangeServiceConfig2(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    DWORD needed = 0;
+    EXPECT_FALSE(QueryServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
+    EXPECT_EQ(nullptr, RegisterServiceCtrlHandlerExW(L"TamrelNotInThisProcess", nullptr, nullptr));
+    EXPECT_NE(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
 }
 
 TEST(WinSvcWrappers, AdvApiFunctionsAreBoundOnThisSystem) {
@@ -439,19 +453,19 @@ TEST(ChangeServiceConfig2A, ConvertsTheTextsAndKeepsTheRest) {
     SERVICE_DESCRIPTIONA da{description};
     SetLastError(0);
     // The wide call's answer and error come back unchanged.
-    EXPECT_FALSE(tamrel::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, &da));
+    EXPECT_FALSE(winsvc::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, &da));
     EXPECT_EQ(1234u, GetLastError());
     EXPECT_EQ(L"plain text", GConfig.Description);
 
     SERVICE_DESCRIPTIONA none{nullptr};
-    tamrel::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, &none);
+    winsvc::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, &none);
     EXPECT_FALSE(GConfig.InfoNil);
     EXPECT_TRUE(GConfig.DescriptionNil);
 
     SC_ACTION actions[2] = {{SC_ACTION_RESTART, 1000}, {SC_ACTION_REBOOT, 2000}};
     char command[] = "run.cmd";
     SERVICE_FAILURE_ACTIONSA fa{86400, nullptr, command, 2, actions};
-    tamrel::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_FAILURE_ACTIONS, &fa);
+    winsvc::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_FAILURE_ACTIONS, &fa);
     EXPECT_EQ(86400u, GConfig.ResetPeriod);
     EXPECT_TRUE(GConfig.RebootNil);
     EXPECT_FALSE(GConfig.CommandNil);
@@ -461,11 +475,11 @@ TEST(ChangeServiceConfig2A, ConvertsTheTextsAndKeepsTheRest) {
 
     // A record without texts has one layout in both forms and is passed as it is.
     SERVICE_PRESHUTDOWN_INFO pre{4321};
-    tamrel::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre);
+    winsvc::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre);
     EXPECT_EQ(4321u, GConfig.Preshutdown);
 
     // A level with texts this layer does not convert gets no record.
-    tamrel::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &pre);
+    winsvc::ChangeServiceConfig2A(nullptr, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &pre);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO), GConfig.Level);
     EXPECT_TRUE(GConfig.InfoNil);
 }
@@ -591,14 +605,14 @@ TEST(QueryServiceConfig2A, AnswersARealServicesDescriptionInAnsi) {
 
     // No description: exactly the pointer field, holding nil.
     EXPECT_FALSE(
-        tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
+        winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_EQ(sizeof(void*), needed);
-    EXPECT_FALSE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer,
+    EXPECT_FALSE(winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer,
                                               sizeof(void*) - 1, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     storage[0] = ~0ull;
-    ASSERT_TRUE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, sizeof(void*),
+    ASSERT_TRUE(winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, sizeof(void*),
                                              &needed))
         << GetLastError();
     EXPECT_EQ(nullptr, reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer)->lpDescription);
@@ -610,7 +624,7 @@ TEST(QueryServiceConfig2A, AnswersARealServicesDescriptionInAnsi) {
     ASSERT_TRUE(RkQueryServiceConfig2(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
     EXPECT_STREQ(L"Tamrel scratch service", reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer)->lpDescription);
     ASSERT_TRUE(
-        tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
+        winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer, 1024, &needed));
     EXPECT_EQ(sizeof(void*) + sizeof text, needed);
     EXPECT_STREQ("Tamrel scratch service", reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer)->lpDescription);
 }
@@ -619,11 +633,11 @@ TEST(QueryServiceConfig2A, PassesTextFreeLevelsAndTheManagersRefusals) {
     TScratchService service;
     ASSERT_TRUE(service.Get()) << GetLastError();
     SERVICE_PRESHUTDOWN_INFO pre{12345};
-    ASSERT_TRUE(tamrel::ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre))
+    ASSERT_TRUE(winsvc::ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &pre))
         << GetLastError();
     SERVICE_PRESHUTDOWN_INFO out{};
     DWORD needed = 0;
-    ASSERT_TRUE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
+    ASSERT_TRUE(winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
                                              reinterpret_cast<LPBYTE>(&out), sizeof out, &needed))
         << GetLastError();
     EXPECT_EQ(12345u, out.dwPreshutdownTimeout);
@@ -631,11 +645,11 @@ TEST(QueryServiceConfig2A, PassesTextFreeLevelsAndTheManagersRefusals) {
     // Wine's manager does not answer failure actions (124): the refusal passes through.
     std::vector<uint64_t> storage(64);
     SetLastError(0);
-    EXPECT_FALSE(tamrel::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS,
+    EXPECT_FALSE(winsvc::QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS,
                                               reinterpret_cast<LPBYTE>(storage.data()), 512, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
     SetLastError(0);
-    EXPECT_FALSE(tamrel::QueryServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
+    EXPECT_FALSE(winsvc::QueryServiceConfig2A(nullptr, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 

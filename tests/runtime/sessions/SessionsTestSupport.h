@@ -74,7 +74,7 @@ public:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
             FProcess = pi.hProcess;
             CloseHandle(pi.hThread);
         }
@@ -119,7 +119,7 @@ public:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         std::wstring command = L"\"" + exe + L"\" wait";
-        if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FInfo))
+        if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &FInfo))
             ADD_FAILURE() << "the shell did not start: " << GetLastError();
         FProcess.Reset(FInfo.hProcess);
         FThread.Reset(FInfo.hThread);

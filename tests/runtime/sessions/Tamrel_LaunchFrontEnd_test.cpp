@@ -1,10 +1,14 @@
 #include "runtime/sessions/Tamrel_LaunchFrontEnd.h"
+#include "runtime/sessions/internal/Tamrel_LaunchFrontEndInternal.h"
 #include "tests/runtime/sessions/SessionsTestSupport.h"
 
 #include "host/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace tamrel;
 using namespace tamrel::test;
@@ -15,6 +19,22 @@ struct TRecorder {
     int Launched = 0, Errors = 0;
     void Launch(TObject*, TrkLaunchedProcess*) { ++Launched; }
     void Error(TObject*) { ++Errors; }
+};
+
+// A copy of the child program under a name of its own, so that a logon test running beside this
+// program (which takes the child for the shell) does not see these processes.
+class TPrivateChild {
+public:
+    TPrivateChild() : FPath(TempFileName(L"launched") + L".exe") {
+        CopyFileW((BinDir() + L"sessions_child.exe").c_str(), FPath.c_str(), FALSE);
+    }
+    ~TPrivateChild() { DeleteFileW(FPath.c_str()); }
+    TPrivateChild(const TPrivateChild&) = delete;
+    TPrivateChild& operator=(const TPrivateChild&) = delete;
+    const std::wstring& Path() const { return FPath; }
+
+private:
+    std::wstring FPath;
 };
 
 } // namespace
@@ -86,6 +106,80 @@ TEST(LaunchFrontEnd, EndedProcessIsReportedOnceAndStaysListedUntilFreed) {
     EXPECT_EQ(0, front->LaunchedProcessCount());
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(process, &flags));
+}
+
+TEST(LaunchFrontEnd, LaunchWhileTheWatchDecidesToStopIsStillWatched) {
+    // The watch has just found its list empty when a launch comes in (the service thread's,
+    // made here at the step between); the watch must not switch the timer off after it.
+    TPrivateChild child;
+    TOwnedPtr<TrkLaunchFrontEnd> front(Create<TrkLaunchFrontEnd>(nullptr));
+    TScopeExit clear([] { LaunchWatchHooks() = {}; });
+    int ends = 0;
+    struct TEnds {
+        int* Count;
+        void Ended(TObject*, TrkLaunchedProcess*) { ++*Count; }
+    } counter{&ends};
+    front->SetOnProcessTerminate(TrkOnProcessNotify::Of<&TEnds::Ended>(&counter));
+    front->SetApplicationName(child.Path());
+    front->Launch(1);
+    ASSERT_EQ(1, front->LaunchedProcessCount());
+    TerminateProcess(front->LaunchedProcess(0)->ProcessHandle(), 3);
+    ASSERT_TRUE(PumpUntil([&] { return ends == 1; }));
+    Free(front->LaunchedProcess(0)); // the timer runs on with an empty list
+    bool launched = false;
+    LaunchWatchHooks().Deciding = [&] {
+        if (launched) return;
+        launched = true;
+        front->Launch(1);
+    };
+    ASSERT_TRUE(PumpUntil([&] { return launched; }));
+    ASSERT_EQ(1, front->LaunchedProcessCount());
+    TerminateProcess(front->LaunchedProcess(0)->ProcessHandle(), 3);
+    EXPECT_TRUE(PumpUntil([&] { return ends == 2; }));
+}
+
+TEST(LaunchFrontEnd, ProcessFreedOnAnotherThreadDuringItsReportGoesAfterTheHandler) {
+    TPrivateChild child;
+    TOwnedPtr<TrkLaunchFrontEnd> front(Create<TrkLaunchFrontEnd>(nullptr));
+    TScopeExit clear([] { LaunchWatchHooks() = {}; });
+    front->SetApplicationName(child.Path());
+    front->Launch(1);
+    ASSERT_EQ(1, front->LaunchedProcessCount());
+    TrkLaunchedProcess* p = front->LaunchedProcess(0);
+    const DWORD pid = p->ProcessId();
+    TerminateProcess(p->ProcessHandle(), 3);
+    // While the report is being made, another thread frees the process; the report goes on once
+    // that free has either finished or stopped to wait.
+    TKernelHandle step(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    std::atomic<bool> freed{false};
+    std::thread freer;
+    LaunchWatchHooks().Reporting = [&](TrkLaunchedProcess* q) {
+        freer = std::thread([&, q] {
+            Free(q);
+            freed = true;
+            SetEvent(step.Get());
+        });
+        WaitForSingleObject(step.Get(), 10000);
+    };
+    LaunchWatchHooks().FreeWaits = [&](TrkLaunchedProcess*) { SetEvent(step.Get()); };
+    struct TEnds {
+        std::atomic<bool>* Freed;
+        int Count = 0;
+        bool FreedFirst = false;
+        DWORD Pid = 0;
+        void Ended(TObject*, TrkLaunchedProcess* q) {
+            ++Count;
+            FreedFirst = Freed->load();
+            if (!FreedFirst) Pid = q->ProcessId();
+        }
+    } ends{&freed};
+    front->SetOnProcessTerminate(TrkOnProcessNotify::Of<&TEnds::Ended>(&ends));
+    EXPECT_TRUE(PumpUntil([&] { return ends.Count > 0; }));
+    if (freer.joinable()) freer.join();
+    EXPECT_FALSE(ends.FreedFirst);
+    EXPECT_EQ(pid, ends.Pid);
+    EXPECT_TRUE(freed.load());
+    EXPECT_EQ(0, front->LaunchedProcessCount());
 }
 
 TEST(LaunchFrontEnd, TokenOfAnInteractiveLogonIsNotFoundWhereTokensHaveNoSource) {

@@ -26,7 +26,7 @@ TEST(ProcessList, ListsThisProgramAndAStartedChildByFullPathAndId) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::wstring command = L"\"" + child + L"\" wait";
-    ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
     TKernelHandle process(pi.hProcess), thread(pi.hThread);
     TScopeExit kill([&] { TerminateProcess(pi.hProcess, 0); });
     // The child's modules can be read once its loader has run.

@@ -1,4 +1,5 @@
 #include "runtime/sessions/Tamrel_Timer.h"
+#include "runtime/sessions/internal/Tamrel_TimerInternal.h"
 #include "tests/runtime/sessions/SessionsTestSupport.h"
 
 #include "host/ExtCtrls.h"
@@ -149,6 +150,26 @@ TEST(Timer, ServiceThreadEndingWithoutAStopLeavesNoDeadWindowBehind) {
     // A setter must not try to arm a timer on the dead window.
     EXPECT_NO_THROW(timer->SetInterval(30));
     EXPECT_NO_THROW(timer->SetEnabled(false));
+}
+
+TEST(Timer, SetterRacingTheServiceStopFindsAStoppedTimer) {
+    // The setter on this thread has found the service thread's window alive; the service stops
+    // (and takes the window away) before the timer is armed on it.
+    TModulePtr module(Create<TNtService>(nullptr));
+    TTicks ticks;
+    TrkTimer* timer = TickingTimer(*module, ticks);
+    TServiceThread service(*module);
+    const DWORD self = GetCurrentThreadId();
+    bool stopped = false;
+    TimerHooks().Arming = [&](HWND) {
+        if (GetCurrentThreadId() != self || stopped) return;
+        stopped = true;
+        service.End(false);
+    };
+    TScopeExit clear([] { TimerHooks() = {}; });
+    EXPECT_NO_THROW(timer->SetInterval(30));
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(30u, timer->Interval());
 }
 
 TEST(Timer, DetachedFromARunningServiceItTicksOnTheCallersThreadAgain) {

@@ -4,6 +4,8 @@
 // the icon put back when the taskbar is made anew, and a menu freed first.
 #include "runtime/sessions/Tamrel_TrayIcon.h"
 
+#include "host/HostApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -151,6 +153,26 @@ TEST_F(TrayIconTest, CallbacksBecomeMouseAndClickEventsAndARightClickPopsTheMenu
     Events.Seen.clear();
     Callback(WM_LBUTTONDBLCLK);
     EXPECT_EQ(Events.Seen, (std::vector<std::wstring>{L"Default item", L"DblClick"}));
+}
+
+TEST_F(TrayIconTest, TheWindowBroughtInFrontForTheMenuGetsAMessageAfterIt) {
+    MakeMenu();
+    // The menus shown by the time each WM_NULL reached the window.
+    struct TNulls {
+        TRecordingPopupMenu* Menu;
+        std::vector<size_t> MenusShown;
+        bool Seen(TMessage& m) {
+            if (m.Msg == WM_NULL) MenusShown.push_back(Menu->Shown.size());
+            return false;
+        }
+    } nulls{Menu.get(), {}};
+    ASSERT_NE(nullptr, HostApplication->Handle());
+    HostApplication->HookMainWindow(TWindowHook::Of<&TNulls::Seen>(&nulls));
+    TScopeExit unhook([&] { HostApplication->UnhookMainWindow(TWindowHook::Of<&TNulls::Seen>(&nulls)); });
+    Callback(WM_RBUTTONDOWN);
+    Callback(WM_RBUTTONUP);
+    ASSERT_EQ(Menu->Shown.size(), 1u);
+    EXPECT_EQ(nulls.MenusShown, std::vector<size_t>{1});
 }
 
 TEST_F(TrayIconTest, ANewTaskbarGetsTheActiveIconBackOnly) {

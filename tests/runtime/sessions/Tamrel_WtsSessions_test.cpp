@@ -121,6 +121,28 @@ TEST(WtsSessions, UpdatesWaitForTheLastUnlockAndReadsNeedTheLock) {
     EXPECT_THROW(w->SessionCount(), Exception);
 }
 
+TEST(WtsSessions, DeferredUpdateThatFailsReachesTheCallerInsteadOfEndingTheProgram) {
+    // A handler asks for another update while the list is locked; it runs when the update ends
+    // and its enumeration fails. Run from an unlocking destructor, that failure ended the program.
+    TInjected in;
+    TWtsSessionSourceOverride source(in.Source(true));
+    TSessionsPtr w(Create<TrkWtsSessions>(nullptr));
+    struct TAgain {
+        TrkWtsSessions* Sessions;
+        TInjected* In;
+        void Added(TObject*, TrkWtsSessionInfo*) {
+            In->Fail = true;
+            Sessions->UpdateSessions();
+        }
+    } again{w.get(), &in};
+    w->SetSessionAfterAdd(TrkWtsSessionEvent::Of<&TAgain::Added>(&again));
+    in.Sessions = {{7, L"x", WTSActive}};
+    EXPECT_THROW(w->UpdateSessions(), EOSError);
+    // The update itself was done and the counter given back: reading needs a lock of its own.
+    EXPECT_THROW(w->SessionCount(), Exception);
+    EXPECT_EQ(std::vector<std::wstring>{L"7 state=0"}, Listed(*w));
+}
+
 TEST(WtsSessions, SessionZeroWithoutTerminalServicesFollowsTheInteractiveStation) {
     ASSERT_FALSE(AllowMultipleTSSessions());
     TInjected in;

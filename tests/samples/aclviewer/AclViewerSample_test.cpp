@@ -14,7 +14,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <algorithm>
 
 using namespace tamrel;
 using namespace tamrel::test;
@@ -52,27 +51,6 @@ std::vector<std::pair<std::wstring, DWORD>> FileDacl(const std::wstring& file) {
     }
     LocalFree(sd);
     return entries;
-}
-
-// The memo's blank-line separated blocks, sorted: the ACL centre builds a loaded ACL with each
-// allow entry put in front, so the entries come back in another order.
-std::vector<std::wstring> Blocks(std::wstring memo) {
-    // Each entry a block of its own, the first one too.
-    const std::wstring entry = L"\r\n        SID as string";
-    for (size_t at = memo.find(entry); at != std::wstring::npos; at = memo.find(entry, at + entry.size() + 2))
-        memo.insert(at, L"\r\n");
-    std::vector<std::wstring> blocks;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = memo.find(L"\r\n\r\n", start);
-        blocks.push_back(memo.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
-        if (end == std::wstring::npos) break;
-        start = end + 4;
-    }
-    for (std::wstring& b : blocks)
-        while (b.rfind(L"\r\n", 0) == 0) b.erase(0, 2);
-    std::sort(blocks.begin(), blocks.end());
-    return blocks;
 }
 
 std::wstring CurrentUserSid() {
@@ -159,14 +137,72 @@ TEST_F(AclViewerTest, ReadShowSaveClearLoadAndApplyThroughTheMenu) {
     EXPECT_FALSE(Form->MM_File_ApplyFileSecurity->Enabled());
     EXPECT_FALSE(Form->MM_File_SaveSecurityData->Enabled());
     Choose(Saved, Form->MM_File_LoadSecurityData);
-    EXPECT_EQ(Blocks(Memo()), Blocks(shown));
-    EXPECT_EQ(Memo().size(), shown.size());
+    EXPECT_EQ(Memo(), shown);
     Form->MM_File->Click();
     EXPECT_TRUE(Form->MM_File_ApplyFileSecurity->Enabled());
 
     // Applied to file B, B's DACL reads back as A's.
     Choose(FileB, Form->MM_File_ApplyFileSecurity);
     EXPECT_EQ(FileDacl(FileB), systemView);
+}
+
+TEST_F(AclViewerTest, LoadThenSaveKeepsTheOrderOfTheEntries) {
+    WriteSecurityFile("[Owner]\r\nSID=S-1-5-32-544\r\n[Group]\r\nSID=S-1-5-18\r\n[DACL]\r\nAclIsNull=0\r\nAceCount=2\r\n"
+                      "[DACLAce0]\r\nSID=S-1-1-0\r\nInheritance=0\r\nAccessMode=1\r\nAccessPermissions=00120089\r\n"
+                      "[DACLAce1]\r\nSID=S-1-5-32-544\r\nInheritance=0\r\nAccessMode=1\r\nAccessPermissions=001F01FF\r\n");
+    Choose(Saved, Form->MM_File_LoadSecurityData);
+    const std::wstring again = TempFileName(L"acl2") + L".security";
+    Choose(again, Form->MM_File_SaveSecurityData);
+    TIniFile ini(again);
+    EXPECT_EQ(ini.ReadString(L"DACLAce0", L"SID", L""), L"S-1-1-0");
+    EXPECT_EQ(ini.ReadString(L"DACLAce0", L"AccessPermissions", L""), L"00120089");
+    EXPECT_EQ(ini.ReadString(L"DACLAce1", L"SID", L""), L"S-1-5-32-544");
+    DeleteFileW(again.c_str());
+}
+
+// Without the security privilege: the SACL cannot be read, the other parts can.
+BOOL WINAPI NoSaclWithoutPrivilege(LPCWSTR file, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd, DWORD size,
+                                   LPDWORD needed) {
+    if (info & SACL_SECURITY_INFORMATION) {
+        SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+        return FALSE;
+    }
+    return GetFileSecurityW(file, info, sd, size, needed);
+}
+
+SECURITY_INFORMATION gWritten = 0;
+BOOL WINAPI RecordWrite(LPCWSTR, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR) {
+    gWritten = info;
+    return TRUE;
+}
+
+TEST_F(AclViewerTest, WithoutTheSecurityPrivilegeTheOtherPartsShowAndTheSaclIsNamed) {
+    TGetFileSecurityFunc oldGet = SetGetFileSecurityFunc(&NoSaclWithoutPrivilege);
+    TSetFileSecurityFunc oldSet = SetSetFileSecurityFunc(&RecordWrite);
+    TScopeExit restore([&] {
+        SetGetFileSecurityFunc(oldGet);
+        SetSetFileSecurityFunc(oldSet);
+    });
+    std::vector<std::wstring> texts;
+    {
+        TModalHookScope hook([&](const TModalWindow& m) {
+            ASSERT_EQ(m.Kind, TModalKind::mkMessageBox);
+            texts.push_back(m.Text);
+            ClickDialogButton(m.Window, IDOK);
+        });
+        Choose(FileA, Form->MM_File_GetFileSecurity);
+        ASSERT_EQ(texts.size(), 1u);
+        // What can be read is shown; what was left out says why.
+        EXPECT_TRUE(Form->SecurityDataExist());
+        EXPECT_NE(Memo().find(L"DACL\r\n    ACE count = "), std::wstring::npos) << Memo();
+        EXPECT_NE(Memo().find(L"SACL\r\n    ACL was not read"), std::wstring::npos) << Memo();
+        EXPECT_NE(texts[0].find(L"SACL"), std::wstring::npos) << texts[0];
+        EXPECT_NE(texts[0].find(SysErrorMessage(ERROR_PRIVILEGE_NOT_HELD)), std::wstring::npos) << texts[0];
+        // Applied elsewhere, only the parts read are written.
+        Choose(FileB, Form->MM_File_ApplyFileSecurity);
+        EXPECT_EQ(gWritten, static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                                              DACL_SECURITY_INFORMATION));
+    }
 }
 
 TEST_F(AclViewerTest, SecurityFilesDefaultToANullDaclAndReadHexadecimalMasks) {
@@ -211,17 +247,19 @@ TEST_F(AclViewerTest, AFailingSecondReadLeavesTheCentreAlone) {
     for (const auto& [parts, info] : infos) EXPECT_EQ(SecurityPartsToInformation(parts), info);
 }
 
-TEST_F(AclViewerTest, ApplyingToAMissingFileSaysWhy) {
-    Choose(FileA, Form->MM_File_GetFileSecurity);
-    ASSERT_TRUE(Form->SecurityDataExist());
+TEST_F(AclViewerTest, ReadingOrApplyingAMissingFileSaysWhy) {
     std::vector<std::wstring> texts;
     TModalHookScope hook([&](const TModalWindow& m) {
         ASSERT_EQ(m.Kind, TModalKind::mkMessageBox);
         texts.push_back(m.Text);
         ClickDialogButton(m.Window, IDOK);
     });
+    Choose(FileA + L".missing", Form->MM_File_GetFileSecurity);
+    EXPECT_FALSE(Form->SecurityDataExist());
+    Choose(FileA, Form->MM_File_GetFileSecurity);
+    ASSERT_TRUE(Form->SecurityDataExist());
     Choose(FileA + L".missing", Form->MM_File_ApplyFileSecurity);
-    EXPECT_EQ(texts, std::vector<std::wstring>{SysErrorMessage(ERROR_FILE_NOT_FOUND)});
+    EXPECT_EQ(texts, std::vector<std::wstring>(2, SysErrorMessage(ERROR_FILE_NOT_FOUND)));
 }
 
 TEST_F(AclViewerTest, AFailedSaveKeepsTheOldFile) {

@@ -59,6 +59,11 @@ TEST(PlainDaemonSample, EachPowerEventTypeLogsItsTextAndOthersNothing) {
     EXPECT_EQ(expected, logged);
 }
 
+TEST(PlainDaemonSample, AFailedCommandEndsWithTheSystemsErrorCode) {
+    auto r = RunProcess(ProgramPath(L"PlainDaemonSample.exe") + L" /start:TamrelNoSuchService");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), r.ExitCode) << r.Err;
+}
+
 TEST(PlainDaemonSample, InstallsAManualServiceWithItsDescription) {
     const std::wstring exe = ProgramPath(L"PlainDaemonSample.exe");
     TScm::Remove(kService);
@@ -75,3 +80,4 @@ TEST(PlainDaemonSample, InstallsAManualServiceWithItsDescription) {
     EXPECT_EQ(0u, RunProcess(exe + L" /uninstall").ExitCode);
     EXPECT_FALSE(TScm::Exists(kService));
 }
+

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <optional>
 
@@ -85,7 +87,7 @@ public:
                                (fail ? L" fail" : L"");
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FProcess);
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &FProcess);
     }
     ~TListener() {
         Quit();
@@ -147,7 +149,6 @@ protected:
         return r;
     }
 
-    TWineVersionOverride FVersion{L"PushObjectSample.exe", L"winxp"};
     TComApartment FApartment;
 };
 
@@ -179,6 +180,7 @@ TEST_F(PushObjectSampleTest, InstallWritesTheComRegistrationAndUninstallRemovesE
     for (const auto& line : ListingMinus(before, after)) ADD_FAILURE() << "removed: " << ToUtf8(line);
 }
 
+
 TEST_F(PushObjectSampleTest, InstallWithDebugPointsComAtTheProgramInsteadOfTheService) {
     auto r = RunSample(L"/install /debug");
     ASSERT_EQ(0u, r.ExitCode) << r.Err;
@@ -191,6 +193,11 @@ TEST_F(PushObjectSampleTest, InstallWithDebugPointsComAtTheProgramInsteadOfTheSe
     ASSERT_NE(0u, GetShortPathNameW((BinDir() + L"PushObjectSample.exe").c_str(), shortPath, MAX_PATH));
     EXPECT_EQ(std::wstring(shortPath) + suffix, *server);
     EXPECT_FALSE(RegString(HKEY_CLASSES_ROOT, L"AppID\\" + kAppID, L"LocalService").has_value());
+}
+
+TEST_F(PushObjectSampleTest, AFailedCommandEndsWithTheSystemsErrorCode) {
+    auto r = RunSample(L"/start:TamrelNoSuchService");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), r.ExitCode) << r.Err;
 }
 
 TEST_F(PushObjectSampleTest, ActivationStartsTheServiceAndPauseOrStopWithdrawTheClass) {
@@ -267,7 +274,7 @@ TEST_F(PushObjectSampleTest, AFailingSinkDoesNotKeepTheEventFromTheOthers) {
     EXPECT_EQ(expected, self.Received.Messages());
 }
 
-TEST_F(PushObjectSampleTest, AKilledClientDoesNotKeepTheEventFromTheOthers) {
+TEST_F(PushObjectSampleTest, AKilledClientFailsOneEventForItsCallerAndIsThenDropped) {
     ASSERT_TRUE(InstallForEvents());
     TListener doomed;
     ASSERT_TRUE(doomed.Ready());
@@ -275,9 +282,29 @@ TEST_F(PushObjectSampleTest, AKilledClientDoesNotKeepTheEventFromTheOthers) {
     ASSERT_EQ(S_OK, self.Create());
     ASSERT_EQ(S_OK, self.Listen());
     doomed.Kill();
-    EXPECT_TRUE(FAILED(self.Raise(L"abc"))) << "the dead sink's failure reaches the caller";
-    std::vector<std::wstring> expected = {L"Event is raised with message: abc"};
-    EXPECT_EQ(expected, self.Received.Messages());
+    EXPECT_EQ(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), self.Raise(L"first"))
+        << "the call that meets the dead sink fails for its caller";
+    auto second = RunProcess(ProgramPath(L"pushobject_client.exe") + L" raise second");
+    EXPECT_EQ(0u, second.ExitCode) << "a later call meets only living sinks: " << second.Out;
+    std::vector<std::wstring> expected = {L"Event is raised with message: first",
+                                          L"Event is raised with message: second"};
+    EXPECT_EQ(expected, self.Received.Messages()) << "the living sink gets every event";
+}
+
+TEST_F(PushObjectSampleTest, AClientHoldingTheObjectIsAnsweredWhileTheServiceIsPaused) {
+    ASSERT_TRUE(Install());
+    TClient client;
+    ASSERT_EQ(S_OK, client.Create());
+    ASSERT_EQ(0u, RunSample(L"/pause:PushObjectSample").ExitCode);
+    ASSERT_TRUE(TScm::WaitState(kService, SERVICE_PAUSED));
+    // A service that froze its apartment would answer only after a continue: the answer is
+    // awaited generously, and a continue sent when it did not come, so that the call can end.
+    auto answer = std::async(std::launch::async, [&client] { return client.Raise(L"while paused"); });
+    const bool answered = answer.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    if (!answered) RunSample(L"/continue:PushObjectSample");
+    ASSERT_TRUE(answered) << "the call waited for a continue";
+    EXPECT_EQ(S_OK, answer.get());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_PAUSED), State()) << "answering does not continue the service";
 }
 
 TEST_F(PushObjectSampleTest, AScriptCallsTheObjectThroughItsTypeInformation) {

@@ -1,5 +1,7 @@
 #include "ide/msgtable/model/core/MessageTableCodec.h"
 
+#include <algorithm>
+
 namespace tamrel::msgcore {
 
 std::vector<MessageTableBlock> ReadMessageTable(const uint8_t* data, size_t size, AnsiDecoder decode) {
@@ -46,10 +48,46 @@ std::vector<MessageTableBlock> ReadMessageTable(const uint8_t* data, size_t size
     return blocks;
 }
 
+namespace {
+
+// The ids a block of texts holds, on 64 bits so that a range past the top shows.
+struct IdRange {
+    uint64_t Low, High;
+    size_t Block;
+};
+
+void CheckRanges(const std::vector<MessageTableBlock>& blocks) {
+    std::vector<IdRange> ranges;
+    for (size_t k = 0; k < blocks.size(); ++k) {
+        if (blocks[k].Texts.empty()) continue;
+        const IdRange r{blocks[k].LowId, blocks[k].LowId + uint64_t(blocks[k].Texts.size()) - 1, k};
+        if (r.High > UINT32_MAX)
+            Fail("The %zu messages of block %zu from id 0x%08llX would pass the last id 0xFFFFFFFF",
+                 blocks[k].Texts.size(), k, static_cast<unsigned long long>(r.Low));
+        ranges.push_back(r);
+    }
+    std::sort(ranges.begin(), ranges.end(), [](const IdRange& a, const IdRange& b) { return a.Low < b.Low; });
+    for (size_t i = 1; i < ranges.size(); ++i)
+        if (ranges[i].Low <= ranges[i - 1].High)
+            Fail("Blocks %zu (ids 0x%08llX-0x%08llX) and %zu (ids 0x%08llX-0x%08llX) share ids",
+                 ranges[i - 1].Block, static_cast<unsigned long long>(ranges[i - 1].Low),
+                 static_cast<unsigned long long>(ranges[i - 1].High), ranges[i].Block,
+                 static_cast<unsigned long long>(ranges[i].Low),
+                 static_cast<unsigned long long>(ranges[i].High));
+}
+
+} // namespace
+
 Bytes WriteMessageTable(const std::vector<MessageTableBlock>& blocks) {
-    uint64_t size = 4 + 12 * uint64_t(blocks.size());
+    CheckRanges(blocks);
+    size_t records = 0;
+    uint64_t size = 4;
     for (size_t k = 0; k < blocks.size(); ++k) {
         const MessageTableBlock& block = blocks[k];
+        if (!block.Texts.empty()) {
+            ++records;
+            size += 12;
+        }
         for (size_t i = 0; i < block.Texts.size(); ++i) {
             if (block.Texts[i].size() > MaxMessageUnits)
                 Fail("The text of message 0x%08X in block %zu is too long: %zu UTF-16 units, at most %zu fit",
@@ -62,14 +100,15 @@ Bytes WriteMessageTable(const std::vector<MessageTableBlock>& blocks) {
     Bytes out;
     out.reserve(static_cast<size_t>(size));
     ByteWriter w(out);
-    w.U32(static_cast<uint32_t>(blocks.size()));
-    w.Zeros(12 * blocks.size());
-    for (size_t k = 0; k < blocks.size(); ++k) {
-        const MessageTableBlock& block = blocks[k];
-        const size_t record = 4 + 12 * k;
+    w.U32(static_cast<uint32_t>(records));
+    w.Zeros(12 * records);
+    size_t record = 4;
+    for (const MessageTableBlock& block : blocks) {
+        if (block.Texts.empty()) continue;
         w.PutU32At(record, block.LowId);
         w.PutU32At(record + 4, static_cast<uint32_t>(block.LowId + block.Texts.size() - 1));
         w.PutU32At(record + 8, static_cast<uint32_t>(w.Pos()));
+        record += 12;
         for (const std::u16string& text : block.Texts) {
             w.U16(static_cast<uint16_t>(2 * text.size() + 6));
             w.U16(1);

@@ -31,8 +31,12 @@ std::vector<MessageTableBlock> ReadMessageTable(const uint8_t* data, size_t size
 inline constexpr size_t MaxMessageUnits = 32764;
 
 // Writes the blocks in order; each entry is UTF-16 (Flags 1) with its NUL and no padding, the
-// entries of a block right after those of the one before. HighId is LowId + count - 1. A text
-// longer than MaxMessageUnits raises, naming its block (index from 0) and id.
+// entries of a block right after those of the one before. HighId is LowId + count - 1. A block
+// without texts gets no record: it holds no id, and a record of it could only say so with
+// HighId below LowId, which the system's message look-up takes for a range that wraps. Raises,
+// naming the block (index from 0), for a text longer than MaxMessageUnits, for a block whose
+// ids would pass 0xFFFFFFFF and for two blocks that share ids (the look-up would find only the
+// first block's text of an id).
 Bytes WriteMessageTable(const std::vector<MessageTableBlock>& blocks);
 
 } // namespace tamrel::msgcore

@@ -5,6 +5,7 @@
 // It ends up beside user programs: plain C++ on the system's own DLLs (KERNEL32, ADVAPI32,
 // msvcrt), linked statically, and no exception ever leaves an export. The exports and their
 // ordinals come from the .def file the build writes.
+#include "host/Handles.h"
 #include "ide/msgtable/model/core/VersionCodec.h"
 
 #include <windows.h>
@@ -109,21 +110,19 @@ LONG DeleteValue(HKEY key, const wchar_t* name) {
 
 // Deletes a key with its subkeys to any depth.
 LONG DeleteKeyTree(HKEY parent, const std::wstring& name) {
-    HKEY key;
-    LONG error = RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | DELETE, &key);
-    if (error != ERROR_SUCCESS) return error;
-    for (;;) {
-        wchar_t sub[256];
-        DWORD length = 256;
-        error = RegEnumKeyExW(key, 0, sub, &length, nullptr, nullptr, nullptr, nullptr);
-        if (error == ERROR_NO_MORE_ITEMS) break;
-        if (error == ERROR_SUCCESS) error = DeleteKeyTree(key, sub);
-        if (error != ERROR_SUCCESS) {
-            RegCloseKey(key);
-            return error;
+    {
+        tamrel::TRegKey key;
+        LONG error = RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | DELETE, key.Put());
+        if (error != ERROR_SUCCESS) return error;
+        for (;;) {
+            wchar_t sub[256];
+            DWORD length = 256;
+            error = RegEnumKeyExW(key.Get(), 0, sub, &length, nullptr, nullptr, nullptr, nullptr);
+            if (error == ERROR_NO_MORE_ITEMS) break;
+            if (error == ERROR_SUCCESS) error = DeleteKeyTree(key.Get(), sub);
+            if (error != ERROR_SUCCESS) return error;
         }
-    }
-    RegCloseKey(key);
+    } // a key is deleted once no handle of ours holds it open
     return RegDeleteKeyW(parent, name.c_str());
 }
 
@@ -132,9 +131,10 @@ HRESULT Register() {
     if (!LoadAttributes(attributes) || !ValidSource(attributes.EventSource)) return SELFREG_E_CLASS;
     std::wstring path;
     if (!LibraryPath(path)) return HRESULT_FROM_WIN32(GetLastError());
-    HKEY key;
+    tamrel::TRegKey owner;
     LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, SourceKey(attributes).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                 nullptr, &key, nullptr);
+                                 nullptr, owner.Put(), nullptr);
+    const HKEY key = owner.Get();
     if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
     if (attributes.CategoryCount > 0) {
         error = SetNumber(key, L"CategoryCount", static_cast<DWORD>(attributes.CategoryCount));
@@ -145,7 +145,6 @@ HRESULT Register() {
     }
     if (error == ERROR_SUCCESS) error = SetString(key, L"EventMessageFile", path);
     if (error == ERROR_SUCCESS) error = SetNumber(key, L"TypesSupported", 7);
-    RegCloseKey(key);
     return HRESULT_FROM_WIN32(error);
 }
 

@@ -6,7 +6,7 @@
 #include "host/SysUtils.h"
 #include "ide/msgtable/editor/EvLog_EditorFrame.h"
 #include "tests/support/TestSupport.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return GetLastError();
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) return GetLastError();
     TKernelHandle process(pi.hProcess), thread(pi.hThread);
     WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = 1;

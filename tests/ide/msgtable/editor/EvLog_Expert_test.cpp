@@ -15,8 +15,8 @@
 #include "tests/ide/msgtable/editor/FrameInputTestSupport.h"
 #include "tests/ide/msgtable/editor/PropertiesTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
-#include "tests/tools/tamrelide/programs/ProbeCreators.h"
-#include "tools/tamrelide/TamrelIde.h"
+#include "tests/tools/devenv/tamrelide/programs/ProbeCreators.h"
+#include "tools/devenv/tamrelide/TamrelIde.h"
 
 #include <gtest/gtest.h>
 
@@ -656,6 +656,20 @@ TEST_F(EvLogExpert, ALibraryThatCannotBeWrittenIsShownByNameAndTheUnitIsSavedAny
     TEvLogDocument reread;
     ASSERT_TRUE(reread.Open(InWork(L"Blocked.elp")));
     EXPECT_EQ(UserBlocks(reread), 2);
+}
+
+TEST_F(EvLogExpert, ALibraryThatCannotBeBuiltIsShownWithTheBuildsReason) {
+    host.OpenEditorWindow(OpenUnit(L"Versioned", true));
+    std::wstring shown;
+    host.AnswerDialog(L"Error", [&](const TModalWindow& box) {
+        shown = box.Text;
+        ClickDialogButton(box.Window, IDOK);
+    });
+    expert->DocumentModules(0)->Document().SetMajorVersion(70000);
+    expert->DocumentModules(0)->Document().AddBlock();
+    host.SaveAll();
+    EXPECT_EQ(shown, L"Unable to write file\r\n" + InWork(L"Versioned.dll") +
+                         L"\r\n\r\nMajorVersion is 70000: a part of the file version cannot exceed 65535");
 }
 
 namespace {

@@ -7,7 +7,7 @@
 #include "tests/support/FormsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // deleted blocks, and captures of the preview and the memo.
 #include "ide/msgtable/editor/EvLog_MessageBlockFrame.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 #include "ide/msgtable/editor/EvLog_MessageBlockProperties.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
 #include "tests/ide/msgtable/editor/FrameInputTestSupport.h"
@@ -231,6 +231,8 @@ TEST_F(MessageBlockFrame, InvalidTakenAndEmptyNamesAreRefusedAndTheStoredNameSho
         {L"9Lives", L"\"9Lives\" is not a valid identifier"},
         {L"Disk full", L"\"Disk full\" is not a valid identifier"},
         {L"diskfull", L"\"diskfull\" is the name of message $101 already"},
+        {L"Label", L"\"Label\" is a reserved word of Object Pascal"},
+        {L"EventSourceName", L"\"EventSourceName\" is a name the generated unit uses itself"},
         {L"", L"\"\" is not a valid identifier"},
     };
     ClickCell(1, 3);
@@ -257,6 +259,20 @@ TEST_F(MessageBlockFrame, ANewMessageIsAppendedSelectedAndShown) {
     EXPECT_EQ(block->Comments(3), SCommentNotSpecified);
     EXPECT_EQ(frame->mMessageEditor->GetText(), SCommentNotSpecified);
     EXPECT_EQ(notices->Blocks, std::vector<TMessageBlock*>{block});
+}
+
+TEST_F(MessageBlockFrame, ANewMessageThatWouldTakeTheNextBlocksIdIsRefusedWithTheReason) {
+    document.AddBlock(); // $200
+    block->SetLowId(0x1FD);
+    frame->SetMessageBlock(block);
+    TModals modals;
+    TModalHookScope hook([&](const TModalWindow& m) { modals.Hook(m); });
+    ClickButton(frame->sbMessageAdd);
+    EXPECT_EQ(modals.Boxes,
+              std::vector<std::wstring>{L"The IDs 01FD - 0200 overlap the block Block_0200 (0200 - 0200)"});
+    EXPECT_EQ(block->Count(), 3);
+    EXPECT_EQ(Keys().back(), L"$1FF");
+    EXPECT_EQ(notices->Modified, 0);
 }
 
 TEST_F(MessageBlockFrame, DeletingSelectsTheSameRowOrTheOneBeforeAndOnlyWhileTheGridHasTheFocus) {

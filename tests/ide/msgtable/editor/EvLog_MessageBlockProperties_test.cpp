@@ -99,6 +99,16 @@ TEST_F(BlockProperties, TheCategoriesBlockKeepsOneAndAPrefixMustBeAnIdentifier) 
     EXPECT_EQ(Check(L"500"), L"");
 }
 
+TEST_F(BlockProperties, RefusesAPrefixOrStartIdWhoseDefaultNameIsAnotherMessagesName) {
+    other->SetNames(1, L"Disk_Message_501");
+    EXPECT_EQ(Check(L"500"), L"Message $501 would be named Disk_Message_501, the name of message $201");
+    dialog->edMessageNamePrefix->SetText(L"Net");
+    EXPECT_EQ(Check(L"500"), L"");
+    edited->SetNames(1, L"Kept");
+    dialog->edMessageNamePrefix->SetText(L"Disk");
+    EXPECT_EQ(Check(L"500"), L"") << "a message of its own name keeps it";
+}
+
 TEST_F(BlockProperties, OKStaysOpenWithABoxUntilTheValuesFit) {
     std::vector<std::wstring> boxes;
     TModalHookScope hook([&](const TModalWindow& m) {

@@ -5,7 +5,7 @@
 // version fields typed and pasted into the key/value grid.
 #include "ide/msgtable/editor/EvLog_PropertiesFrame.h"
 
-#include "host/Capture.h"
+#include "host/forms/Capture.h"
 #include "ide/msgtable/editor/EvLog_LocalesForm.h"
 #include "ide/msgtable/model/EvLog_Locales.h"
 #include "tests/ide/msgtable/editor/FrameInputTestSupport.h"

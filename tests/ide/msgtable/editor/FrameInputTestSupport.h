@@ -3,10 +3,10 @@
 // tests that drive the frames together through the add-in.
 #pragma once
 
-#include "host/Controls.h"
-#include "host/StdCtrls.h"
-#include "host/Grids.h"
-#include "host/Tabs.h"
+#include "host/forms/Controls.h"
+#include "host/forms/StdCtrls.h"
+#include "host/forms/Grids.h"
+#include "host/forms/Tabs.h"
 
 #include <string>
 

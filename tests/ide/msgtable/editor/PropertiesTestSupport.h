@@ -2,8 +2,8 @@
 // view whose items carry their TLocale, and check boxes clicked and seen as a person does.
 #pragma once
 
-#include "host/Graphics.h"
-#include "host/ListView.h"
+#include "host/forms/Graphics.h"
+#include "host/forms/ListView.h"
 
 #include <cstdint>
 #include <vector>

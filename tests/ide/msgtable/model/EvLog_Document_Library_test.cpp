@@ -318,13 +318,49 @@ TEST_F(DocumentLibrary, AFailedBuildKeepsTheOldLibraryAndLeavesNoCopy) {
 
     {
         TTemplateScope missing(MissingTemplate);
-        TMessageBoxCatcher boxes;
-        EXPECT_FALSE(doc.BuildProject()) << "no template resource";
-        ASSERT_EQ(1u, TMessageBoxCatcher::Texts.size());
-        EXPECT_NE(std::wstring::npos, TMessageBoxCatcher::Texts[0].find(L"System Error")) << WideToUtf8(TMessageBoxCatcher::Texts[0]);
+        std::wstring reason;
+        EXPECT_FALSE(doc.BuildProject(&reason)) << "no template resource";
+        EXPECT_NE(std::wstring::npos, reason.find(L"System Error")) << WideToUtf8(reason);
     }
     EXPECT_EQ(good, ReadBytes(target));
     EXPECT_EQ(files, FilesInDir());
+}
+
+TEST_F(DocumentLibrary, AnEmptyBlockClaimsNoIdInTheLibrary) {
+    TTemplateScope scope(Eltelib64);
+    TEvLogDocument doc(dir + L"doc.elp");
+    new TMessageBlock(&doc.MessageTable()); // no messages, at id 0
+    TMessageBlock* block = doc.AddBlock();
+    block->SetMessages(English, 0, L"After the empty block");
+    const std::wstring target = dir + L"empty.dll";
+    ASSERT_TRUE(doc.ExportLibrary(target));
+    TEvLogDocument back;
+    ASSERT_TRUE(back.Open(target)) << "a record of more ids than the data holds";
+    TModuleHandle module(LoadLibraryExW(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    EXPECT_EQ(SystemFormat(L"After the empty block"), SystemMessage(module.Get(), block->LowId(), English));
+}
+
+TEST_F(DocumentLibrary, TablesOfDifferentBlockLayoutsImportEachTextUnderItsOwnId) {
+    // The message compiler's German table has no $101: its blocks are $100, $102 and $200.
+    TModuleHandle module(
+        LoadLibraryExW(FixturePath(L"layouts64.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    for (const wchar_t* name : {L"layouts.res", L"layouts64.dll"}) {
+        TEvLogDocument doc;
+        ASSERT_TRUE(doc.Open(FixturePath(name)));
+        std::multiset<uint32_t> ids;
+        for (int b = 0; b < doc.MessageTable().BlockCount(); ++b)
+            for (int i = 0; i < doc.MessageTable().Blocks(b)->Count(); ++i) {
+                TMessageBlock* block = doc.MessageTable().Blocks(b);
+                ids.insert(block->LowId() + i);
+                for (uint16_t language : {uint16_t{1031}, uint16_t{1033}}) {
+                    const std::wstring text = block->Messages(language, i);
+                    EXPECT_EQ(text.empty() ? L"<FormatMessageW failed: 317>" : SystemFormat(text),
+                              SystemMessage(module.Get(), block->LowId() + i, language))
+                        << WideToUtf8(name);
+                }
+            }
+        EXPECT_EQ(ids, (std::multiset<uint32_t>{0x100, 0x101, 0x102, 0x200})) << WideToUtf8(name);
+    }
 }
 
 TEST(DocumentLibraryTemplate, TheModelCarriesTheTemplateLibraryByteForByte) {

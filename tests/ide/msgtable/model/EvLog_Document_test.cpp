@@ -90,6 +90,26 @@ TEST_F(Document, AddBlockTakesTheNextMultipleOf256) {
     EXPECT_EQ(0x400u, doc.AddBlock()->LowId()) << "an empty block at 0x2FF still takes its id";
 }
 
+TEST_F(Document, NoBlockStartsPastTheLastIdAndNoneGrowsIntoTheNextOnesIds) {
+    TMessageBlock* first = doc.AddBlock();
+    TMessageBlock* next = doc.AddBlock();
+    ASSERT_EQ(0x200u, next->LowId());
+    for (int i = 1; i < 256; ++i)
+        doc.AddMessage(first);
+    EXPECT_EQ(L"The IDs 0100 - 0200 overlap the block Block_0200 (0200 - 0200)",
+              FailureText([&] { doc.AddMessage(first); }));
+    EXPECT_EQ(256, first->Count());
+    // Made by hand, blocks that share an id give no library: the reason says which.
+    next->SetLowId(0x1FF);
+    std::wstring reason;
+    EXPECT_FALSE(doc.ExportLibrary(L"C:\\nowhere\\shared.dll", &reason));
+    EXPECT_NE(std::wstring::npos, reason.find(L"overlap the block Block_01FF")) << WideToUtf8(reason);
+
+    next->SetLowId(0xFFFFFF00);
+    EXPECT_NE(std::wstring::npos, FailureText([&] { doc.AddBlock(); }).find(L"FFFFFFFF"));
+    EXPECT_EQ(2, doc.MessageTable().BlockCount()) << "no block wrapped round to id 0";
+}
+
 TEST_F(Document, DeletingTheLastMessageDeletesTheBlockAfterTellingTheViews) {
     TMessageBlock* block = doc.AddBlock();
     doc.AddMessage(block);
@@ -353,19 +373,28 @@ TEST_F(DocumentFiles, RefusesBlocksTheFileCannotHold) {
     EXPECT_EQ(0, empty.MessageTable().Blocks(0)->Count());
 }
 
-TEST_F(DocumentFiles, UnknownExtensionsShowTheErrorBox) {
-    TMessageBoxCatcher boxes;
+TEST_F(DocumentFiles, UnknownExtensionsAnswerTheirReason) {
     TEvLogDocument doc;
-    EXPECT_FALSE(doc.Open(dir + L"notes.TXT"));
+    std::wstring reason;
+    EXPECT_FALSE(doc.Open(dir + L"notes.TXT", {}, {}, &reason));
     EXPECT_FALSE(doc.Modified());
-    ASSERT_EQ(1u, TMessageBoxCatcher::Texts.size());
-    EXPECT_EQ(L"Unable to load messages from file\r\n" + dir + L"notes.TXT\r\nFile format is not recognized",
-              TMessageBoxCatcher::Texts[0]);
-    EXPECT_FALSE(doc.SaveAs(dir + L"lib.EXE"));
-    ASSERT_EQ(2u, TMessageBoxCatcher::Texts.size());
-    EXPECT_EQ(L"Unable to save messages to file\r\n" + dir + L"lib.EXE\r\nFile format is not supported",
-              TMessageBoxCatcher::Texts[1]);
+    EXPECT_EQ(L"Unable to load messages from file\r\n" + dir + L"notes.TXT\r\nFile format is not recognized", reason);
+    EXPECT_FALSE(doc.SaveAs(dir + L"lib.EXE", &reason));
+    EXPECT_EQ(L"Unable to save messages to file\r\n" + dir + L"lib.EXE\r\nFile format is not supported", reason);
     EXPECT_EQ(dir + L"notes.TXT", doc.FileName()) << "a failed save keeps the name";
+}
+
+TEST_F(DocumentFiles, ARelativeNameIsTheCurrentFoldersFileForReadingAsForWriting) {
+    wchar_t former[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, former);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+    TScopeExit restore([&] { SetCurrentDirectoryW(former); });
+    TEvLogDocument doc, back;
+    doc.SetEventSource(L"Relative");
+    ASSERT_TRUE(doc.SaveAs(L"rel.elp"));
+    ASSERT_TRUE(back.Open(L"rel.elp"));
+    EXPECT_EQ(L"Relative", back.EventSource()) << "not the file of the Windows folder";
+    EXPECT_EQ(dir + L"rel.elp", back.FileName());
 }
 
 TEST_F(DocumentFiles, SaveBacksUpAnExistingFileOnly) {

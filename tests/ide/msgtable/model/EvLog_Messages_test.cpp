@@ -171,6 +171,22 @@ TEST(MessageTable, NamesAndCommentsRoundTripWithDefaultNamesWrittenOut) {
     EXPECT_EQ(L"Block_0100_Message_100", back.Blocks(0)->Names(0)) << "a name read is stored, not a default";
 }
 
+TEST(MessageBlock, RefusesADefaultNameThatAnotherMessageHas) {
+    TMessageTable table;
+    TMessageBlock* block = table.Blocks(0);
+    block->SetLowId(0x100);
+    block->SetMessages(English, 1, L"");
+    table.Blocks(1)->SetLowId(0x200);
+    table.Blocks(1)->SetNames(0, L"Block_0100_Message_102");
+    // The next message here, or the first one once the block starts at $102.
+    EXPECT_EQ(L"Message $102 would be named Block_0100_Message_102, the name of message $200",
+              block->AddError());
+    EXPECT_NE(L"", block->DefaultNamesError(0x102, L"Block_0100", 2));
+    EXPECT_EQ(L"", block->DefaultNamesError(0x102, L"Disk", 2));
+    block->SetNames(0, L"Mine");
+    EXPECT_EQ(L"", block->DefaultNamesError(0x102, L"Block_0100", 2)) << "a message of its own name keeps it";
+}
+
 TEST(MessageTable, RefusesMalformedTables) {
     struct Case {
         const char* what;

@@ -81,6 +81,16 @@ TEST(PasSource, ConstantsFollowNamesAndComments) {
     EXPECT_EQ(L"const _Message_100 = $100; // Comment is not specified yet\r\n", MessageConstant(block, 0));
 }
 
+TEST(PasSource, ANameFromAFileThatTheUnitCannotDeclareGivesWayToTheDefault) {
+    TMessageBlock block;
+    block.SetLowId(0x100);
+    for (const wchar_t* name : {L"Type", L"file", L"TEventSourceReport", L"DWORD"}) {
+        block.SetNames(0, name);
+        EXPECT_EQ(L"const Block_0100_Message_100 = $100; // Comment is not specified yet\r\n",
+                  MessageConstant(block, 0));
+    }
+}
+
 TEST(PasSource, OnlyACategoriesBlockGivesNoMessageConstants) {
     TEvLogDocument doc(L"Only.elp");
     doc.SetUseCategories(true);

@@ -1,6 +1,5 @@
 #include "tests/ide/msgtable/model/MsgTableTestSupport.h"
 
-#include "host/MessageBox.h"
 #include "tests/support/TestSupport.h"
 
 #include <cctype>
@@ -291,22 +290,5 @@ TTempFolder::TTempFolder(const std::wstring& prefix) : Path(tamrel::test::TempFi
 TTempFolder::~TTempFolder() { RemoveFolder(Path, 1); }
 
 size_t TTempFolder::FileCount() const { return Entries(Path, false).size(); }
-
-std::vector<std::wstring> TMessageBoxCatcher::Texts;
-
-namespace {
-int CatchMessageBox(HWND, const std::wstring& text, const std::wstring&, UINT) {
-    TMessageBoxCatcher::Texts.push_back(text);
-    return IDOK;
-}
-TMessageBoxFunc GFormerMessageBox = nullptr;
-} // namespace
-
-TMessageBoxCatcher::TMessageBoxCatcher() {
-    Texts.clear();
-    GFormerMessageBox = SetMessageBoxFunc(CatchMessageBox);
-}
-
-TMessageBoxCatcher::~TMessageBoxCatcher() { SetMessageBoxFunc(GFormerMessageBox); }
 
 } // namespace tamrel::evlog::test

@@ -97,12 +97,4 @@ public:
     size_t FileCount() const;
 };
 
-// Answers message boxes in place of the user and keeps their texts.
-class TMessageBoxCatcher {
-public:
-    TMessageBoxCatcher();
-    ~TMessageBoxCatcher();
-    static std::vector<std::wstring> Texts;
-};
-
 } // namespace tamrel::evlog::test

@@ -1,14 +1,14 @@
 unit svc1;
 
-{ @FOLDER@\svc1.pas
-  The remote data module Bar of Project1. Its class object is registered with COM
-  while the service BarService runs; its interface is declared in Project1_TLB. }
+(* svc1 in '@FOLDER@\svc1.pas'
+   The remote data module Bar of Project1. Its class object is registered with COM
+   while the service BarService runs; its interface is declared in Project1_TLB. *)
 
 interface
 
 uses
   Windows, Messages, SysUtils, Classes, ComObj, ActiveX, DataBkr, Provider,
-  Tamrel_ComObj, Tamrel_ComServ, Project1_TLB;
+  Tamrel_ComObj, Tamrel_ComService, Tamrel_ComServ, Project1_TLB;
 
 type
   TBar = class(TRemoteDataModule, IBar)

@@ -29,6 +29,7 @@ TEST(ExitStatus, CommandsEndWithTheErrorCodeOfTheirFailure) {
         {L"/install", 0, nullptr, SERVICE_STOPPED},
         {L"/install", ERROR_SERVICE_EXISTS, "Code: 1073", 0},
         {L"/start:TamrelNoSuchService", ERROR_SERVICE_DOES_NOT_EXIST, "Code: 1060", 0},
+        {L"/start", 1, "no service was named and no service of the program has Tag 1", 0}, // none tagged
         {L"/stop:" + name, ERROR_SERVICE_NOT_ACTIVE, "Code: 1062", 0},
         {L"/start:" + name, 0, nullptr, SERVICE_RUNNING},
         {L"/start:" + name, ERROR_SERVICE_ALREADY_RUNNING, "Code: 1056", 0}, // a second start

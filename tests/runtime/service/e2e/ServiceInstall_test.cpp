@@ -26,7 +26,7 @@ TEST(ServiceInstall, RecordReadsBackFromTheServiceManager) {
     p.SetModule(1, L"Description", description);
     p.SetModule(1, L"ErrorSeverity", L"2");
     p.SetModule(1, L"LoadGroup", L"TamrelGroup");
-    p.SetModule(1, L"Depends", L"RpcSs,Tcpip");
+    p.SetModule(1, L"Depends", L"RpcSs,,Tcpip"); // an empty entry must not hide the ones after it
     p.SetModule(1, L"Groups", L"NetGroup");
     p.SetModule(1, L"PreshutdownTimeout", L"5000");
     auto r = p.Run(L"/install");
@@ -107,12 +107,12 @@ TEST(ServiceInstall, AccountSwitchesOnlyForAnOwnProcessModule) {
     }
 }
 
-TEST(ServiceInstall, AutomaticStartBeforeVistaSkipsTheDelayedLevel) {
-    // On Windows 6.0 and later an automatic start sends the delayed-start level, which Wine refuses
+TEST(ServiceInstall, DelayedStartBeforeVistaSkipsTheDelayedLevel) {
+    // On Windows 6.0 and later a delayed start sends the delayed-start level, which Wine refuses
     // (124). Run as Windows XP through Wine's per-program version setting: the level is not sent
     // and the install succeeds.
     TServiceProgram p(L"test_service.exe", L"xp");
-    p.SetModule(1, L"StartType", L"2"); // stAuto
+    p.SetModule(1, L"StartType", L"5"); // stDealyedAutostart
     std::wstring exeName = ExtractFileName(p.Exe());
     TRegistry reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
@@ -127,11 +127,22 @@ TEST(ServiceInstall, AutomaticStartBeforeVistaSkipsTheDelayedLevel) {
     ASSERT_FALSE(buf.empty());
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), Config(buf)->dwStartType);
 
-    // As Windows 7 the same install fails at the delayed-start level, and says so.
+    // As Windows 7 a plain automatic start does not ask for the level and installs.
     TServiceProgram q(L"test_service.exe", L"w7");
-    q.SetModule(1, L"StartType", L"2");
-    r = q.Run(L"/install");
-    EXPECT_NE(std::string::npos, r.Err.find("Code: 124")) << r.Err;
+    q.SetModule(1, L"StartType", L"2"); // stAuto
+    EXPECT_EQ(0u, q.Run(L"/install").ExitCode);
+}
+
+TEST(ServiceInstall, AStepThatFailsAfterTheCreationLeavesNoRecordBehind) {
+    // As Windows 7 a delayed start sends its level, which Wine refuses once the record is made.
+    TServiceProgram p(L"test_service.exe", L"w7delayed");
+    p.SetModule(1, L"StartType", L"5"); // stDealyedAutostart
+    for (int attempt = 1; attempt <= 2; ++attempt) { // the second one is not answered 1073
+        auto r = p.Run(L"/install");
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), r.ExitCode) << attempt << r.Err;
+        EXPECT_NE(std::string::npos, r.Err.find("Code: 124")) << r.Err;
+        EXPECT_TRUE(TScm::WaitGone(p.ServiceName())) << attempt;
+    }
 }
 
 TEST(ServiceUninstall, StopsARunningServiceAndDeletesIt) {

@@ -1,6 +1,6 @@
 // Writes event-log records in one of several scenarios (the first argument) and prints "done"
 // on stdout. The test reads the records back from Wine's trace on stderr.
-#include "runtime/service/Tamrel_EventLog.h"
+#include "runtime/service/base/Tamrel_EventLog.h"
 
 #include "host/SysUtils.h"
 

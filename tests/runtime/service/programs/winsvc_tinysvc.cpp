@@ -172,9 +172,10 @@ int wmain() {
     table.push_back({nullptr, nullptr});
 
     if (TamrelFindCommand(L"ctrlc")) {
-        // A console of our own: the one we were started with (if any) is shared with others.
-        FreeConsole();
-        Evidence(L"console ok=" + IntToStr(AllocConsole() ? 1 : 0));
+        // Ctrl+C goes to every process of a console: it needs one of our own. The tests start us
+        // with a windowless console of our own; a console made here would be a window that comes
+        // to the front of the test display, so one is made only when we were started without.
+        if (GetConsoleCP() == 0) Evidence(L"console ok=" + IntToStr(AllocConsole() ? 1 : 0));
         CloseHandle(CreateThread(nullptr, 0, PressCtrlC, nullptr, 0, nullptr));
     }
     Evidence(L"dispatcher start");

@@ -1,6 +1,6 @@
 // Prints what the version tests answer in this process, on one line:
 //   NT=1 2000=1 XP=1 Vista=0 Wow64=0 Version=51 Platform=2
-#include "runtime/service/Tamrel_WinVer.h"
+#include "runtime/service/base/Tamrel_WinVer.h"
 
 #include "host/SysUtils.h"
 

@@ -1,6 +1,9 @@
 // The logon sensor against real processes: the Winlogon "Shell" value names a test program,
 // whose start and end are a logon and a logoff. Wine itself ignores the value; the tests set it
 // and restore it.
+#include "runtime/sessions/Tamrel_LogonSensor.h"
+#include "runtime/sessions/internal/Tamrel_LogonSensorInternal.h"
+#include "runtime/sessions/internal/Tamrel_ProcessListInternal.h"
 #include "tests/runtime/sessions/SessionsTestSupport.h"
 #include "tests/support/ServiceTestSupport.h"
 
@@ -87,4 +90,39 @@ TEST(LogonSensor, BareShellNameIsFoundBesideTheProgram) {
     TSensorProgram probe(L"sensorbare");
     EXPECT_TRUE(WaitFor(probe.Evidence, "sensor logon", 1, 5000));
     EXPECT_TRUE(probe.End(5000));
+}
+
+TEST(LogonSensor, OnlyProcessesNamedLikeTheShellCostAModuleSnapshot) {
+    // A shell of a name no other process has, even a test running beside this one.
+    const std::wstring exe = TempFileName(L"shell") + L".exe";
+    ASSERT_TRUE(CopyFileW((BinDir() + L"sessions_child.exe").c_str(), exe.c_str(), FALSE));
+    TScopeExit remove([&] { DeleteFileW(exe.c_str()); });
+    TShellValue shell;
+    shell.Set(exe);
+    uint64_t before = ModuleSnapshotsTaken();
+    EXPECT_FALSE(IsLoggedOn());
+    EXPECT_EQ(before, ModuleSnapshotsTaken());
+    TShell running(exe);
+    before = ModuleSnapshotsTaken();
+    EXPECT_TRUE(IsLoggedOn());
+    EXPECT_EQ(before + 1, ModuleSnapshotsTaken());
+    running.Kill();
+}
+
+TEST(LogonSensor, SensorThreadStopsPollingWhenTheLastSensorIsFreed) {
+    // In this process, with a shell that cannot be found: the thread polls every second while a
+    // sensor lives. Its subscription outlives the sensor; the thread must still go to sleep.
+    TShellValue shell;
+    shell.Set(L"C:\\no\\such\\shell.exe");
+    TKernelHandle polled(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    TKernelHandle idle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    LogonSensorHooks().Poll = [&] { SetEvent(polled.Get()); };
+    LogonSensorHooks().Idle = [&] { SetEvent(idle.Get()); };
+    TScopeExit clear([] { LogonSensorHooks() = {}; });
+    {
+        TOwnedPtr<TrkLogonSensor> sensor(Create<TrkLogonSensor>(nullptr));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(polled.Get(), 10000));
+        ResetEvent(idle.Get());
+    }
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(idle.Get(), 15000));
 }

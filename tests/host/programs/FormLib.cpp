@@ -1,9 +1,0 @@
-#include "tests/host/programs/FormLib.h"
-
-#include "host/StdCtrls.h"
-
-namespace tamrel {
-TAMREL_IMPLEMENT_CLASS(TLibForm) { b.Field(L"CloseButton", &TLibForm::CloseButton); }
-} // namespace tamrel
-
-extern "C" tamrel::TLibForm* CreateLibForm() { return tamrel::Create<tamrel::TLibForm>(nullptr); }
