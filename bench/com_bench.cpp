@@ -9,10 +9,9 @@
 //
 //   com_bench [/warm:N] [/cold:N]    defaults 1000 and 20
 //
-// PushObjectSample is installed with its own /install and removed with its own /uninstall (as
-// Windows XP for Wine: the prefix's Windows 7 would have it send the delayed-start setting that
-// Wine's manager refuses); the raw server with CreateServiceW and its two registry keys. Both are
-// removed on every way out, and a run first removes what an interrupted run left behind.
+// PushObjectSample is installed with its own /install and removed with its own /uninstall; the raw
+// server with CreateServiceW and its two registry keys. Both are removed on every way out, and a
+// run first removes what an interrupted run left behind.
 #include "bench/BenchSupport.h"
 #include "host/ComObj.h"
 
@@ -72,18 +71,6 @@ void RegisterRaw(bool doRegister) {
     }
 }
 
-// Wine's per-program Windows version of the sample while the object lives.
-class TAsWindowsXP {
-public:
-    TAsWindowsXP() {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"winxp", sizeof(L"winxp"));
-    }
-    ~TAsWindowsXP() { RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
-
-private:
-    static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\PushObjectSample.exe";
-};
-
 int RunBench() {
     const int warm = PositiveSwitch(L"warm", 1000);
     const int cold = PositiveSwitch(L"cold", 20);
@@ -93,7 +80,6 @@ int RunBench() {
     for (const std::wstring& exe : {libExe, rawExe})
         if (!FileExists(exe)) throw Exception(L"%s is missing: build the samples and the bench folder first", exe);
 
-    TAsWindowsXP windowsXP;
     if (Installed(kLibName)) RunProgram(libExe, L"/uninstall");
     DeleteIfPresent(kLibName);
     DeleteIfPresent(kRawName);

@@ -24,7 +24,7 @@ public:
     explicit TBenchLibService(TComponent* owner) : TNtService(owner) {
         SetName(BENCH_SERVICE_NAME);
         SetDisplayName(BENCH_DISPLAY_NAME);
-        // An automatic start would send the delayed-start flag, which Wine's manager refuses.
+        // Started by the bench itself, as the raw services are.
         SetStartType(stManual);
     }
 };
