@@ -103,6 +103,13 @@ TEST(LogonSensor, OnlyProcessesNamedLikeTheShellCostAModuleSnapshot) {
     EXPECT_FALSE(IsLoggedOn());
     EXPECT_EQ(before, ModuleSnapshotsTaken());
     TShell running(exe);
+    // A process just created may not list its modules yet: wait until the shell is seen.
+    bool seen = false;
+    for (int i = 0; i < 100 && !seen; ++i) {
+        seen = IsLoggedOn();
+        if (!seen) Sleep(50);
+    }
+    ASSERT_TRUE(seen) << "the shell was not seen within 5 s";
     before = ModuleSnapshotsTaken();
     EXPECT_TRUE(IsLoggedOn());
     EXPECT_EQ(before + 1, ModuleSnapshotsTaken());
