@@ -6,8 +6,9 @@
 #   cmake -DFPC=<fpc> -DEXPECTED=<dir> -DSTUBS=<dir> -DWORK=<dir> -P CheckPascal.cmake
 #
 # Each case compiles in a folder of its own under WORK: its program, which uses its units. The
-# resource files that the texts name ({$R *.DFM}, *.RES, *.TLB) are made empty there. A case
-# that does not compile prints the compiler's messages; the script then fails.
+# resource files that the texts name ({$R *.DFM}, *.RES, *.TLB) are made empty there, and so are
+# the host framework's units that the texts name but take nothing from. A case that does not
+# compile prints the compiler's messages; the script then fails.
 set(failed "")
 
 # check(<case> <main file> <target=source>...): source is a file of EXPECTED or STUBS; @FOLDER@
@@ -17,6 +18,9 @@ function(check name main)
     set(dir ${WORK}/${name})
     file(REMOVE_RECURSE ${dir})
     file(MAKE_DIRECTORY ${dir})
+    foreach(unit Messages Provider StdVcl)
+        file(WRITE ${dir}/${unit}.pas "unit ${unit};\n\ninterface\n\nimplementation\n\nend.\n")
+    endforeach()
     foreach(pair ${ARGN})
         string(REPLACE "=" ";" parts ${pair})
         list(GET parts 0 target)

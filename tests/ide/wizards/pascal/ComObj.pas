@@ -34,14 +34,9 @@ type
   private
     FAutoFactory: TAutoObjectFactory;
   protected
-    function GetTypeInfoCount(out Count: LongInt): HResult; stdcall;
-    function GetTypeInfo(Index, LocaleID: LongInt; out TypeInfo): HResult; stdcall;
-    function GetIDsOfNames(const IID: TGUID; Names: Pointer; NameCount, LocaleID: LongInt;
-      DispIDs: Pointer): HResult; stdcall;
-    function Invoke(DispID: LongInt; const IID: TGUID; LocaleID: LongInt; Flags: Word; var Params;
-      VarResult, ExcepInfo, ArgErr: Pointer): HResult; stdcall;
-    procedure EventConnect(const Sink: IUnknown; Connecting: Boolean);
-    procedure EventSinkChanged(const EventSink: IUnknown); virtual;
+    {$I Dispatch.inc}
+    procedure EventConnect(const Sink: IUnknown; Connecting: Boolean); virtual; abstract;
+    procedure EventSinkChanged(const EventSink: IUnknown); virtual; abstract;
   public
     property AutoFactory: TAutoObjectFactory read FAutoFactory;
   end;
@@ -78,36 +73,6 @@ end;
 function TComObjectFactory.CreateInstance(const UnkOuter: IUnknown; const IID: TGUID; out Obj): HResult;
 begin
   Result := 0;
-end;
-
-function TAutoObject.GetTypeInfoCount(out Count: LongInt): HResult;
-begin
-  Result := 0;
-end;
-
-function TAutoObject.GetTypeInfo(Index, LocaleID: LongInt; out TypeInfo): HResult;
-begin
-  Result := 0;
-end;
-
-function TAutoObject.GetIDsOfNames(const IID: TGUID; Names: Pointer; NameCount, LocaleID: LongInt;
-  DispIDs: Pointer): HResult;
-begin
-  Result := 0;
-end;
-
-function TAutoObject.Invoke(DispID: LongInt; const IID: TGUID; LocaleID: LongInt; Flags: Word; var Params;
-  VarResult, ExcepInfo, ArgErr: Pointer): HResult;
-begin
-  Result := 0;
-end;
-
-procedure TAutoObject.EventConnect(const Sink: IUnknown; Connecting: Boolean);
-begin
-end;
-
-procedure TAutoObject.EventSinkChanged(const EventSink: IUnknown);
-begin
 end;
 
 constructor TAutoObjectFactory.Create(ComServer: TComServerObject; AutoClass: TAutoClass; const ClassID: TGUID;

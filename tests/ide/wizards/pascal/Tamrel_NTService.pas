@@ -14,26 +14,14 @@ type
 
   TNtServiceApplication = class(TComponent)
   public
-    procedure Initialize;
-    procedure CreateForm(InstanceClass: TComponentClass; var Reference);
-    procedure Run;
+    procedure Initialize; virtual; abstract;
+    procedure CreateForm(InstanceClass: TComponentClass; var Reference); virtual; abstract;
+    procedure Run; virtual; abstract;
   end;
 
 var
   Application: TNtServiceApplication;
 
 implementation
-
-procedure TNtServiceApplication.Initialize;
-begin
-end;
-
-procedure TNtServiceApplication.CreateForm(InstanceClass: TComponentClass; var Reference);
-begin
-end;
-
-procedure TNtServiceApplication.Run;
-begin
-end;
 
 end.
