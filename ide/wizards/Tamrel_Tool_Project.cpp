@@ -12,7 +12,6 @@
 #include <oleauto.h>
 
 #include <atomic>
-#include <vector>
 
 namespace tamrel {
 
@@ -77,8 +76,7 @@ void Warn(const std::wstring& text) { ShowMessageBox(nullptr, text, WarningCapti
 // this answers (a library kept alive would be handed out again, stale, by the next load).
 bool TypeLibraryHolds(const std::wstring& path, const std::wstring& name) {
     TComPtr<ITypeLib> library;
-    if (!WholeTypeLibraryFile(path) || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put())) || !library)
-        return false;
+    if (!LoadWholeTypeLibrary(path, library.Put())) return false;
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         TBStr typeName;
@@ -235,13 +233,8 @@ std::wstring TypeLibraryNameTaken(const std::wstring& className, bool events) {
     if (projectFile.empty()) return {};
     const std::wstring path = ChangeFileExt(projectFile, L".tlb");
     TComPtr<ITypeLib> library;
-    if (!WholeTypeLibraryFile(path) || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put())) || !library)
-        return {};
-    std::vector<std::wstring> names = {className, L"I" + className};
-    if (events) names.push_back(L"I" + className + L"Events");
-    for (const std::wstring& name : names)
-        if (TypeLibraryHoldsName(library.Get(), name)) return name;
-    return {};
+    if (!LoadWholeTypeLibrary(path, library.Put())) return {};
+    return TakenClassName(library.Get(), className, events);
 }
 
 std::wstring ImporterCommandLine(const std::wstring& programFolder, const std::wstring& projectFolder,

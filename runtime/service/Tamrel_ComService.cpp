@@ -69,12 +69,12 @@ bool TComService::SwitchFactories(bool start, const wchar_t* failureMessage) {
         if (on) server->StartServiceFactories(ServiceName());
         else server->StopServiceFactories(ServiceName());
     };
-    if (CatchLog([&] { apply(start); }, [&](const std::wstring& m) { LogError(Format(failureMessage, m)); }))
-        return true;
+    const auto log = [&](const std::wstring& m) { LogError(Format(failureMessage, m)); };
+    if (CatchLog([&] { apply(start); }, log)) return true;
     // The request is refused, and the classes go back to what the former state serves: the
     // factories that were switched before the failure are switched back (the others are left
     // as they are, each factory knows whether it is registered).
-    CatchLog([&] { apply(!start); }, [&](const std::wstring& m) { LogError(Format(failureMessage, m)); });
+    CatchLog([&] { apply(!start); }, log);
     return false;
 }
 

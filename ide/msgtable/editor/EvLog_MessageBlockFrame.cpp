@@ -115,8 +115,6 @@ void AddActionImages(TImageList* images) {
 
 } // namespace
 
-std::wstring MessageIdText(uint32_t id) { return L"$" + IntToHex(id, 2); }
-
 TAMREL_IMPLEMENT_CLASS(TMessageBlockFrame) {
     using F = TMessageBlockFrame;
     b.Method<&F::aMessageAddExecute>(L"aMessageAddExecute");

@@ -31,9 +31,6 @@ inline constexpr wchar_t SDeleteLastMessage[] =
     L"This messages block contains one message only. If you\r\nremove it the whole block will be deleted.\r\n"
     L"Would you like to remove curent messages block?";
 
-// "$" and the id in upper-case hexadecimal, at least two digits: the grid's key of a message.
-std::wstring MessageIdText(uint32_t id);
-
 class TMessageBlockFrame : public TFrame {
     TAMREL_CLASS(TMessageBlockFrame, TFrame)
 public:

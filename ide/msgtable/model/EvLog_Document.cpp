@@ -1,5 +1,6 @@
 #include "ide/msgtable/model/EvLog_Document.h"
 
+#include "host/ExceptionBoundary.h"
 #include "host/Handles.h"
 #include "host/IniFiles.h"
 #include "host/Streams.h"
@@ -243,11 +244,6 @@ bool Refused(std::wstring* reason, std::wstring text) {
     return false;
 }
 
-std::wstring ReasonOf(const std::exception& e) {
-    if (const auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
-    return Utf8ToWide(e.what());
-}
-
 // A file read whole that holds nothing of a message library.
 constexpr wchar_t SNothingTaken[] =
     L"Unable to load messages from file\r\n%s\r\nThe file holds no resource of a message library";
@@ -274,8 +270,8 @@ bool TEvLogDocument::Open(const std::wstring& name, const std::wstring& /*eventS
         else
             return Refused(reason, Format(SUnableToLoad, fileName));
         return taken || Refused(reason, Format(SNothingTaken, fileName));
-    } catch (const std::exception& e) {
-        return Refused(reason, ReasonOf(e));
+    } catch (const std::exception&) {
+        return Refused(reason, ExceptionMessage(std::current_exception()));
     }
 }
 
@@ -300,8 +296,8 @@ bool TEvLogDocument::SaveAs(const std::wstring& name, std::wstring* reason) {
             BuildLibrary(fileName);
         else
             return Refused(reason, Format(SUnableToSave, fileName));
-    } catch (const std::exception& e) {
-        return Refused(reason, ReasonOf(e));
+    } catch (const std::exception&) {
+        return Refused(reason, ExceptionMessage(std::current_exception()));
     }
     FModified = false;
     FFileName = fileName;
@@ -312,8 +308,8 @@ bool TEvLogDocument::ExportLibrary(const std::wstring& fileName, std::wstring* r
     try {
         BuildLibrary(ExpandFileName(fileName));
         return true;
-    } catch (const std::exception& e) {
-        return Refused(reason, ReasonOf(e));
+    } catch (const std::exception&) {
+        return Refused(reason, ExceptionMessage(std::current_exception()));
     }
 }
 

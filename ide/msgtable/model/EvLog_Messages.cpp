@@ -41,7 +41,7 @@ std::wstring TMessageBlock::Names(int index) const {
 }
 
 std::wstring TMessageBlock::DefaultName(int index) const {
-    return FMessageNamePrefix + L"_Message_" + IntToHex(FLowId + static_cast<uint32_t>(index), 2);
+    return DefaultMessageName(FMessageNamePrefix, FLowId + static_cast<uint32_t>(index));
 }
 
 bool TMessageBlock::HasName(int index) const {
@@ -129,11 +129,14 @@ void TMessageBlock::SetLowId(uint32_t value) {
     FMessageNamePrefix = L"Block_" + IntToHex(value, 4);
 }
 
+std::wstring MessageIdText(uint64_t id) { return L"$" + IntToHex(id, 2); }
+
+std::wstring DefaultMessageName(const std::wstring& prefix, uint64_t id) {
+    return prefix + L"_Message_" + IntToHex(id, 2);
+}
+
 namespace {
 
-std::wstring IdText(uint64_t id) {
-    return L"$" + IntToHex(id, 2);
-}
 std::wstring IdRange(uint64_t low, uint64_t high) {
     return IntToHex(low, 4) + L" - " + IntToHex(high, 4);
 }
@@ -161,7 +164,7 @@ std::wstring TMessageBlock::NameError(int index, const std::wstring& name) const
         for (int j = 0; j < block.Count(); ++j)
             if ((&block != this || j != index) && SameText(block.Names(j), name))
                 return Format(L"\"%s\" is the name of message %s already", name,
-                              IdText(block.LowId() + uint64_t(j)));
+                              MessageIdText(block.LowId() + uint64_t(j)));
         return {};
     };
     if (std::wstring taken = holder(*this); !taken.empty()) return taken;
@@ -186,10 +189,10 @@ std::wstring TMessageBlock::DefaultNamesError(uint32_t lowId, const std::wstring
     for (int i = 0; i < count; ++i) {
         if (i < FCount && HasName(i)) continue;
         const uint64_t id = lowId + uint64_t(i);
-        const std::wstring name = prefix + L"_Message_" + IntToHex(id, 2);
+        const std::wstring name = DefaultMessageName(prefix, id);
         if (auto it = taken.find(UpperCase(name)); it != taken.end())
-            return Format(L"Message %s would be named %s, the name of message %s", IdText(id), name,
-                          IdText(it->second));
+            return Format(L"Message %s would be named %s, the name of message %s", MessageIdText(id), name,
+                          MessageIdText(it->second));
     }
     return {};
 }

@@ -17,6 +17,12 @@ class TMessageTable;
 
 inline constexpr wchar_t SCommentNotSpecified[] = L"Comment is not specified yet";
 
+// "$" and the id in upper-case hexadecimal, at least two digits: how a message's id is shown.
+std::wstring MessageIdText(uint64_t id);
+// The default name of the message Id in a block of that prefix: Prefix + "_Message_" + the id in
+// hexadecimal, at least two digits.
+std::wstring DefaultMessageName(const std::wstring& prefix, uint64_t id);
+
 // A run of consecutive ids from LowId. Every per-locale list, the names and the comments hold
 // exactly Count entries; message i has the id LowId + i.
 class TMessageBlock {

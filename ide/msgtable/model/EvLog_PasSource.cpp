@@ -44,7 +44,7 @@ std::wstring MessageConstant(const TMessageBlock& block, int index) {
     std::wstring name = block.Names(index);
     if (!SymbolNameError(name).empty()) name = block.DefaultName(index);
     if (!SymbolNameError(name).empty())
-        name = L"Block_" + IntToHex(block.LowId(), 4) + L"_Message_" + IntToHex(block.LowId() + index, 2);
+        name = DefaultMessageName(L"Block_" + IntToHex(block.LowId(), 4), block.LowId() + index);
     const std::wstring constant = L"const " + name + L" = $" + IntToHex(block.LowId() + index, 2) + L";";
     const std::vector<std::wstring> comment = Lines(block.Comments(index));
     if (comment.size() < 2) return constant + L" // " + (comment.empty() ? L"" : comment[0]) + L"\r\n";

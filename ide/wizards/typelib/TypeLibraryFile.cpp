@@ -42,6 +42,14 @@ bool WholeTypeLibraryFile(const std::wstring& path) {
     return true;
 }
 
+bool LoadWholeTypeLibrary(const std::wstring& path, ITypeLib** library) {
+    *library = nullptr;
+    if (!WholeTypeLibraryFile(path)) return false;
+    if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library)) && *library) return true;
+    *library = nullptr;
+    return false;
+}
+
 bool TypeLibraryHoldsName(ITypeLib* library, const std::wstring& name) {
     std::wstring buffer = name; // the look-up writes the name as the library holds it
     BOOL found = FALSE;
@@ -55,6 +63,14 @@ bool TypeLibraryHoldsName(ITypeLib* library, const std::wstring& name) {
         if (same) return true;
     }
     return false;
+}
+
+std::wstring TakenClassName(ITypeLib* library, const std::wstring& className, bool events) {
+    std::vector<std::wstring> names = {className, L"I" + className};
+    if (events) names.push_back(L"I" + className + L"Events");
+    for (const std::wstring& name : names)
+        if (TypeLibraryHoldsName(library, name)) return name;
+    return {};
 }
 
 } // namespace tamrel

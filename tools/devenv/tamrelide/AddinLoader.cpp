@@ -17,12 +17,6 @@ bool __stdcall RegisterWizardProc(IOTAWizard* wizard) {
     return host && host->AddWizard(wizard, true) >= 0;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
-    return n > 0 && n < std::size(buffer) ? std::wstring(buffer, n) : path;
-}
-
 // An export of a library as the function type it has.
 template <class F> F Export(HMODULE library, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
@@ -34,7 +28,7 @@ constexpr wchar_t kExpertsKey[] = L"Software\\Embarcadero\\BDS\\12.0\\Experts";
 
 bool TIdeHostImpl::Load(const std::wstring& path, bool expert) {
     const wchar_t* kind = expert ? L"expert" : L"package";
-    const std::wstring full = FullPath(path);
+    const std::wstring full = ExpandFileName(path);
     for (const TLoadedLibrary& l : Libraries)
         if (SameText(l.Path, full)) {
             Record(L"addin", L"load", {TextField(L"kind", kind), TextField(L"path", full), TextField(L"reason", L"loaded already")},
@@ -95,7 +89,7 @@ bool TIdeHostImpl::Load(const std::wstring& path, bool expert) {
 }
 
 bool TIdeHostImpl::Unload(const std::wstring& path) {
-    const std::wstring full = FullPath(path);
+    const std::wstring full = ExpandFileName(path);
     for (size_t i = 0; i < Libraries.size(); ++i)
         if (SameText(Libraries[i].Path, full)) {
             UnloadLibrary(i);

@@ -410,11 +410,9 @@ bool WriteCopyWithClass(const std::wstring& path, const std::wstring& temp, cons
     TRef<ITypeInfo> base, dispatch;
     if (!BaseInterface(baseLibId, base) || !BaseInterface(StdOleLibId, dispatch)) return false;
     TRef<ITypeLib> old;
-    if (!tamrel::WholeTypeLibraryFile(path) || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, old.Put()))) return false;
+    if (!tamrel::LoadWholeTypeLibrary(path, old.Put())) return false;
+    if (!tamrel::TakenClassName(old.P, className, events).empty()) return false;
     const std::wstring intf = L"I" + className, eventsIntf = L"I" + className + L"Events";
-    if (tamrel::TypeLibraryHoldsName(old.P, className) || tamrel::TypeLibraryHoldsName(old.P, intf) ||
-        (events && tamrel::TypeLibraryHoldsName(old.P, eventsIntf)))
-        return false;
 
     TLIBATTR* libAttr = nullptr;
     if (FAILED(old->GetLibAttr(&libAttr))) return false;

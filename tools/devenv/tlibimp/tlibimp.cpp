@@ -278,8 +278,7 @@ int wmain() {
 
     TComPtr<ITypeLib> library;
     // A library cut short may take the system's loader down with it: it is refused first.
-    if (!WholeTypeLibraryFile(libraryPath) || FAILED(LoadTypeLibEx(libraryPath.c_str(), REGKIND_NONE, library.Put())))
-        return Fail(2, L"cannot read the type library " + libraryPath);
+    if (!LoadWholeTypeLibrary(libraryPath, library.Put())) return Fail(2, L"cannot read the type library " + libraryPath);
     std::wstring error;
     std::set<std::wstring> written;
     const int code = WriteUnit(library.Get(), folder, ExtractFileName(libraryPath), libraryPath, written, error);
