@@ -3,6 +3,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "host/HostApplication.h"
+#include "host/forms/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,15 @@ void ClickAt(POINT screen) {
     std::vector<INPUT> inputs = {MouseInput(screen, MOUSEEVENTF_MOVE), MouseInput(screen, MOUSEEVENTF_LEFTDOWN),
                                  MouseInput(screen, MOUSEEVENTF_LEFTUP)};
     Send(inputs);
+}
+
+void MoveMouseTo(POINT screen) {
+    std::vector<INPUT> inputs = {MouseInput(screen, MOUSEEVENTF_MOVE)};
+    Send(inputs);
+}
+
+POINT CenterOf(TWinControl* control) {
+    return control->ClientToScreen(POINT{control->ClientWidth() / 2, control->ClientHeight() / 2});
 }
 
 void DragWithMouse(POINT from, POINT to) {

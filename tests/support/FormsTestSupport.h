@@ -74,6 +74,10 @@ void PressKeys(std::initializer_list<WORD> keys);
 void TypeText(const std::wstring& text);
 void ClickAt(POINT screen);
 void DragWithMouse(POINT from, POINT to);
+// The pointer moved to a screen point with no button pressed, as a person rests it there; the
+// centre of a control's client area on the screen.
+void MoveMouseTo(POINT screen);
+POINT CenterOf(TWinControl* control);
 
 // The folder the tests save their captures in (made when missing), with a trailing backslash.
 std::wstring TestOutputDir();

@@ -50,17 +50,6 @@ struct TSidHolder {
     ~TSidHolder() { LocalFree(Sid); }
 };
 
-// The pointer moved onto a control as a person moves it.
-void PointAt(TWinControl* control) {
-    POINT p = control->ClientToScreen(POINT{control->ClientWidth() / 2, control->ClientHeight() / 2});
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &in, sizeof in);
-}
-
 // The tooltip window the form owns, or null.
 HWND TooltipOf(TForm_& f) {
     HWND w = nullptr;
@@ -71,7 +60,7 @@ HWND TooltipOf(TForm_& f) {
 
 // Rests the pointer on Control until the form's tooltip shows its hint; the tooltip's height then.
 int HintHeightOver(TForm_& f, TWinControl* control) {
-    PointAt(control);
+    MoveMouseTo(CenterOf(control));
     HWND tip = nullptr;
     const bool shown = PumpUntil(
         [&] {

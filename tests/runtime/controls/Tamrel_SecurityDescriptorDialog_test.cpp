@@ -5,6 +5,7 @@
 #include "runtime/controls/Tamrel_SecurityDescriptorDialog.h"
 
 #include "host/forms/Capture.h"
+#include "tests/runtime/security/SecurityTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -277,24 +278,8 @@ std::wstring NormalSddl(PSECURITY_DESCRIPTOR sd) {
     return result;
 }
 
-std::wstring NormalSddl(const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return L"(bad)";
-    std::wstring result = NormalSddl(sd);
-    LocalFree(sd);
-    return result;
-}
-
-POINT CenterOf(TWinControl* control) {
-    return control->ClientToScreen(POINT{control->ClientWidth() / 2, control->ClientHeight() / 2});
-}
-
 TEST_F(SecurityDescriptorDialogTest, AnEditedRowKeepsItsPrincipalAndItsPlace) {
-    PSECURITY_DESCRIPTOR given = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x1;;;BU)",
-                                                                     SDDL_REVISION_1, &given, nullptr));
-    Dialog->SecurityDescriptor()->SetSD(given);
-    LocalFree(given);
+    Dialog->SecurityDescriptor()->SetSD(TSddl(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x1;;;BU)").Get());
     TSidHolder users(L"S-1-5-32-545");
     ASSERT_TRUE(Execute(
         [&](TSdForm& f) {
@@ -322,7 +307,7 @@ TEST_F(SecurityDescriptorDialogTest, AnEditedRowKeepsItsPrincipalAndItsPlace) {
             ClickAt(CenterOf(e.BnOK));
         }));
     EXPECT_EQ(NormalSddl(Dialog->SecurityDescriptor()->RelativeSD()),
-              NormalSddl(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x20019;;;BU)"));
+              NormalSddl(TSddl(L"O:BAG:SYD:(A;;0xf003f;;;SY)(A;;0x20019;;;BU)").Get()));
 }
 
 } // namespace

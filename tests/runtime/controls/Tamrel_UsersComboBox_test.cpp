@@ -77,7 +77,7 @@ TEST(UsersComboBox, ARefreshKeepsTheSelectedPrincipalNotItsPlace) {
     EXPECT_EQ(combo->SelectedSid(), nullptr);
 }
 
-TEST(UsersComboBox, TheSelectionFieldIsAsHighAsAnItemAfterTheFontChanges) {
+TEST(UsersComboBox, TheSelectionFieldIsAsHighAsAnItemAfterTheFontChangesAndGreyWhenDisabled) {
     TShownCombo shown;
     TrkUsersComboBox* combo = shown.Combo;
     shown.Form->Show();
@@ -94,28 +94,21 @@ TEST(UsersComboBox, TheSelectionFieldIsAsHighAsAnItemAfterTheFontChanges) {
     EXPECT_GE(RectHeight(field), combo->DefaultItemHeight());
     auto capture = CaptureControl(combo);
     SaveCapture(*capture, L"UsersComboSelection");
-    const COLORREF highlight = ColorToRGB(clHighlight);
+    const COLORREF grey = ColorToRGB(clGrayText), normal = ColorToRGB(clWindowText),
+                   highlight = ColorToRGB(clHighlight);
     int rows = 0;
     for (int y = 0; y < capture->Height(); ++y)
         if (PixelOf(*capture, field.right - 4, y) == highlight) ++rows;
-    EXPECT_GE(rows, combo->DefaultItemHeight() - 2);
+    EXPECT_GE(rows, combo->DefaultItemHeight() - 2) << "rows of the selected item's highlight";
+
+    // Disabled, the name (right of the glyph column) is drawn grey, in none of the normal colours.
+    combo->SetEnabled(false);
+    capture = CaptureControl(combo);
+    SaveCapture(*capture, L"UsersComboDisabled");
+    const RECT name = {field.left + 24, field.top, field.right, field.bottom};
+    EXPECT_GT(CountPixels(*capture, name, {grey}), 10) << "grey pixels of the disabled combo's name";
+    EXPECT_EQ(CountPixels(*capture, name, {normal, highlight}), 0) << "the disabled combo's name in normal colours";
 }
 
-TEST(UsersComboBox, ADisabledComboDrawsItsNameGrey) {
-    TShownCombo shown;
-    TrkUsersComboBox* combo = shown.Combo;
-    combo->SetItemIndex(0);
-    combo->SetEnabled(false);
-    shown.Form->Show();
-    auto capture = CaptureControl(combo);
-    SaveCapture(*capture, L"UsersComboDisabled");
-    const RECT field = shown.Field();
-    const COLORREF grey = ColorToRGB(clGrayText), normal = ColorToRGB(clWindowText),
-                   highlight = ColorToRGB(clHighlight);
-    // The name, right of the glyph column.
-    const RECT name = {field.left + 24, field.top, field.right, field.bottom};
-    EXPECT_GT(CountPixels(*capture, name, {grey}), 10);
-    EXPECT_EQ(CountPixels(*capture, name, {normal, highlight}), 0);
-}
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "host/Handles.h"
 #include "host/Registry.h"
+#include "tests/support/TestSupport.h"
 
 #include <functional>
 #include <set>
@@ -135,6 +136,24 @@ public:
 private:
     PROCESS_INFORMATION FInfo{};
     TKernelHandle FProcess, FThread;
+};
+
+// A copy of the child program under a name of its own (Prefix and a unique tail), removed with
+// the object: a test running beside this one (a logon test takes the child for the shell) does
+// not see the processes started from it.
+class TPrivateChild {
+public:
+    explicit TPrivateChild(const std::wstring& prefix = L"launched") : FPath(TempFileName(prefix) + L".exe") {
+        if (!CopyFileW((BinDir() + L"sessions_child.exe").c_str(), FPath.c_str(), FALSE))
+            ADD_FAILURE() << "the child program was not copied: " << GetLastError();
+    }
+    ~TPrivateChild() { DeleteFileW(FPath.c_str()); }
+    TPrivateChild(const TPrivateChild&) = delete;
+    TPrivateChild& operator=(const TPrivateChild&) = delete;
+    const std::wstring& Path() const { return FPath; }
+
+private:
+    std::wstring FPath;
 };
 
 } // namespace tamrel::test

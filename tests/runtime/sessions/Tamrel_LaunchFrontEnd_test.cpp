@@ -21,22 +21,6 @@ struct TRecorder {
     void Error(TObject*) { ++Errors; }
 };
 
-// A copy of the child program under a name of its own, so that a logon test running beside this
-// program (which takes the child for the shell) does not see these processes.
-class TPrivateChild {
-public:
-    TPrivateChild() : FPath(TempFileName(L"launched") + L".exe") {
-        CopyFileW((BinDir() + L"sessions_child.exe").c_str(), FPath.c_str(), FALSE);
-    }
-    ~TPrivateChild() { DeleteFileW(FPath.c_str()); }
-    TPrivateChild(const TPrivateChild&) = delete;
-    TPrivateChild& operator=(const TPrivateChild&) = delete;
-    const std::wstring& Path() const { return FPath; }
-
-private:
-    std::wstring FPath;
-};
-
 } // namespace
 
 TEST(LaunchFrontEnd, CreationFlagsAlwaysAskForTheUnicodeEnvironment) {

@@ -94,9 +94,8 @@ TEST(LogonSensor, BareShellNameIsFoundBesideTheProgram) {
 
 TEST(LogonSensor, OnlyProcessesNamedLikeTheShellCostAModuleSnapshot) {
     // A shell of a name no other process has, even a test running beside this one.
-    const std::wstring exe = TempFileName(L"shell") + L".exe";
-    ASSERT_TRUE(CopyFileW((BinDir() + L"sessions_child.exe").c_str(), exe.c_str(), FALSE));
-    TScopeExit remove([&] { DeleteFileW(exe.c_str()); });
+    TPrivateChild copy(L"shell");
+    const std::wstring& exe = copy.Path();
     TShellValue shell;
     shell.Set(exe);
     uint64_t before = ModuleSnapshotsTaken();
